@@ -1,0 +1,26 @@
+// Controller and node queries: commands turned into numbers and texts.
+#pragma once
+
+#include <cstdint>
+
+#include "kestrum.h"
+
+namespace pelvane {
+
+// Query result codes besides 0 and the library's own statuses.
+inline constexpr int32_t kResultEmptyReply = 30000;
+inline constexpr int32_t kResultNotANumber = 30001;
+inline constexpr int32_t kResultBadArgument = 30002;
+inline constexpr int32_t kResultUnexpectedText = 30003;
+
+inline constexpr int kIdentityFieldSize = 128;
+
+// Each place holds kIdentityFieldSize bytes.
+int32_t GetControllerInfo(char* model, char* version, char* id);
+int32_t GetNodeCount(int32_t* count);
+int32_t GetNodeAxisCount(KST_HANDLE handle, int32_t node, int32_t* axisCount);
+int32_t GetNodeIoBase(int32_t node, int32_t* ioBase);
+int32_t GetNodeAioBase(int32_t node, int32_t* aioBase);
+int32_t GetNodeInfo(int32_t node, int32_t item, int32_t* value);
+
+}  // namespace pelvane
