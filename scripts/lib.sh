@@ -1,0 +1,48 @@
+# Shared by the project's scripts: package set-up and the private network.
+
+# Debian packages the build, the tests and the demo need.
+PELVANE_PACKAGES=(
+    build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+    qt6-base-dev libgl-dev libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev
+    xvfb xauth xdotool imagemagick fonts-wqy-microhei iproute2 util-linux
+)
+
+# Installs what is missing; quiet when everything is there.
+pelvane_install_packages() {
+    local missing=()
+    for p in "${PELVANE_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "missing packages: ${missing[*]} (run as root to install them)" >&2
+        return 1
+    fi
+    echo "installing: ${missing[*]}"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# True when every interface that is up is loopback.
+pelvane_only_loopback() {
+    ! ip -o link show up 2>/dev/null | awk -F': ' '{print $2}' | grep -qv '^lo$'
+}
+
+# Runs "$@" in a fresh network namespace that holds only loopback, so nothing
+# it sends can leave this machine. Needs root (or unprivileged user namespaces).
+pelvane_in_private_network() {
+    if pelvane_only_loopback; then
+        "$@"
+        return
+    fi
+    local inner='ip link set lo up && exec "$@"'
+    if [ "$(id -u)" -eq 0 ]; then
+        unshare --net -- bash -c "$inner" pelvane "$@"
+    else
+        unshare --net --map-root-user -- bash -c "$inner" pelvane "$@"
+    fi
+}
+
+pelvane_jobs() {
+    nproc 2>/dev/null || echo 2
+}
