@@ -39,14 +39,29 @@ typedef struct KST_Link* KST_HANDLE;
 #define KST_ERR_MALFORMED_REPLY 20010  /* the controller sent a frame we cannot accept */
 #define KST_ERR_SYSTEM 20011           /* the operating system refused a socket operation */
 
+/* Opens a link to the controller at address (dotted IPv4, no names) within
+ * timeoutMs (0: 1000 ms). *handle is written only on success. */
 KST_API int32_t KST_FastOpen(int32_t type, const char* address, uint32_t timeoutMs,
                              KST_HANDLE* handle);
 KST_API int32_t KST_Close(KST_HANDLE handle);
+/* The time-out of KST_DirectCommand, and of KST_Execute when given 0;
+ * 1000 ms until set, 0 restores that. */
 KST_API int32_t KST_SetTimeOut(KST_HANDLE handle, uint32_t timeoutMs);
+/* Runs one command line and copies what it printed into reply, cut to
+ * replyCapacity - 1 bytes (and at a NUL byte), zero-terminated. reply holds a
+ * zero-terminated text whatever the result. timeoutMs 0 uses the handle's
+ * time-out. A non-zero status from 1 to 9999 is the controller's error code,
+ * with what it printed in reply. After KST_ERR_TIMEOUT every call on the link
+ * returns KST_ERR_REPLY_OVERDUE at once until the late reply has come in. */
 KST_API int32_t KST_Execute(KST_HANDLE handle, const char* command, uint32_t timeoutMs,
                             char* reply, uint32_t replyCapacity);
+/* As KST_Execute, bypassing the controller's command buffer, with the handle's
+ * time-out. */
 KST_API int32_t KST_DirectCommand(KST_HANDLE handle, const char* command, char* reply,
                                   uint32_t replyCapacity);
+/* Broadcasts a search on every IPv4 network and lists, for searchMs, the
+ * addresses of controllers that answer, blank-separated and zero-terminated.
+ * An address that does not fit whole is left out. 0 also when none answered. */
 KST_API int32_t KST_SearchEth(char* addresses, uint32_t capacity, uint32_t searchMs);
 
 #ifdef __cplusplus

@@ -1,0 +1,169 @@
+#include "link.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+
+#include "kestrum.h"
+
+namespace kestrum {
+
+Link::Link(net::UniqueFd fd)
+    : fd_(std::move(fd)),
+      assembler_(wire::MakeReplyAssembler(
+          [this](const wire::ReplyHeader& header) { return Acceptable(header); })) {}
+
+bool Link::Acceptable(const wire::ReplyHeader& header) const {
+    // A status outside the controller's range would pass for one of our own codes.
+    return pending_ && header.seq == *pending_ && header.status >= 0 && header.status <= 9999;
+}
+
+void Link::Shutdown() {
+    ::shutdown(fd_.get(), SHUT_RDWR);
+}
+
+int32_t Link::Fail(int32_t code) {
+    failure_ = code;
+    Shutdown();
+    return code;
+}
+
+int32_t Link::Call(wire::Kind kind, std::string_view command, uint32_t timeoutMs,
+                   std::string& text) {
+    std::lock_guard lock(mutex_);
+    if (failure_ != 0) return failure_;
+    if (int32_t status = DiscardOverdue(); status != 0) return status;
+
+    wire::Request request;
+    request.kind = kind;
+    request.seq = nextSeq_++;  // wraps to 0 after 0xFFFFFFFF
+    request.timeoutMs = timeoutMs;
+    request.command.assign(command);
+    std::string frame = wire::EncodeRequest(request);
+
+    net::Deadline deadline(timeoutMs);
+    pending_ = request.seq;
+    if (int32_t status = Send(frame, deadline); status != 0) return status;
+    return Await(deadline, text);
+}
+
+int32_t Link::DiscardOverdue() {
+    for (;;) {
+        switch (FeedBuffered()) {
+            case wire::ReplyAssembler::State::kFrame:
+                pending_.reset();  // its caller gave up long ago
+                continue;
+            case wire::ReplyAssembler::State::kMalformed:
+                return Fail(KST_ERR_MALFORMED_REPLY);
+            case wire::ReplyAssembler::State::kNeedMore:
+                break;
+        }
+        switch (ReadSome(nullptr)) {
+            case ReadResult::kData:
+                continue;
+            case ReadResult::kFailed:
+                return failure_;
+            case ReadResult::kWouldBlock:
+            case ReadResult::kTimeout:
+                return pending_ ? KST_ERR_REPLY_OVERDUE : 0;
+        }
+    }
+}
+
+int32_t Link::Send(const std::string& frame, const net::Deadline& deadline) {
+    std::size_t sent = 0;
+    while (sent < frame.size()) {
+        ssize_t n = ::send(fd_.get(), frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
+        if (n >= 0) {
+            sent += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return Fail(KST_ERR_LINK_CLOSED);
+        if (net::WaitFor(fd_.get(), POLLOUT, deadline) != net::WaitResult::kReady) {
+            if (sent == 0) {
+                // Nothing went out: nothing is owed to us and the link stays usable.
+                pending_.reset();
+                return KST_ERR_TIMEOUT;
+            }
+            // Half a frame cannot be taken back; the stream is out of step for good.
+            Fail(KST_ERR_LINK_CLOSED);
+            return KST_ERR_TIMEOUT;
+        }
+    }
+    return 0;
+}
+
+int32_t Link::Await(const net::Deadline& deadline, std::string& text) {
+    for (;;) {
+        switch (FeedBuffered()) {
+            case wire::ReplyAssembler::State::kFrame: {
+                pending_.reset();
+                int32_t status = assembler_.header().status;
+                text.swap(assembler_.payload());
+                return status;
+            }
+            case wire::ReplyAssembler::State::kMalformed:
+                return Fail(KST_ERR_MALFORMED_REPLY);
+            case wire::ReplyAssembler::State::kNeedMore:
+                break;
+        }
+        switch (ReadSome(&deadline)) {
+            case ReadResult::kData:
+                continue;
+            case ReadResult::kFailed:
+                return failure_;
+            case ReadResult::kWouldBlock:
+            case ReadResult::kTimeout:
+                return KST_ERR_TIMEOUT;  // pending_ stays: the reply is now overdue
+        }
+    }
+}
+
+Link::ReadResult Link::ReadSome(const net::Deadline* deadline) {
+    for (;;) {
+        if (deadline != nullptr) {
+            switch (net::WaitFor(fd_.get(), POLLIN, *deadline)) {
+                case net::WaitResult::kReady:
+                    break;
+                case net::WaitResult::kTimeout:
+                    return ReadResult::kTimeout;
+                case net::WaitResult::kError:
+                    Fail(KST_ERR_SYSTEM);
+                    return ReadResult::kFailed;
+            }
+        }
+        ssize_t n = ::recv(fd_.get(), buffer_.data(), buffer_.size(), MSG_DONTWAIT);
+        if (n > 0) {
+            begin_ = 0;
+            end_ = static_cast<std::size_t>(n);
+            return ReadResult::kData;
+        }
+        if (n == 0) {
+            Fail(KST_ERR_LINK_CLOSED);
+            return ReadResult::kFailed;
+        }
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            if (deadline == nullptr) return ReadResult::kWouldBlock;
+            continue;
+        }
+        Fail(KST_ERR_LINK_CLOSED);
+        return ReadResult::kFailed;
+    }
+}
+
+wire::ReplyAssembler::State Link::FeedBuffered() {
+    if (assembler_.malformed()) return wire::ReplyAssembler::State::kMalformed;
+    auto state = wire::ReplyAssembler::State::kNeedMore;
+    // Feed also when the buffer is empty: it releases the last frame handed out.
+    do {
+        std::size_t consumed = 0;
+        state = assembler_.Feed(buffer_.data() + begin_, end_ - begin_, consumed);
+        begin_ += consumed;
+    } while (state == wire::ReplyAssembler::State::kNeedMore && begin_ < end_);
+    return state;
+}
+
+}  // namespace kestrum
