@@ -1,0 +1,78 @@
+#include "queries.h"
+
+#include <cstdio>
+
+#include "command.h"
+#include "controller_state.h"
+#include "reply_scan.h"
+
+namespace pelvane {
+namespace {
+
+// A reply without a number leaves the value as it was and still counts as success;
+// callers preset what they need.
+int32_t QueryInteger(KST_HANDLE handle, const char* command, int32_t* value) {
+    char reply[kReplyCapacity];
+    const int32_t status = ExecuteCommand(handle, command, reply);
+    if (status != 0) return status;
+    if (reply[0] == '\0') return kResultEmptyReply;
+    ScanInteger(reply, value);
+    return 0;
+}
+
+// A place given by the caller is filled even when a later step fails.
+int32_t QueryWord(const char* command, char* word) {
+    char reply[kReplyCapacity];
+    const int32_t status = ExecuteCommand(g_controllerHandle, command, reply);
+    if (status != 0) return status;
+    if (reply[0] == '\0') return kResultEmptyReply;
+    ScanWord(reply, word, kIdentityFieldSize);
+    return 0;
+}
+
+}  // namespace
+
+int32_t GetControllerInfo(char* model, char* version, char* id) {
+    int32_t result = QueryWord("?CONTROL", model);
+    if (result != 0) return result;
+    result = QueryWord("?VERSION_DATE", version);
+    if (result != 0) return result;
+    return QueryWord("?SERIAL_NUMBER", id);
+}
+
+int32_t GetNodeCount(int32_t* count) {
+    if (count == nullptr) return kResultBadArgument;
+    char command[kReplyCapacity];
+    std::snprintf(command, sizeof command, "?NODE_COUNT(%d)", 0);
+    return QueryInteger(g_controllerHandle, command, count);
+}
+
+int32_t GetNodeAxisCount(KST_HANDLE handle, int32_t node, int32_t* axisCount) {
+    if (axisCount == nullptr) return kResultBadArgument;
+    char command[kReplyCapacity];
+    std::snprintf(command, sizeof command, "?NODE_AXIS_COUNT(%d,%d)", 0, node);
+    return QueryInteger(handle, command, axisCount);
+}
+
+int32_t GetNodeIoBase(int32_t node, int32_t* ioBase) {
+    if (ioBase == nullptr) return kResultBadArgument;
+    char command[kReplyCapacity];
+    std::snprintf(command, sizeof command, "?NODE_IO(%d,%d)", 0, node);
+    return QueryInteger(g_controllerHandle, command, ioBase);
+}
+
+int32_t GetNodeAioBase(int32_t node, int32_t* aioBase) {
+    if (aioBase == nullptr) return kResultBadArgument;
+    char command[kReplyCapacity];
+    std::snprintf(command, sizeof command, "?NODE_AIO(%d,%d,0)", 0, node);
+    return QueryInteger(g_controllerHandle, command, aioBase);
+}
+
+int32_t GetNodeInfo(int32_t node, int32_t item, int32_t* value) {
+    if (value == nullptr) return kResultBadArgument;
+    char command[kReplyCapacity];
+    std::snprintf(command, sizeof command, "?NODE_INFO(%d,%d,%d)", 0, node, item);
+    return QueryInteger(g_controllerHandle, command, value);
+}
+
+}  // namespace pelvane

@@ -1,0 +1,163 @@
+#include "reply_scan.h"
+
+#include <cfloat>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <system_error>
+
+#include "drive_status.h"
+#include "queries.h"
+
+// ParseNumbers lives here rather than with the table read so that code which only
+// parses (the fuzz target) does not pull in the controller library.
+
+namespace pelvane {
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The C locale's white space, fixed so that no locale can widen it.
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Called only for spans that from_chars found outside the double range: such a value is
+// either far above 1e308 or far below 1e-307, so the decimal order of its first
+// significant digit tells which. The counts saturate long before int64 could overflow.
+bool OverflowsDouble(const char* first, const char* last) {
+    constexpr int64_t kCap = 1'000'000'000;
+    const char* p = first;
+    if (p != last && *p == '-') ++p;
+    int64_t order = 0;
+    bool significant = false;
+    for (; p != last && IsDigit(*p); ++p) {
+        if (*p != '0') significant = true;
+        if (significant && order < kCap) ++order;
+    }
+    if (p != last && *p == '.') {
+        for (++p; p != last && IsDigit(*p); ++p) {
+            if (significant) continue;
+            if (*p != '0') {
+                significant = true;
+            } else if (order > -kCap) {
+                --order;
+            }
+        }
+    }
+    if (p != last && (*p == 'e' || *p == 'E')) {
+        ++p;
+        bool negative = false;
+        if (p != last && (*p == '+' || *p == '-')) negative = *p++ == '-';
+        int64_t exponent = 0;
+        for (; p != last && IsDigit(*p); ++p) {
+            if (exponent < kCap) exponent = exponent * 10 + (*p - '0');
+        }
+        order += negative ? -exponent : exponent;
+    }
+    return order > 0;
+}
+
+// Nearest float with IEEE round-to-nearest: magnitudes from FLT_MAX plus half its ulp
+// upward become infinity, those just above FLT_MAX round down to it. Casting such a
+// double directly would be undefined.
+float NarrowToFloat(double value) {
+    constexpr double kMax = FLT_MAX;
+    constexpr double kInfinityEdge = kMax + 0x1p103;
+    const double magnitude = std::fabs(value);
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    if (magnitude >= kInfinityEdge) return value > 0 ? kInfinity : -kInfinity;
+    if (magnitude > kMax) return value > 0 ? FLT_MAX : -FLT_MAX;
+    return static_cast<float>(value);
+}
+
+// Converts the decimal number at first: optional '-', digits with an optional fraction,
+// optional exponent. Infinity, NaN and hexadecimal spellings are refused; the C
+// library's strtod would take them, and depends on the locale's decimal point besides.
+// Returns the end of the number, or first when nothing could be taken.
+const char* ConvertDecimal(const char* first, const char* last, float* value) {
+    const char* p = first;
+    if (p != last && *p == '-') ++p;
+    if (p == last || !(IsDigit(*p) || *p == '.')) return first;
+    double parsed = 0.0;
+    const auto [end, error] = std::from_chars(first, last, parsed, std::chars_format::general);
+    if (error == std::errc::invalid_argument || end == first) return first;
+    if (error == std::errc::result_out_of_range) {
+        const bool negative = *first == '-';
+        if (OverflowsDouble(first, end)) {
+            parsed = negative ? -std::numeric_limits<double>::infinity()
+                              : std::numeric_limits<double>::infinity();
+        } else {
+            parsed = negative ? -0.0 : 0.0;
+        }
+    }
+    *value = NarrowToFloat(parsed);
+    return end;
+}
+
+}  // namespace
+
+bool ScanInteger(const char* text, int32_t* value) {
+    const char* p = text;
+    while (IsSpace(*p)) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (!IsDigit(*p)) return false;
+    // One past INT32_MAX is the magnitude of INT32_MIN; anything larger saturates.
+    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+    int64_t magnitude = 0;
+    for (; IsDigit(*p); ++p) {
+        magnitude = magnitude * 10 + (*p - '0');
+        if (magnitude > kLimit) magnitude = kLimit;
+    }
+    if (negative) {
+        *value = static_cast<int32_t>(-magnitude);
+    } else {
+        *value = magnitude >= kLimit ? std::numeric_limits<int32_t>::max()
+                                     : static_cast<int32_t>(magnitude);
+    }
+    return true;
+}
+
+bool ScanWord(const char* text, char* word, std::size_t capacity) {
+    const char* p = text;
+    while (IsSpace(*p)) ++p;
+    if (*p == '\0' || capacity == 0) return false;
+    std::size_t length = 0;
+    while (p[length] != '\0' && !IsSpace(p[length])) ++length;
+    if (length > capacity - 1) length = capacity - 1;
+    std::memcpy(word, p, length);
+    word[length] = '\0';
+    return true;
+}
+
+int32_t TableValueToStatusWord(float value) {
+    if (std::isnan(value)) return std::numeric_limits<int32_t>::min();
+    // 2^31 is exact in float; the lower limit -2^31 itself converts exactly.
+    if (value >= 0x1p31f) return std::numeric_limits<int32_t>::max();
+    if (value < -0x1p31f) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(value);
+}
+
+int32_t ParseNumbers(const char* text, int32_t count, float* values) {
+    if (text == nullptr) return kResultNotANumber;
+    if (values == nullptr && count > 0) return kResultBadArgument;
+    const char* p = text;
+    const char* const last = text + std::strlen(text);
+    while (*p == ' ') ++p;
+    if (!IsDigit(*p) && *p != '-') return kResultNotANumber;
+    for (int32_t i = 0; i < count; ++i) {
+        while (*p == ' ' || *p == '\t') ++p;
+        if (*p == '\0' || *p == '\r' || *p == '\n') return 0;
+        if (!IsDigit(*p) && *p != '-') return 0;
+        const char* const end = ConvertDecimal(p, last, &values[i]);
+        if (end == p) return kResultNotANumber;
+        p = end;
+    }
+    return 0;
+}
+
+}  // namespace pelvane
