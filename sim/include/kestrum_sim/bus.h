@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestrum::sim {
@@ -32,7 +33,11 @@ struct Bus {
     std::vector<Node> nodes;
     int32_t lostCount = 0;
     double lostRate = 0.0;  // lost count per second
+    int32_t latencyMs = 0;  // added to every reply from the start
 };
+
+// The node fields that a bus file and "@SIM SET" name; nullptr for an unknown name.
+int32_t* NodeField(Node& node, std::string_view name);
 
 // Reads a bus file (JSON). nullopt and a reason when it cannot be used.
 std::optional<Bus> LoadBusFile(const std::string& path, std::string* error = nullptr);

@@ -13,13 +13,14 @@ namespace kestrum::sim {
 
 struct SimulatorOptions {
     std::string address = "127.0.0.1";  // dotted IPv4; links and discovery answers use it
-    uint16_t port = 17180;               // TCP for links, UDP for discovery
-    bool discovery = true;               // answer discovery probes
-    int verbosity = 0;                   // 0 quiet, 1 connections and faults, 2 every command
+    uint16_t port = 17180;              // TCP for links, UDP for discovery
+    bool discovery = true;              // answer discovery probes
+    int verbosity = 0;                  // 0 quiet, 1 connections and faults, 2 every command
+    bool allowNonLoopback = false;      // refuse addresses outside 127.0.0.0/8 unless set
 };
 
 class Simulator {
-public:
+  public:
     Simulator(Bus bus, SimulatorOptions options);
     ~Simulator();  // stops
     Simulator(const Simulator&) = delete;
@@ -39,9 +40,10 @@ public:
     std::vector<std::string> ReceivedCommands() const;
     void ClearReceivedCommands();
 
+    // After Start the port is the one bound (useful with port 0).
     const SimulatorOptions& options() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

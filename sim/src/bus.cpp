@@ -1,0 +1,202 @@
+#include "kestrum_sim/bus.h"
+
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+namespace kestrum::sim {
+namespace {
+
+using nlohmann::json;
+
+constexpr std::size_t kMaxNodes = 1024;
+constexpr std::size_t kMaxWord = 127;  // clients keep identity words in 128-byte places
+
+struct FieldName {
+    const char* name;
+    int32_t Node::*field;
+};
+constexpr FieldName kFields[] = {
+    {"vendorId", &Node::vendorId},       {"deviceId", &Node::deviceId},
+    {"switchNo", &Node::switchNo},       {"axisCount", &Node::axisCount},
+    {"ioBase", &Node::ioBase},           {"inputCount", &Node::inputCount},
+    {"outputCount", &Node::outputCount}, {"aioBase", &Node::aioBase},
+    {"adCount", &Node::adCount},         {"daCount", &Node::daCount},
+    {"statusWord", &Node::statusWord},
+};
+
+// Thrown inside the loader only; the text becomes the reason given to the caller.
+struct BadFile {
+    std::string reason;
+};
+
+[[noreturn]] void Fail(const std::string& where, const std::string& what) {
+    throw BadFile{where + ": " + what};
+}
+
+// Bus files may write IDs as "0x41B", since JSON has no hexadecimal numbers.
+int32_t ToInt32(const json& value, const std::string& where) {
+    if (value.is_number_integer()) {
+        if (value.is_number_unsigned()) {
+            auto v = value.get<uint64_t>();
+            if (v > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
+                Fail(where, "out of range");
+            return static_cast<int32_t>(v);
+        }
+        auto v = value.get<int64_t>();
+        if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
+            Fail(where, "out of range");
+        return static_cast<int32_t>(v);
+    }
+    if (value.is_string()) {
+        const auto& s = value.get_ref<const std::string&>();
+        int64_t v = 0;
+        const char* first = s.data();
+        const char* last = s.data() + s.size();
+        bool negative = first != last && *first == '-';
+        if (negative) ++first;
+        int base = 10;
+        if (last - first > 2 && first[0] == '0' && (first[1] == 'x' || first[1] == 'X')) {
+            first += 2;
+            base = 16;
+        }
+        auto [ptr, ec] = std::from_chars(first, last, v, base);
+        if (ec != std::errc() || ptr != last || first == last) Fail(where, "not a number: " + s);
+        if (negative) v = -v;
+        if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
+            Fail(where, "out of range");
+        return static_cast<int32_t>(v);
+    }
+    Fail(where, "expected an integer");
+}
+
+double ToRate(const json& value, const std::string& where) {
+    if (!value.is_number()) Fail(where, "expected a number");
+    double v = value.get<double>();
+    if (!std::isfinite(v) || v < 0.0 || v > 1e6) Fail(where, "must be between 0 and 1000000");
+    return v;
+}
+
+std::string ToWord(const json& value, const std::string& where) {
+    if (!value.is_string()) Fail(where, "expected a string");
+    const auto& s = value.get_ref<const std::string&>();
+    if (s.empty() || s.size() > kMaxWord) Fail(where, "must be 1 to 127 characters");
+    for (char c : s) {
+        auto u = static_cast<unsigned char>(c);
+        // Clients take the first word of the reply, so a blank would cut it.
+        if (u <= ' ' || u >= 0x7F) Fail(where, "must be one word of printable characters");
+    }
+    return s;
+}
+
+Node ReadNode(const json& j, const std::string& where) {
+    if (!j.is_object()) Fail(where, "expected an object");
+    Node node;
+    for (const auto& [key, value] : j.items()) {
+        std::string at = where + "." + key;
+        if (key == "name" || key == "comment") {
+            if (!value.is_string()) Fail(at, "expected a string");
+        } else if (key == "errorCounters") {
+            if (!value.is_array() || value.size() != 4) Fail(at, "expected 4 integers");
+            for (std::size_t i = 0; i < 4; ++i)
+                node.errorCounters[i] = ToInt32(value[i], at + "[" + std::to_string(i) + "]");
+        } else if (key == "counterRate") {
+            if (!value.is_array() || value.size() != 2) Fail(at, "expected 2 numbers");
+            for (std::size_t i = 0; i < 2; ++i)
+                node.counterRate[i] = ToRate(value[i], at + "[" + std::to_string(i) + "]");
+        } else if (int32_t* field = NodeField(node, key)) {
+            *field = ToInt32(value, at);
+        } else {
+            Fail(at, "unknown key");
+        }
+    }
+    for (int32_t Node::*count : {&Node::axisCount, &Node::inputCount, &Node::outputCount,
+                                 &Node::adCount, &Node::daCount}) {
+        if (node.*count < 0 || node.*count > 65535) Fail(where, "counts must be 0 to 65535");
+    }
+    return node;
+}
+
+Bus ReadBus(const json& j) {
+    if (!j.is_object()) Fail("bus", "expected an object");
+    Bus bus;
+    bool haveNodes = false;
+    for (const auto& [key, value] : j.items()) {
+        if (key == "comment") continue;
+        if (key == "controller") {
+            if (!value.is_object()) Fail(key, "expected an object");
+            for (const auto& [k, v] : value.items()) {
+                std::string at = "controller." + k;
+                if (k == "model")
+                    bus.model = ToWord(v, at);
+                else if (k == "versionDate")
+                    bus.versionDate = ToWord(v, at);
+                else if (k == "serialNumber")
+                    bus.serialNumber = ToWord(v, at);
+                else
+                    Fail(at, "unknown key");
+            }
+        } else if (key == "lostCount") {
+            bus.lostCount = ToInt32(value, key);
+        } else if (key == "lostRate") {
+            bus.lostRate = ToRate(value, key);
+        } else if (key == "latencyMs") {
+            bus.latencyMs = ToInt32(value, key);
+            if (bus.latencyMs < 0 || bus.latencyMs > 60000) Fail(key, "must be 0 to 60000");
+        } else if (key == "nodes") {
+            if (!value.is_array()) Fail(key, "expected an array");
+            if (value.size() > kMaxNodes) Fail(key, "more than 1024 nodes");
+            for (std::size_t i = 0; i < value.size(); ++i)
+                bus.nodes.push_back(ReadNode(value[i], "nodes[" + std::to_string(i) + "]"));
+            haveNodes = true;
+        } else {
+            Fail(key, "unknown key");
+        }
+    }
+    if (!haveNodes) Fail("bus", "no \"nodes\" array");
+    return bus;
+}
+
+}  // namespace
+
+int32_t* NodeField(Node& node, std::string_view name) {
+    for (const auto& f : kFields)
+        if (name == f.name) return &(node.*(f.field));
+    static constexpr std::string_view kCounters[] = {"300H", "301H", "302H", "303H"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (name == kCounters[i] || name == "errorCounters[" + std::to_string(i) + "]")
+            return &node.errorCounters[i];
+    }
+    return nullptr;
+}
+
+std::optional<Bus> ParseBus(const std::string& text, std::string* error) {
+    try {
+        return ReadBus(json::parse(text));
+    } catch (const json::exception& e) {
+        if (error) *error = std::string("not valid JSON: ") + e.what();
+        return std::nullopt;
+    } catch (const BadFile& bad) {
+        if (error) *error = bad.reason;
+        return std::nullopt;
+    }
+}
+
+std::optional<Bus> LoadBusFile(const std::string& path, std::string* error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        if (error) *error = "cannot open " + path;
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string reason;
+    auto bus = ParseBus(text.str(), &reason);
+    if (!bus && error) *error = path + ": " + reason;
+    return bus;
+}
+
+}  // namespace kestrum::sim

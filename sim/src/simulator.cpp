@@ -1,0 +1,524 @@
+#include "kestrum_sim/simulator.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "machine.h"
+#include "wire.h"
+
+namespace kestrum::sim {
+namespace {
+
+constexpr std::size_t kMaxLinks = 256;
+// A client that sends without reading stops being read once this much waits for it.
+constexpr std::size_t kMaxBacklogBytes = 4u << 20;
+constexpr std::size_t kMaxReceivedKept = 200000;
+constexpr uint32_t kWrongSeqOffset = 0x10000;
+constexpr uint32_t kOversizeLength = wire::kMaxReplyLength + 1000;
+
+std::string ErrnoText(const char* what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+void CloseFd(int& fd) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
+std::string AddressText(const sockaddr_in& a) {
+    char buf[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &a.sin_addr, buf, sizeof buf);
+    return std::string(buf) + ":" + std::to_string(ntohs(a.sin_port));
+}
+
+void Log(const char* format, const std::string& a, const std::string& b = {}) {
+    auto now = std::chrono::system_clock::now();
+    std::time_t t = std::chrono::system_clock::to_time_t(now);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    std::fprintf(stderr, "%02d:%02d:%02d.%03d ", tm.tm_hour, tm.tm_min, tm.tm_sec,
+                 static_cast<int>(ms.count()));
+    std::fprintf(stderr, format, a.c_str(), b.c_str());
+    std::fputc('\n', stderr);
+}
+
+// Bytes that may go into a log line as they are.
+std::string Printable(std::string_view s) {
+    std::string out;
+    for (char c : s) {
+        auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u < 0x7F) {
+            out.push_back(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned>(u));
+            out += hex;
+        }
+    }
+    return out;
+}
+
+struct PendingReply {
+    Clock::time_point due;
+    std::string bytes;
+    bool closeAfter = false;
+};
+
+struct Link {
+    int fd = -1;
+    std::string peer;
+    wire::RequestAssembler assembler = wire::MakeRequestAssembler();
+    std::deque<PendingReply> pending;
+    std::size_t pendingBytes = 0;
+    std::string out;
+    std::size_t outPos = 0;
+    bool closeAfterFlush = false;
+    bool closed = false;
+    Clock::time_point lastDue{};
+    // Link faults
+    bool bytewise = false;
+    bool wrongSeq = false;
+    bool cut = false;
+    bool oversize = false;
+    bool drop = false;
+
+    std::size_t Backlog() const { return pendingBytes + out.size() - outPos; }
+};
+
+}  // namespace
+
+struct Simulator::Impl {
+    explicit Impl(Bus bus, SimulatorOptions o) : options(std::move(o)), machine(std::move(bus)) {}
+
+    SimulatorOptions options;
+    mutable std::mutex mutex;  // guards everything below but the atomics
+    Machine machine;
+    std::deque<std::string> received;
+    std::vector<std::unique_ptr<Link>> links;
+    std::atomic<std::size_t> accepted{0};
+    std::atomic<std::size_t> open{0};
+    std::atomic<bool> stopping{false};
+    int listenFd = -1;
+    int udpFd = -1;
+    int broadcastFd = -1;
+    int wakeFd = -1;
+    std::thread thread;
+    bool running = false;
+
+    bool Bind(std::string* error);
+    void CloseAll();
+    void Wake() const;
+    void Run();
+    void Accept();
+    void AnswerProbes(int fd);
+    void Read(Link& link, Clock::time_point now);
+    void Handle(Link& link, const wire::RequestHeader& header, std::string& command,
+                Clock::time_point now);
+    void ApplyEffect(Link& link, const LinkEffect& effect);
+    void Schedule(Link& link, PendingReply reply);
+    void Pump(Link& link, Clock::time_point now);
+    void Flush(Link& link);
+    void Close(Link& link, const char* why);
+};
+
+void Simulator::Impl::Wake() const {
+    if (wakeFd < 0) return;
+    uint64_t one = 1;
+    [[maybe_unused]] auto n = ::write(wakeFd, &one, sizeof one);
+}
+
+bool Simulator::Impl::Bind(std::string* error) {
+    auto fail = [&](std::string why) {
+        if (error) *error = std::move(why);
+        CloseAll();
+        return false;
+    };
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    if (inet_pton(AF_INET, options.address.c_str(), &addr.sin_addr) != 1)
+        return fail("not a dotted IPv4 address: " + options.address);
+    uint32_t host = ntohl(addr.sin_addr.s_addr);
+    bool loopback = (host >> 24) == 127;
+    if (!loopback && !options.allowNonLoopback)
+        return fail("refusing " + options.address + ": outside 127.0.0.0/8");
+    if (host == 0) return fail("needs one address, not 0.0.0.0");
+    addr.sin_port = htons(options.port);
+
+    wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd < 0) return fail(ErrnoText("eventfd"));
+
+    int one = 1;
+    listenFd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (listenFd < 0) return fail(ErrnoText("socket"));
+    setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (bind(listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+        return fail(ErrnoText(("bind " + AddressText(addr)).c_str()));
+    if (listen(listenFd, 64) != 0) return fail(ErrnoText("listen"));
+    socklen_t len = sizeof addr;
+    getsockname(listenFd, reinterpret_cast<sockaddr*>(&addr), &len);
+    options.port = ntohs(addr.sin_port);
+
+    if (!options.discovery) return true;
+    udpFd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (udpFd < 0) return fail(ErrnoText("socket"));
+    setsockopt(udpFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (bind(udpFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+        return fail(ErrnoText(("bind udp " + AddressText(addr)).c_str()));
+
+    // A socket bound to one address gets no broadcasts; one bound to the broadcast
+    // address, shared by every simulator on the network, does.
+    sockaddr_in broadcast = addr;
+    if (loopback) {
+        broadcast.sin_addr.s_addr = htonl(0x7FFFFFFF);
+    } else {
+        bool found = false;
+        ifaddrs* list = nullptr;
+        if (getifaddrs(&list) == 0) {
+            for (ifaddrs* it = list; it; it = it->ifa_next) {
+                if (!it->ifa_addr || it->ifa_addr->sa_family != AF_INET) continue;
+                if (!(it->ifa_flags & IFF_BROADCAST) || !it->ifa_broadaddr) continue;
+                sockaddr_in in{};
+                std::memcpy(&in, it->ifa_addr, sizeof in);
+                if (in.sin_addr.s_addr != addr.sin_addr.s_addr) continue;
+                std::memcpy(&in, it->ifa_broadaddr, sizeof in);
+                broadcast.sin_addr = in.sin_addr;
+                found = true;
+                break;
+            }
+            freeifaddrs(list);
+        }
+        if (!found) return true;  // unicast probes only
+    }
+    broadcastFd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (broadcastFd < 0) return fail(ErrnoText("socket"));
+    setsockopt(broadcastFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    setsockopt(broadcastFd, SOL_SOCKET, SO_REUSEPORT, &one, sizeof one);
+    if (bind(broadcastFd, reinterpret_cast<sockaddr*>(&broadcast), sizeof broadcast) != 0)
+        return fail(ErrnoText(("bind udp " + AddressText(broadcast)).c_str()));
+    return true;
+}
+
+void Simulator::Impl::CloseAll() {
+    for (auto& link : links) {
+        if (!link->closed) {
+            CloseFd(link->fd);
+            open.fetch_sub(1);
+        }
+    }
+    links.clear();
+    CloseFd(listenFd);
+    CloseFd(udpFd);
+    CloseFd(broadcastFd);
+    CloseFd(wakeFd);
+}
+
+void Simulator::Impl::Close(Link& link, const char* why) {
+    if (link.closed) return;
+    CloseFd(link.fd);
+    link.closed = true;
+    link.pending.clear();
+    link.pendingBytes = 0;
+    open.fetch_sub(1);
+    if (options.verbosity >= 1) Log("link %s closed: %s", link.peer, why);
+}
+
+void Simulator::Impl::Accept() {
+    while (true) {
+        sockaddr_in peer{};
+        socklen_t len = sizeof peer;
+        int fd = accept4(listenFd, reinterpret_cast<sockaddr*>(&peer), &len,
+                         SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0) return;  // EAGAIN, or an aborted connection: nothing to keep
+        if (links.size() >= kMaxLinks) {
+            ::close(fd);
+            continue;
+        }
+        int one = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        auto link = std::make_unique<Link>();
+        link->fd = fd;
+        link->peer = AddressText(peer);
+        accepted.fetch_add(1);
+        open.fetch_add(1);
+        if (options.verbosity >= 1) Log("link %s opened", link->peer);
+        links.push_back(std::move(link));
+    }
+}
+
+void Simulator::Impl::AnswerProbes(int fd) {
+    for (int i = 0; i < 64; ++i) {
+        unsigned char buf[64];
+        sockaddr_in from{};
+        socklen_t len = sizeof from;
+        auto n = recvfrom(fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
+        if (n < 0) return;
+        auto nonce = wire::DecodeProbe(buf, static_cast<std::size_t>(n));
+        if (!nonce || len != sizeof from || from.sin_family != AF_INET) continue;
+        auto answer = wire::EncodeAnswer(*nonce);
+        // Sent from the unicast socket, so the answer comes from the link address.
+        sendto(udpFd, answer.data(), answer.size(), MSG_NOSIGNAL,
+               reinterpret_cast<sockaddr*>(&from), sizeof from);
+        if (options.verbosity >= 1) Log("answered probe from %s", AddressText(from));
+    }
+}
+
+void Simulator::Impl::Read(Link& link, Clock::time_point now) {
+    unsigned char buf[16384];
+    // Bounded so that one busy link cannot starve the others.
+    for (int round = 0; round < 8 && !link.closed; ++round) {
+        auto n = recv(link.fd, buf, sizeof buf, 0);
+        if (n == 0) return Close(link, "peer closed");
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return;
+            return Close(link, "receive failed");
+        }
+        std::size_t offset = 0;
+        auto size = static_cast<std::size_t>(n);
+        while (offset < size && !link.closed) {
+            std::size_t consumed = 0;
+            auto state = link.assembler.Feed(buf + offset, size - offset, consumed);
+            offset += consumed;
+            if (state == wire::RequestAssembler::State::kMalformed)
+                return Close(link, "malformed frame");
+            if (state == wire::RequestAssembler::State::kFrame)
+                Handle(link, link.assembler.header(), link.assembler.payload(), now);
+        }
+        if (size < sizeof buf) return;
+    }
+}
+
+void Simulator::Impl::Handle(Link& link, const wire::RequestHeader& header, std::string& command,
+                             Clock::time_point now) {
+    if (!wire::IsSendableCommand(command)) return Close(link, "malformed command");
+    if (received.size() >= kMaxReceivedKept) received.pop_front();
+    received.push_back(command);
+    Outcome outcome = machine.Execute(command, now);
+    if (options.verbosity >= 2 || (options.verbosity >= 1 && outcome.control))
+        Log("%s: %s", link.peer, Printable(command));
+    if (outcome.link.drop) return Close(link, "dropped on request");
+
+    wire::Reply reply{header.seq, outcome.status, std::move(outcome.text)};
+    if (reply.text.size() > wire::kMaxReplyLength) reply.text.resize(wire::kMaxReplyLength);
+    if (link.wrongSeq) reply.seq += kWrongSeqOffset;
+    PendingReply pending;
+    pending.bytes = wire::EncodeReply(reply);
+    if (link.oversize) {
+        wire::PutU32(reinterpret_cast<unsigned char*>(pending.bytes.data()) + 12, kOversizeLength);
+        pending.closeAfter = true;
+    } else if (link.cut) {
+        pending.bytes.resize(pending.bytes.size() / 2);
+        pending.closeAfter = true;
+    }
+    link.wrongSeq = link.cut = link.oversize = false;
+
+    pending.due = now;
+    if (!outcome.control) {
+        pending.due =
+            std::max(now + std::chrono::milliseconds(machine.latencyMs()), machine.stallUntil());
+    }
+    Schedule(link, std::move(pending));
+
+    if (outcome.link.clearAll) {
+        for (auto& other : links) ApplyEffect(*other, outcome.link);
+    } else {
+        ApplyEffect(link, outcome.link);
+    }
+}
+
+void Simulator::Impl::ApplyEffect(Link& link, const LinkEffect& effect) {
+    if (effect.clearAll) link.bytewise = link.wrongSeq = link.cut = link.oversize = false;
+    link.wrongSeq |= effect.wrongSeq;
+    link.cut |= effect.cut;
+    link.oversize |= effect.oversize;
+    link.drop |= effect.drop;
+    if (effect.bytewise >= 0) link.bytewise = effect.bytewise == 1;
+}
+
+void Simulator::Impl::Schedule(Link& link, PendingReply reply) {
+    // Replies leave in request order, so none may overtake an earlier one.
+    reply.due = std::max(reply.due, link.lastDue);
+    link.lastDue = reply.due;
+    link.pendingBytes += reply.bytes.size();
+    link.pending.push_back(std::move(reply));
+}
+
+void Simulator::Impl::Pump(Link& link, Clock::time_point now) {
+    if (link.closed) return;
+    if (link.drop) return Close(link, "dropped on request");
+    while (!link.pending.empty() && link.pending.front().due <= now && !link.closeAfterFlush) {
+        PendingReply& next = link.pending.front();
+        if (link.outPos == link.out.size()) {
+            link.out.clear();
+            link.outPos = 0;
+        }
+        link.out += next.bytes;
+        link.closeAfterFlush = next.closeAfter;
+        link.pendingBytes -= next.bytes.size();
+        link.pending.pop_front();
+    }
+    Flush(link);
+}
+
+void Simulator::Impl::Flush(Link& link) {
+    while (!link.closed && link.outPos < link.out.size()) {
+        std::size_t size = link.bytewise ? 1 : link.out.size() - link.outPos;
+        auto n = send(link.fd, link.out.data() + link.outPos, size, MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return;
+            return Close(link, "send failed");
+        }
+        link.outPos += static_cast<std::size_t>(n);
+    }
+    if (link.closeAfterFlush) Close(link, "link fault");
+}
+
+void Simulator::Impl::Run() {
+    std::vector<pollfd> fds;
+    std::vector<Link*> polled;
+    while (!stopping.load()) {
+        fds.clear();
+        polled.clear();
+        std::optional<Clock::time_point> wakeAt;
+        {
+            std::lock_guard lock(mutex);
+            fds.push_back({wakeFd, POLLIN, 0});
+            fds.push_back({listenFd, POLLIN, 0});
+            fds.push_back({udpFd, POLLIN, 0});
+            fds.push_back({broadcastFd, POLLIN, 0});
+            for (auto& link : links) {
+                short events = POLLRDHUP;
+                if (link->Backlog() < kMaxBacklogBytes) events |= POLLIN;
+                if (link->outPos < link->out.size()) events |= POLLOUT;
+                fds.push_back({link->fd, events, 0});
+                polled.push_back(link.get());
+                if (!link->pending.empty() && !link->closeAfterFlush &&
+                    link->outPos == link->out.size()) {
+                    auto due = link->pending.front().due;
+                    if (!wakeAt || due < *wakeAt) wakeAt = due;
+                }
+            }
+        }
+        timespec timeout{};
+        timespec* timeoutPtr = nullptr;
+        if (wakeAt) {
+            auto wait = std::max(Clock::duration::zero(), *wakeAt - Clock::now());
+            auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
+            timeout.tv_sec = static_cast<time_t>(ns / 1000000000);
+            timeout.tv_nsec = static_cast<long>(ns % 1000000000);
+            timeoutPtr = &timeout;
+        }
+        // Negative fds (discovery off) are skipped by ppoll.
+        if (ppoll(fds.data(), fds.size(), timeoutPtr, nullptr) < 0 && errno != EINTR) break;
+        if (stopping.load()) break;
+
+        std::lock_guard lock(mutex);
+        auto now = Clock::now();
+        if (fds[0].revents & POLLIN) {
+            uint64_t count = 0;
+            [[maybe_unused]] auto n = ::read(wakeFd, &count, sizeof count);
+        }
+        for (std::size_t i = 0; i < polled.size(); ++i) {
+            Link& link = *polled[i];
+            short revents = fds[i + 4].revents;
+            if (link.closed) continue;
+            if (revents & (POLLIN | POLLRDHUP | POLLHUP | POLLERR)) {
+                if (!(fds[i + 4].events & POLLIN) && (revents & (POLLRDHUP | POLLHUP | POLLERR)))
+                    Close(link, "peer closed");
+                else
+                    Read(link, now);
+            }
+        }
+        if (fds[1].revents & POLLIN) Accept();
+        if (fds[2].revents & POLLIN) AnswerProbes(udpFd);
+        if (fds[3].revents & POLLIN) AnswerProbes(broadcastFd);
+        now = Clock::now();
+        for (auto& link : links) Pump(*link, now);
+        std::erase_if(links, [](const std::unique_ptr<Link>& l) { return l->closed; });
+    }
+}
+
+Simulator::Simulator(Bus bus, SimulatorOptions options)
+    : impl_(std::make_unique<Impl>(std::move(bus), std::move(options))) {}
+
+Simulator::~Simulator() {
+    Stop();
+}
+
+bool Simulator::Start(std::string* error) {
+    std::lock_guard lock(impl_->mutex);
+    if (impl_->running) {
+        if (error) *error = "already running";
+        return false;
+    }
+    if (!impl_->Bind(error)) return false;
+    impl_->stopping = false;
+    impl_->running = true;
+    impl_->thread = std::thread([impl = impl_.get()] { impl->Run(); });
+    return true;
+}
+
+void Simulator::Stop() {
+    {
+        std::lock_guard lock(impl_->mutex);
+        if (!impl_->running) return;
+        impl_->stopping = true;
+        impl_->Wake();
+    }
+    impl_->thread.join();
+    std::lock_guard lock(impl_->mutex);
+    impl_->CloseAll();
+    impl_->running = false;
+}
+
+std::string Simulator::Control(const std::string& command) {
+    std::lock_guard lock(impl_->mutex);
+    Outcome outcome = impl_->machine.Execute(command, Clock::now());
+    if (impl_->options.verbosity >= 1) Log("control: %s", Printable(command));
+    if (outcome.control) {
+        for (auto& link : impl_->links) impl_->ApplyEffect(*link, outcome.link);
+        impl_->Wake();
+        if (outcome.link.drop) return "OK\r\n";
+    }
+    return outcome.text;
+}
+
+std::size_t Simulator::AcceptedLinks() const {
+    return impl_->accepted.load();
+}
+std::size_t Simulator::OpenLinks() const {
+    return impl_->open.load();
+}
+
+std::vector<std::string> Simulator::ReceivedCommands() const {
+    std::lock_guard lock(impl_->mutex);
+    return {impl_->received.begin(), impl_->received.end()};
+}
+
+void Simulator::ClearReceivedCommands() {
+    std::lock_guard lock(impl_->mutex);
+    impl_->received.clear();
+}
+
+const SimulatorOptions& Simulator::options() const {
+    return impl_->options;
+}
+
+}  // namespace kestrum::sim
