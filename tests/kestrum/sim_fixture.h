@@ -1,0 +1,72 @@
+// A simulator on a loopback address of its own for every test, and a link to it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "connect_guard.h"
+#include "kestrum.h"
+#include "kestrum_sim/simulator.h"
+
+namespace kestrum::testing {
+
+inline sim::Bus SmallBus() {
+    sim::Bus bus;
+    bus.model = "KSM464";
+    for (int i = 0; i < 3; ++i) {
+        sim::Node node;
+        node.vendorId = 0x41B;
+        node.deviceId = 0x1000 + i;
+        node.axisCount = i == 0 ? 0 : 1;
+        bus.nodes.push_back(node);
+    }
+    return bus;
+}
+
+// Test programs run side by side, each on its own 127.0.<block>.0/24.
+#ifndef KESTRUM_TEST_ADDRESS_BLOCK
+#define KESTRUM_TEST_ADDRESS_BLOCK 9
+#endif
+
+class SimLinkTest : public ::testing::Test {
+  protected:
+    static std::string NextAddress() {
+        static int host = 0;
+        host = host % 250 + 1;
+        return "127.0." + std::to_string(KESTRUM_TEST_ADDRESS_BLOCK) + "." + std::to_string(host);
+    }
+
+    void SetUp() override {
+        address_ = NextAddress();
+        sim::SimulatorOptions options;
+        options.address = address_;
+        options.discovery = false;
+        sim_ = std::make_unique<sim::Simulator>(SmallBus(), options);
+        std::string error;
+        ASSERT_TRUE(sim_->Start(&error)) << error;
+        ASSERT_EQ(KST_FastOpen(KST_TYPE_ETHERNET, address_.c_str(), 500, &handle_), 0);
+        ASSERT_NE(handle_, nullptr);
+    }
+
+    void TearDown() override {
+        if (handle_ != nullptr) KST_Close(handle_);
+        EXPECT_EQ(RefusedNonLoopbackConnects(), 0u);
+    }
+
+    // Runs a command with a roomy buffer; the reply text goes to printed.
+    int32_t Execute(const std::string& command, std::string* printed = nullptr,
+                    uint32_t timeoutMs = 1000) {
+        char reply[4096];
+        int32_t status = KST_Execute(handle_, command.c_str(), timeoutMs, reply, sizeof reply);
+        if (printed != nullptr) *printed = reply;
+        return status;
+    }
+
+    std::string address_;
+    std::unique_ptr<sim::Simulator> sim_;
+    KST_HANDLE handle_ = nullptr;
+};
+
+}  // namespace kestrum::testing
