@@ -1,6 +1,5 @@
 #include "reply_scan.h"
 
-#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -25,10 +24,10 @@ bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// Called only for spans that from_chars found outside the double range: such a value is
-// either far above 1e308 or far below 1e-307, so the decimal order of its first
-// significant digit tells which. The counts saturate long before int64 could overflow.
-bool OverflowsDouble(const char* first, const char* last) {
+// Called only for spans that from_chars found outside the float range: such a value is
+// either above 3e38 or below 1e-45, so the decimal order of its first significant digit
+// tells which. The counts saturate long before int64 could overflow.
+bool Overflows(const char* first, const char* last) {
     constexpr int64_t kCap = 1'000'000'000;
     const char* p = first;
     if (p != last && *p == '-') ++p;
@@ -61,40 +60,25 @@ bool OverflowsDouble(const char* first, const char* last) {
     return order > 0;
 }
 
-// Nearest float with IEEE round-to-nearest: magnitudes from FLT_MAX plus half its ulp
-// upward become infinity, those just above FLT_MAX round down to it. Casting such a
-// double directly would be undefined.
-float NarrowToFloat(double value) {
-    constexpr double kMax = FLT_MAX;
-    constexpr double kInfinityEdge = kMax + 0x1p103;
-    const double magnitude = std::fabs(value);
-    constexpr float kInfinity = std::numeric_limits<float>::infinity();
-    if (magnitude >= kInfinityEdge) return value > 0 ? kInfinity : -kInfinity;
-    if (magnitude > kMax) return value > 0 ? FLT_MAX : -FLT_MAX;
-    return static_cast<float>(value);
-}
-
 // Converts the decimal number at first: optional '-', digits with an optional fraction,
 // optional exponent. Infinity, NaN and hexadecimal spellings are refused; the C
 // library's strtod would take them, and depends on the locale's decimal point besides.
+// Parsing straight into float rounds once, to the nearest float; beyond the float range
+// the value becomes infinity or zero with its sign, as IEEE rounding gives.
 // Returns the end of the number, or first when nothing could be taken.
 const char* ConvertDecimal(const char* first, const char* last, float* value) {
     const char* p = first;
     if (p != last && *p == '-') ++p;
     if (p == last || !(IsDigit(*p) || *p == '.')) return first;
-    double parsed = 0.0;
+    float parsed = 0.0f;
     const auto [end, error] = std::from_chars(first, last, parsed, std::chars_format::general);
     if (error == std::errc::invalid_argument || end == first) return first;
     if (error == std::errc::result_out_of_range) {
-        const bool negative = *first == '-';
-        if (OverflowsDouble(first, end)) {
-            parsed = negative ? -std::numeric_limits<double>::infinity()
-                              : std::numeric_limits<double>::infinity();
-        } else {
-            parsed = negative ? -0.0 : 0.0;
-        }
+        const float magnitude =
+            Overflows(first, end) ? std::numeric_limits<float>::infinity() : 0.0f;
+        parsed = *first == '-' ? -magnitude : magnitude;
     }
-    *value = NarrowToFloat(parsed);
+    *value = parsed;
     return end;
 }
 

@@ -215,6 +215,9 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"1.5e-3", 1, 0, {1.5e-3f}}, ParseCase{"2E+2", 1, 0, {200.0f}},
         ParseCase{"1e 2", 2, 0, {1.0f, kUntouched}}, ParseCase{"-0", 1, 0, {-0.0f}},
         ParseCase{"0.1", 1, 0, {0.1f}},
+        // Rounded once to the nearest float: through double this would tie down to 1.
+        ParseCase{"1.00000005960464477539062500001", 1, 0, {0x1.000002p0f}},
+        ParseCase{"16777217", 1, 0, {16777216.0f}}, ParseCase{"1e-40", 1, 0, {1e-40f}},
         // Beyond float and double.
         ParseCase{"3.4028235e38", 1, 0, {FLT_MAX}}, ParseCase{"3.40282356e38", 1, 0, {FLT_MAX}},
         ParseCase{"3.4028236e38", 1, 0, {kInf}}, ParseCase{"-1e39", 1, 0, {-kInf}},
