@@ -1,0 +1,7 @@
+#include "pelvane_app.h"
+
+int main(int argc, char* argv[]) {
+    pelvane::CPelvaneApp app(argc, argv);
+    app.InitInstance();
+    return 0;
+}

@@ -1,0 +1,18 @@
+// The application: runs the main dialog, and the process ends when it closes.
+#pragma once
+
+#include <QApplication>
+
+namespace pelvane {
+
+class CPelvaneApp : public QApplication {
+    Q_OBJECT
+  public:
+    // The application's name stays the executable's name.
+    CPelvaneApp(int& argc, char** argv);
+
+    // Runs the main dialog modally. False: there is nothing left to run afterwards.
+    bool InitInstance();
+};
+
+}  // namespace pelvane

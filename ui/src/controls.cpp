@@ -1,0 +1,140 @@
+#include "ui/controls.h"
+
+#include <QAbstractItemView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QResizeEvent>
+#include <QStyle>
+#include <QTabBar>
+#include <QValidator>
+
+#include "ui/string_list.h"
+
+namespace pelvane::ui {
+
+TabControl::TabControl(QWidget* parent) : QWidget(parent), bar_(new QTabBar(this)) {
+    bar_->setFocusPolicy(Qt::NoFocus);
+    bar_->setDrawBase(false);
+    bar_->setExpanding(false);
+    bar_->setGeometry(0, 0, width(), kStripHeight);
+    connect(bar_, &QTabBar::currentChanged, this, [this] {
+        if (notify_) emit selChange();
+    });
+}
+
+int TabControl::InsertItem(int index, const QString& text) {
+    notify_ = false;
+    const int at = bar_->insertTab(index, text);
+    notify_ = true;
+    return at;
+}
+
+int TabControl::ItemCount() const {
+    return bar_->count();
+}
+QString TabControl::ItemText(int index) const {
+    return bar_->tabText(index);
+}
+int TabControl::CurSel() const {
+    return bar_->currentIndex();
+}
+
+void TabControl::SetCurSel(int index) {
+    notify_ = false;
+    bar_->setCurrentIndex(index);
+    notify_ = true;
+}
+
+QRect TabControl::PageArea() const {
+    return {0, kStripHeight, width(), std::max(0, height() - kStripHeight)};
+}
+
+void TabControl::resizeEvent(QResizeEvent* event) {
+    bar_->setGeometry(0, 0, event->size().width(), kStripHeight);
+    QWidget::resizeEvent(event);
+}
+
+namespace {
+
+// Refuses any text that would scroll the field.
+class FitsFieldValidator : public QValidator {
+  public:
+    FitsFieldValidator(QLineEdit* field) : QValidator(field), field_(field) {}
+
+    State validate(QString& input, int&) const override {
+        return field_->fontMetrics().horizontalAdvance(input) <= TextRoomOf(*field_) ? Acceptable
+                                                                                     : Invalid;
+    }
+
+  private:
+    QLineEdit* field_;
+};
+
+}  // namespace
+
+int TextRoomOf(const QLineEdit& field) {
+    const QMargins margins = field.textMargins();
+    const int frame =
+        field.hasFrame() ? field.style()->pixelMetric(QStyle::PM_DefaultFrameWidth) : 0;
+    // QLineEdit keeps 2 pixels clear on each side, and one more for the cursor.
+    return std::max(
+        0, field.contentsRect().width() - margins.left() - margins.right() - 2 * frame - 5);
+}
+
+void LimitTextToField(QLineEdit* field) {
+    field->setValidator(new FitsFieldValidator(field));
+}
+
+ComboBox::ComboBox(QWidget* parent) : QComboBox(parent) {
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    // Completion would type into the field on the user's behalf.
+    setCompleter(nullptr);
+}
+
+void ComboBox::SetAutoHScroll(bool on) {
+    if (on) {
+        setValidator(nullptr);
+    } else {
+        LimitTextToField(lineEdit());
+    }
+}
+
+int ComboBox::AddString(const QString& text) {
+    const int index = sorted_ ? static_cast<int>(SortedInsertPosition(Entries(), text)) : count();
+    // Inserting into an empty list would select the entry and put it into the edit field.
+    const bool wasEmpty = count() == 0;
+    const QString typed = currentText();
+    insertItem(index, text);
+    if (wasEmpty) setCurrentIndex(-1);
+    if (isEditable() && currentText() != typed) setEditText(typed);
+    return index;
+}
+
+int ComboBox::FindStringPrefix(const QString& prefix) const {
+    return static_cast<int>(ui::FindStringPrefix(Entries(), prefix));
+}
+
+QStringList ComboBox::Entries() const {
+    QStringList entries;
+    entries.reserve(count());
+    for (int i = 0; i < count(); ++i) entries.append(itemText(i));
+    return entries;
+}
+
+void ComboBox::showPopup() {
+    emit dropDown();
+    QComboBox::showPopup();
+}
+
+void ComboBox::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && !(view() && view()->isVisible())) {
+        event->accept();
+        emit enterPressed();
+        return;
+    }
+    QComboBox::keyPressEvent(event);
+}
+
+}  // namespace pelvane::ui
