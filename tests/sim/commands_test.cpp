@@ -152,14 +152,5 @@ TEST_F(Commands, EthercatReportHasOneFullStopBeforeLostcount) {
     EXPECT_NE(report.find("Nodes:2 of 8"), std::string::npos) << report;
 }
 
-TEST_F(Commands, DirectCommandsAreServedLikeBufferedOnes) {
-    auto client = Connect();
-    uint32_t seq = client->Send("?NODE_COUNT(0)", kestrum::wire::Kind::kDirect);
-    auto reply = client->Receive();
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->seq, seq);
-    EXPECT_EQ(reply->text, "8\r\n");
-}
-
 }  // namespace
 }  // namespace simtest
