@@ -19,6 +19,7 @@ inline constexpr uint32_t kDefaultTimeoutMs = 1000;
 
 class Link {
   public:
+    // fd: a connected socket in blocking mode; calls that must not block say so.
     explicit Link(net::UniqueFd fd);
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
@@ -43,7 +44,7 @@ class Link {
     int32_t DiscardOverdue();
     int32_t Send(const std::string& frame, const net::Deadline& deadline);
     int32_t Await(const net::Deadline& deadline, std::string& text);
-    // With a deadline waits for bytes first, without one never blocks.
+    // With a deadline waits for bytes until then, without one never blocks.
     ReadResult ReadSome(const net::Deadline* deadline);
     // Runs buffered bytes through the assembler until a frame is whole or they run out.
     wire::ReplyAssembler::State FeedBuffered();
@@ -61,6 +62,7 @@ class Link {
     std::array<unsigned char, 16384> buffer_{};
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
+    int receiveTimeoutMs_ = -1;  // SO_RCVTIMEO as last set
 };
 
 }  // namespace kestrum

@@ -74,9 +74,16 @@ UniqueFd ConnectWithin(const in_addr& address, uint16_t port, uint32_t timeoutMs
         }
     }
     switch (error) {
-        case 0:
+        case 0: {
+            // Blocking from here on: Link waits in recv under a receive time-out.
+            int flags = ::fcntl(fd.get(), F_GETFL);
+            if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+                status = KST_ERR_SYSTEM;
+                return {};
+            }
             status = 0;
             return fd;
+        }
         case EMFILE:
         case ENFILE:
         case ENOBUFS:
