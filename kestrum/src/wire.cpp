@@ -89,8 +89,7 @@ std::optional<ReplyHeader> DecodeReplyHeader(const unsigned char* h) {
 
 template <typename Header>
 typename Assembler<Header>::State Assembler<Header>::Feed(const unsigned char* data,
-                                                          std::size_t size,
-                                                          std::size_t& consumed) {
+                                                          std::size_t size, std::size_t& consumed) {
     consumed = 0;
     if (malformed_) return State::kMalformed;
     if (complete_) {
@@ -127,7 +126,9 @@ typename Assembler<Header>::State Assembler<Header>::Feed(const unsigned char* d
 template class Assembler<RequestHeader>;
 template class Assembler<ReplyHeader>;
 
-RequestAssembler MakeRequestAssembler() { return RequestAssembler(&DecodeRequestHeader, nullptr); }
+RequestAssembler MakeRequestAssembler() {
+    return RequestAssembler(&DecodeRequestHeader, nullptr);
+}
 
 ReplyAssembler MakeReplyAssembler(std::function<bool(const ReplyHeader&)> check) {
     return ReplyAssembler(&DecodeReplyHeader, std::move(check));

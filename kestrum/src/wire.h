@@ -62,13 +62,14 @@ std::optional<ReplyHeader> DecodeReplyHeader(const unsigned char* header);
 // The payload is allocated only after the header was accepted.
 template <typename Header>
 class Assembler {
-public:
+  public:
     enum class State { kNeedMore, kFrame, kMalformed };
     using HeaderDecoder = std::optional<Header> (*)(const unsigned char*);
     // Called once per header, before any payload byte is stored; false rejects the frame.
     using HeaderCheck = std::function<bool(const Header&)>;
 
-    Assembler(HeaderDecoder decode, HeaderCheck check) : decode_(decode), check_(std::move(check)) {}
+    Assembler(HeaderDecoder decode, HeaderCheck check)
+        : decode_(decode), check_(std::move(check)) {}
 
     // Takes bytes from data; consumed tells how many. Stops after one whole frame.
     State Feed(const unsigned char* data, std::size_t size, std::size_t& consumed);
@@ -77,7 +78,7 @@ public:
     std::string& payload() { return payload_; }
     bool malformed() const { return malformed_; }
 
-private:
+  private:
     HeaderDecoder decode_;
     HeaderCheck check_;
     std::array<unsigned char, kHeaderSize> headerBytes_{};
