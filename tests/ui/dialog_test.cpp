@@ -228,7 +228,8 @@ TEST(Dialog, SizeChangesReachOnSizeButMinimisingDoesNot) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     dialog.sizes.clear();
     dialog.resize(500, 400);
-    QTRY_COMPARE(dialog.sizes.size(), 1u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.sizes.empty(); }, 2000));
+    EXPECT_EQ(dialog.sizes.size(), 1u);
     EXPECT_EQ(dialog.sizes.back(), QSize(500, 400));
     dialog.sizes.clear();
     dialog.showMinimized();

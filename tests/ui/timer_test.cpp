@@ -51,7 +51,7 @@ TEST(Timers, KilledTimersStopAndUnknownIdsAreRefused) {
     TickingDialog dialog;
     dialog.Initialize();
     dialog.SetTimer(1, 10);
-    QTRY_VERIFY(dialog.ticks[1] > 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.ticks[1] > 0; }, 2000));
     EXPECT_TRUE(dialog.KillTimer(1));
     EXPECT_FALSE(dialog.KillTimer(1));
     EXPECT_FALSE(dialog.KillTimer(2));
@@ -64,7 +64,7 @@ TEST(Timers, ABusyThreadGetsOneLateTickNotABacklog) {
     TickingDialog dialog;
     dialog.Initialize();
     dialog.SetTimer(0, 20);
-    QTRY_VERIFY(dialog.ticks[0] > 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.ticks[0] > 0; }, 2000));
     const int before = dialog.ticks[0];
     QThread::msleep(300);  // fifteen periods without the event loop
     QCoreApplication::processEvents();
