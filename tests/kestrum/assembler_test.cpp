@@ -119,37 +119,5 @@ TEST(ReplyAssembler, CheckSeesEachHeaderOnceAndCanRefuseIt) {
     EXPECT_EQ(consumed, 0u);
 }
 
-TEST(RequestCodec, RoundTripsAndRefusesWhatCannotTravel) {
-    Request request{Kind::kBuffered, 0xFFFFFFFFu, 1500, "?NODE_INFO(0,1,768)"};
-    std::string frame = EncodeRequest(request);
-    auto header = DecodeRequestHeader(reinterpret_cast<const unsigned char*>(frame.data()));
-    ASSERT_TRUE(header);
-    EXPECT_EQ(header->seq, 0xFFFFFFFFu);
-    EXPECT_EQ(header->timeoutMs, 1500u);
-    EXPECT_EQ(header->length, request.command.size());
-    EXPECT_EQ(frame.substr(kHeaderSize), request.command);
-
-    // Direct commands carry no time-out of their own.
-    frame = EncodeRequest({Kind::kDirect, 2, 1500, "?TABLE(0)"});
-    EXPECT_EQ(DecodeRequestHeader(reinterpret_cast<const unsigned char*>(frame.data()))->timeoutMs,
-              0u);
-
-    EXPECT_TRUE(IsSendableCommand(std::string(kMaxCommandLength, 'a')));
-    EXPECT_FALSE(IsSendableCommand(std::string(kMaxCommandLength + 1, 'a')));
-    EXPECT_FALSE(IsSendableCommand("?CONTROL\r"));
-    EXPECT_FALSE(IsSendableCommand("a\nb"));
-    EXPECT_FALSE(IsSendableCommand(std::string("a\0b", 3)));
-}
-
-TEST(DiscoveryCodec, AnswersMatchOnlyTheirOwnShape) {
-    auto answer = EncodeAnswer(0xA1B2C3D4u);
-    EXPECT_EQ(DecodeAnswer(answer.data(), answer.size()), 0xA1B2C3D4u);
-    EXPECT_FALSE(DecodeAnswer(answer.data(), answer.size() - 1));
-    auto probe = EncodeProbe(0xA1B2C3D4u);
-    EXPECT_FALSE(DecodeAnswer(probe.data(), probe.size()));  // our own probe echoed back
-    answer[2] = 2;
-    EXPECT_FALSE(DecodeAnswer(answer.data(), answer.size()));
-}
-
 }  // namespace
 }  // namespace kestrum::wire

@@ -220,15 +220,5 @@ TEST(Open, NothingListeningIsRefusedAndLeavesTheHandleAlone) {
     EXPECT_EQ(RefusedNonLoopbackConnects(), 0u);
 }
 
-TEST(Open, BadArgumentsAreRefused) {
-    KST_HANDLE handle = nullptr;
-    const std::string address = UnusedAddress(254);
-    EXPECT_EQ(KST_FastOpen(1, address.c_str(), 500, &handle), KST_ERR_INVALID_ARGUMENT);
-    EXPECT_EQ(KST_FastOpen(KST_TYPE_ETHERNET, nullptr, 500, &handle), KST_ERR_INVALID_ARGUMENT);
-    EXPECT_EQ(KST_FastOpen(KST_TYPE_ETHERNET, address.c_str(), 500, nullptr),
-              KST_ERR_INVALID_ARGUMENT);
-    EXPECT_EQ(handle, nullptr);
-}
-
 }  // namespace
 }  // namespace kestrum::testing
