@@ -22,6 +22,8 @@ TEST(MessageBox, ModalWithTheApplicationsNameAndOnlyOk) {
         EXPECT_EQ(box.icon(), QMessageBox::NoIcon);
         ASSERT_EQ(box.buttons().size(), 1);
         EXPECT_EQ(box.standardButton(box.buttons().front()), QMessageBox::Ok);
+        EXPECT_EQ(box.buttons().front()->text(), u"确定"_qs);
+        EXPECT_TRUE(box.buttons().front()->icon().isNull());
         box.buttons().front()->click();
     });
     MessageBox(nullptr, u"链接失败"_qs);

@@ -1,6 +1,7 @@
 #include "ui/dialog.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -283,6 +284,15 @@ void Dialog::keyPressEvent(QKeyEvent* event) {
         default:
             QDialog::keyPressEvent(event);
     }
+}
+
+void Dialog::contextMenuEvent(QContextMenuEvent* event) {
+    // QDialog would take it for its "What's This?" menu; a page passes it to its window.
+    if (!isWindow()) {
+        event->ignore();
+        return;
+    }
+    QDialog::contextMenuEvent(event);
 }
 
 }  // namespace pelvane::ui

@@ -1,6 +1,8 @@
 #include "ui/message_box.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -17,6 +19,12 @@ void MessageBox(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok,
                     parent);
     box.setWindowModality(Qt::ApplicationModal);
+    // The button speaks the program's language whatever the system's locale, and carries
+    // no theme icon: the box has none either.
+    if (QAbstractButton* ok = box.button(QMessageBox::Ok)) {
+        ok->setText(QStringLiteral("确定"));
+        ok->setIcon(QIcon());
+    }
     if (Hook()) {
         QTimer::singleShot(0, &box, [&box] {
             if (Hook()) Hook()(box);
