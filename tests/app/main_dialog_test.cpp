@@ -118,6 +118,11 @@ TEST_F(MainDialog, StartState) {
     EXPECT_EQ(Identity(), "");
     QWidget* focus = QApplication::focusWidget();
     EXPECT_TRUE(focus == AddressBox() || AddressBox()->isAncestorOf(focus));
+    // Tab order: Address box, connect, disconnect, Identity line.
+    for (const int id : {kIdcConnect, kIdcDisconnect, kIdcIdentity}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), dialog.Item(id)) << id;
+    }
     EXPECT_EQ(dialog.ItemText(kIdcConnect), u"连  接"_qs);
     EXPECT_EQ(dialog.ItemText(kIdcDisconnect), u"断  开"_qs);
     EXPECT_EQ(g_controllerHandle, nullptr);
