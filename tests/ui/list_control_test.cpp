@@ -21,13 +21,6 @@ bool PaintByData(int, qintptr data, RowColors& colors) {
     return true;
 }
 
-TEST(ListColors, LowByteIsRed) {
-    EXPECT_EQ(ColorFromBgr(kRed), QColor(255, 0, 0));
-    EXPECT_EQ(ColorFromBgr(0xFF0000), QColor(0, 0, 255));
-    EXPECT_EQ(ColorFromBgr(0x123456), QColor(0x56, 0x34, 0x12));
-    EXPECT_EQ(BgrFromColor(QColor(0x56, 0x34, 0x12)), 0x123456u);
-}
-
 TEST(ListControl, ColumnsInsertDeleteAndCount) {
     ListControl list;
     EXPECT_EQ(list.HeaderItemCount(), 0);
@@ -80,17 +73,6 @@ TEST(ListControl, RowsCarryTextsAndData) {
     EXPECT_FALSE(list.DeleteItem(2));
     list.DeleteAllItems();
     EXPECT_EQ(list.ItemCount(), 0);
-}
-
-TEST(ListControl, ColumnsInsertedIntoFilledRowsShiftTheirTexts) {
-    ListControl list;
-    list.InsertColumn(0, "a", Qt::AlignLeft, 40);
-    list.InsertItem(0, "x");
-    list.InsertColumn(0, "new", Qt::AlignLeft, 40);
-    EXPECT_EQ(list.ItemText(0, 0), "");
-    EXPECT_EQ(list.ItemText(0, 1), "x");
-    list.DeleteColumn(0);
-    EXPECT_EQ(list.ItemText(0, 0), "x");
 }
 
 TEST(ListControl, ExtendedStyleIsReplacedWhole) {
