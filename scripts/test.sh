@@ -22,7 +22,7 @@ run_preset asan
 
 echo "== fuzz targets"
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$(pelvane_jobs)"
+cmake --build --preset fuzz -j "$(pelvane_jobs)" --target fuzzers
 for target in build/fuzz/fuzz/fuzz_*; do
     [ -x "$target" ] || continue
     name=$(basename "$target")
