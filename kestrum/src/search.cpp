@@ -72,6 +72,8 @@ int32_t SearchControllers(char* out, uint32_t capacity, uint32_t searchMs) {
                        reinterpret_cast<const sockaddr*>(&to), sizeof to);
     }
 
+    constexpr int kMaxReceiveErrors = 16;
+    int receiveErrors = 0;
     std::vector<uint32_t> seen;
     std::size_t used = 0;  // bytes written, without the terminator
     // Checked before every read, so a flood of answers cannot stretch the search.
@@ -83,7 +85,11 @@ int32_t SearchControllers(char* out, uint32_t capacity, uint32_t searchMs) {
                                reinterpret_cast<sockaddr*>(&from), &fromLen);
         if (n < 0) {
             if (errno == EINTR) continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK) continue;  // e.g. a stray ICMP error
+            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                // A stray ICMP error is reported once; one that keeps coming ends the search.
+                if (++receiveErrors > kMaxReceiveErrors) break;
+                continue;
+            }
             if (net::WaitFor(fd.get(), POLLIN, deadline) != net::WaitResult::kReady) break;
             continue;
         }

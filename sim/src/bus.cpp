@@ -63,6 +63,8 @@ int32_t ToInt32(const json& value, const std::string& where) {
             first += 2;
             base = 16;
         }
+        // from_chars takes a sign of its own; one sign, in front, is all we allow.
+        if (first != last && (*first == '-' || *first == '+')) Fail(where, "not a number: " + s);
         auto [ptr, ec] = std::from_chars(first, last, v, base);
         if (ec != std::errc() || ptr != last || first == last) Fail(where, "not a number: " + s);
         if (negative) v = -v;

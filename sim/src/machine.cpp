@@ -362,7 +362,16 @@ Outcome Machine::SimCommand(std::string_view command, Clock::time_point now) {
         auto node = nodeArg(w[1]);
         auto ms = ToInt<int32_t>(w[2]);
         if (!node || !ms || *ms < 0 || *ms > kMaxDelayMs) return bad();
-        nodeOff_.push_back({static_cast<int32_t>(*node), now + std::chrono::milliseconds(*ms)});
+        // One entry per node, so repeating the command cannot grow the list.
+        const auto until = now + std::chrono::milliseconds(*ms);
+        auto same = std::find_if(nodeOff_.begin(), nodeOff_.end(), [&](const NodeOff& off) {
+            return off.node == static_cast<int32_t>(*node);
+        });
+        if (same == nodeOff_.end()) {
+            nodeOff_.push_back({static_cast<int32_t>(*node), until});
+        } else {
+            same->until = std::max(same->until, until);
+        }
         return ok;
     }
     if (verb == "LOST" && argc == 1) {

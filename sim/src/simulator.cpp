@@ -29,7 +29,8 @@ namespace {
 constexpr std::size_t kMaxLinks = 256;
 // A client that sends without reading stops being read once this much waits for it.
 constexpr std::size_t kMaxBacklogBytes = 4u << 20;
-constexpr std::size_t kMaxReceivedKept = 200000;
+// Tests read the received commands; a client that never stops must not grow them forever.
+constexpr std::size_t kMaxReceivedBytes = 16u << 20;
 constexpr uint32_t kWrongSeqOffset = 0x10000;
 constexpr uint32_t kOversizeLength = wire::kMaxReplyLength + 1000;
 
@@ -112,6 +113,7 @@ struct Simulator::Impl {
     mutable std::mutex mutex;  // guards everything below but the atomics
     Machine machine;
     std::deque<std::string> received;
+    std::size_t receivedBytes = 0;
     std::vector<std::unique_ptr<Link>> links;
     std::atomic<std::size_t> accepted{0};
     std::atomic<std::size_t> open{0};
@@ -308,8 +310,14 @@ void Simulator::Impl::Read(Link& link, Clock::time_point now) {
 void Simulator::Impl::Handle(Link& link, const wire::RequestHeader& header, std::string& command,
                              Clock::time_point now) {
     if (!wire::IsSendableCommand(command)) return Close(link, "malformed command");
-    if (received.size() >= kMaxReceivedKept) received.pop_front();
+    // Empty commands cost their bookkeeping too.
+    auto cost = [](const std::string& c) { return c.size() + sizeof(std::string); };
+    while (!received.empty() && receivedBytes + cost(command) > kMaxReceivedBytes) {
+        receivedBytes -= cost(received.front());
+        received.pop_front();
+    }
     received.push_back(command);
+    receivedBytes += cost(command);
     Outcome outcome = machine.Execute(command, now);
     if (options.verbosity >= 2 || (options.verbosity >= 1 && outcome.control))
         Log("%s: %s", link.peer, Printable(command));
@@ -515,6 +523,7 @@ std::vector<std::string> Simulator::ReceivedCommands() const {
 void Simulator::ClearReceivedCommands() {
     std::lock_guard lock(impl_->mutex);
     impl_->received.clear();
+    impl_->receivedBytes = 0;
 }
 
 const SimulatorOptions& Simulator::options() const {
