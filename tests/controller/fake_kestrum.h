@@ -31,39 +31,36 @@ struct Response {
 struct Call {
     Function function;
     KST_HANDLE handle = nullptr;
-    std::string command;                // the command, or the address for FastOpen
-    std::optional<uint32_t> timeoutMs;  // absent for the functions that take none
+    std::string command{};                // the command, or the address for FastOpen
+    std::optional<uint32_t> timeoutMs{};  // absent for the functions that take none
     uint32_t capacity = 0;
 };
 
-class Controller {
-  public:
-    // Forgets all replies and calls; every command then gets the empty reply and 0.
-    void Reset();
-    void SetDefault(Response response) { default_ = std::move(response); }
-    void Reply(const std::string& command, Response response) {
-        replies_[command] = std::move(response);
+struct Controller {
+    std::map<std::string, Response> replies;  // by command
+    Response fallback;                        // for every other command
+    std::vector<Call> calls;
+
+    // The texts of the Execute and DirectCommand calls, in order.
+    std::vector<std::string> Commands() const {
+        std::vector<std::string> commands;
+        for (const Call& call : calls) {
+            if (call.function == Function::Execute || call.function == Function::DirectCommand) {
+                commands.push_back(call.command);
+            }
+        }
+        return commands;
     }
-    void Reply(const std::string& command, std::string text, int32_t status = 0) {
-        Reply(command, Response{status, std::move(text)});
-    }
-
-    const std::vector<Call>& Calls() const { return calls_; }
-    std::vector<std::string> Commands() const;
-
-    // Internal to the fake functions.
-    const Response& ResponseFor(const std::string& command) const;
-    void Record(Call call) { calls_.push_back(std::move(call)); }
-
-  private:
-    std::map<std::string, Response> replies_;
-    Response default_;
-    std::vector<Call> calls_;
 };
 
-Controller& TheController();
+inline Controller& TheController() {
+    static Controller controller;
+    return controller;
+}
 
 // A handle value that is never dereferenced.
-KST_HANDLE Handle(std::uintptr_t value);
+inline KST_HANDLE Handle(std::uintptr_t value) {
+    return reinterpret_cast<KST_HANDLE>(value);
+}
 
 }  // namespace pelvane::fake

@@ -6,10 +6,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,23 +30,26 @@ std::unique_ptr<sim::Simulator> StartSim(const std::string& address) {
     return simulator;
 }
 
-std::vector<std::string> Words(const std::string& text) {
-    std::vector<std::string> words;
-    std::istringstream in(text);
-    for (std::string w; in >> w;) words.push_back(w);
-    std::sort(words.begin(), words.end());
-    return words;
-}
-
 TEST(Search, FindsEachRunningControllerOnce) {
     PELVANE_REQUIRE_PRIVATE_NETWORK();
+    // Nobody answering is an empty success after the whole search time.
+    char none[64];
+    std::memset(none, '#', sizeof none);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(KST_SearchEth(none, sizeof none, 150), 0);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_STREQ(none, "");
+    EXPECT_GE(took, std::chrono::milliseconds(140));
+    EXPECT_LT(took, std::chrono::milliseconds(1000));
+    EXPECT_EQ(KST_SearchEth(nullptr, 64, 10), KST_ERR_INVALID_ARGUMENT);
+    EXPECT_EQ(KST_SearchEth(none, 0, 10), KST_ERR_INVALID_ARGUMENT);
+
     auto a = StartSim("127.0.0.2");
     auto b = StartSim("127.0.0.3");
     std::vector<char> found(10230, '#');
     ASSERT_EQ(KST_SearchEth(found.data(), 10230, 300), 0);
-    std::string text(found.data());
-    EXPECT_EQ(Words(text), (std::vector<std::string>{"127.0.0.2", "127.0.0.3"}));
-    EXPECT_EQ(text.size(), std::string("127.0.0.2 127.0.0.3").size());  // single blanks
+    const std::string text(found.data());
+    EXPECT_TRUE(text == "127.0.0.2 127.0.0.3" || text == "127.0.0.3 127.0.0.2") << text;
 
     // Room for one address and its terminator, not for a blank and half of the other.
     std::vector<char> tiny(16, '#');
@@ -55,24 +57,8 @@ TEST(Search, FindsEachRunningControllerOnce) {
     std::string one(tiny.data());
     EXPECT_TRUE(one == "127.0.0.2" || one == "127.0.0.3") << one;
     EXPECT_EQ(tiny[14], '#');
-
-    char none[9];
-    ASSERT_EQ(KST_SearchEth(none, sizeof none, 200), 0);
+    ASSERT_EQ(KST_SearchEth(none, 9, 200), 0);  // no room for even one
     EXPECT_STREQ(none, "");
-}
-
-TEST(Search, NobodyAnsweringIsAnEmptySuccess) {
-    PELVANE_REQUIRE_PRIVATE_NETWORK();
-    char found[64];
-    std::memset(found, '#', sizeof found);
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(KST_SearchEth(found, sizeof found, 150), 0);
-    auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_STREQ(found, "");
-    EXPECT_GE(took, std::chrono::milliseconds(140));
-    EXPECT_LT(took, std::chrono::milliseconds(1000));
-    EXPECT_EQ(KST_SearchEth(nullptr, 64, 10), KST_ERR_INVALID_ARGUMENT);
-    EXPECT_EQ(KST_SearchEth(found, 0, 10), KST_ERR_INVALID_ARGUMENT);
 }
 
 int UdpSocket(const char* address, uint16_t port, bool shared) {

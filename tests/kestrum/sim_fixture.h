@@ -12,16 +12,11 @@
 
 namespace kestrum::testing {
 
+// Replies "KSM464\r\n" to ?CONTROL and "3\r\n" to ?NODE_COUNT(0).
 inline sim::Bus SmallBus() {
     sim::Bus bus;
     bus.model = "KSM464";
-    for (int i = 0; i < 3; ++i) {
-        sim::Node node;
-        node.vendorId = 0x41B;
-        node.deviceId = 0x1000 + i;
-        node.axisCount = i == 0 ? 0 : 1;
-        bus.nodes.push_back(node);
-    }
+    bus.nodes.resize(3);
     return bus;
 }
 
@@ -30,12 +25,16 @@ inline sim::Bus SmallBus() {
 #define KESTRUM_TEST_ADDRESS_BLOCK 9
 #endif
 
+inline std::string BlockAddress(int host) {
+    return "127.0." + std::to_string(KESTRUM_TEST_ADDRESS_BLOCK) + "." + std::to_string(host);
+}
+
 class SimLinkTest : public ::testing::Test {
   protected:
     static std::string NextAddress() {
         static int host = 0;
         host = host % 250 + 1;
-        return "127.0." + std::to_string(KESTRUM_TEST_ADDRESS_BLOCK) + "." + std::to_string(host);
+        return BlockAddress(host);
     }
 
     void SetUp() override {
