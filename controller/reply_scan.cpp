@@ -61,7 +61,7 @@ bool Overflows(const char* first, const char* last) {
 }
 
 // Converts the decimal number at first: optional '-', digits with an optional fraction,
-// optional exponent. Infinity, NaN and hexadecimal spellings are refused; the C
+// optional exponent. Infinity, NaN and hexadecimal spellings ("0x1A") are refused; the C
 // library's strtod would take them, and depends on the locale's decimal point besides.
 // Parsing straight into float rounds once, to the nearest float; beyond the float range
 // the value becomes infinity or zero with its sign, as IEEE rounding gives.
@@ -70,6 +70,8 @@ const char* ConvertDecimal(const char* first, const char* last, float* value) {
     const char* p = first;
     if (p != last && *p == '-') ++p;
     if (p == last || !(IsDigit(*p) || *p == '.')) return first;
+    // A hexadecimal reply read as its leading 0 would pass for a real value.
+    if (last - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) return first;
     float parsed = 0.0f;
     const auto [end, error] = std::from_chars(first, last, parsed, std::chars_format::general);
     if (error == std::errc::invalid_argument || end == first) return first;

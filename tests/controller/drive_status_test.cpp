@@ -145,7 +145,7 @@ TEST(ParseNumbersTest, StoresWhatTheTextHolds) {
         // What the controller prints, and where parsing stops without an error.
         Case{"12\r\n", 1, 0, {12}}, Case{"  7 8", 2, 0, {7, 8}}, Case{"1\t 2", 2, 0, {1, 2}},
         Case{"1 2", 3, 0, {1, 2, kU}}, Case{"3,rest", 2, 0, {3, kU}}, Case{"1\r\n2", 2, 0, {1, kU}},
-        Case{"0x10", 2, 0, {0, kU}}, Case{"1e 2", 2, 0, {1, kU}}, Case{"5", 0, 0, {kU}},
+        Case{"7 0x10", 2, 30001, {7, kU}}, Case{"1e 2", 2, 0, {1, kU}}, Case{"5", 0, 0, {kU}},
         Case{"1 -", 2, 30001, {1, kU}}, Case{"1 -nan", 2, 30001, {1, kU}},
         // The decimal grammar.
         Case{"-3.25 -.5 2. 1.5e-3 2E+2 -0", 6, 0, {-3.25f, -0.5f, 2, 1.5e-3f, 200, -0.0f}},
@@ -168,7 +168,8 @@ TEST(ParseNumbersTest, StoresWhatTheTextHolds) {
     }
     // The first character decides, and a lone minus sign is not a number.
     float value = kUntouched;
-    for (const char* text : {"\t7", "+7", ".5", "", "   ", "-", "--1", "-.", "-inf", "nan"}) {
+    for (const char* text :
+         {"\t7", "+7", ".5", "", "   ", "-", "--1", "-.", "-inf", "nan", "0x10", "-0X1"}) {
         EXPECT_EQ(ParseNumbers(text, 1, &value), kResultNotANumber) << '"' << text << '"';
     }
     EXPECT_EQ(ParseNumbers(nullptr, 1, &value), kResultNotANumber);
