@@ -22,8 +22,11 @@
 
 namespace simtest {
 
+namespace wire = kestrum::wire;
+
 using namespace std::chrono_literals;
 using Ms = std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
 
 inline std::string BusFile(const std::string& name) {
     return std::string(KESTRUM_SIM_BUS_DIR) + "/" + name;
@@ -37,16 +40,14 @@ class Client {
     ~Client() { Close(); }
 
     bool Connect(const std::string& address, uint16_t port) {
-        Close();
         fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd_ < 0) return false;
         int one = 1;
         setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
         addr.sin_port = htons(port);
         inet_pton(AF_INET, address.c_str(), &addr.sin_addr);
-        return connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        return fd_ >= 0 && connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
     }
     void Close() {
         if (fd_ >= 0) ::close(fd_);
@@ -57,68 +58,55 @@ class Client {
         return send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
                static_cast<ssize_t>(bytes.size());
     }
-    uint32_t Send(const std::string& command,
-                  kestrum::wire::Kind kind = kestrum::wire::Kind::kBuffered) {
-        uint32_t seq = ++seq_;
-        SendRaw(kestrum::wire::EncodeRequest({kind, seq, 1000, command}));
-        return seq;
+    uint32_t Send(const std::string& command) {
+        SendRaw(wire::EncodeRequest({wire::Kind::kBuffered, ++seq_, 1000, command}));
+        return seq_;
     }
 
-    // Up to max bytes, waiting at most timeout for the first; empty at end of stream
+    // Up to 64 KiB, waiting at most timeout for the first byte; empty at end of stream
     // (closed() then tells) or on time-out.
-    std::string ReadSome(Ms timeout, std::size_t max = 65536) {
+    std::string ReadSome(Ms timeout) {
         pollfd p{fd_, POLLIN, 0};
         if (poll(&p, 1, static_cast<int>(timeout.count())) <= 0) return {};
-        std::string buf(max, '\0');
+        std::string buf(65536, '\0');
         auto n = recv(fd_, buf.data(), buf.size(), 0);
-        if (n <= 0) {
-            closed_ = true;
-            return {};
-        }
-        buf.resize(static_cast<std::size_t>(n));
+        closed_ = n <= 0;
+        buf.resize(closed_ ? 0 : static_cast<std::size_t>(n));
         return buf;
     }
     // Everything until the peer closes or nothing more comes within quiet.
     std::string ReadAll(Ms quiet = 300ms) {
-        std::string all;
-        while (!closed_) {
-            std::string part = ReadSome(quiet);
-            if (part.empty()) break;
-            all += part;
-        }
+        std::string all, part;
+        while (!closed_ && !(part = ReadSome(quiet)).empty()) all += part;
         return all;
     }
-    // True when the peer closed within timeout; bytes read meanwhile are dropped.
-    bool WaitClosed(Ms timeout = 2000ms) {
-        auto end = std::chrono::steady_clock::now() + timeout;
-        while (!closed_ && std::chrono::steady_clock::now() < end) ReadSome(50ms);
+    bool WaitClosed() {
+        ReadAll(2000ms);
         return closed_;
     }
     bool closed() const { return closed_; }
 
-    std::optional<kestrum::wire::Reply> Receive(Ms timeout = 2000ms) {
-        auto end = std::chrono::steady_clock::now() + timeout;
+    std::optional<wire::Reply> Receive(Ms timeout = 2000ms) {
+        using State = wire::ReplyAssembler::State;
+        auto end = Clock::now() + timeout;
         while (true) {
             while (!buffer_.empty()) {
-                std::size_t consumed = 0;
+                std::size_t used = 0;
                 auto state = assembler_.Feed(reinterpret_cast<const unsigned char*>(buffer_.data()),
-                                             buffer_.size(), consumed);
-                buffer_.erase(0, consumed);
-                if (state == kestrum::wire::ReplyAssembler::State::kMalformed) return std::nullopt;
-                if (state == kestrum::wire::ReplyAssembler::State::kFrame) {
-                    const auto& h = assembler_.header();
-                    return kestrum::wire::Reply{h.seq, h.status, assembler_.payload()};
-                }
+                                             buffer_.size(), used);
+                buffer_.erase(0, used);
+                if (state == State::kMalformed) return std::nullopt;
+                if (state == State::kFrame)
+                    return wire::Reply{assembler_.header().seq, assembler_.header().status,
+                                       assembler_.payload()};
             }
-            auto left = std::chrono::duration_cast<Ms>(end - std::chrono::steady_clock::now());
-            if (left <= 0ms) return std::nullopt;
-            buffer_ = ReadSome(left);
-            if (buffer_.empty()) return std::nullopt;
+            auto left = std::chrono::duration_cast<Ms>(end - Clock::now());
+            if (left <= 0ms || (buffer_ = ReadSome(left)).empty()) return std::nullopt;
         }
     }
 
     // Sends and waits for the answer; a reply with a wrong seq fails the test.
-    kestrum::wire::Reply Call(const std::string& command) {
+    wire::Reply Call(const std::string& command) {
         uint32_t seq = Send(command);
         auto reply = Receive();
         if (!reply) {
@@ -140,8 +128,8 @@ class Client {
     uint32_t seq_ = 0;
     bool closed_ = false;
     std::string buffer_;
-    kestrum::wire::ReplyAssembler assembler_ =
-        kestrum::wire::MakeReplyAssembler([](const kestrum::wire::ReplyHeader&) { return true; });
+    wire::ReplyAssembler assembler_ =
+        wire::MakeReplyAssembler([](const wire::ReplyHeader&) { return true; });
 };
 
 // A loopback address of its own for each test, so that test programs can run side by
@@ -161,6 +149,18 @@ inline kestrum::sim::Bus LoadBus(const std::string& name) {
     return bus ? *bus : kestrum::sim::Bus{};
 }
 
+// Polls until the condition holds or the time is up.
+inline bool Eventually(const std::function<bool()>& condition, Ms timeout = 2000ms) {
+    auto end = Clock::now() + timeout;
+    while (!condition()) {
+        if (Clock::now() > end) return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+// Demo bus: 0 Kestrum drive (status 1237H), 1 Panasonic drive, 2 Delta drive with two
+// axes (0250H), 3 digital I/O, 4 analog I/O, 5 vendor 2H, 6 flaky drive, 7 Leadshine.
 class SimTest : public ::testing::Test {
   protected:
     void Serve(kestrum::sim::Bus bus) {
@@ -178,16 +178,6 @@ class SimTest : public ::testing::Test {
         auto client = std::make_unique<Client>();
         EXPECT_TRUE(client->Connect(sim_->options().address, sim_->options().port));
         return client;
-    }
-
-    // Polls until the condition holds or the time is up.
-    static bool Eventually(const std::function<bool()>& condition, Ms timeout = 2000ms) {
-        auto end = std::chrono::steady_clock::now() + timeout;
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            std::this_thread::sleep_for(5ms);
-        }
-        return true;
     }
 
     std::unique_ptr<kestrum::sim::Simulator> sim_;
