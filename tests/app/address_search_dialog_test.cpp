@@ -25,29 +25,13 @@ std::unique_ptr<kestrum::sim::Simulator> StartSimulator(const char* address) {
     return sim;
 }
 
-class AddressSearch : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dialog.Initialize();
-        dialog.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-        box = dialog.ItemAs<ui::ComboBox>(kIdcAddress);
-    }
-
-    void OpenAndCloseList() {
-        box->showPopup();
-        box->hidePopup();
-    }
-
-    CPelvaneDlg dialog;
-    ui::ComboBox* box = nullptr;
-};
-
-TEST_F(AddressSearch, AddsEachControllerOnceBeforeTheListOpens) {
+TEST(AddressSearch, AddsEachControllerOnceBeforeTheListOpensAndKeepsIt) {
     PELVANE_REQUIRE_PRIVATE_NETWORK();
-    auto first = StartSimulator("127.0.0.3");
-    auto second = StartSimulator("127.0.0.2");
-
+    CPelvaneDlg dialog;
+    dialog.Initialize();
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    auto* box = dialog.ItemAs<ui::ComboBox>(kIdcAddress);
     QStringList whenOpening;
     bool listWasOpen = true;
     // Connected after the dialog's own handler, so it sees the search's result.
@@ -55,32 +39,33 @@ TEST_F(AddressSearch, AddsEachControllerOnceBeforeTheListOpens) {
         whenOpening = box->Entries();
         listWasOpen = box->view()->isVisible();
     });
+    const auto openAndClose = [box] {
+        box->showPopup();
+        box->hidePopup();
+    };
+    // Nothing found leaves the list as it was.
+    openAndClose();
+    EXPECT_EQ(box->Entries(), QStringList{"192.168.0.11"});
+
+    auto first = StartSimulator("127.0.0.3");
+    auto second = StartSimulator("127.0.0.2");
     box->setEditText("typed");
-    OpenAndCloseList();
+    openAndClose();
     const QStringList expected{"127.0.0.2", "127.0.0.3", "192.168.0.11"};
     EXPECT_EQ(whenOpening, expected);
     EXPECT_FALSE(listWasOpen);
-    EXPECT_EQ(box->Entries(), expected);
     EXPECT_EQ(box->currentText(), "typed");
-
-    OpenAndCloseList();
+    openAndClose();
     EXPECT_EQ(box->Entries(), expected);
     // No link is opened by a search.
     EXPECT_EQ(first->AcceptedLinks(), 0u);
     EXPECT_EQ(g_controllerHandle, nullptr);
-}
 
-TEST_F(AddressSearch, NothingFoundLeavesTheListAsItWas) {
-    PELVANE_REQUIRE_PRIVATE_NETWORK();
-    OpenAndCloseList();
-    EXPECT_EQ(box->Entries(), QStringList{"192.168.0.11"});
-    {
-        auto sim = StartSimulator("127.0.0.2");
-        OpenAndCloseList();
-    }
     // Controllers that stop answering stay in the list.
-    OpenAndCloseList();
-    EXPECT_EQ(box->Entries(), (QStringList{"127.0.0.2", "192.168.0.11"}));
+    first.reset();
+    second.reset();
+    openAndClose();
+    EXPECT_EQ(box->Entries(), expected);
 }
 
 }  // namespace
