@@ -64,6 +64,9 @@ TEST(BusFile, BrokenFilesAreRefusedWithAReason) {
         {R"({"controller": {}})", "nodes"},
         {R"({"nodes": [], "extra": 1})", "extra"},
         {R"({"nodes": [{}, {"vendorId": "0xZZ"}]})", "nodes[1].vendorId"},
+        // A second sign would let the magnitude of INT64_MIN through to a negation.
+        {R"({"nodes": [{"deviceId": "--9223372036854775808"}]})", "deviceId"},
+        {R"({"nodes": [{"deviceId": "0x-7"}]})", "deviceId"},
         {R"({"nodes": [{"vendorId": 4294967296}]})", "vendorId"},
         {R"({"nodes": [{"counterRate": [0, -1]}]})", "counterRate[1]"},
         {R"({"nodes": [], "controller": {"model": "KSM 464"}})", "controller.model"},
