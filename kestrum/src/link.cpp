@@ -50,26 +50,10 @@ int32_t Link::Call(wire::Kind kind, std::string_view command, uint32_t timeoutMs
 }
 
 int32_t Link::DiscardOverdue() {
-    for (;;) {
-        switch (FeedBuffered()) {
-            case wire::ReplyAssembler::State::kFrame:
-                pending_.reset();  // its caller gave up long ago
-                continue;
-            case wire::ReplyAssembler::State::kMalformed:
-                return Fail(KST_ERR_MALFORMED_REPLY);
-            case wire::ReplyAssembler::State::kNeedMore:
-                break;
-        }
-        switch (ReadSome(nullptr)) {
-            case ReadResult::kData:
-                continue;
-            case ReadResult::kFailed:
-                return failure_;
-            case ReadResult::kWouldBlock:
-            case ReadResult::kTimeout:
-                return pending_ ? KST_ERR_REPLY_OVERDUE : 0;
-        }
-    }
+    // Also reads on a healthy link, so a dropped connection shows before a command goes out.
+    ReceiveReply(nullptr);  // an overdue reply that has come is dropped: its caller gave up
+    if (failure_ != 0) return failure_;
+    return pending_ ? KST_ERR_REPLY_OVERDUE : 0;
 }
 
 int32_t Link::Send(const std::string& frame, const net::Deadline& deadline) {
@@ -98,28 +82,26 @@ int32_t Link::Send(const std::string& frame, const net::Deadline& deadline) {
 }
 
 int32_t Link::Await(const net::Deadline& deadline, std::string& text) {
+    if (ReceiveReply(&deadline)) {
+        text.swap(assembler_.payload());
+        return assembler_.header().status;
+    }
+    return failure_ != 0 ? failure_ : KST_ERR_TIMEOUT;  // pending_ stays: now it is overdue
+}
+
+bool Link::ReceiveReply(const net::Deadline* deadline) {
     for (;;) {
         switch (FeedBuffered()) {
-            case wire::ReplyAssembler::State::kFrame: {
+            case wire::ReplyAssembler::State::kFrame:
                 pending_.reset();
-                int32_t status = assembler_.header().status;
-                text.swap(assembler_.payload());
-                return status;
-            }
+                return true;
             case wire::ReplyAssembler::State::kMalformed:
-                return Fail(KST_ERR_MALFORMED_REPLY);
+                Fail(KST_ERR_MALFORMED_REPLY);
+                return false;
             case wire::ReplyAssembler::State::kNeedMore:
                 break;
         }
-        switch (ReadSome(&deadline)) {
-            case ReadResult::kData:
-                continue;
-            case ReadResult::kFailed:
-                return failure_;
-            case ReadResult::kWouldBlock:
-            case ReadResult::kTimeout:
-                return KST_ERR_TIMEOUT;  // pending_ stays: the reply is now overdue
-        }
+        if (ReadSome(deadline) != ReadResult::kData) return false;
     }
 }
 

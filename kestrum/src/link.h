@@ -44,6 +44,10 @@ class Link {
     int32_t DiscardOverdue();
     int32_t Send(const std::string& frame, const net::Deadline& deadline);
     int32_t Await(const net::Deadline& deadline, std::string& text);
+    // Takes in bytes until the outstanding reply is complete (true), or until nothing more
+    // comes in time (false; a failure is left in failure_). Without a deadline it takes
+    // only what has already arrived.
+    bool ReceiveReply(const net::Deadline* deadline);
     // With a deadline waits for bytes until then, without one never blocks.
     ReadResult ReadSome(const net::Deadline* deadline);
     // Runs buffered bytes through the assembler until a frame is whole or they run out.
