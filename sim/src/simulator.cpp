@@ -17,7 +17,9 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
+#include <iterator>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "machine.h"
@@ -84,22 +86,29 @@ struct PendingReply {
 };
 
 struct Link {
+    // Set before the link's thread starts; the thread closes fd under the mutex, so that
+    // others may shut it down under the mutex without hitting a reused number.
     int fd = -1;
     std::string peer;
+    std::thread thread;  // started, joined and destroyed by the serving thread or Stop
+
+    // Under the mutex.
+    bool closed = false;
+    bool bytewise = false;
+    bool wrongSeq = false;
+    bool cut = false;
+    bool oversize = false;
+    bool drop = false;
+
+    // The link's thread only.
     wire::RequestAssembler assembler = wire::MakeRequestAssembler();
     std::deque<PendingReply> pending;
     std::size_t pendingBytes = 0;
     std::string out;
     std::size_t outPos = 0;
     bool closeAfterFlush = false;
-    bool closed = false;
     Clock::time_point lastDue{};
-    // Link faults
-    bool bytewise = false;
-    bool wrongSeq = false;
-    bool cut = false;
-    bool oversize = false;
-    bool drop = false;
+    const char* closing = nullptr;  // why the link's thread is to close it
 
     std::size_t Backlog() const { return pendingBytes + out.size() - outPos; }
 };
@@ -110,7 +119,7 @@ struct Simulator::Impl {
     explicit Impl(Bus bus, SimulatorOptions o) : options(std::move(o)), machine(std::move(bus)) {}
 
     SimulatorOptions options;
-    mutable std::mutex mutex;  // guards everything below but the atomics
+    mutable std::mutex mutex;  // guards everything below but the atomics and the fds
     Machine machine;
     std::deque<std::string> received;
     std::size_t receivedBytes = 0;
@@ -130,15 +139,15 @@ struct Simulator::Impl {
     void Wake() const;
     void Run();
     void Accept();
+    void Reap();
     void AnswerProbes(int fd);
-    void Read(Link& link, Clock::time_point now);
+    void Serve(Link& link);
+    void Feed(Link& link, const unsigned char* data, std::size_t size, Clock::time_point now);
     void Handle(Link& link, const wire::RequestHeader& header, std::string& command,
                 Clock::time_point now);
     void ApplyEffect(Link& link, const LinkEffect& effect);
     void Schedule(Link& link, PendingReply reply);
     void Pump(Link& link, Clock::time_point now);
-    void Flush(Link& link);
-    void Close(Link& link, const char* why);
 };
 
 void Simulator::Impl::Wake() const {
@@ -173,7 +182,8 @@ bool Simulator::Impl::Bind(std::string* error) {
     setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     if (bind(listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
         return fail(ErrnoText(("bind " + AddressText(addr)).c_str()));
-    if (listen(listenFd, 64) != 0) return fail(ErrnoText("listen"));
+    // Starting each link's thread slows accepting; a burst of connects must still fit.
+    if (listen(listenFd, static_cast<int>(kMaxLinks)) != 0) return fail(ErrnoText("listen"));
     socklen_t len = sizeof addr;
     getsockname(listenFd, reinterpret_cast<sockaddr*>(&addr), &len);
     options.port = ntohs(addr.sin_port);
@@ -218,6 +228,7 @@ bool Simulator::Impl::Bind(std::string* error) {
     return true;
 }
 
+// Called with no link thread left running.
 void Simulator::Impl::CloseAll() {
     for (auto& link : links) {
         if (!link->closed) {
@@ -232,36 +243,56 @@ void Simulator::Impl::CloseAll() {
     CloseFd(wakeFd);
 }
 
-void Simulator::Impl::Close(Link& link, const char* why) {
-    if (link.closed) return;
-    CloseFd(link.fd);
-    link.closed = true;
-    link.pending.clear();
-    link.pendingBytes = 0;
-    open.fetch_sub(1);
-    if (options.verbosity >= 1) Log("link %s closed: %s", link.peer, why);
+void Simulator::Impl::Reap() {
+    std::vector<std::unique_ptr<Link>> done;
+    {
+        std::lock_guard lock(mutex);
+        for (auto& link : links) {
+            if (link->closed) done.push_back(std::move(link));
+        }
+        std::erase(links, nullptr);
+    }
+    // A closed link's thread has only to return; joining outside the lock lets it.
+    for (auto& link : done) {
+        if (link->thread.joinable()) link->thread.join();
+    }
 }
 
 void Simulator::Impl::Accept() {
+    Reap();  // so that closed links leave room under the limit
     while (true) {
         sockaddr_in peer{};
         socklen_t len = sizeof peer;
-        int fd = accept4(listenFd, reinterpret_cast<sockaddr*>(&peer), &len,
-                         SOCK_NONBLOCK | SOCK_CLOEXEC);
+        // Blocking, unlike the listening socket: a link's thread waits in recv.
+        int fd = accept4(listenFd, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
         if (fd < 0) return;  // EAGAIN, or an aborted connection: nothing to keep
-        if (links.size() >= kMaxLinks) {
-            ::close(fd);
-            continue;
-        }
         int one = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        auto link = std::make_unique<Link>();
+        auto owned = std::make_unique<Link>();
+        Link* link = owned.get();
         link->fd = fd;
         link->peer = AddressText(peer);
-        accepted.fetch_add(1);
-        open.fetch_add(1);
-        if (options.verbosity >= 1) Log("link %s opened", link->peer);
-        links.push_back(std::move(link));
+        {
+            std::lock_guard lock(mutex);
+            // Checked under the lock, so Stop shuts down every link that gets in.
+            if (stopping.load() || links.size() >= kMaxLinks) {
+                ::close(fd);
+                continue;
+            }
+            accepted.fetch_add(1);
+            open.fetch_add(1);
+            if (options.verbosity >= 1) Log("link %s opened", link->peer);
+            links.push_back(std::move(owned));
+        }
+        try {
+            link->thread = std::thread([this, link] { Serve(*link); });
+        } catch (const std::system_error&) {
+            std::lock_guard lock(mutex);
+            CloseFd(link->fd);
+            link->closed = true;
+            open.fetch_sub(1);
+            if (options.verbosity >= 1) Log("link %s closed: %s", link->peer, "no thread");
+        }
     }
 }
 
@@ -282,34 +313,116 @@ void Simulator::Impl::AnswerProbes(int fd) {
     }
 }
 
-void Simulator::Impl::Read(Link& link, Clock::time_point now) {
+// A link's own thread: with nothing delayed it sleeps in a blocking recv and answers at
+// once, as a bare echo server does; poll is only for replies that wait or a full socket.
+void Simulator::Impl::Serve(Link& link) {
     unsigned char buf[16384];
-    // Bounded so that one busy link cannot starve the others.
-    for (int round = 0; round < 8 && !link.closed; ++round) {
-        auto n = recv(link.fd, buf, sizeof buf, 0);
-        if (n == 0) return Close(link, "peer closed");
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return;
-            return Close(link, "receive failed");
+    std::unique_lock lock(mutex);
+    while (true) {
+        if (stopping.load()) break;
+        if (link.drop) link.closing = "dropped on request";
+        if (link.closing) break;
+        if (!link.pending.empty()) Pump(link, Clock::now());
+        const bool bytewise = link.bytewise;
+        const bool reading = link.Backlog() < kMaxBacklogBytes;
+        lock.unlock();
+
+        const char* failed = nullptr;
+        while (link.outPos < link.out.size()) {
+            std::size_t size = bytewise ? 1 : link.out.size() - link.outPos;
+            auto n =
+                send(link.fd, link.out.data() + link.outPos, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0) {
+                if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+                    failed = "send failed";
+                break;
+            }
+            link.outPos += static_cast<std::size_t>(n);
         }
-        std::size_t offset = 0;
-        auto size = static_cast<std::size_t>(n);
-        while (offset < size && !link.closed) {
-            std::size_t consumed = 0;
-            auto state = link.assembler.Feed(buf + offset, size - offset, consumed);
-            offset += consumed;
-            if (state == wire::RequestAssembler::State::kMalformed)
-                return Close(link, "malformed frame");
-            if (state == wire::RequestAssembler::State::kFrame)
-                Handle(link, link.assembler.header(), link.assembler.payload(), now);
+        const bool flushed = link.outPos == link.out.size();
+        if (flushed) {
+            link.out.clear();
+            link.outPos = 0;
+            if (link.closeAfterFlush) failed = "link fault";
         }
-        if (size < sizeof buf) return;
+
+        ssize_t n = -1;
+        int error = EAGAIN;
+        if (!failed && flushed && link.pending.empty() && reading) {
+            n = recv(link.fd, buf, sizeof buf, 0);
+            error = errno;
+        } else if (!failed) {
+            pollfd p{
+                link.fd,
+                static_cast<short>(POLLRDHUP | (reading ? POLLIN : 0) | (flushed ? 0 : POLLOUT)),
+                0};
+            timespec timeout{};
+            timespec* timeoutPtr = nullptr;
+            // Once the socket takes what is due, the next reply's time is what to wait for.
+            if (flushed && !link.pending.empty()) {
+                auto wait =
+                    std::max(Clock::duration::zero(), link.pending.front().due - Clock::now());
+                auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
+                timeout.tv_sec = static_cast<time_t>(ns / 1000000000);
+                timeout.tv_nsec = static_cast<long>(ns % 1000000000);
+                timeoutPtr = &timeout;
+            }
+            if (ppoll(&p, 1, timeoutPtr, nullptr) > 0) {
+                if (reading && (p.revents & (POLLIN | POLLRDHUP | POLLHUP | POLLERR))) {
+                    n = recv(link.fd, buf, sizeof buf, MSG_DONTWAIT);
+                    error = errno;
+                } else if (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) {
+                    failed = "peer closed";
+                }
+            }
+        }
+
+        lock.lock();
+        if (failed) {
+            link.closing = failed;
+        } else if (n == 0) {
+            link.closing = "peer closed";
+        } else if (n < 0) {
+            if (error != EAGAIN && error != EWOULDBLOCK && error != EINTR)
+                link.closing = "receive failed";
+        } else {
+            Feed(link, buf, static_cast<std::size_t>(n), Clock::now());
+        }
+        // A stop or a drop also wakes the link by shutting it down: that is no peer's doing.
+        if (stopping.load() || link.drop) link.closing = nullptr;
+    }
+    CloseFd(link.fd);
+    link.closed = true;
+    link.pending.clear();
+    link.pendingBytes = 0;
+    open.fetch_sub(1);
+    if (link.closing && options.verbosity >= 1) Log("link %s closed: %s", link.peer, link.closing);
+    lock.unlock();
+    Wake();  // so that the serving thread joins this one
+}
+
+void Simulator::Impl::Feed(Link& link, const unsigned char* data, std::size_t size,
+                           Clock::time_point now) {
+    std::size_t offset = 0;
+    while (offset < size && !link.closing) {
+        std::size_t consumed = 0;
+        auto state = link.assembler.Feed(data + offset, size - offset, consumed);
+        offset += consumed;
+        if (state == wire::RequestAssembler::State::kMalformed) {
+            link.closing = "malformed frame";
+            return;
+        }
+        if (state == wire::RequestAssembler::State::kFrame)
+            Handle(link, link.assembler.header(), link.assembler.payload(), now);
     }
 }
 
 void Simulator::Impl::Handle(Link& link, const wire::RequestHeader& header, std::string& command,
                              Clock::time_point now) {
-    if (!wire::IsSendableCommand(command)) return Close(link, "malformed command");
+    if (!wire::IsSendableCommand(command)) {
+        link.closing = "malformed command";
+        return;
+    }
     // Empty commands cost their bookkeeping too.
     auto cost = [](const std::string& c) { return c.size() + sizeof(std::string); };
     while (!received.empty() && receivedBytes + cost(command) > kMaxReceivedBytes) {
@@ -321,7 +434,10 @@ void Simulator::Impl::Handle(Link& link, const wire::RequestHeader& header, std:
     Outcome outcome = machine.Execute(command, now);
     if (options.verbosity >= 2 || (options.verbosity >= 1 && outcome.control))
         Log("%s: %s", link.peer, Printable(command));
-    if (outcome.link.drop) return Close(link, "dropped on request");
+    if (outcome.link.drop) {
+        link.closing = "dropped on request";
+        return;
+    }
 
     wire::Reply reply{header.seq, outcome.status, std::move(outcome.text)};
     if (reply.text.size() > wire::kMaxReplyLength) reply.text.resize(wire::kMaxReplyLength);
@@ -352,12 +468,17 @@ void Simulator::Impl::Handle(Link& link, const wire::RequestHeader& header, std:
 }
 
 void Simulator::Impl::ApplyEffect(Link& link, const LinkEffect& effect) {
+    if (link.closed) return;
     if (effect.clearAll) link.bytewise = link.wrongSeq = link.cut = link.oversize = false;
     link.wrongSeq |= effect.wrongSeq;
     link.cut |= effect.cut;
     link.oversize |= effect.oversize;
-    link.drop |= effect.drop;
     if (effect.bytewise >= 0) link.bytewise = effect.bytewise == 1;
+    if (effect.drop && !link.drop) {
+        link.drop = true;
+        // Wakes the link's thread from recv or poll; it closes the fd itself.
+        ::shutdown(link.fd, SHUT_RDWR);
+    }
 }
 
 void Simulator::Impl::Schedule(Link& link, PendingReply reply) {
@@ -368,98 +489,33 @@ void Simulator::Impl::Schedule(Link& link, PendingReply reply) {
     link.pending.push_back(std::move(reply));
 }
 
+// Moves the replies that are due to the bytes to send.
 void Simulator::Impl::Pump(Link& link, Clock::time_point now) {
-    if (link.closed) return;
-    if (link.drop) return Close(link, "dropped on request");
     while (!link.pending.empty() && link.pending.front().due <= now && !link.closeAfterFlush) {
         PendingReply& next = link.pending.front();
-        if (link.outPos == link.out.size()) {
-            link.out.clear();
-            link.outPos = 0;
-        }
         link.out += next.bytes;
         link.closeAfterFlush = next.closeAfter;
         link.pendingBytes -= next.bytes.size();
         link.pending.pop_front();
     }
-    Flush(link);
-}
-
-void Simulator::Impl::Flush(Link& link) {
-    while (!link.closed && link.outPos < link.out.size()) {
-        std::size_t size = link.bytewise ? 1 : link.out.size() - link.outPos;
-        auto n = send(link.fd, link.out.data() + link.outPos, size, MSG_NOSIGNAL);
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return;
-            return Close(link, "send failed");
-        }
-        link.outPos += static_cast<std::size_t>(n);
-    }
-    if (link.closeAfterFlush) Close(link, "link fault");
 }
 
 void Simulator::Impl::Run() {
-    std::vector<pollfd> fds;
-    std::vector<Link*> polled;
+    // Negative fds (discovery off) are skipped by poll.
+    pollfd fds[] = {
+        {wakeFd, POLLIN, 0}, {listenFd, POLLIN, 0}, {udpFd, POLLIN, 0}, {broadcastFd, POLLIN, 0}};
     while (!stopping.load()) {
-        fds.clear();
-        polled.clear();
-        std::optional<Clock::time_point> wakeAt;
-        {
-            std::lock_guard lock(mutex);
-            fds.push_back({wakeFd, POLLIN, 0});
-            fds.push_back({listenFd, POLLIN, 0});
-            fds.push_back({udpFd, POLLIN, 0});
-            fds.push_back({broadcastFd, POLLIN, 0});
-            for (auto& link : links) {
-                short events = POLLRDHUP;
-                if (link->Backlog() < kMaxBacklogBytes) events |= POLLIN;
-                if (link->outPos < link->out.size()) events |= POLLOUT;
-                fds.push_back({link->fd, events, 0});
-                polled.push_back(link.get());
-                if (!link->pending.empty() && !link->closeAfterFlush &&
-                    link->outPos == link->out.size()) {
-                    auto due = link->pending.front().due;
-                    if (!wakeAt || due < *wakeAt) wakeAt = due;
-                }
-            }
-        }
-        timespec timeout{};
-        timespec* timeoutPtr = nullptr;
-        if (wakeAt) {
-            auto wait = std::max(Clock::duration::zero(), *wakeAt - Clock::now());
-            auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
-            timeout.tv_sec = static_cast<time_t>(ns / 1000000000);
-            timeout.tv_nsec = static_cast<long>(ns % 1000000000);
-            timeoutPtr = &timeout;
-        }
-        // Negative fds (discovery off) are skipped by ppoll.
-        if (ppoll(fds.data(), fds.size(), timeoutPtr, nullptr) < 0 && errno != EINTR) break;
+        for (auto& p : fds) p.revents = 0;
+        if (poll(fds, std::size(fds), -1) < 0 && errno != EINTR) break;
         if (stopping.load()) break;
-
-        std::lock_guard lock(mutex);
-        auto now = Clock::now();
         if (fds[0].revents & POLLIN) {
             uint64_t count = 0;
             [[maybe_unused]] auto n = ::read(wakeFd, &count, sizeof count);
-        }
-        for (std::size_t i = 0; i < polled.size(); ++i) {
-            Link& link = *polled[i];
-            short revents = fds[i + 4].revents;
-            if (link.closed) continue;
-            if (revents & (POLLIN | POLLRDHUP | POLLHUP | POLLERR)) {
-                if (!(fds[i + 4].events & POLLIN) && (revents & (POLLRDHUP | POLLHUP | POLLERR)))
-                    Close(link, "peer closed");
-                else
-                    Read(link, now);
-            }
+            Reap();
         }
         if (fds[1].revents & POLLIN) Accept();
         if (fds[2].revents & POLLIN) AnswerProbes(udpFd);
         if (fds[3].revents & POLLIN) AnswerProbes(broadcastFd);
-        now = Clock::now();
-        for (auto& link : links) Pump(*link, now);
-        std::erase_if(links, [](const std::unique_ptr<Link>& l) { return l->closed; });
     }
 }
 
@@ -489,9 +545,22 @@ void Simulator::Stop() {
         if (!impl_->running) return;
         impl_->stopping = true;
         impl_->Wake();
+        // Wakes each link's thread from a blocking recv or poll.
+        for (auto& link : impl_->links) {
+            if (!link->closed) ::shutdown(link->fd, SHUT_RDWR);
+        }
     }
     impl_->thread.join();
+    std::vector<std::unique_ptr<Link>> links;
+    {
+        std::lock_guard lock(impl_->mutex);
+        links.swap(impl_->links);
+    }
+    for (auto& link : links) {
+        if (link->thread.joinable()) link->thread.join();
+    }
     std::lock_guard lock(impl_->mutex);
+    impl_->links = std::move(links);
     impl_->CloseAll();
     impl_->running = false;
 }
@@ -502,7 +571,6 @@ std::string Simulator::Control(const std::string& command) {
     if (impl_->options.verbosity >= 1) Log("control: %s", Printable(command));
     if (outcome.control) {
         for (auto& link : impl_->links) impl_->ApplyEffect(*link, outcome.link);
-        impl_->Wake();
         if (outcome.link.drop) return "OK\r\n";
     }
     return outcome.text;
