@@ -38,8 +38,9 @@ void CopyText(const std::string& text, char* reply, uint32_t capacity) {
     reply[n] = '\0';
 }
 
+// A time-out of 0 means the handle's own.
 int32_t Run(KST_HANDLE handle, kestrum::wire::Kind kind, const char* command, uint32_t timeoutMs,
-            bool useHandleTimeout, char* reply, uint32_t capacity) {
+            char* reply, uint32_t capacity) {
     if (reply != nullptr && capacity > 0) reply[0] = '\0';
     if (command == nullptr || reply == nullptr || capacity == 0) return KST_ERR_INVALID_ARGUMENT;
     return Guarded([&]() -> int32_t {
@@ -48,10 +49,11 @@ int32_t Run(KST_HANDLE handle, kestrum::wire::Kind kind, const char* command, ui
         // strnlen: an unterminated or huge command must not be scanned to its end.
         std::string_view text(command, ::strnlen(command, kestrum::wire::kMaxCommandLength + 1));
         if (!kestrum::wire::IsSendableCommand(text)) return KST_ERR_BAD_COMMAND;
-        uint32_t wait = useHandleTimeout || timeoutMs == 0 ? link->timeout() : timeoutMs;
+        uint32_t wait = timeoutMs == 0 ? link->timeout() : timeoutMs;
         std::string printed;
         int32_t status = link->Call(kind, text, wait, printed);
-        if (status == 0 || (status >= 1 && status <= 9999)) CopyText(printed, reply, capacity);
+        // Our own codes come with nothing printed.
+        if (kestrum::wire::IsControllerStatus(status)) CopyText(printed, reply, capacity);
         return status;
     });
 }
@@ -99,13 +101,12 @@ KST_API int32_t KST_SetTimeOut(KST_HANDLE handle, uint32_t timeoutMs) {
 
 KST_API int32_t KST_Execute(KST_HANDLE handle, const char* command, uint32_t timeoutMs, char* reply,
                             uint32_t replyCapacity) {
-    return Run(handle, kestrum::wire::Kind::kBuffered, command, timeoutMs, false, reply,
-               replyCapacity);
+    return Run(handle, kestrum::wire::Kind::kBuffered, command, timeoutMs, reply, replyCapacity);
 }
 
 KST_API int32_t KST_DirectCommand(KST_HANDLE handle, const char* command, char* reply,
                                   uint32_t replyCapacity) {
-    return Run(handle, kestrum::wire::Kind::kDirect, command, 0, true, reply, replyCapacity);
+    return Run(handle, kestrum::wire::Kind::kDirect, command, 0, reply, replyCapacity);
 }
 
 KST_API int32_t KST_SearchEth(char* addresses, uint32_t capacity, uint32_t searchMs) {

@@ -17,7 +17,7 @@ Link::Link(net::UniqueFd fd)
 
 bool Link::Acceptable(const wire::ReplyHeader& header) const {
     // A status outside the controller's range would pass for one of our own codes.
-    return pending_ && header.seq == *pending_ && header.status >= 0 && header.status <= 9999;
+    return pending_ && header.seq == *pending_ && wire::IsControllerStatus(header.status);
 }
 
 void Link::Shutdown() {

@@ -18,6 +18,11 @@ inline constexpr uint32_t kMaxReplyLength = 65535;
 inline constexpr std::size_t kDiscoverySize = 8;
 inline constexpr uint8_t kDiscoveryVersion = 1;
 
+// A reply's status: 0, or the controller's own error code.
+inline constexpr bool IsControllerStatus(int32_t status) {
+    return status >= 0 && status <= 9999;
+}
+
 enum class Kind : uint8_t { kBuffered = 1, kDirect = 2 };
 
 struct Request {

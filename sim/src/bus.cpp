@@ -1,11 +1,12 @@
 #include "kestrum_sim/bus.h"
 
-#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
+
+#include "integer_text.h"
 
 namespace kestrum::sim {
 namespace {
@@ -53,24 +54,9 @@ int32_t ToInt32(const json& value, const std::string& where) {
     }
     if (value.is_string()) {
         const auto& s = value.get_ref<const std::string&>();
-        int64_t v = 0;
-        const char* first = s.data();
-        const char* last = s.data() + s.size();
-        bool negative = first != last && *first == '-';
-        if (negative) ++first;
-        int base = 10;
-        if (last - first > 2 && first[0] == '0' && (first[1] == 'x' || first[1] == 'X')) {
-            first += 2;
-            base = 16;
-        }
-        // from_chars takes a sign of its own; one sign, in front, is all we allow.
-        if (first != last && (*first == '-' || *first == '+')) Fail(where, "not a number: " + s);
-        auto [ptr, ec] = std::from_chars(first, last, v, base);
-        if (ec != std::errc() || ptr != last || first == last) Fail(where, "not a number: " + s);
-        if (negative) v = -v;
-        if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
-            Fail(where, "out of range");
-        return static_cast<int32_t>(v);
+        auto v = ParseInteger<int32_t>(s);
+        if (!v) Fail(where, "not a number or out of range: " + s);
+        return *v;
     }
     Fail(where, "expected an integer");
 }

@@ -6,6 +6,8 @@
 #include <limits>
 #include <optional>
 
+#include "integer_text.h"
+
 namespace kestrum::sim {
 namespace {
 
@@ -37,24 +39,10 @@ std::string_view TrimBlanks(std::string_view s) {
     return s;
 }
 
-// Decimal, or hexadecimal after "0x"; nothing else may follow.
+// Blanks around a number are allowed in commands.
 template <typename T>
 std::optional<T> ToInt(std::string_view s) {
-    s = TrimBlanks(s);
-    bool negative = !s.empty() && s.front() == '-';
-    if (negative) s.remove_prefix(1);
-    int base = 10;
-    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-        s.remove_prefix(2);
-        base = 16;
-    }
-    if (s.empty() || s.front() == '-' || s.front() == '+') return std::nullopt;
-    int64_t v = 0;
-    auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v, base);
-    if (ec != std::errc() || ptr != s.data() + s.size()) return std::nullopt;
-    if (negative) v = -v;
-    if (v < std::numeric_limits<T>::min() || v > std::numeric_limits<T>::max()) return std::nullopt;
-    return static_cast<T>(v);
+    return ParseInteger<T>(TrimBlanks(s));
 }
 
 std::optional<double> ToRate(std::string_view s) {
