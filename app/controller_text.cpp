@@ -1,8 +1,9 @@
 #include "controller_text.h"
 
-#include <QStringDecoder>
 #include <QStringEncoder>
 #include <cstring>
+
+#include "gbk.h"
 
 namespace pelvane {
 
@@ -11,16 +12,7 @@ constexpr const char* kControllerEncoding = "GBK";
 }
 
 QString DecodeControllerText(std::string_view bytes) {
-    QStringDecoder decoder(kControllerEncoding);
-    if (!decoder.isValid()) {
-        // A Qt without ICU: keep the ASCII that addresses and numbers are made of.
-        QString text;
-        for (const char c : bytes)
-            text.append(static_cast<unsigned char>(c) < 0x80 ? QChar(c)
-                                                             : QChar::ReplacementCharacter);
-        return text;
-    }
-    return decoder.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return QString::fromStdString(GbkToUtf8(bytes));
 }
 
 QString DecodeControllerField(const char* field, size_t fieldSize) {

@@ -2,15 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QStringDecoder>
-
-#include "main_layout.h"
-
 namespace pelvane {
 namespace {
 
 TEST(ControllerText, GbkIsDecodedAndFieldsEndAtTheirZeroOrTheirSize) {
-    ASSERT_TRUE(QStringDecoder("GBK").isValid()) << "this Qt cannot decode GBK";
     // 控制器 and 伺服 in code page 936.
     EXPECT_EQ(DecodeControllerText("\xBF\xD8\xD6\xC6\xC6\xF7"), u"控制器"_qs);
     EXPECT_EQ(DecodeControllerText("KSM\xCB\xC5\xB7\xFE-2"), u"KSM伺服-2"_qs);
@@ -29,16 +24,6 @@ TEST(ControllerText, AddressesAreCutTo254BytesNeverInsideACharacter) {
     EXPECT_EQ(AddressForOpen(QString(253, QLatin1Char('1')) + u"控"_qs), std::string(253, '1'));
     EXPECT_EQ(AddressForOpen(QString(252, QLatin1Char('1')) + u"控"_qs),
               std::string(252, '1') + "\xBF\xD8");
-}
-
-TEST(MainLayout, TabControlKeepsItsPlaceAndTheTemplatesMargins) {
-    const QSize templateClient(970, 726);
-    const QRect templateTab(5, 73, 964, 594);  // 1 pixel to the right, 59 below
-    EXPECT_EQ(TabControlRect(templateClient, templateTab, templateClient), templateTab);
-    EXPECT_EQ(TabControlRect({1200, 900}, templateTab, templateClient), QRect(5, 73, 1194, 768));
-    EXPECT_EQ(TabControlRect({600, 400}, templateTab, templateClient), QRect(5, 73, 594, 268));
-    // Too small for the margins: nothing left, never a negative size.
-    EXPECT_EQ(TabControlRect({4, 100}, templateTab, templateClient), QRect(5, 73, 0, 0));
 }
 
 }  // namespace

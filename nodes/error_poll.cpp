@@ -1,0 +1,83 @@
+#include "error_poll.h"
+
+#include <algorithm>
+
+#include "command.h"
+#include "controller_state.h"
+#include "drive_status.h"
+#include "lostcount.h"
+#include "queries.h"
+
+namespace pelvane {
+
+ErrorCounterTable g_errorCounterTable{};
+
+namespace {
+
+using PollBuffers = std::array<std::array<int32_t, kPollCapacity>, kErrorArrayCount>;
+
+// 0 for a node without axes; -1 when the axis count or the status word cannot be read.
+int32_t PollStatusWord(int32_t node) {
+    int32_t axisCount = 0;
+    if (GetNodeAxisCount(g_controllerHandle, node, &axisCount) != 0) return -1;
+    if (axisCount == 0) return 0;
+    int32_t statusWord = 0;
+    if (ReadDriveStatusWord(g_controllerHandle, node, &statusWord) != 0) return -1;
+    return statusWord;
+}
+
+}  // namespace
+
+bool CountersClear(const ErrorCounterTable& table, int32_t node) {
+    const auto i = static_cast<size_t>(node);
+    return table[kRegister300H][i] == 0 && table[kRegister301H][i] == 0 &&
+           table[kRegister302H][i] == 0 && table[kRegister303H][i] == 0;
+}
+
+std::array<std::string, kErrorListColumnCount> ErrorListCells(int32_t node,
+                                                              const NodeRecord& record,
+                                                              const ErrorCounterTable& table) {
+    const auto i = static_cast<size_t>(node);
+    return {FormatNodeLabel(node),
+            FormatVendor(record.vendorId),
+            FormatHex(record.deviceId),
+            FormatCount(table[kRegister300H][i]),
+            FormatCount(table[kRegister301H][i]),
+            FormatCount(table[kRegister302H][i]),
+            FormatCount(table[kRegister303H][i]),
+            FormatHex(table[kStatusWord][i])};
+}
+
+std::string ErrorPoll::Poll(ErrorCounterTable& table) {
+    char report[kReplyCapacity];
+    ExecuteCommand(g_controllerHandle, "?*ETHERCAT", report);
+    std::string lostcount = CutLostcountText(report);
+
+    int32_t count = nodeCount_;
+    GetNodeCount(&count);
+    count = std::clamp(count, 0, kPollCapacity);
+    // Nodes that joined or left change the rows even when no counter changed.
+    if (count != nodeCount_) stale_ = true;
+    nodeCount_ = count;
+
+    PollBuffers polled;
+    for (int32_t node = 0; node < count; ++node) {
+        const auto i = static_cast<size_t>(node);
+        for (int k = 0; k < kCounterCount; ++k) {
+            // A query that brings no value counts as unchanged.
+            polled[k][i] = table[k][i];
+            GetNodeInfo(node, kFirstCounterItem + k, &polled[k][i]);
+        }
+        polled[kStatusWord][i] = PollStatusWord(node);
+    }
+    for (int k = 0; k < kErrorArrayCount; ++k) {
+        for (size_t i = 0; i < static_cast<size_t>(count); ++i) {
+            if (polled[k][i] == table[k][i]) continue;
+            table[k][i] = polled[k][i];
+            stale_ = true;
+        }
+    }
+    return lostcount;
+}
+
+}  // namespace pelvane

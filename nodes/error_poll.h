@@ -1,0 +1,58 @@
+// The diagnosis poll: every node's receive-error counters and drive status word,
+// kept in the Error counter table, without any window.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "node_cells.h"
+#include "node_table.h"
+
+namespace pelvane {
+
+// The table's arrays, in their fixed order.
+enum ErrorArray : int { kRegister300H, kRegister301H, kRegister302H, kRegister303H, kStatusWord };
+inline constexpr int kErrorArrayCount = 5;
+inline constexpr int kCounterCount = 4;  // 300H to 303H
+// Node information items of the four counters.
+inline constexpr int32_t kFirstCounterItem = 0x300;
+
+using ErrorCounterTable = std::array<std::array<int32_t, kNodeTableSize>, kErrorArrayCount>;
+
+// Zero at start and never cleared, also not on a reconnect.
+extern ErrorCounterTable g_errorCounterTable;
+
+// One poll holds at most this many nodes; a larger bus is polled and shown in part.
+inline constexpr int32_t kPollCapacity = 200;
+
+inline constexpr int kErrorListColumnCount = 8;
+
+// True when node's four counters are all 0; the status word takes no part.
+bool CountersClear(const ErrorCounterTable& table, int32_t node);
+
+// The error list's eight cells for the node at position node. The label is the
+// position itself: the node table may not have read a newer bus yet.
+std::array<std::string, kErrorListColumnCount> ErrorListCells(int32_t node,
+                                                              const NodeRecord& record,
+                                                              const ErrorCounterTable& table);
+
+// The state one diagnosis page keeps between polls.
+class ErrorPoll {
+  public:
+    // Sends the report, the node count and each node's queries on the open link, takes
+    // every changed value into table and returns the lost-count text of the report.
+    std::string Poll(ErrorCounterTable& table);
+
+    // Nodes polled and shown: the last count the controller gave, at most kPollCapacity.
+    int32_t nodeCount() const { return nodeCount_; }
+    bool stale() const { return stale_; }
+    void MarkStale() { stale_ = true; }
+    void ClearStale() { stale_ = false; }
+
+  private:
+    bool stale_ = false;
+    int32_t nodeCount_ = 0;
+};
+
+}  // namespace pelvane
