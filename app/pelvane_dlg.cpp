@@ -1,6 +1,7 @@
 #include "pelvane_dlg.h"
 
 #include <QContextMenuEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <vector>
@@ -11,11 +12,11 @@
 #include "controller_state.h"
 #include "controller_text.h"
 #include "kestrum.h"
-#include "main_layout.h"
 #include "queries.h"
 #include "resource.h"
 #include "templates.h"
 #include "ui/controls.h"
+#include "ui/layout.h"
 #include "ui/message_box.h"
 
 namespace pelvane {
@@ -44,8 +45,6 @@ bool CPelvaneDlg::OnInitDialog() {
     nodeInfo_.Create(tabControl_);
     nodeError_.Create(tabControl_);
 
-    tabTemplateRect_ = tabControl_->geometry();
-    templateClient_ = size();
     PlacePages();
     nodeInfo_.show();
     nodeError_.hide();
@@ -68,9 +67,9 @@ void CPelvaneDlg::PlacePages() {
     nodeInfo_.setGeometry(area);
 }
 
-void CPelvaneDlg::OnSize(const QSize& clientSize) {
+void CPelvaneDlg::OnSize(const QSize&) {
     if (tabControl_ == nullptr) return;
-    tabControl_->setGeometry(TabControlRect(clientSize, tabTemplateRect_, templateClient_));
+    FollowSize(kIdcTab, ui::kAnchorAll);
     PlacePages();
 }
 
@@ -98,7 +97,11 @@ void CPelvaneDlg::OnConnect() {
     SetItemText(kIdcIdentity, FormatIdentityLine(DecodeControllerField(model, sizeof model),
                                                  DecodeControllerField(version, sizeof version),
                                                  DecodeControllerField(id, sizeof id)));
+    // A long line shows its start, "软件型号：", as a native read-only field does.
+    if (auto* identity = ItemAs<QLineEdit>(kIdcIdentity)) identity->setCursorPosition(0);
     nodeInfo_.RefreshNodeList();
+    // The diagnosis list may still name the nodes of the controller connected before.
+    nodeError_.MarkStale();
 }
 
 void CPelvaneDlg::OnDisconnect() {

@@ -47,8 +47,6 @@ class CPelvaneDlg : public ui::Dialog {
     NodeInfo nodeInfo_;
     QIcon icon_;
     ui::TabControl* tabControl_ = nullptr;
-    QRect tabTemplateRect_;
-    QSize templateClient_;
 };
 
 }  // namespace pelvane

@@ -1,12 +1,9 @@
-// Template, item, command and string ids of the program's dialogs.
+// Item, command and string ids of the program's dialogs.
 #pragma once
 
 #include <cstdint>
 
 namespace pelvane {
-
-inline constexpr int kAboutTemplateId = 100;
-inline constexpr int kMainTemplateId = 102;
 
 // Main dialog items.
 inline constexpr int kIdcTab = 1000;

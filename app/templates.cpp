@@ -12,7 +12,6 @@ using namespace ui;
 
 const DialogTemplate& MainDialogTemplate() {
     static const DialogTemplate dialogTemplate{
-        .id = kMainTemplateId,
         .caption = "Pelvane",
         .fontFamily = "MS Shell Dlg",
         .pointSize = 9,
@@ -21,15 +20,11 @@ const DialogTemplate& MainDialogTemplate() {
         .styles = kResizable | kMinMaxButtons,
         .items =
             {
-                {kIdcTab, ItemKind::Tab, "", {3, 39, 551, 317}, kTabButtons | kTabMultiLine},
+                {kIdcTab, ItemKind::Tab, "", {3, 39, 551, 317}, kTabButtons},
                 {kIdNone, ItemKind::GroupBox, "控制器", {3, 1, 551, 38}, kNoStyle},
-                {kIdNone, ItemKind::Static, "IP", {12, 17, 11, 9}, kAlignLeft},
+                {kIdNone, ItemKind::Static, "IP", {12, 17, 11, 9}, kNoStyle},
                 // No auto-scroll: an address never needs more room than the field shows.
-                {kIdcAddress,
-                 ItemKind::ComboBox,
-                 "",
-                 {24, 15, 95, 81},
-                 kSorted | kVScroll | kTabStop},
+                {kIdcAddress, ItemKind::ComboBox, "", {24, 15, 95, 81}, kSorted | kTabStop},
                 {kIdcConnect, ItemKind::PushButton, "连  接", {131, 14, 50, 14}, kTabStop},
                 {kIdcDisconnect, ItemKind::PushButton, "断  开", {196, 14, 50, 14}, kTabStop},
                 {kIdcIdentity,
@@ -45,7 +40,6 @@ const DialogTemplate& MainDialogTemplate() {
 
 const DialogTemplate& AboutDialogTemplate() {
     static const DialogTemplate dialogTemplate{
-        .id = kAboutTemplateId,
         .caption = "关于 Pelvane",
         .fontFamily = "MS Shell Dlg",
         .pointSize = 9,
@@ -59,12 +53,12 @@ const DialogTemplate& AboutDialogTemplate() {
                  ItemKind::Static,
                  "Pelvane，版本 " PELVANE_VERSION,
                  {42, 14, 114, 8},
-                 kAlignLeft},
+                 kNoStyle},
                 {kIdNone,
                  ItemKind::Static,
                  "Copyright (C) 2026 Pelvane",
                  {42, 26, 114, 8},
-                 kAlignLeft},
+                 kNoStyle},
                 {kIdOk, ItemKind::PushButton, "确定", {113, 41, 50, 14}, kDefaultButton | kTabStop},
             },
         .initStrings = {},

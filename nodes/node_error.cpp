@@ -1,26 +1,105 @@
 #include "node_error.h"
 
+#include "controller_state.h"
+#include "page_list.h"
+#include "ui/layout.h"
+
 namespace pelvane {
+namespace {
+
+constexpr ListColumn kErrorColumns[kErrorListColumnCount] = {
+    {"节点号", 50}, {"厂商ID", 100}, {"设备ID", 80}, {"300H", 80},
+    {"301H", 80},   {"302H", 80},    {"303H", 80},   {"驱动器状态字", 80},
+};
+
+constexpr const char* kRegisterHelp =
+    "300H:节点第一个网口检测的错误计数\r\n"
+    "301H:节点第一个网口物理层接收错误计数\r\n"
+    "302H:节点第二个网口检测的错误计数\r\n"
+    "303H:节点第二个网口物理层接收错误计数\r\n";
+
+constexpr uint32_t kRed = 0x0000FF;
+constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr uint32_t kBlack = 0x000000;
+
+}  // namespace
 
 const ui::DialogTemplate& NodeErrorTemplate() {
-    static const ui::DialogTemplate dialogTemplate{
-        .id = kNodeErrorTemplateId,
+    using namespace ui;
+    static const DialogTemplate dialogTemplate{
         .caption = "",
         .fontFamily = "MS Shell Dlg",
         .pointSize = 8,
         .fontWeight = 400,
         .size = {600, 350},
-        .styles = ui::kChild,
-        .items = {},
+        .styles = kChild,
+        .items =
+            {
+                {kIdcLostcount,
+                 ItemKind::Edit,
+                 "",
+                 {0, 1, 600, 19},
+                 kReadOnly | kAutoHScroll | kBorder | kTabStop},
+                {kIdcErrorList, ItemKind::ListView, "", {0, 22, 421, 328}, kBorder | kTabStop},
+                {kIdcRegisterHelp,
+                 ItemKind::Edit,
+                 "",
+                 {421, 20, 178, 330},
+                 kMultiLine | kReadOnly | kAutoHScroll | kBorder | kTabStop},
+            },
         .initStrings = {},
     };
     return dialogTemplate;
 }
 
+bool ErrorRowColors(int, qintptr itemData, ui::RowColors& colors) {
+    if (itemData != 0 && itemData != 1) return false;
+    colors.background = itemData == 0 ? kRed : kWhite;
+    colors.text = kBlack;
+    return true;
+}
+
 NodeError::NodeError() : ui::Dialog(NodeErrorTemplate()) {}
 
+bool NodeError::OnInitDialog() {
+    errorList_ = ItemAs<ui::ListControl>(kIdcErrorList);
+    errorList_->SetRowColorHook(ErrorRowColors);
+    // Identifier 0 polls, 1 rebuilds; neither ever stops.
+    SetTimer(kPollTimerId, kPollPeriodMs);
+    SetTimer(kRebuildTimerId, kRebuildPeriodMs);
+    SetItemText(kIdcRegisterHelp, QString::fromUtf8(kRegisterHelp));
+    return true;
+}
+
+void NodeError::OnSize(const QSize&) {
+    FollowSize(kIdcLostcount, ui::kAnchorLeft | ui::kAnchorTop | ui::kAnchorRight);
+    FollowSize(kIdcErrorList, ui::kAnchorAll);
+    FollowSize(kIdcRegisterHelp, ui::kAnchorTop | ui::kAnchorRight | ui::kAnchorBottom);
+}
+
+void NodeError::OnTimer(int id) {
+    if (g_controllerHandle == nullptr) return;
+    if (id == kPollTimerId) {
+        PollErrorCounters();
+    } else if (id == kRebuildTimerId && poll_.stale()) {
+        RefreshErrorList();
+    }
+}
+
+void NodeError::PollErrorCounters() {
+    SetItemText(kIdcLostcount, FromGbk(poll_.Poll(g_errorCounterTable)));
+}
+
 void NodeError::RefreshErrorList() {
-    ++refreshCount_;
+    if (g_controllerHandle != nullptr && errorList_ != nullptr) {
+        ResetList(*errorList_, kErrorColumns);
+        for (int32_t node = 0; node < poll_.nodeCount(); ++node) {
+            const NodeRecord& record = g_nodeTable[static_cast<size_t>(node)];
+            AppendRow(*errorList_, ErrorListCells(node, record, g_errorCounterTable));
+            errorList_->SetItemData(node, CountersClear(g_errorCounterTable, node) ? 1 : 0);
+        }
+    }
+    poll_.ClearStale();
 }
 
 }  // namespace pelvane

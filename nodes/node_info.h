@@ -2,24 +2,27 @@
 #pragma once
 
 #include "ui/dialog.h"
+#include "ui/list_control.h"
 
 namespace pelvane {
 
-inline constexpr int kNodeInfoTemplateId = 130;
+inline constexpr int kIdcNodeList = 1005;
 
 class NodeInfo : public ui::Dialog {
     Q_OBJECT
   public:
     NodeInfo();
 
+    // Reads every node from the controller into the node table and lists them; does
+    // nothing while no controller is connected.
     void RefreshNodeList();
-    int refreshCount() const { return refreshCount_; }
 
   protected:
     bool OnInitDialog() override;
+    void OnSize(const QSize& clientSize) override;
 
   private:
-    int refreshCount_ = 0;
+    ui::ListControl* nodeList_ = nullptr;
 };
 
 const ui::DialogTemplate& NodeInfoTemplate();

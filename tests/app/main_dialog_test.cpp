@@ -12,16 +12,19 @@
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <memory>
 
 #include "about_dlg.h"
 #include "app_icon.h"
 #include "controller_state.h"
 #include "kestrum_sim/simulator.h"
-#include "main_layout.h"
+#include "node_error.h"
+#include "node_info.h"
 #include "pelvane_dlg.h"
 #include "resource.h"
 #include "ui/controls.h"
+#include "ui/list_control.h"
 #include "ui/message_box.h"
 
 namespace pelvane {
@@ -70,6 +73,14 @@ class MainDialog : public ::testing::Test {
     ui::ComboBox* AddressBox() { return dialog.ItemAs<ui::ComboBox>(kIdcAddress); }
     ui::TabControl* Tabs() { return dialog.ItemAs<ui::TabControl>(kIdcTab); }
     QString Identity() { return dialog.ItemText(kIdcIdentity); }
+    ui::ListControl* NodeList() { return dialog.nodeInfo().ItemAs<ui::ListControl>(kIdcNodeList); }
+    ui::ListControl* ErrorList() {
+        return dialog.nodeError().ItemAs<ui::ListControl>(kIdcErrorList);
+    }
+    static bool Sent(const kestrum::sim::Simulator& sim, const std::string& command) {
+        const auto commands = sim.ReceivedCommands();
+        return std::find(commands.begin(), commands.end(), command) != commands.end();
+    }
 
     void Connect(const QString& address) {
         AddressBox()->setEditText(address);
@@ -96,9 +107,9 @@ TEST_F(MainDialog, StartState) {
         EXPECT_EQ(page->parentWidget(), Tabs());
         EXPECT_EQ(page->geometry(), Tabs()->PageArea());
     }
-    // The node page refreshed itself while it was created; nothing else ran.
-    EXPECT_EQ(dialog.nodeInfo().refreshCount(), 1);
-    EXPECT_EQ(dialog.nodeError().refreshCount(), 0);
+    // Nothing is connected yet: both lists are without columns.
+    EXPECT_EQ(NodeList()->HeaderItemCount(), 0);
+    EXPECT_EQ(ErrorList()->HeaderItemCount(), 0);
 
     EXPECT_EQ(AddressBox()->Entries(), QStringList{"192.168.0.11"});
     EXPECT_EQ(AddressBox()->currentText(), "");
@@ -125,29 +136,30 @@ TEST_F(MainDialog, StartState) {
 }
 
 TEST_F(MainDialog, ConnectShowsTheIdentityAndKeepsItWhenTheQueryFails) {
-    auto sim = StartSimulator("127.0.4.1");
+    kestrum::sim::Bus bus;
+    bus.nodes.resize(3);
+    auto sim = StartSimulator("127.0.4.1", bus);
     g_commandTimeout = 7;
-    const int refreshes = dialog.nodeInfo().refreshCount();
     Connect("127.0.4.1");
     EXPECT_TRUE(messages.empty());
     EXPECT_NE(g_controllerHandle, nullptr);
     EXPECT_EQ(g_commandTimeout, 1000u);
     EXPECT_EQ(dialog.windowTitle(), kConnected);
     EXPECT_EQ(Identity(), kIdentity);
-    EXPECT_EQ(dialog.nodeInfo().refreshCount(), refreshes + 1);
-    EXPECT_EQ(dialog.nodeError().refreshCount(), 0);
+    EXPECT_EQ(NodeList()->ItemCount(), 3);
     EXPECT_EQ(sim->OpenLinks(), 1u);
     // The typed address stays out of the list.
     EXPECT_EQ(AddressBox()->count(), 1);
 
     // A failed identity query leaves the link up but refreshes nothing.
     EXPECT_EQ(sim->Control("@SIM ODD ?CONTROL EMPTY"), "OK\r\n");
+    sim->ClearReceivedCommands();
     Connect("127.0.4.1");
     EXPECT_TRUE(messages.empty());
     EXPECT_NE(g_controllerHandle, nullptr);
     EXPECT_EQ(dialog.windowTitle(), kConnected);
     EXPECT_EQ(Identity(), kIdentity);
-    EXPECT_EQ(dialog.nodeInfo().refreshCount(), refreshes + 1);
+    EXPECT_FALSE(Sent(*sim, "?NODE_COUNT(0)"));
 }
 
 TEST_F(MainDialog, FailedConnectShowsTheMessageFirstAndTheCaptionAfter) {
@@ -210,19 +222,23 @@ TEST_F(MainDialog, DisconnectClosesTheLinkAndKeepsWhatIsShown) {
 }
 
 TEST_F(MainDialog, TabSwitchShowsOnePageAndRefreshesIt) {
-    const int infoRefreshes = dialog.nodeInfo().refreshCount();
+    kestrum::sim::Bus bus;
+    bus.nodes.resize(2);
+    auto sim = StartSimulator("127.0.4.2", bus);
+    Connect("127.0.4.2");
     QTabBar* bar = Tabs()->tabBar();
     for (int round = 1; round <= 2; ++round) {
+        sim->ClearReceivedCommands();
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
         EXPECT_FALSE(dialog.nodeInfo().isVisible());
         EXPECT_TRUE(dialog.nodeError().isVisible());
-        EXPECT_EQ(dialog.nodeError().refreshCount(), round);
-        EXPECT_EQ(dialog.nodeInfo().refreshCount(), infoRefreshes + round - 1);
+        EXPECT_EQ(ErrorList()->HeaderItemCount(), 8);
+        EXPECT_FALSE(Sent(*sim, "?NODE_INFO(0,0,0)"));
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
         EXPECT_TRUE(dialog.nodeInfo().isVisible());
         EXPECT_FALSE(dialog.nodeError().isVisible());
-        EXPECT_EQ(dialog.nodeInfo().refreshCount(), infoRefreshes + round);
-        EXPECT_EQ(dialog.nodeError().refreshCount(), round);
+        EXPECT_TRUE(Sent(*sim, "?NODE_INFO(0,1,13)"));
+        EXPECT_EQ(NodeList()->ItemCount(), 2);
     }
 }
 

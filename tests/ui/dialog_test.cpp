@@ -20,7 +20,6 @@ namespace pelvane::ui {
 namespace {
 
 const DialogTemplate kTest{
-    .id = 500,
     .caption = "Test",
     .size = {200, 120},
     .styles = kResizable,
@@ -35,7 +34,6 @@ const DialogTemplate kTest{
     .initStrings = {{1001, "beta"}, {1001, "Alpha"}}};
 
 const DialogTemplate kPage{
-    .id = 501,
     .pointSize = 8,
     .size = {100, 50},
     .styles = kChild,
@@ -43,7 +41,6 @@ const DialogTemplate kPage{
     .initStrings = {}};
 
 const DialogTemplate kOkCancel{
-    .id = 502,
     .caption = "Ask",
     .size = {120, 40},
     .items = {{1010, ItemKind::Edit, "", {5, 5, 60, 12}, kTabStop},

@@ -9,7 +9,7 @@
 namespace pelvane::ui {
 namespace {
 
-const DialogTemplate kEmpty{.id = 1, .size = {50, 50}, .items = {}, .initStrings = {}};
+const DialogTemplate kEmpty{.size = {50, 50}, .items = {}, .initStrings = {}};
 
 class TickingDialog : public Dialog {
   public:

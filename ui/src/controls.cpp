@@ -16,24 +16,27 @@ TabControl::TabControl(QWidget* parent) : QWidget(parent), bar_(new QTabBar(this
     bar_->setFocusPolicy(Qt::NoFocus);
     bar_->setDrawBase(false);
     bar_->setExpanding(false);
-    // Tabs drawn as buttons: the selected one stays pressed, and there is no pane frame.
-    bar_->setStyleSheet(
-        "QTabBar::tab { border: 1px solid #9a9a9a; border-radius: 2px; padding: 3px 12px;"
-        " margin: 2px 3px 0 0; background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
-        " stop:0 #fbfbfb, stop:1 #e4e4e4); }"
-        "QTabBar::tab:selected { background: #d2d2d2; border-color: #6f6f6f; }"
-        "QTabBar::tab:hover:!selected { background: #f2f6fb; }");
     bar_->setGeometry(0, 0, width(), kStripHeight);
     connect(bar_, &QTabBar::currentChanged, this, [this] {
         if (notify_) emit selChange();
     });
 }
 
-int TabControl::InsertItem(int index, const QString& text) {
+void TabControl::SetButtonStyle(bool on) {
+    // The selected button stays pressed, and there is no pane frame.
+    bar_->setStyleSheet(
+        on ? "QTabBar::tab { border: 1px solid #9a9a9a; border-radius: 2px; padding: 3px 12px;"
+             " margin: 2px 3px 0 0; background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
+             " stop:0 #fbfbfb, stop:1 #e4e4e4); }"
+             "QTabBar::tab:selected { background: #d2d2d2; border-color: #6f6f6f; }"
+             "QTabBar::tab:hover:!selected { background: #f2f6fb; }"
+           : "");
+}
+
+void TabControl::InsertItem(int index, const QString& text) {
     notify_ = false;
-    const int at = bar_->insertTab(index, text);
+    bar_->insertTab(index, text);
     notify_ = true;
-    return at;
 }
 
 int TabControl::ItemCount() const {

@@ -12,6 +12,7 @@
 #include <QTimerEvent>
 
 #include "ui/controls.h"
+#include "ui/layout.h"
 #include "ui/list_control.h"
 
 namespace pelvane::ui {
@@ -125,6 +126,7 @@ QWidget* Dialog::CreateItem(const ItemTemplate& item) {
     switch (item.kind) {
         case ItemKind::Tab: {
             auto* tab = new TabControl(this);
+            tab->SetButtonStyle((item.styles & kTabButtons) != 0);
             control = tab;
             if (!tabStop) focus = Qt::NoFocus;
             break;
@@ -220,6 +222,17 @@ void Dialog::SetItemText(int id, const QString& text) {
 }
 QString Dialog::ItemText(int id) const {
     return ControlText(Item(id));
+}
+
+void Dialog::FollowSize(int id, uint32_t anchors) {
+    QWidget* control = Item(id);
+    if (control == nullptr) return;
+    for (const ItemTemplate& item : template_.items) {
+        if (item.id != id) continue;
+        control->setGeometry(FollowClient(MapDialogRect(item.rect),
+                                          DluToPixels(template_.size, units_), size(), anchors));
+        return;
+    }
 }
 
 void Dialog::SetTimer(int id, int intervalMs) {

@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include "ui/dialog.h"
+
 namespace pelvane::ui {
 
 namespace {
@@ -15,9 +17,17 @@ std::function<void(QMessageBox&)>& Hook() {
 }
 }  // namespace
 
+namespace {
+// The program's name as its window shows it, not as its file is called.
+QString CaptionFor(const QWidget* parent) {
+    const auto* dialog = qobject_cast<const Dialog*>(parent ? parent->window() : nullptr);
+    const char* caption = dialog ? dialog->dialogTemplate().caption : "";
+    return *caption ? QString::fromUtf8(caption) : QCoreApplication::applicationName();
+}
+}  // namespace
+
 void MessageBox(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok,
-                    parent);
+    QMessageBox box(QMessageBox::NoIcon, CaptionFor(parent), text, QMessageBox::Ok, parent);
     box.setWindowModality(Qt::ApplicationModal);
     // The button speaks the program's language whatever the system's locale, and carries
     // no theme icon: the box has none either.

@@ -20,7 +20,9 @@ class TabControl : public QWidget {
 
     explicit TabControl(QWidget* parent = nullptr);
 
-    int InsertItem(int index, const QString& text);
+    // Tabs drawn as buttons rather than as file-card tabs.
+    void SetButtonStyle(bool on);
+    void InsertItem(int index, const QString& text);
     int ItemCount() const;
     QString ItemText(int index) const;
     int CurSel() const;

@@ -47,6 +47,9 @@ class Dialog : public QDialog {
         return qobject_cast<T*>(Item(id));
     }
     void SetItemText(int id, const QString& text);
+    // Places item id for the dialog's present size from its template place; see
+    // FollowClient for the anchors.
+    void FollowSize(int id, uint32_t anchors);
     QString ItemText(int id) const;
 
     // Ticks reach OnTimer(id). Setting an id that runs restarts it with the new period.

@@ -28,12 +28,9 @@ enum ItemStyle : uint32_t {
     kMultiLine = 1u << 3,      // edits: several lines
     kAutoHScroll = 1u << 4,    // edits and combo boxes: text may run past the visible width
     kSorted = 1u << 5,         // combo boxes: list kept in case-insensitive order
-    kVScroll = 1u << 6,        // scroll bar for the list
-    kTabButtons = 1u << 7,     // tab control: tabs drawn as buttons
-    kTabMultiLine = 1u << 8,   // tab control: tabs may wrap into rows
-    kDefaultButton = 1u << 9,  // push button pressed by Enter when no other button has focus
-    kHidden = 1u << 10,        // not shown when created
-    kAlignLeft = 1u << 11,     // statics and list views
+    kTabButtons = 1u << 6,     // tab control: tabs drawn as buttons
+    kDefaultButton = 1u << 7,  // push button pressed by Enter when no other button has focus
+    kHidden = 1u << 8,         // not shown when created
 };
 
 // Well-known item ids: buttons with these close their dialog.
@@ -62,7 +59,6 @@ enum DialogStyle : uint32_t {
 };
 
 struct DialogTemplate {
-    int id = 0;
     const char* caption = "";  // UTF-8
     const char* fontFamily = "MS Shell Dlg";
     int pointSize = 9;

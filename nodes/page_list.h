@@ -1,0 +1,27 @@
+// What the two node pages do alike with their lists.
+#pragma once
+
+#include <QString>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "ui/list_control.h"
+
+namespace pelvane {
+
+struct ListColumn {
+    const char* title;  // UTF-8
+    int width;          // pixels
+};
+
+// Empties the list, rows and columns, and gives it the columns anew, each centred, with
+// grid lines and full-row selection as its only extended styles.
+void ResetList(ui::ListControl& list, std::span<const ListColumn> columns);
+
+// Appends a row of GBK cell texts.
+void AppendRow(ui::ListControl& list, std::span<const std::string> cells);
+
+QString FromGbk(std::string_view text);
+
+}  // namespace pelvane
