@@ -20,6 +20,11 @@ int main(int argc, char** argv) {
     app.add_flag("--no-discovery", noDiscovery, "do not answer discovery probes");
     app.add_flag("--allow-non-loopback", options.allowNonLoopback,
                  "allow an address outside 127.0.0.0/8");
+    app.add_option("--idle-limit", options.idleLimitMs,
+                   "close a link that sends nothing for this many ms while owed no reply "
+                   "(0: never)")
+        ->check(CLI::Range(0, 86400000))
+        ->capture_default_str();
     CLI11_PARSE(app, argc, argv);
     options.discovery = !noDiscovery;
 

@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -19,6 +20,7 @@
 #include <deque>
 #include <iterator>
 #include <mutex>
+#include <span>
 #include <system_error>
 #include <thread>
 
@@ -29,8 +31,9 @@ namespace kestrum::sim {
 namespace {
 
 constexpr std::size_t kMaxLinks = 256;
-// A client that sends without reading stops being read once this much waits for it.
-constexpr std::size_t kMaxBacklogBytes = 4u << 20;
+// Due replies join the bytes to send in pieces this large, so that dropping the part
+// already sent moves little.
+constexpr std::size_t kSendChunk = 256u << 10;
 // Tests read the received commands; a client that never stops must not grow them forever.
 constexpr std::size_t kMaxReceivedBytes = 16u << 20;
 constexpr uint32_t kWrongSeqOffset = 0x10000;
@@ -100,12 +103,13 @@ struct Link {
     bool oversize = false;
     bool drop = false;
 
-    // The link's thread only.
+    // Changed by the link's thread only, under the mutex but for outPos, so that others
+    // may read the sizes under the mutex.
     wire::RequestAssembler assembler = wire::MakeRequestAssembler();
     std::deque<PendingReply> pending;
     std::size_t pendingBytes = 0;
     std::string out;
-    std::size_t outPos = 0;
+    std::size_t outPos = 0;  // what of out has been sent
     bool closeAfterFlush = false;
     Clock::time_point lastDue{};
     const char* closing = nullptr;  // why the link's thread is to close it
@@ -142,6 +146,9 @@ struct Simulator::Impl {
     void Reap();
     void AnswerProbes(int fd);
     void Serve(Link& link);
+    static const char* Send(Link& link, bool bytewise);
+    static const char* Receive(Link& link, std::span<unsigned char> buf, bool flushed, bool reading,
+                               ssize_t& n, int& error);
     void Feed(Link& link, const unsigned char* data, std::size_t size, Clock::time_point now);
     void Handle(Link& link, const wire::RequestHeader& header, std::string& command,
                 Clock::time_point now);
@@ -317,65 +324,30 @@ void Simulator::Impl::AnswerProbes(int fd) {
 // once, as a bare echo server does; poll is only for replies that wait or a full socket.
 void Simulator::Impl::Serve(Link& link) {
     unsigned char buf[16384];
+    if (options.idleLimitMs > 0) {
+        // Only the blocking recv waits with a limit: a link owed a reply is not idle.
+        timeval limit{options.idleLimitMs / 1000, (options.idleLimitMs % 1000) * 1000};
+        setsockopt(link.fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    }
     std::unique_lock lock(mutex);
     while (true) {
         if (stopping.load()) break;
         if (link.drop) link.closing = "dropped on request";
         if (link.closing) break;
+        // A reader that never quite catches up must not make the sent bytes pile up.
+        link.out.erase(0, link.outPos);
+        link.outPos = 0;
         if (!link.pending.empty()) Pump(link, Clock::now());
         const bool bytewise = link.bytewise;
         const bool reading = link.Backlog() < kMaxBacklogBytes;
         lock.unlock();
 
-        const char* failed = nullptr;
-        while (link.outPos < link.out.size()) {
-            std::size_t size = bytewise ? 1 : link.out.size() - link.outPos;
-            auto n =
-                send(link.fd, link.out.data() + link.outPos, size, MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (n < 0) {
-                if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-                    failed = "send failed";
-                break;
-            }
-            link.outPos += static_cast<std::size_t>(n);
-        }
+        const char* failed = Send(link, bytewise);
         const bool flushed = link.outPos == link.out.size();
-        if (flushed) {
-            link.out.clear();
-            link.outPos = 0;
-            if (link.closeAfterFlush) failed = "link fault";
-        }
-
+        if (flushed && link.closeAfterFlush) failed = "link fault";
         ssize_t n = -1;
         int error = EAGAIN;
-        if (!failed && flushed && link.pending.empty() && reading) {
-            n = recv(link.fd, buf, sizeof buf, 0);
-            error = errno;
-        } else if (!failed) {
-            pollfd p{
-                link.fd,
-                static_cast<short>(POLLRDHUP | (reading ? POLLIN : 0) | (flushed ? 0 : POLLOUT)),
-                0};
-            timespec timeout{};
-            timespec* timeoutPtr = nullptr;
-            // Once the socket takes what is due, the next reply's time is what to wait for.
-            if (flushed && !link.pending.empty()) {
-                auto wait =
-                    std::max(Clock::duration::zero(), link.pending.front().due - Clock::now());
-                auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
-                timeout.tv_sec = static_cast<time_t>(ns / 1000000000);
-                timeout.tv_nsec = static_cast<long>(ns % 1000000000);
-                timeoutPtr = &timeout;
-            }
-            if (ppoll(&p, 1, timeoutPtr, nullptr) > 0) {
-                if (reading && (p.revents & (POLLIN | POLLRDHUP | POLLHUP | POLLERR))) {
-                    n = recv(link.fd, buf, sizeof buf, MSG_DONTWAIT);
-                    error = errno;
-                } else if (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) {
-                    failed = "peer closed";
-                }
-            }
-        }
+        if (!failed) failed = Receive(link, buf, flushed, reading, n, error);
 
         lock.lock();
         if (failed) {
@@ -395,10 +367,57 @@ void Simulator::Impl::Serve(Link& link) {
     link.closed = true;
     link.pending.clear();
     link.pendingBytes = 0;
+    link.out.clear();
     open.fetch_sub(1);
     if (link.closing && options.verbosity >= 1) Log("link %s closed: %s", link.peer, link.closing);
     lock.unlock();
     Wake();  // so that the serving thread joins this one
+}
+
+// Sends what the socket takes; the reason to close the link, or null.
+const char* Simulator::Impl::Send(Link& link, bool bytewise) {
+    while (link.outPos < link.out.size()) {
+        std::size_t size = bytewise ? 1 : link.out.size() - link.outPos;
+        auto n = send(link.fd, link.out.data() + link.outPos, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0) {
+            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) return "send failed";
+            break;
+        }
+        link.outPos += static_cast<std::size_t>(n);
+    }
+    return nullptr;
+}
+
+// Waits for requests, room in the socket or the next reply's time, and reads what came
+// into buf (n, error as recv gives them); the reason to close the link, or null.
+const char* Simulator::Impl::Receive(Link& link, std::span<unsigned char> buf, bool flushed,
+                                     bool reading, ssize_t& n, int& error) {
+    if (flushed && link.pending.empty() && reading) {
+        n = recv(link.fd, buf.data(), buf.size(), 0);
+        error = errno;
+        // Only the idle limit makes a blocking recv give up.
+        return n < 0 && (error == EAGAIN || error == EWOULDBLOCK) ? "idle" : nullptr;
+    }
+    pollfd p{link.fd,
+             static_cast<short>(POLLRDHUP | (reading ? POLLIN : 0) | (flushed ? 0 : POLLOUT)), 0};
+    timespec timeout{};
+    timespec* timeoutPtr = nullptr;
+    // Once the socket takes what is due, the next reply's time is what to wait for.
+    if (flushed && !link.pending.empty()) {
+        auto wait = std::max(Clock::duration::zero(), link.pending.front().due - Clock::now());
+        auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
+        timeout.tv_sec = static_cast<time_t>(ns / 1000000000);
+        timeout.tv_nsec = static_cast<long>(ns % 1000000000);
+        timeoutPtr = &timeout;
+    }
+    if (ppoll(&p, 1, timeoutPtr, nullptr) <= 0) return nullptr;
+    if (reading && (p.revents & (POLLIN | POLLRDHUP | POLLHUP | POLLERR))) {
+        n = recv(link.fd, buf.data(), buf.size(), MSG_DONTWAIT);
+        error = errno;
+    } else if (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) {
+        return "peer closed";
+    }
+    return nullptr;
 }
 
 void Simulator::Impl::Feed(Link& link, const unsigned char* data, std::size_t size,
@@ -491,7 +510,8 @@ void Simulator::Impl::Schedule(Link& link, PendingReply reply) {
 
 // Moves the replies that are due to the bytes to send.
 void Simulator::Impl::Pump(Link& link, Clock::time_point now) {
-    while (!link.pending.empty() && link.pending.front().due <= now && !link.closeAfterFlush) {
+    while (!link.pending.empty() && link.pending.front().due <= now && !link.closeAfterFlush &&
+           link.out.size() - link.outPos < kSendChunk) {
         PendingReply& next = link.pending.front();
         link.out += next.bytes;
         link.closeAfterFlush = next.closeAfter;
@@ -581,6 +601,13 @@ std::size_t Simulator::AcceptedLinks() const {
 }
 std::size_t Simulator::OpenLinks() const {
     return impl_->open.load();
+}
+
+std::size_t Simulator::BufferedBytes() const {
+    std::lock_guard lock(impl_->mutex);
+    std::size_t bytes = 0;
+    for (const auto& link : impl_->links) bytes += link->out.size() + link->pendingBytes;
+    return bytes;
 }
 
 std::vector<std::string> Simulator::ReceivedCommands() const {

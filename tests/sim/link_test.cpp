@@ -1,5 +1,6 @@
 // The link itself: frames cut anywhere, malformed requests, link faults seen at the
-// byte level, several clients, bookkeeping and a prompt stop.
+// byte level, several clients, a slow reader, idle links, bookkeeping and a prompt stop.
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -182,6 +183,52 @@ TEST_F(Link, StopIsPromptWithLinksAndStalledReplies) {
     EXPECT_TRUE(b->WaitClosed());
     EXPECT_EQ(sim_->OpenLinks(), 0u);
     sim_.reset();  // the destructor after Stop is harmless
+}
+
+TEST_F(Link, ASlowReaderCannotMakeTheBacklogGrow) {
+    constexpr std::size_t kReplies = 67000;  // 3000-byte replies: over 200 MB
+    constexpr std::size_t kFrame = wire::kHeaderSize + 3000;
+    auto client = Connect();
+    EXPECT_EQ(client->Text("@SIM ODD ? LONG"), "OK\r\n");
+    std::string requests;
+    for (std::size_t i = 0; i < kReplies; ++i)
+        requests += wire::EncodeRequest({wire::Kind::kBuffered, 1, 0, "?CONTROL"});
+    std::thread sender([&] { EXPECT_TRUE(client->SendRaw(requests)); });
+
+    // 64 MB/s, slower than the simulator sends, so its output never drains.
+    constexpr std::size_t kBytesPerMs = 64000;
+    std::size_t received = 0, most = 0;
+    const auto start = Clock::now();
+    while (received < kReplies * kFrame && Clock::now() - start < 60s) {
+        most = std::max(most, sim_->BufferedBytes());
+        std::this_thread::sleep_until(start + Ms(received / kBytesPerMs));
+        std::string part = client->ReadSome(2000ms);
+        if (part.empty()) break;
+        received += part.size();
+    }
+    sender.join();
+    EXPECT_EQ(received, kReplies * kFrame);
+    EXPECT_GE(most, kestrum::sim::kMaxBacklogBytes / 4);
+    // The limit, plus the replies to the requests of one read.
+    EXPECT_LT(most, 2 * kestrum::sim::kMaxBacklogBytes);
+}
+
+TEST_F(Link, IdleLimitClosesOnlySilentLinksOwedNothing) {
+    constexpr auto kLimit = 500ms;
+    Serve(LoadBus("demo.json"), static_cast<int>(kLimit.count()));
+    const auto start = Clock::now();
+    auto silent = Connect();
+    auto polling = Connect();
+    while (!silent->closed() && Clock::now() - start < 3s) {
+        EXPECT_EQ(polling->Text("?NODE_COUNT(0)"), "8\r\n");
+        silent->ReadSome(50ms);
+    }
+    EXPECT_TRUE(silent->closed());
+    EXPECT_GE(Clock::now() - start, kLimit);
+    // Waiting for a held-back reply is not idleness.
+    sim_->Control("@SIM STALL " + std::to_string(2 * kLimit.count()));
+    EXPECT_EQ(polling->Text("?CONTROL"), "KSM464\r\n");
+    EXPECT_EQ(sim_->OpenLinks(), 1u);
 }
 
 TEST(SimulatorStart, RefusesAddressesOutsideLoopbackAndTakenPorts) {

@@ -163,11 +163,12 @@ inline bool Eventually(const std::function<bool()>& condition, Ms timeout = 2000
 // axes (0250H), 3 digital I/O, 4 analog I/O, 5 vendor 2H, 6 flaky drive, 7 Leadshine.
 class SimTest : public ::testing::Test {
   protected:
-    void Serve(kestrum::sim::Bus bus) {
+    void Serve(kestrum::sim::Bus bus, int idleLimitMs = 0) {
         kestrum::sim::SimulatorOptions options;
         options.address = TestAddress();
         options.port = 0;
         options.discovery = false;
+        options.idleLimitMs = idleLimitMs;
         sim_ = std::make_unique<kestrum::sim::Simulator>(std::move(bus), options);
         std::string error;
         ASSERT_TRUE(sim_->Start(&error)) << error;
