@@ -1,0 +1,115 @@
+#include "error_poll.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "controller_fixture.h"
+
+namespace pelvane::testing {
+namespace {
+
+class ErrorPollTest : public ControllerTest {
+  protected:
+    void SetUp() override {
+        ControllerTest::SetUp();
+        controller().fallback = {0, "0\r\n"};
+        Reply("?*ETHERCAT", "State:OP.\r\nLostcount:3.\r\n");
+        Reply("?NODE_COUNT(0)", "2\r\n");
+    }
+    void Reply(const std::string& command, const char* reply) {
+        controller().replies[command] = {0, reply};
+    }
+    // Node 1 drives an axis whose status word reads 1237H (4663).
+    void GiveNode1AnAxis() {
+        Reply("?NODE_AXIS_COUNT(0,1)", "1\r\n");
+        Reply("SDO_READ(0,1,24641,0,7,0)", "");
+        Reply("?TABLE(0) ", "4663\r\n");
+    }
+    ErrorCounterTable table{};
+    ErrorPoll poll;
+};
+
+TEST_F(ErrorPollTest, OnePollAsksInItsOrderAndReadsStatusWordsOfAxisNodesOnly) {
+    GiveNode1AnAxis();
+    EXPECT_EQ(poll.Poll(table), "Lostcount:3");
+    const std::vector<std::string> expected = {"?*ETHERCAT",
+                                               "?NODE_COUNT(0)",
+                                               "?NODE_INFO(0,0,768)",
+                                               "?NODE_INFO(0,0,769)",
+                                               "?NODE_INFO(0,0,770)",
+                                               "?NODE_INFO(0,0,771)",
+                                               "?NODE_AXIS_COUNT(0,0)",
+                                               "?NODE_INFO(0,1,768)",
+                                               "?NODE_INFO(0,1,769)",
+                                               "?NODE_INFO(0,1,770)",
+                                               "?NODE_INFO(0,1,771)",
+                                               "?NODE_AXIS_COUNT(0,1)",
+                                               "SDO_READ(0,1,24641,0,7,0)",
+                                               "?TABLE(0) "};
+    EXPECT_EQ(controller().Commands(), expected);
+    EXPECT_EQ(table[kStatusWord][0], 0);
+    EXPECT_EQ(table[kStatusWord][1], 4663);
+    EXPECT_EQ(poll.nodeCount(), 2);
+}
+
+TEST_F(ErrorPollTest, ChangedValuesMarkTheListStaleAndUnchangedOnesDoNot) {
+    poll.Poll(table);
+    EXPECT_TRUE(poll.stale());  // the count went from 0 to 2
+    poll.ClearStale();
+    poll.Poll(table);
+    EXPECT_FALSE(poll.stale());
+
+    Reply("?NODE_INFO(0,0,770)", "3\r\n");
+    Reply("?NODE_INFO(0,1,771)", "-1\r\n");
+    poll.Poll(table);
+    EXPECT_TRUE(poll.stale());
+    EXPECT_EQ(table[kRegister302H][0], 3);
+    EXPECT_EQ(table[kRegister303H][1], -1);
+    EXPECT_FALSE(CountersClear(table, 0));
+    EXPECT_FALSE(CountersClear(table, 1));
+
+    // Only the count changes: the rows must still follow the bus.
+    poll.ClearStale();
+    Reply("?NODE_COUNT(0)", "1\r\n");
+    poll.Poll(table);
+    EXPECT_TRUE(poll.stale());
+    EXPECT_EQ(poll.nodeCount(), 1);
+}
+
+TEST_F(ErrorPollTest, FailuresKeepTableValuesAndMarkTheStatusWordMinusOne) {
+    GiveNode1AnAxis();
+    Reply("?NODE_INFO(0,0,768)", "5\r\n");
+    poll.Poll(table);
+    poll.ClearStale();
+
+    controller().replies["?NODE_INFO(0,0,768)"] = {20004, ""};
+    Reply("?NODE_INFO(0,0,769)", "garbage");
+    controller().replies["?NODE_AXIS_COUNT(0,0)"] = {20004, ""};
+    Reply("?TABLE(0) ", "0x12");
+    // The count cannot be read: the page goes on with the last one.
+    controller().replies["?NODE_COUNT(0)"] = {20004, ""};
+    poll.Poll(table);
+    EXPECT_EQ(poll.nodeCount(), 2);
+    EXPECT_EQ(table[kRegister300H][0], 5);
+    EXPECT_EQ(table[kRegister301H][0], 0);
+    EXPECT_EQ(table[kStatusWord][0], -1);
+    EXPECT_EQ(table[kStatusWord][1], -1);
+    EXPECT_TRUE(poll.stale());
+}
+
+TEST_F(ErrorPollTest, ABusLargerThanAPollIsPolledInPart) {
+    Reply("?NODE_COUNT(0)", "300\r\n");
+    table[kRegister300H][200] = 9;
+    poll.Poll(table);
+    EXPECT_EQ(poll.nodeCount(), kPollCapacity);
+    EXPECT_EQ(controller().Commands().back(), "?NODE_AXIS_COUNT(0,199)");
+    EXPECT_EQ(table[kRegister300H][200], 9);
+    Reply("?NODE_COUNT(0)", "-4\r\n");
+    poll.Poll(table);
+    EXPECT_EQ(poll.nodeCount(), 0);
+}
+
+}  // namespace
+}  // namespace pelvane::testing

@@ -1,0 +1,26 @@
+#include "lostcount.h"
+
+#include <gtest/gtest.h>
+
+namespace pelvane {
+namespace {
+
+TEST(Lostcount, CutEndsAtTheReportsSecondFullStop) {
+    const struct {
+        std::string report;
+        std::string text;
+    } cases[] = {
+        {"State:OP.\r\nLostcount:3.\r\n", "Lostcount:3"},
+        {"Lostcount:3.5.\r\n", "Lostcount:3.5"},
+        {"Lostcount:3.\r\n", ""},          // one full stop only
+        {"a.b.Lostcount:3.\r\n", ""},      // both before "Lostcount:"
+        {"State:OP.\r\nLost:3.\r\n", ""},  // no "Lostcount:"
+        {"", ""},
+        {"a.Lostcount:3.\r\nLostcount:4.", "Lostcount:3"},  // the first one counts
+        {"lostcount:3.\r\n.", ""},                          // case matters
+    };
+    for (const auto& c : cases) EXPECT_EQ(CutLostcountText(c.report), c.text) << c.report;
+}
+
+}  // namespace
+}  // namespace pelvane

@@ -1,0 +1,112 @@
+// The diagnosis list as the user sees it, against a simulated controller.
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include "error_poll.h"
+#include "node_error.h"
+#include "node_table.h"
+#include "page_fixture.h"
+
+namespace pelvane::testing {
+namespace {
+
+class NodeErrorPage : public PageTest {
+  protected:
+    void SetUp() override {
+        g_nodeTable = {};
+        g_errorCounterTable = {};
+        page.Create(&parent);
+        parent.resize(page.size());
+        page.show();
+        parent.show();
+    }
+    ui::ListControl& List() { return *page.ItemAs<ui::ListControl>(kIdcErrorList); }
+    QString Lostcount() { return page.ItemText(kIdcLostcount); }
+    bool WaitForCell(int row, int column, const QString& text) {
+        return QTest::qWaitFor([&] { return List().ItemText(row, column) == text; }, 3000);
+    }
+    QWidget parent;
+    NodeError page;
+};
+
+TEST_F(NodeErrorPage, RowsWithErrorsArePaintedRedWholeAndOthersWhite) {
+    kestrum::sim::Bus bus;
+    bus.nodes = {SimNode(0x41B, 1, 1), SimNode(0x41B, 2), SimNode(0x41B, 3)};
+    bus.nodes[1].errorCounters[3] = 1;
+    bus.nodes[2].errorCounters[0] = -1;
+    bus.lostCount = 3;
+    StartSimulator("127.0.5.11", bus);
+    // Node 0 drives an axis whose status word cannot be read: white all the same.
+    sim->Control("@SIM ODD ?NODE_AXIS_COUNT(0,0) EMPTY");
+    Connect("127.0.5.11");
+    ASSERT_TRUE(WaitForCell(2, 3, "-1"));
+    EXPECT_EQ(List().ItemText(0, 7), "ffffffffH");
+    EXPECT_EQ(List().ItemText(1, 7), "0H");
+    EXPECT_EQ(Lostcount(), "Lostcount:3");
+
+    const QColor red(255, 0, 0);
+    for (const int column : {0, 4, 7}) {
+        EXPECT_EQ(RowPixel(List(), 0, column), QColor(Qt::white)) << column;
+        EXPECT_EQ(RowPixel(List(), 1, column), red) << column;
+        EXPECT_EQ(RowPixel(List(), 2, column), red) << column;
+    }
+    EXPECT_EQ(page.ItemAs<QPlainTextEdit>(kIdcRegisterHelp)->toPlainText(),
+              u"300H:节点第一个网口检测的错误计数\n301H:节点第一个网口物理层接收错误计数\n"
+              u"302H:节点第二个网口检测的错误计数\n303H:节点第二个网口物理层接收错误计数\n"_qs);
+}
+
+TEST_F(NodeErrorPage, PollsWhileHiddenAndKeepsEverythingAfterADisconnect) {
+    kestrum::sim::Bus bus;
+    bus.nodes = {SimNode(0x66F, 1), SimNode(0x66F, 2)};
+    StartSimulator("127.0.5.12", bus);
+    Connect("127.0.5.12");
+    ASSERT_TRUE(WaitForCell(1, 0, "Node1"));
+    // The node page never read this bus: rows are named by their place all the same.
+    EXPECT_EQ(List().ItemText(1, 1), u"其他(0H)"_qs);
+    page.hide();
+    sim->Control("@SIM SET 1 302H 9");
+    ASSERT_TRUE(WaitForCell(1, 5, "9"));
+    EXPECT_EQ(List().ItemData(1), 0);
+
+    Disconnect();
+    QTest::qWait(50);
+    sim->ClearReceivedCommands();
+    QTest::qWait(700);
+    EXPECT_TRUE(sim->ReceivedCommands().empty());
+    page.show();
+    EXPECT_EQ(List().ItemCount(), 2);
+    EXPECT_EQ(List().ItemText(1, 5), "9");
+    EXPECT_EQ(RowPixel(List(), 1, 2), QColor(255, 0, 0));
+    EXPECT_EQ(Lostcount(), "Lostcount:0");
+}
+
+TEST_F(NodeErrorPage, ANodeCountChangeAloneRebuildsTheRows) {
+    kestrum::sim::Bus bus;
+    bus.nodes.assign(3, SimNode(0x41B, 1));
+    StartSimulator("127.0.5.13", bus);
+    Connect("127.0.5.13");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return List().ItemCount() == 3; }, 3000));
+    sim->Control("@SIM NODE_OFF 2 60000");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return List().ItemCount() == 2; }, 3000));
+}
+
+TEST_F(NodeErrorPage, ControlsFollowThePageSize) {
+    parent.resize(1400, 900);
+    page.resize(1400, 900);
+    QTest::qWait(10);
+    const QRect list = List().geometry();
+    const QRect help = page.Item(kIdcRegisterHelp)->geometry();
+    const QRect field = page.Item(kIdcLostcount)->geometry();
+    EXPECT_EQ(field.width(), page.width());
+    EXPECT_EQ(list.right() + 1, help.left());
+    EXPECT_EQ(help.width(), page.MapDialogRect(QRect(421, 20, 178, 330)).width());
+    EXPECT_EQ(list.bottom(), page.height() - 1);
+    EXPECT_EQ(help.bottom(), page.height() - 1);
+    EXPECT_GT(help.right(), page.width() - 10);
+}
+
+}  // namespace
+}  // namespace pelvane::testing

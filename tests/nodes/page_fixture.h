@@ -1,0 +1,60 @@
+// A page under test, linked to a simulated controller on this test's own address.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QImage>
+#include <memory>
+#include <string>
+
+#include "controller_state.h"
+#include "kestrum.h"
+#include "kestrum_sim/simulator.h"
+#include "ui/list_control.h"
+
+namespace pelvane::testing {
+
+inline kestrum::sim::Node SimNode(int32_t vendorId, int32_t deviceId, int32_t axisCount = 0) {
+    kestrum::sim::Node node;
+    node.vendorId = vendorId;
+    node.deviceId = deviceId;
+    node.axisCount = axisCount;
+    return node;
+}
+
+class PageTest : public ::testing::Test {
+  protected:
+    void TearDown() override { Disconnect(); }
+
+    void StartSimulator(const char* address, kestrum::sim::Bus bus) {
+        kestrum::sim::SimulatorOptions options;
+        options.address = address;
+        options.discovery = false;
+        sim = std::make_unique<kestrum::sim::Simulator>(std::move(bus), options);
+        std::string error;
+        ASSERT_TRUE(sim->Start(&error)) << error;
+    }
+    // As the main window connects.
+    void Connect(const char* address) {
+        ASSERT_EQ(KST_FastOpen(KST_TYPE_ETHERNET, address, 500, &g_controllerHandle), 0);
+        g_commandTimeout = kDefaultCommandTimeoutMs;
+        KST_SetTimeOut(g_controllerHandle, kDefaultCommandTimeoutMs);
+    }
+    static void Disconnect() {
+        if (g_controllerHandle != nullptr) KST_Close(g_controllerHandle);
+        g_controllerHandle = nullptr;
+    }
+
+    std::unique_ptr<kestrum::sim::Simulator> sim;
+};
+
+// The colour the list paints in the middle of a row's given column.
+inline QColor RowPixel(ui::ListControl& list, int row, int column) {
+    const QImage image = list.viewport()->grab().toImage();
+    const int x = list.columnViewportPosition(column) + list.columnWidth(column) / 2;
+    const int y = list.rowViewportPosition(row) + 2;
+    return image.pixelColor(x, y);
+}
+
+}  // namespace pelvane::testing
