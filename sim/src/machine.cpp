@@ -149,7 +149,7 @@ void Machine::ApplyOdd(std::string_view command, Outcome& out) const {
                 break;
             }
             case Odd::kBinary:
-                out.text = std::string("\xff\xfe\0\x80 binary \x01\r\n", 16);
+                out.text = std::string("\xff\xfe\0\x80 binary \x01\r\n", 15);
                 break;
         }
         return;
