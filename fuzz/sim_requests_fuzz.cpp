@@ -1,0 +1,139 @@
+// The simulator's side of a link without sockets: request bytes go to the request
+// assembler in pieces the fuzzer chooses, and each command to the command interpreter.
+//
+// Input: byte 0 bit 0 set runs commands a link would refuse (NUL, CR, LF) too, as
+// Simulator::Control takes any text; byte 1 is the number n of piece lengths (mod 16);
+// the next n bytes are the piece lengths, used in turn; the rest is the request stream.
+// A request's timeout field, which the simulator ignores, moves the clock on by that
+// many ms (mod 65536) before its command runs, so that timed faults come and go.
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kestrum_sim/bus.h"
+#include "machine.h"
+#include "wire.h"
+
+namespace {
+
+using kestrum::sim::Clock;
+using kestrum::wire::RequestAssembler;
+
+struct Frame {
+    kestrum::wire::RequestHeader header;
+    std::string command;
+};
+
+struct Frames {
+    std::vector<Frame> frames;
+    bool malformed = false;
+};
+
+void Check(bool condition) {
+    if (!condition) std::abort();
+}
+
+const kestrum::sim::Bus& DemoBus() {
+    static const kestrum::sim::Bus bus = [] {
+        auto loaded = kestrum::sim::LoadBusFile(KESTRUM_SIM_DEMO_BUS);
+        Check(loaded.has_value());
+        return *loaded;
+    }();
+    return bus;
+}
+
+// Feeds one piece as the link's thread does: frame after frame until all is taken.
+void FeedPiece(RequestAssembler& assembler, const unsigned char* data, std::size_t size,
+               Frames& out) {
+    std::size_t offset = 0;
+    do {
+        std::size_t consumed = 0;
+        auto state = assembler.Feed(data + offset, size - offset, consumed);
+        Check(consumed <= size - offset);
+        offset += consumed;
+        if (state == RequestAssembler::State::kMalformed) {
+            out.malformed = true;
+            return;
+        }
+        if (state == RequestAssembler::State::kFrame) {
+            const auto& h = assembler.header();
+            Check(h.length <= kestrum::wire::kMaxCommandLength);
+            Check(assembler.payload().size() == h.length);
+            out.frames.push_back({h, assembler.payload()});
+        } else {
+            Check(offset == size);  // asks for more only when it took everything
+        }
+        Check(assembler.payload().capacity() <= 2 * kestrum::wire::kMaxCommandLength + 64);
+    } while (offset < size);
+}
+
+bool Same(const Frames& a, const Frames& b) {
+    if (a.malformed != b.malformed || a.frames.size() != b.frames.size()) return false;
+    for (std::size_t i = 0; i < a.frames.size(); ++i) {
+        const auto& x = a.frames[i];
+        const auto& y = b.frames[i];
+        if (x.header.kind != y.header.kind || x.header.seq != y.header.seq ||
+            x.header.timeoutMs != y.header.timeoutMs || x.command != y.command)
+            return false;
+    }
+    return true;
+}
+
+// Runs the commands as a link would, up to the first one that closes it.
+void Interpret(const Frames& got, bool anyText) {
+    Clock::time_point now{std::chrono::hours(1)};
+    kestrum::sim::Machine machine(DemoBus(), now);
+    for (const Frame& frame : got.frames) {
+        if (!anyText && !kestrum::wire::IsSendableCommand(frame.command)) return;
+        now += std::chrono::milliseconds(frame.header.timeoutMs % 65536);
+        auto outcome = machine.Execute(frame.command, now);
+        Check(kestrum::wire::IsControllerStatus(outcome.status));
+        Check(outcome.text.size() <= kestrum::wire::kMaxReplyLength);
+        Check(outcome.text.empty() || outcome.text.ends_with("\r\n"));
+        Check(!outcome.control || frame.command.starts_with("@SIM"));
+        Check(machine.latencyMs() >= 0);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    if (size < 2) return 0;
+    const bool anyText = (data[0] & 1) != 0;
+    std::size_t pieces = data[1] % 16;
+    if (size - 2 < pieces) return 0;
+    const uint8_t* lengths = data + 2;
+    const unsigned char* stream = data + 2 + pieces;
+    const std::size_t streamSize = size - 2 - pieces;
+
+    Frames got;
+    RequestAssembler assembler = kestrum::wire::MakeRequestAssembler();
+    std::size_t pos = 0;
+    std::size_t turn = 0;
+    while (pos < streamSize && !got.malformed) {
+        std::size_t piece = pieces == 0 ? streamSize : lengths[turn++ % pieces];
+        if (piece == 0) piece = 1;
+        if (piece > streamSize - pos) piece = streamSize - pos;
+        FeedPiece(assembler, stream + pos, piece, got);
+        pos += piece;
+    }
+    if (got.malformed) {
+        // Broken for good: nothing more is taken.
+        std::size_t consumed = 1;
+        Check(assembler.Feed(stream, streamSize, consumed) == RequestAssembler::State::kMalformed);
+        Check(consumed == 0);
+    }
+
+    // The pieces never change what comes out.
+    Frames whole;
+    RequestAssembler reference = kestrum::wire::MakeRequestAssembler();
+    if (streamSize > 0) FeedPiece(reference, stream, streamSize, whole);
+    Check(Same(got, whole));
+
+    Interpret(got, anyText);
+    return 0;
+}
