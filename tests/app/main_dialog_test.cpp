@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -240,6 +241,50 @@ TEST_F(MainDialog, TabSwitchShowsOnePageAndRefreshesIt) {
         EXPECT_TRUE(Sent(*sim, "?NODE_INFO(0,1,13)"));
         EXPECT_EQ(NodeList()->ItemCount(), 2);
     }
+}
+
+TEST_F(MainDialog, AReconnectRenamesTheDiagnosisRowsEvenWithNothingChanged) {
+    kestrum::sim::Bus first;
+    first.nodes.resize(2);
+    first.nodes[1].vendorId = 0x41B;
+    kestrum::sim::Bus second = first;
+    second.nodes[1].vendorId = 0x66F;
+    auto a = StartSimulator("127.0.4.8", first);
+    auto b = StartSimulator("127.0.4.9", second);
+    Connect("127.0.4.8");
+    QTabBar* bar = Tabs()->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ErrorList()->ItemText(1, 1) == "Kestrum(41bH)"; }));
+    Connect("127.0.4.9");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ErrorList()->ItemText(1, 1) == u"松下(66fH)"_qs; }));
+}
+
+TEST_F(MainDialog, AStalledReplyHoldsTheWindowForAboutOneTimeOutOnly) {
+    kestrum::sim::Bus bus;
+    bus.nodes.resize(20);
+    bus.lostCount = 7;
+    auto sim = StartSimulator("127.0.4.10", bus);
+    Connect("127.0.4.10");
+    QTabBar* bar = Tabs()->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ErrorList()->ItemCount() == 20; }));
+    sim->Control("@SIM STALL 2500");
+    QTest::qWait(400);  // a poll is caught by the stall now
+
+    // The switch waits for the stalled poll to give up, not for every command in it.
+    QElapsedTimer timer;
+    timer.start();
+    bool switched = false;
+    QTimer::singleShot(0, [&] {
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
+        switched = dialog.nodeInfo().isVisible();
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return switched; }, 5000));
+    EXPECT_LT(timer.elapsed(), 2000);
+    // Once the controller answers again, the polls go on.
+    sim->ClearReceivedCommands();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Sent(*sim, "?NODE_INFO(0,19,771)"); }, 6000));
+    EXPECT_EQ(dialog.nodeError().ItemText(kIdcLostcount), "Lostcount:7");
 }
 
 TEST_F(MainDialog, TabControlAndPagesFollowTheWindowButNotWhenMinimised) {
