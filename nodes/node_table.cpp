@@ -9,7 +9,7 @@ namespace pelvane {
 
 std::array<NodeRecord, kNodeTableSize> g_nodeTable{};
 
-int32_t QueryNodeTable() {
+int32_t QueryNodeTable(const std::function<void(int32_t, int32_t)>& progress) {
     int32_t count = 0;
     GetNodeCount(&count);
     // A controller may report more nodes than the table holds; never write beyond it.
@@ -27,6 +27,7 @@ int32_t QueryNodeTable() {
         GetNodeAioBase(i, &record.aioBase);
         GetNodeInfo(i, 12, &record.adCount);
         GetNodeInfo(i, 13, &record.daCount);
+        if (progress) progress(i + 1, count);
     }
     return count;
 }

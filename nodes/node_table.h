@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 namespace pelvane {
 
@@ -31,6 +32,7 @@ extern std::array<NodeRecord, kNodeTableSize> g_nodeTable;
 // Queries the node count and then, node by node, the ten values of each record; a query
 // that brings no value keeps the slot's earlier one. Returns the count of records
 // written: the controller's count, 0 when it could not be read, at most the table's size.
-int32_t QueryNodeTable();
+// progress, when given, hears (records read, count) after each record.
+int32_t QueryNodeTable(const std::function<void(int32_t, int32_t)>& progress = {});
 
 }  // namespace pelvane

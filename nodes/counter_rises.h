@@ -1,0 +1,52 @@
+// How far each node's four receive-error counters rose across a series of samples.
+// Shared by the headless programs, so a command-line watch and an exporter count alike.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "error_poll.h"
+
+namespace pelvane {
+
+// The counters are 8-bit registers that stop here.
+inline constexpr int32_t kCounterSaturation = 255;
+
+inline bool CounterSaturated(int32_t value) {
+    return value >= kCounterSaturation;
+}
+
+// One step between two readings of a register.
+struct CounterStep {
+    int64_t rise = 0;
+    // The register reached saturation: the true rise may be larger.
+    bool atLeast = false;
+};
+
+// A fall means the node cleared the register: the new value is what was counted since.
+CounterStep StepBetween(int32_t before, int32_t after);
+
+struct RegisterRise {
+    int32_t value = 0;  // latest reading, as read
+    int64_t total = 0;  // rise since the first reading; never falls
+    bool totalAtLeast = false;
+    CounterStep last;   // rise from the reading before
+    bool seen = false;  // read at least once
+};
+
+class CounterRises {
+  public:
+    // Takes the counters of nodes 0 to nodeCount - 1 from table; nodes beyond keep theirs.
+    void Take(const ErrorCounterTable& table, int32_t nodeCount);
+    // One reading of one register; node must be below kNodeTableSize.
+    void Take(int32_t node, int counter, int32_t value);
+
+    const RegisterRise& at(int32_t node, int counter) const {
+        return registers_[static_cast<size_t>(node)][static_cast<size_t>(counter)];
+    }
+
+  private:
+    std::array<std::array<RegisterRise, kCounterCount>, kNodeTableSize> registers_{};
+};
+
+}  // namespace pelvane
