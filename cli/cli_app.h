@@ -1,0 +1,11 @@
+// pelvane-cli's command line: the subcommands, their options and the exit codes.
+#pragma once
+
+#include "cli_io.h"
+
+namespace pelvane::cli {
+
+// Parses the arguments and runs the subcommand named; returns the exit code.
+int RunCli(int argc, const char* const* argv, const CliIo& io);
+
+}  // namespace pelvane::cli

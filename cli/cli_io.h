@@ -1,0 +1,22 @@
+// Where a command writes, and what it knows of its terminal and of Ctrl-C.
+#pragma once
+
+#include <ostream>
+
+namespace pelvane::cli {
+
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitLinkFailed = 1,  // the controller could not be reached or the link failed
+    kExitUsage = 2,
+    kExitErrorsFound = 3,  // check, diff
+};
+
+struct CliIo {
+    std::ostream& out;
+    std::ostream& err;
+    bool outIsTerminal = false;
+    bool errIsTerminal = false;
+};
+
+}  // namespace pelvane::cli

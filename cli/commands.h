@@ -1,0 +1,24 @@
+// The subcommands; each returns its exit code.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "cli_io.h"
+
+namespace pelvane::cli {
+
+inline constexpr int kDefaultIntervalMs = 300;  // as the diagnosis page polls
+
+ExitCode RunSearch(uint32_t timeMs, const CliIo& io);
+ExitCode RunInfo(const std::string& address, const CliIo& io);
+ExitCode RunNodes(const std::string& address, const std::string& format, const CliIo& io);
+ExitCode RunWatch(const std::string& address, int intervalMs, std::optional<int64_t> count,
+                  const CliIo& io);
+ExitCode RunCheck(const std::string& address, double durationS, int intervalMs, const CliIo& io);
+ExitCode RunSnapshot(const std::string& address, const std::string& format,
+                     const std::string& outputPath, const CliIo& io);
+ExitCode RunDiff(const std::string& oldPath, const std::string& newPath, const CliIo& io);
+
+}  // namespace pelvane::cli

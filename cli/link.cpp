@@ -1,0 +1,86 @@
+#include "link.h"
+
+#include "controller_state.h"
+#include "queries.h"
+
+namespace pelvane::cli {
+
+namespace {
+// As the window opens its link.
+constexpr uint32_t kConnectTimeoutMs = 500;
+}  // namespace
+
+std::string StatusText(int32_t status) {
+    switch (status) {
+        case KST_ERR_INVALID_ARGUMENT:
+            return "the library refused an argument";
+        case KST_ERR_BAD_ADDRESS:
+            return "not a dotted IPv4 address (a.b.c.d)";
+        case KST_ERR_CONNECT_REFUSED:
+            return "the controller refused the link or cannot be reached";
+        case KST_ERR_CONNECT_TIMEOUT:
+            return "no link within " + std::to_string(kConnectTimeoutMs) + " ms";
+        case KST_ERR_BAD_HANDLE:
+            return "the link is not open";
+        case KST_ERR_BAD_COMMAND:
+            return "the command is too long or holds a line break";
+        case KST_ERR_TIMEOUT:
+            return "the controller did not answer in time";
+        case KST_ERR_REPLY_OVERDUE:
+            return "the controller still owes an earlier reply";
+        case KST_ERR_LINK_CLOSED:
+            return "the controller closed the link";
+        case KST_ERR_MALFORMED_REPLY:
+            return "the controller sent a reply that cannot be read";
+        case KST_ERR_SYSTEM:
+            return "the operating system refused a network operation";
+        case kResultEmptyReply:
+            return "the controller's reply was empty";
+        case kResultNotANumber:
+            return "the controller's reply held no number";
+        case kResultBadArgument:
+            return "a query was given a bad argument";
+        case kResultUnexpectedText:
+            return "the controller's reply was not the expected text";
+        default:
+            break;
+    }
+    if (status >= 1 && status <= 9999)
+        return "the controller refused the command (its error " + std::to_string(status) + ")";
+    return "unknown failure (" + std::to_string(status) + ")";
+}
+
+bool LinkBroken(int32_t status) {
+    return status == KST_ERR_BAD_HANDLE || status == KST_ERR_LINK_CLOSED ||
+           status == KST_ERR_MALFORMED_REPLY || status == KST_ERR_SYSTEM;
+}
+
+ControllerLink::~ControllerLink() {
+    if (g_controllerHandle == nullptr) return;
+    KST_Close(g_controllerHandle);
+    g_controllerHandle = nullptr;
+}
+
+ExitCode ControllerLink::Open(const std::string& address, const CliIo& io) {
+    KST_HANDLE handle = nullptr;
+    const int32_t status =
+        KST_FastOpen(KST_TYPE_ETHERNET, address.c_str(), kConnectTimeoutMs, &handle);
+    if (status != 0) {
+        io.err << "pelvane-cli: cannot link to " << address << ": " << StatusText(status) << "\n";
+        return status == KST_ERR_BAD_ADDRESS ? kExitUsage : kExitLinkFailed;
+    }
+    g_controllerHandle = handle;
+    g_commandTimeout = kDefaultCommandTimeoutMs;
+    KST_SetTimeOut(g_controllerHandle, kDefaultCommandTimeoutMs);
+    return kExitOk;
+}
+
+bool LinkAlive(const std::string& address, const CliIo& io) {
+    int32_t count = 0;
+    const int32_t status = GetNodeCount(&count);
+    if (status == 0) return true;
+    io.err << "pelvane-cli: " << address << ": " << StatusText(status) << "\n";
+    return false;
+}
+
+}  // namespace pelvane::cli

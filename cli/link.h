@@ -1,0 +1,32 @@
+// The one controller link a command works on, opened as the window opens it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "cli_io.h"
+
+namespace pelvane::cli {
+
+// What a library or query status means, in words.
+std::string StatusText(int32_t status);
+
+// True for statuses after which the link can carry nothing more.
+bool LinkBroken(int32_t status);
+
+class ControllerLink {
+  public:
+    ControllerLink() = default;
+    ~ControllerLink();
+    ControllerLink(const ControllerLink&) = delete;
+    ControllerLink& operator=(const ControllerLink&) = delete;
+
+    // Opens address and makes it the process's controller link. On failure says why on
+    // io.err and returns the exit code: usage for a malformed address, else link failed.
+    ExitCode Open(const std::string& address, const CliIo& io);
+};
+
+// Asks for the node count to learn whether the link still works; says why not on io.err.
+bool LinkAlive(const std::string& address, const CliIo& io);
+
+}  // namespace pelvane::cli

@@ -1,0 +1,26 @@
+// One node's identity as the node list shows it, in the names of the snapshot format.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "node_table.h"
+
+namespace pelvane::cli {
+
+// node, vendorId, vendorName (UTF-8), deviceId, switchNo, axes, inputs, outputs, ad, da.
+nlohmann::ordered_json NodeIdentityJson(const NodeRecord& record);
+
+// The same fields flattened for CSV: inputs.first, inputs.count, ...
+std::vector<std::string> NodeIdentityCsvHeader();
+std::vector<std::string> NodeIdentityCsvFields(const NodeRecord& record);
+
+// IDs are written as their unsigned 32-bit pattern, as the node list shows them in hex.
+uint32_t IdNumber(int32_t id);
+
+// The node list's nine cells in UTF-8, and their column titles.
+std::vector<std::string> NodeListHeader();
+std::vector<std::string> NodeListCells(const NodeRecord& record);
+
+}  // namespace pelvane::cli

@@ -1,0 +1,55 @@
+// search and info: who answers, and who it is.
+#include <vector>
+
+#include "commands.h"
+#include "gbk.h"
+#include "link.h"
+#include "queries.h"
+
+namespace pelvane::cli {
+
+namespace {
+// As the window's address list searches.
+constexpr size_t kSearchBufferSize = 10240;
+constexpr uint32_t kSearchCapacity = 10230;
+}  // namespace
+
+ExitCode RunSearch(uint32_t timeMs, const CliIo& io) {
+    std::vector<char> found(kSearchBufferSize, '\0');
+    const int32_t status = KST_SearchEth(found.data(), kSearchCapacity, timeMs);
+    if (status != 0) {
+        io.err << "pelvane-cli: the network search failed: " << StatusText(status) << "\n";
+        return kExitLinkFailed;
+    }
+    found.back() = '\0';
+    // Addresses are separated by blanks; split without the locale's idea of white space.
+    std::string address;
+    for (const char* c = found.data();; ++c) {
+        if (*c != ' ' && *c != '\0') {
+            address += *c;
+            continue;
+        }
+        if (!address.empty()) io.out << GbkToUtf8(address) << "\n";
+        address.clear();
+        if (*c == '\0') break;
+    }
+    return kExitOk;
+}
+
+ExitCode RunInfo(const std::string& address, const CliIo& io) {
+    ControllerLink link;
+    if (const ExitCode code = link.Open(address, io); code != kExitOk) return code;
+    char model[kIdentityFieldSize] = {};
+    char version[kIdentityFieldSize] = {};
+    char id[kIdentityFieldSize] = {};
+    const int32_t status = GetControllerInfo(model, version, id);
+    if (status != 0) {
+        io.err << "pelvane-cli: " << address << ": " << StatusText(status) << "\n";
+        return kExitLinkFailed;
+    }
+    io.out << "model: " << GbkToUtf8(model) << "\nversion: " << GbkToUtf8(version)
+           << "\nid: " << GbkToUtf8(id) << "\n";
+    return kExitOk;
+}
+
+}  // namespace pelvane::cli

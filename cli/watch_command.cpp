@@ -1,0 +1,113 @@
+// watch and check: the diagnosis polled over time, with the verdict.
+#include <signal.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "commands.h"
+#include "link.h"
+#include "progress.h"
+#include "watch_session.h"
+#include "watch_view.h"
+
+namespace pelvane::cli {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::atomic<bool> g_interrupted{false};
+
+extern "C" void OnInterrupt(int) {
+    g_interrupted = true;
+}
+
+// Ctrl-C ends a watch with its summary instead of ending the program.
+class InterruptGuard {
+  public:
+    InterruptGuard() {
+        g_interrupted = false;
+        struct sigaction action {};
+        action.sa_handler = OnInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &previous_);
+    }
+    ~InterruptGuard() {
+        sigaction(SIGINT, &previous_, nullptr);
+        g_interrupted = false;
+    }
+    InterruptGuard(const InterruptGuard&) = delete;
+    InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+  private:
+    struct sigaction previous_ {};
+};
+
+// Short naps, so Ctrl-C is seen at once; false when it came.
+bool SleepUntil(Clock::time_point when) {
+    constexpr auto kNap = std::chrono::milliseconds(50);
+    while (!g_interrupted) {
+        const auto now = Clock::now();
+        if (now >= when) return true;
+        std::this_thread::sleep_for(std::min<Clock::duration>(when - now, kNap));
+    }
+    return false;
+}
+
+void Show(const WatchSession& session, int intervalMs, ChangeLines& lines, const CliIo& io) {
+    if (io.outIsTerminal)
+        io.out << TerminalFrame(session, intervalMs) << std::flush;
+    else
+        io.out << lines.Next(session, std::chrono::system_clock::now()) << std::flush;
+}
+
+}  // namespace
+
+ExitCode RunWatch(const std::string& address, int intervalMs, std::optional<int64_t> count,
+                  const CliIo& io) {
+    ControllerLink link;
+    if (const ExitCode code = link.Open(address, io); code != kExitOk) return code;
+    InterruptGuard guard;
+    WatchSession session(address);
+    ChangeLines lines;
+    if (io.outIsTerminal) io.out << "\x1b[2J";
+    const auto interval = std::chrono::milliseconds(intervalMs);
+    auto next = Clock::now();
+    for (int64_t n = 0; !count || n < *count; ++n) {
+        if (n > 0 && !SleepUntil(next)) break;
+        if (!session.PollOnce(io)) return kExitLinkFailed;
+        Show(session, intervalMs, lines, io);
+        // A poll slower than the interval is followed at once, never by a burst.
+        next = std::max(next + interval, Clock::now());
+        if (g_interrupted) break;
+    }
+    io.out << WatchSummary(session);
+    return kExitOk;
+}
+
+ExitCode RunCheck(const std::string& address, double durationS, int intervalMs, const CliIo& io) {
+    ControllerLink link;
+    if (const ExitCode code = link.Open(address, io); code != kExitOk) return code;
+    WatchSession session(address);
+    const auto start = Clock::now();
+    const auto deadline = start + std::chrono::duration_cast<Clock::duration>(
+                                      std::chrono::duration<double>(durationS));
+    auto next = start;
+    {
+        Progress progress(io, "checking " + address);
+        for (;;) {
+            SleepUntil(next);
+            if (!session.PollOnce(io)) return kExitLinkFailed;
+            const auto now = Clock::now();
+            progress.Show(std::chrono::duration_cast<std::chrono::seconds>(now - start).count(),
+                          static_cast<int64_t>(durationS), "s");
+            if (now >= deadline) break;
+            next = std::min(std::max(next + std::chrono::milliseconds(intervalMs), now), deadline);
+        }
+    }
+    io.out << WatchSummary(session);
+    return session.Judge().clean() ? kExitOk : kExitErrorsFound;
+}
+
+}  // namespace pelvane::cli

@@ -1,0 +1,120 @@
+#include "watch_view.h"
+
+#include <vector>
+
+#include "node_cells.h"
+#include "text_format.h"
+
+namespace pelvane::cli {
+
+namespace {
+
+constexpr const char* kHighlight = "\x1b[1;31m";
+constexpr const char* kPlain = "\x1b[0m";
+constexpr const char* kHome = "\x1b[H";
+constexpr const char* kEraseLine = "\x1b[K";
+constexpr const char* kEraseBelow = "\x1b[J";
+
+std::string StatusWordText(int32_t statusWord) {
+    // The poll writes -1 when the read failed.
+    return statusWord == -1 ? "unread" : FormatHex(statusWord);
+}
+
+std::string CounterCell(const RegisterRise& reg) {
+    const std::string value = CounterText(reg.value);
+    if (reg.total == 0) return value;
+    return value + " (" + RiseText({reg.total, reg.totalAtLeast}) + ", " + RiseText(reg.last) + ")";
+}
+
+bool RoseLastInterval(const WatchSession& session, int32_t node) {
+    for (int k = 0; k < kCounterCount; ++k)
+        if (session.rises().at(node, k).last.rise > 0) return true;
+    return false;
+}
+
+}  // namespace
+
+std::string TerminalFrame(const WatchSession& session, int intervalMs) {
+    std::vector<std::vector<std::string>> rows = {
+        {"node", CounterName(0), CounterName(1), CounterName(2), CounterName(3), "status word"}};
+    for (int32_t node = 0; node < session.nodeCount(); ++node) {
+        std::vector<std::string> row = {FormatNodeLabel(node)};
+        for (int k = 0; k < kCounterCount; ++k)
+            row.push_back(CounterCell(session.rises().at(node, k)));
+        row.push_back(StatusWordText(session.table()[kStatusWord][static_cast<size_t>(node)]));
+        rows.push_back(std::move(row));
+    }
+    std::string frame = std::string(kHome) + "watch " + session.address() + "  " +
+                        session.lostcountText() + "  poll " + std::to_string(session.polls()) +
+                        ", every " + std::to_string(intervalMs) + " ms  (Ctrl-C ends)" +
+                        kEraseLine + "\ncounters: value (rise since start, rise in the last poll)" +
+                        kEraseLine + "\n";
+    const std::vector<std::string> lines = AlignedTable(rows);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const bool rose = i > 0 && RoseLastInterval(session, static_cast<int32_t>(i - 1));
+        frame += rose ? kHighlight + lines[i] + kPlain : lines[i];
+        frame += std::string(kEraseLine) + "\n";
+    }
+    return frame + "verdict: " + VerdictText(session.Judge()) + kEraseLine + "\n" + kEraseBelow;
+}
+
+std::string ChangeLines::Next(const WatchSession& session,
+                              std::chrono::system_clock::time_point when) {
+    const std::string stamp = UtcTime(when, true) + " ";
+    std::string text;
+    if (session.polls() == 1) {
+        text += stamp + "watching " + session.address() + ": " +
+                std::to_string(session.nodeCount()) + " nodes, " + session.lostcountText() + "\n";
+    } else {
+        if (session.nodeCount() != previousCount_)
+            text += stamp + "nodes " + std::to_string(previousCount_) + " -> " +
+                    std::to_string(session.nodeCount()) + "\n";
+        if (session.lostcountText() != previousLost_)
+            text += stamp + previousLost_ + " -> " + session.lostcountText() + "\n";
+        for (int32_t node = 0; node < session.nodeCount(); ++node) {
+            const auto i = static_cast<size_t>(node);
+            std::string line;
+            for (int k = 0; k < kCounterCount; ++k) {
+                const RegisterRise& reg = session.rises().at(node, k);
+                if (reg.value == previous_[k][i]) continue;
+                line += " " + CounterName(k) + " " + CounterText(reg.value) + " (" +
+                        RiseText(reg.last) + ", " + RiseText({reg.total, reg.totalAtLeast}) +
+                        " since start)";
+            }
+            const int32_t statusWord = session.table()[kStatusWord][i];
+            if (statusWord != previous_[kStatusWord][i])
+                line += " status word " + StatusWordText(statusWord);
+            if (!line.empty()) text += stamp + FormatNodeLabel(node) + line + "\n";
+        }
+    }
+    previous_ = session.table();
+    previousLost_ = session.lostcountText();
+    previousCount_ = session.nodeCount();
+    return text;
+}
+
+std::string RiseLines(const CounterRises& rises, int32_t nodeCount) {
+    std::string text;
+    for (int32_t node = 0; node < nodeCount; ++node) {
+        for (int k = 0; k < kCounterCount; ++k) {
+            const RegisterRise& reg = rises.at(node, k);
+            if (reg.total == 0) continue;
+            text += "  " + FormatNodeLabel(node) + " " + CounterName(k) + " " +
+                    RiseText({reg.total, reg.totalAtLeast}) + ", now " + CounterText(reg.value) +
+                    "\n";
+        }
+    }
+    return text;
+}
+
+std::string WatchSummary(const WatchSession& session) {
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(session.elapsed()).count();
+    std::string text = "summary: " + std::to_string(session.polls()) + " polls of " +
+                       session.address() + " over " + std::to_string(ms / 1000) + "." +
+                       std::to_string(ms % 1000 / 100) + " s, " + session.lostcountText() + "\n" +
+                       RiseLines(session.rises(), session.nodeCount());
+    return text + "verdict: " + VerdictText(session.Judge()) + "\n";
+}
+
+}  // namespace pelvane::cli

@@ -1,0 +1,32 @@
+// How a watch shows itself: redrawn in place on a terminal, a line per change elsewhere.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "error_poll.h"
+#include "watch_session.h"
+
+namespace pelvane::cli {
+
+// The whole screen after a poll; rows that rose in the last interval are highlighted.
+std::string TerminalFrame(const WatchSession& session, int intervalMs);
+
+// Time-stamped lines for what changed since the poll before.
+class ChangeLines {
+  public:
+    std::string Next(const WatchSession& session, std::chrono::system_clock::time_point when);
+
+  private:
+    ErrorCounterTable previous_{};
+    std::string previousLost_;
+    int32_t previousCount_ = 0;
+};
+
+// "  Node6 302H +5, now 8" for every register that rose, node by node.
+std::string RiseLines(const CounterRises& rises, int32_t nodeCount);
+
+// Polls and time watched, every register that rose, and the verdict.
+std::string WatchSummary(const WatchSession& session);
+
+}  // namespace pelvane::cli
