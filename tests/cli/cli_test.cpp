@@ -1,0 +1,225 @@
+// pelvane-cli against in-process simulators on 127.0.60.x, each test on its own address.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "cli_app.h"
+#include "kestrum_sim/simulator.h"
+
+namespace pelvane::cli {
+namespace {
+
+// Four plain nodes, no faults: what rises is what a test raises.
+constexpr const char* kQuietBus = R"({"nodes": [
+    {"vendorId": "0x41B", "axisCount": 1, "statusWord": "0x1237"}, {"vendorId": "0x41B"},
+    {"vendorId": "0x41B"}, {"vendorId": "0x41B"}]})";
+
+struct Result {
+    int code;
+    std::string out, err;
+};
+
+Result Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), "pelvane-cli");
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    const int code = RunCli(static_cast<int>(argv.size()), argv.data(), CliIo{out, err});
+    return {code, out.str(), err.str()};
+}
+
+class CliTest : public ::testing::Test {
+  protected:
+    // Starts a simulator on 127.0.60.host, where the library's fixed port reaches it.
+    void Start(int host, bool demo) {
+        address = "127.0.60." + std::to_string(host);
+        std::string error;
+        auto bus = demo ? kestrum::sim::LoadBusFile(KESTRUM_SIM_BUS_DIR "/demo.json", &error)
+                        : kestrum::sim::ParseBus(kQuietBus, &error);
+        ASSERT_TRUE(bus) << error;
+        kestrum::sim::SimulatorOptions options;
+        options.address = address;
+        options.discovery = false;
+        sim = std::make_unique<kestrum::sim::Simulator>(std::move(*bus), options);
+        ASSERT_TRUE(sim->Start(&error)) << error;
+        // The demo's flaky cable would make counts depend on timing.
+        if (demo) sim->Control("@SIM COUNTERS 6 1 0");
+    }
+
+    std::string TempPath(const char* name) {
+        return ::testing::TempDir() + "pelvane_cli_" + std::to_string(getpid()) + "_" + name;
+    }
+
+    std::string address;
+    std::unique_ptr<kestrum::sim::Simulator> sim;
+};
+
+TEST_F(CliTest, InfoAndNodesOfTheDemoBus) {
+    Start(1, true);
+    EXPECT_EQ(Cli({"info", address}).out, "model: KSM464\nversion: 20261101\nid: 00012345\n");
+
+    const Result table = Cli({"nodes", address});
+    EXPECT_EQ(table.code, 0);
+    EXPECT_NE(table.out.find("\nNode4  Kestrum(41bH)  30004H     5       0     4(48-51)   "
+                             "4(48-51)   4(0-3)  2(0-1)\n"),
+              std::string::npos)
+        << table.out;
+    EXPECT_NE(table.out.find("\nNode5  其他(2H)       44c2c52H"), std::string::npos);
+
+    const auto json = nlohmann::json::parse(Cli({"nodes", address, "--format", "json"}).out);
+    ASSERT_EQ(json.size(), 8u);
+    EXPECT_EQ(json[6]["vendorName"], "汇川");
+    EXPECT_EQ(json[6]["vendorId"], 0x100000);
+
+    const Result csv = Cli({"nodes", address, "--format", "csv"});
+    EXPECT_EQ(csv.out.substr(0, csv.out.find('\n')),
+              "node,vendorId,vendorName,deviceId,switchNo,axes,inputs.first,inputs.count,"
+              "outputs.first,outputs.count,ad.first,ad.count,da.first,da.count");
+    EXPECT_NE(csv.out.find("\n4,1051,Kestrum,196612,5,0,48,4,48,4,0,4,0,2\n"), std::string::npos);
+}
+
+TEST_F(CliTest, SnapshotJsonAndCsv) {
+    Start(2, true);
+    const Result result = Cli({"snapshot", address});
+    ASSERT_EQ(result.code, 0) << result.err;
+    const auto json = nlohmann::json::parse(result.out);
+    EXPECT_EQ(json["controller"], (nlohmann::json{{"address", address},
+                                                  {"model", "KSM464"},
+                                                  {"version", "20261101"},
+                                                  {"id", "00012345"}}));
+    EXPECT_TRUE(std::regex_match(json["time"].get<std::string>(),
+                                 std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)")));
+    EXPECT_EQ(json["lostcountText"], "Lostcount:3");
+    ASSERT_EQ(json["nodes"].size(), 8u);
+    EXPECT_EQ(json["nodes"][4], nlohmann::json::parse(R"({"node": 4, "vendorId": 1051,
+        "vendorName": "Kestrum", "deviceId": 196612, "switchNo": 5, "axes": 0,
+        "inputs": {"first": 48, "count": 4}, "outputs": {"first": 48, "count": 4},
+        "ad": {"first": 0, "count": 4}, "da": {"first": 0, "count": 2},
+        "counters": {"300H": 0, "301H": 0, "302H": 0, "303H": 0}, "statusWord": 0})"));
+    EXPECT_EQ(json["nodes"][6]["statusWord"], 0x231);
+    EXPECT_EQ(json["nodes"][6]["counters"]["301H"], 0);
+    EXPECT_GE(json["nodes"][6]["counters"]["302H"], 3);
+
+    // A status word that cannot be read is null, not a number.
+    sim->Control("@SIM ODD ?NODE_AXIS_COUNT EMPTY");
+    EXPECT_TRUE(
+        nlohmann::json::parse(Cli({"snapshot", address}).out)["nodes"][0]["statusWord"].is_null());
+    sim->Control("@SIM RESET");
+
+    const Result csv = Cli({"snapshot", address, "--format", "csv"});
+    std::istringstream lines(csv.out);
+    std::string header, row;
+    std::getline(lines, header);
+    EXPECT_EQ(header,
+              "controller.address,controller.model,controller.version,controller.id,time,"
+              "lostcountText,node,vendorId,vendorName,deviceId,switchNo,axes,inputs.first,"
+              "inputs.count,outputs.first,outputs.count,ad.first,ad.count,da.first,da.count,"
+              "counters.300H,counters.301H,counters.302H,counters.303H,statusWord");
+    for (int i = 0; i <= 2; ++i) std::getline(lines, row);
+    EXPECT_TRUE(std::regex_match(
+        row, std::regex(address + ",KSM464,20261101,00012345,[0-9T:Z-]+,Lostcount:3,2,477,台达,"
+                                  "271601793,3,2,0,0,0,0,0,0,0,0,0,0,0,0,592")))
+        << row;
+}
+
+TEST_F(CliTest, ExitCodes) {
+    const Result unreachable = Cli({"info", "127.0.60.250"});
+    EXPECT_EQ(unreachable.code, 1);
+    EXPECT_EQ(unreachable.err,
+              "pelvane-cli: cannot link to 127.0.60.250: the controller refused the link or "
+              "cannot be reached\n");
+    EXPECT_EQ(Cli({"watch", "127.0.60.250", "--count", "1"}).code, 1);
+    EXPECT_EQ(Cli({"info", "controller.local"}).code, 2);
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"info"},
+                                               {"nodes", "127.0.60.250", "--format", "xml"},
+                                               {"bogus"},
+                                               {"check", "127.0.60.250"},
+                                               {"watch", "127.0.60.250", "--count", "0"}})
+        EXPECT_EQ(Cli(args).code, 2) << (args.empty() ? "" : args[0]);
+    const Result help = Cli({"--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("3  errors found"), std::string::npos);
+
+    // A link that dies under a watch ends it as a link failure.
+    Start(3, false);
+    std::thread dropper([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        sim->Control("@SIM DROP_LINK");
+    });
+    const Result dropped = Cli({"watch", address, "--interval", "20", "--count", "1000"});
+    dropper.join();
+    EXPECT_EQ(dropped.code, 1);
+    EXPECT_NE(dropped.err.find("closed the link"), std::string::npos) << dropped.err;
+}
+
+TEST_F(CliTest, WatchAndCheckSeeRisingCounters) {
+    Start(4, false);
+    const Result clean = Cli({"check", address, "--duration", "0.3", "--interval", "50"});
+    EXPECT_EQ(clean.code, 0) << clean.out << clean.err;
+    EXPECT_NE(clean.out.find("verdict: bus clean"), std::string::npos);
+
+    sim->Control("@SIM COUNTERS 0 0 100");
+    const Result front = Cli({"check", address, "--duration", "0.3", "--interval", "50"});
+    EXPECT_EQ(front.code, 3);
+    EXPECT_NE(front.out.find("verdict: cable between the controller and Node0, seen by Node0 "
+                             "port 1 (300H +"),
+              std::string::npos)
+        << front.out;
+
+    sim->Control("@SIM RESET");
+    sim->Control("@SIM COUNTERS 3 1 100");
+    const Result end = Cli({"watch", address, "--interval", "100", "--count", "3"});
+    EXPECT_EQ(end.code, 0);
+    EXPECT_TRUE(std::regex_search(end.out, std::regex(R"(Z Node3 302H \d+ \(\+\d+, \+\d+ since)")))
+        << end.out;
+    EXPECT_NE(end.out.find("verdict: open port after Node3, the end of the line"),
+              std::string::npos);
+
+    sim->Control("@SIM RESET");
+    sim->Control("@SIM LOST 100");
+    const Result lost = Cli({"check", address, "--duration", "0.2", "--interval", "50"});
+    EXPECT_EQ(lost.code, 3);
+    EXPECT_NE(lost.out.find("bus clean: no error counter rose; lost count rose by"),
+              std::string::npos);
+}
+
+TEST_F(CliTest, DiffCountsSaturationAndClears) {
+    Start(5, false);
+    const std::string before = TempPath("before.json"), after = TempPath("after.json");
+    sim->Control("@SIM SET 1 301H 250");
+    sim->Control("@SIM SET 2 302H 10");
+    ASSERT_EQ(Cli({"snapshot", address, "-o", before}).code, 0);
+    const Result same = Cli({"diff", before, before});
+    EXPECT_EQ(same.code, 0);
+    EXPECT_NE(same.out.find("verdict: bus clean"), std::string::npos);
+
+    sim->Control("@SIM SET 1 301H 400");  // the register would stop at 255
+    sim->Control("@SIM SET 2 302H 3");    // cleared on the node, then 3 new errors
+    ASSERT_EQ(Cli({"snapshot", address, "-o", after}).code, 0);
+    const Result diff = Cli({"diff", before, after});
+    EXPECT_EQ(diff.code, 3);
+    EXPECT_NE(diff.out.find("  Node1 301H at least +5, now 255+\n  Node2 302H +3, now 3\n"),
+              std::string::npos)
+        << diff.out;
+    EXPECT_NE(diff.out.find("verdict: cable between Node0 and Node1, seen by Node1 port 1 (301H "
+                            "at least +5)"),
+              std::string::npos);
+
+    std::ofstream(after) << R"({"controller": {}})";
+    const Result broken = Cli({"diff", before, after});
+    EXPECT_EQ(broken.code, 2);
+    EXPECT_NE(broken.err.find(after), std::string::npos);
+    std::remove(before.c_str());
+    std::remove(after.c_str());
+}
+
+}  // namespace
+}  // namespace pelvane::cli
