@@ -1,0 +1,96 @@
+// Time per poll of pelvane-cli's watch beside the window's diagnosis poll, on the same
+// bus, against an in-process simulator; the two kinds alternate in rounds.
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <sstream>
+#include <vector>
+
+#include "controller_state.h"
+#include "error_poll.h"
+#include "kestrum_sim/simulator.h"
+#include "loopback_only.h"
+#include "watch_session.h"
+#include "watch_view.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Median(std::vector<double> ms) {
+    std::nth_element(ms.begin(), ms.begin() + static_cast<std::ptrdiff_t>(ms.size() / 2), ms.end());
+    return ms[ms.size() / 2];
+}
+
+double Mean(const std::vector<double>& ms) {
+    double sum = 0;
+    for (double v : ms) sum += v;
+    return sum / static_cast<double>(ms.size());
+}
+
+template <typename F>
+double Timed(F&& work) {
+    const auto start = Clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"pelvane-cli watch poll against the window's poll"};
+    std::string busPath = "sim/buses/large.json";
+    std::string address = "127.0.62.1";
+    int rounds = 10, perRound = 10;
+    app.add_option("--bus", busPath, "bus file")->capture_default_str();
+    app.add_option("--address", address, "loopback address for the simulator")
+        ->capture_default_str();
+    app.add_option("--rounds", rounds)->check(CLI::Range(1, 10000));
+    app.add_option("--per-round", perRound)->check(CLI::Range(1, 10000));
+    CLI11_PARSE(app, argc, argv);
+    if (!pelvane::testing::OnlyLoopbackInterfaces()) {
+        std::fprintf(stderr, "run this inside a private network namespace with only loopback\n");
+        return 2;
+    }
+    std::string error;
+    auto bus = kestrum::sim::LoadBusFile(busPath, &error);
+    kestrum::sim::SimulatorOptions options;
+    options.address = address;
+    options.discovery = false;
+    if (!bus) return std::fprintf(stderr, "%s\n", error.c_str()), 2;
+    kestrum::sim::Simulator sim(std::move(*bus), options);
+    if (!sim.Start(&error)) return std::fprintf(stderr, "%s\n", error.c_str()), 1;
+    if (KST_FastOpen(KST_TYPE_ETHERNET, address.c_str(), 500, &pelvane::g_controllerHandle) != 0)
+        return std::fprintf(stderr, "cannot link\n"), 1;
+
+    std::ostringstream sink;
+    const pelvane::cli::CliIo io{sink, sink};
+    pelvane::ErrorPoll window;
+    pelvane::cli::WatchSession session(address);
+    pelvane::cli::ChangeLines lines;
+    std::vector<double> windowMs, lineMs, terminalMs;
+    for (int r = 0; r < rounds; ++r) {
+        for (int i = 0; i < perRound; ++i)
+            windowMs.push_back(Timed([&] { window.Poll(pelvane::g_errorCounterTable); }));
+        for (int i = 0; i < perRound; ++i)
+            lineMs.push_back(Timed([&] {
+                session.PollOnce(io);
+                sink << lines.Next(session, std::chrono::system_clock::now());
+            }));
+        for (int i = 0; i < perRound; ++i)
+            terminalMs.push_back(Timed([&] {
+                session.PollOnce(io);
+                sink << pelvane::cli::TerminalFrame(session, 300);
+            }));
+    }
+    std::printf("nodes polled: %d\n", session.nodeCount());
+    std::printf("%-34s %8s %8s\n", "ms per poll", "median", "mean");
+    std::printf("%-34s %8.2f %8.2f\n", "window (ErrorPoll::Poll)", Median(windowMs),
+                Mean(windowMs));
+    std::printf("%-34s %8.2f %8.2f\n", "cli watch, line per change", Median(lineMs), Mean(lineMs));
+    std::printf("%-34s %8.2f %8.2f\n", "cli watch, terminal redraw", Median(terminalMs),
+                Mean(terminalMs));
+    KST_Close(pelvane::g_controllerHandle);
+    return 0;
+}
