@@ -7,10 +7,12 @@
 
 namespace pelvane {
 
+// Per thread: each polling thread of the exporter keeps a link of its own, and the
+// window, with its one thread, sees no difference.
 // The one open controller link; 0 means not connected. Written only by the main window.
-extern KST_HANDLE g_controllerHandle;
+extern thread_local KST_HANDLE g_controllerHandle;
 // Passed with every buffered command, in milliseconds.
-extern uint32_t g_commandTimeout;
+extern thread_local uint32_t g_commandTimeout;
 // 0 keeps the command log off; nothing in the program changes it.
 extern int32_t g_commandLogMode;
 

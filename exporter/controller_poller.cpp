@@ -1,0 +1,110 @@
+#include "controller_poller.h"
+
+#include <algorithm>
+
+#include "bus_poll.h"
+#include "controller_state.h"
+#include "kestrum.h"
+
+namespace pelvane::exporter {
+
+namespace {
+
+// As the window opens its link.
+constexpr uint32_t kConnectTimeoutMs = 500;
+
+// A full poll of a 200-node bus takes tens of milliseconds on a quick link, seconds on a
+// slow one.
+const prometheus::Histogram::BucketBoundaries kPollBuckets = {0.005, 0.01, 0.025, 0.05, 0.1, 0.25,
+                                                              0.5,   1,    2.5,   5,    10};
+
+}  // namespace
+
+ControllerPoller::ControllerPoller(std::string address, Millis interval)
+    : address_(std::move(address)),
+      interval_(interval),
+      pollDuration_(kPollBuckets),
+      sample_(std::make_shared<const BusSample>()) {}
+
+ControllerPoller::~ControllerPoller() {
+    Stop();
+}
+
+void ControllerPoller::Start() {
+    thread_ = std::thread([this] { Run(); });
+}
+
+void ControllerPoller::Stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+std::shared_ptr<const BusSample> ControllerPoller::sample() const {
+    std::lock_guard lock(mutex_);
+    return sample_;
+}
+
+void ControllerPoller::Run() {
+    // Large tables: on the heap rather than the thread's stack.
+    auto poll = std::make_unique<BusPoll>();
+    Millis retryDelay = kFirstRetryDelay;
+    while (true) {
+        if (g_controllerHandle == nullptr) {
+            if (!Link()) {
+                if (!Sleep(retryDelay)) break;
+                retryDelay = std::min(retryDelay * 2, kLastRetryDelay);
+                continue;
+            }
+            poll->Relinked();
+        }
+        const auto start = std::chrono::steady_clock::now();
+        BusSample sample = poll->Poll();
+        const auto took = std::chrono::steady_clock::now() - start;
+        pollDuration_.Observe(std::chrono::duration<double>(took).count());
+        const bool up = sample.up;
+        Publish(std::move(sample));
+        Millis wait = interval_ - std::chrono::duration_cast<Millis>(took);
+        if (up) {
+            retryDelay = kFirstRetryDelay;
+        } else {
+            Unlink();
+            wait = retryDelay;
+            retryDelay = std::min(retryDelay * 2, kLastRetryDelay);
+        }
+        if (!Sleep(std::max(wait, Millis{0}))) break;
+    }
+    Unlink();
+}
+
+bool ControllerPoller::Link() {
+    KST_HANDLE handle = nullptr;
+    if (KST_FastOpen(KST_TYPE_ETHERNET, address_.c_str(), kConnectTimeoutMs, &handle) != 0)
+        return false;
+    g_controllerHandle = handle;
+    g_commandTimeout = kDefaultCommandTimeoutMs;
+    KST_SetTimeOut(g_controllerHandle, kDefaultCommandTimeoutMs);
+    return true;
+}
+
+void ControllerPoller::Unlink() {
+    if (g_controllerHandle == nullptr) return;
+    KST_Close(g_controllerHandle);
+    g_controllerHandle = nullptr;
+}
+
+void ControllerPoller::Publish(BusSample sample) {
+    auto shared = std::make_shared<const BusSample>(std::move(sample));
+    std::lock_guard lock(mutex_);
+    sample_ = std::move(shared);
+}
+
+bool ControllerPoller::Sleep(Millis time) {
+    std::unique_lock lock(mutex_);
+    return !wake_.wait_for(lock, time, [this] { return stopping_; });
+}
+
+}  // namespace pelvane::exporter

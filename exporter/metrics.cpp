@@ -1,0 +1,125 @@
+#include "metrics.h"
+
+#include <array>
+#include <string>
+
+#include "gbk.h"
+#include "node_cells.h"
+#include "vendor_table.h"
+
+namespace pelvane::exporter {
+
+namespace {
+
+using prometheus::ClientMetric;
+using prometheus::MetricFamily;
+using prometheus::MetricType;
+using Labels = std::vector<ClientMetric::Label>;
+
+constexpr std::array<const char*, kCounterCount> kRegisterNames = {"300H", "301H", "302H", "303H"};
+
+// The families in the order they are served.
+enum Family : int {
+    kUp,
+    kNodes,
+    kLostCount,
+    kErrorRegister,
+    kPortErrors,
+    kSaturated,
+    kStatusWord,
+    kNodeInfo,
+    kPollDuration
+};
+
+std::vector<MetricFamily> EmptyFamilies() {
+    auto family = [](const char* name, const char* help, MetricType type) {
+        return MetricFamily{name, help, type, {}};
+    };
+    return {
+        family("pelvane_up", "1 while the last poll of the controller succeeded",
+               MetricType::Gauge),
+        family("pelvane_nodes", "Nodes on the bus, as polled", MetricType::Gauge),
+        family("pelvane_lost_count", "The number in the controller's Lostcount text",
+               MetricType::Gauge),
+        family("pelvane_error_register", "Receive-error register 300H to 303H, raw value",
+               MetricType::Gauge),
+        family("pelvane_port_errors_total",
+               "Rises of the receive-error register seen since the exporter started",
+               MetricType::Counter),
+        family("pelvane_register_saturated", "1 when the 8-bit register stands at 255",
+               MetricType::Gauge),
+        family("pelvane_drive_status_word", "Drive status word (6041H); 0 without axes",
+               MetricType::Gauge),
+        family("pelvane_node_info", "Identity of the node at the position", MetricType::Gauge),
+        family("pelvane_poll_duration_seconds", "Time one poll of the controller took",
+               MetricType::Histogram),
+    };
+}
+
+ClientMetric Gauge(Labels labels, double value) {
+    ClientMetric metric;
+    metric.label = std::move(labels);
+    metric.gauge.value = value;
+    return metric;
+}
+
+std::string VendorName(int32_t vendorId) {
+    char name[kVendorNameSize] = {};
+    LookupVendorName(vendorId, name);
+    return GbkToUtf8(name);
+}
+
+void AddNode(std::vector<MetricFamily>& families, const std::string& controller,
+             const NodeSample& node) {
+    const std::string position = std::to_string(node.node);
+    for (size_t k = 0; k < kRegisterNames.size(); ++k) {
+        const RegisterRise& reg = node.registers[k];
+        const Labels labels = {
+            {"controller", controller}, {"node", position}, {"register", kRegisterNames[k]}};
+        families[kErrorRegister].metric.push_back(Gauge(labels, reg.value));
+        ClientMetric total;
+        total.label = labels;
+        total.counter.value = static_cast<double>(reg.total);
+        families[kPortErrors].metric.push_back(std::move(total));
+        families[kSaturated].metric.push_back(Gauge(labels, CounterSaturated(reg.value)));
+    }
+    if (node.statusWord) {
+        families[kStatusWord].metric.push_back(
+            Gauge({{"controller", controller}, {"node", position}}, *node.statusWord));
+    }
+    families[kNodeInfo].metric.push_back(Gauge({{"controller", controller},
+                                                {"node", position},
+                                                {"vendor_id", FormatHex(node.vendorId)},
+                                                {"vendor", VendorName(node.vendorId)},
+                                                {"device_id", FormatHex(node.deviceId)}},
+                                               1));
+}
+
+void AddController(std::vector<MetricFamily>& families, const ControllerPoller& poller) {
+    const std::string& controller = poller.address();
+    const Labels labels = {{"controller", controller}};
+    ClientMetric duration = poller.pollDuration();
+    duration.label = labels;
+    families[kPollDuration].metric.push_back(std::move(duration));
+
+    const auto sample = poller.sample();
+    families[kUp].metric.push_back(Gauge(labels, sample->up ? 1 : 0));
+    // A controller that does not answer has no bus to report.
+    if (!sample->up) return;
+    families[kNodes].metric.push_back(Gauge(labels, sample->nodeCount));
+    if (sample->lostCount) {
+        families[kLostCount].metric.push_back(
+            Gauge(labels, static_cast<double>(*sample->lostCount)));
+    }
+    for (const NodeSample& node : sample->nodes) AddNode(families, controller, node);
+}
+
+}  // namespace
+
+std::vector<MetricFamily> BusMetrics::Collect() const {
+    std::vector<MetricFamily> families = EmptyFamilies();
+    for (const ControllerPoller* poller : pollers_) AddController(families, *poller);
+    return families;
+}
+
+}  // namespace pelvane::exporter

@@ -1,0 +1,55 @@
+#include "options.h"
+
+#include <arpa/inet.h>
+
+#include <CLI/CLI.hpp>
+#include <cmath>
+#include <set>
+
+namespace pelvane::exporter {
+
+namespace {
+
+constexpr double kMinIntervalSeconds = 0.05;
+constexpr double kMaxIntervalSeconds = 3600;
+
+std::string CheckAddress(const std::string& text) {
+    in_addr address{};
+    if (inet_pton(AF_INET, text.c_str(), &address) != 1)
+        return "not a dotted IPv4 address (a.b.c.d): " + text;
+    return {};
+}
+
+}  // namespace
+
+std::optional<ExporterOptions> ParseOptions(int argc, const char* const* argv, std::ostream& out,
+                                            std::ostream& err, int* exitCode) {
+    CLI::App app{"Serves the buses of networked motion controllers as Prometheus metrics.",
+                 "pelvane-exporter"};
+    ExporterOptions options;
+    double seconds = 1.0;
+    app.add_option("--controller", options.controllers, "controller address (repeatable)")
+        ->required()
+        ->check(CLI::Validator(CheckAddress, "IPv4", "IPv4"));
+    app.add_option("--interval", seconds, "seconds between polls of each controller")
+        ->capture_default_str()
+        ->check(CLI::Range(kMinIntervalSeconds, kMaxIntervalSeconds));
+    app.add_option("--listen", options.listen, "address:port to serve /metrics on")
+        ->capture_default_str();
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        *exitCode = app.exit(e, out, err);
+        return std::nullopt;
+    }
+    const std::set<std::string> unique(options.controllers.begin(), options.controllers.end());
+    if (unique.size() != options.controllers.size()) {
+        err << "pelvane-exporter: a controller is given twice\n";
+        *exitCode = 2;
+        return std::nullopt;
+    }
+    options.interval = std::chrono::milliseconds(std::lround(seconds * 1000));
+    return options;
+}
+
+}  // namespace pelvane::exporter
