@@ -19,6 +19,12 @@ xdotool type --delay 20 "127.0.0.1"
 xdotool key Return
 sleep 3
 import -window "$win" "$PELVANE_SHOTS/connected.png"
+# The diagnosis tab, a few polls later: the flaky-cable node is red.
+xdotool mousemove --window "$win" 150 80 click 1
+sleep 2
+import -window "$win" "$PELVANE_SHOTS/diagnosis.png"
+xdotool mousemove --window "$win" 50 80 click 1
+sleep 0.5
 # The About entry sits in the context menu of the window's background.
 xdotool mousemove --window "$win" 400 600 click 3
 sleep 0.5
