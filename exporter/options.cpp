@@ -39,7 +39,8 @@ std::optional<ExporterOptions> ParseOptions(int argc, const char* const* argv, s
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        *exitCode = app.exit(e, out, err);
+        // CLI11's own codes vary by error; scripts get one usage code.
+        *exitCode = app.exit(e, out, err) == 0 ? 0 : 2;
         return std::nullopt;
     }
     const std::set<std::string> unique(options.controllers.begin(), options.controllers.end());

@@ -1,0 +1,103 @@
+// Time per poll of pelvane-exporter beside the window's diagnosis poll of the same bus,
+// and the time to build and serialise the metrics, against an in-process simulator.
+#include <prometheus/text_serializer.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "bus_poll.h"
+#include "controller_state.h"
+#include "error_poll.h"
+#include "kestrum_sim/simulator.h"
+#include "loopback_only.h"
+#include "metrics.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Median(std::vector<double> ms) {
+    std::nth_element(ms.begin(), ms.begin() + static_cast<std::ptrdiff_t>(ms.size() / 2), ms.end());
+    return ms[ms.size() / 2];
+}
+
+template <typename F>
+double Timed(F&& work) {
+    const auto start = Clock::now();
+    work();
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+void ComparePolls(int rounds) {
+    pelvane::ErrorCounterTable table{};
+    pelvane::ErrorPoll windowPoll;
+    auto exporterPoll = std::make_unique<pelvane::exporter::BusPoll>();
+    exporterPoll->Poll();  // the identities, read once on linking
+    std::vector<double> window, exporter;
+    for (int i = 0; i < rounds; ++i) {
+        window.push_back(Timed([&] { windowPoll.Poll(table); }));
+        exporter.push_back(Timed([&] { exporterPoll->Poll(); }));
+    }
+    std::printf("poll, %d nodes: window %.2f ms, exporter %.2f ms (median of %d)\n",
+                windowPoll.nodeCount(), Median(window), Median(exporter), rounds);
+}
+
+void TimeScrape(const std::string& address, int rounds) {
+    pelvane::exporter::ControllerPoller poller(address, std::chrono::milliseconds(1000));
+    pelvane::exporter::BusMetrics metrics({&poller});
+    poller.Start();
+    while (!poller.sample()->up) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::vector<double> ms;
+    size_t bytes = 0;
+    for (int i = 0; i < rounds; ++i) {
+        ms.push_back(Timed([&] {
+            std::ostringstream out;
+            prometheus::TextSerializer().Serialize(out, metrics.Collect());
+            bytes = out.str().size();
+        }));
+    }
+    std::printf("metrics built and serialised: %.2f ms, %zu bytes (median of %d)\n", Median(ms),
+                bytes, rounds);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"pelvane-exporter poll against the window's poll"};
+    std::string busPath = "sim/buses/large.json";
+    std::string address = "127.0.63.1";
+    int rounds = 20;
+    app.add_option("--bus", busPath, "bus file")->capture_default_str();
+    app.add_option("--address", address, "loopback address for the simulator")
+        ->capture_default_str();
+    app.add_option("--rounds", rounds)->check(CLI::Range(1, 10000));
+    CLI11_PARSE(app, argc, argv);
+    if (!pelvane::testing::OnlyLoopbackInterfaces()) {
+        std::fprintf(stderr, "run this inside a private network namespace with only loopback\n");
+        return 2;
+    }
+    std::string error;
+    auto bus = kestrum::sim::LoadBusFile(busPath, &error);
+    if (!bus) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    kestrum::sim::SimulatorOptions options;
+    options.address = address;
+    options.discovery = false;
+    kestrum::sim::Simulator sim(*bus, options);
+    if (!sim.Start(&error) ||
+        KST_FastOpen(KST_TYPE_ETHERNET, address.c_str(), 500, &pelvane::g_controllerHandle) != 0) {
+        std::fprintf(stderr, "cannot start or link: %s\n", error.c_str());
+        return 1;
+    }
+    ComparePolls(rounds);
+    TimeScrape(address, rounds);
+    KST_Close(pelvane::g_controllerHandle);
+    return 0;
+}
