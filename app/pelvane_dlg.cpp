@@ -12,6 +12,7 @@
 #include "controller_state.h"
 #include "controller_text.h"
 #include "kestrum.h"
+#include "link_settings.h"
 #include "queries.h"
 #include "resource.h"
 #include "templates.h"
@@ -22,12 +23,6 @@
 namespace pelvane {
 
 namespace {
-constexpr uint32_t kConnectTimeoutMs = 500;
-constexpr uint32_t kSearchTimeMs = 100;
-constexpr size_t kSearchBufferSize = 10240;
-// Room held back from the library, so the reply always ends in a zero.
-constexpr uint32_t kSearchCapacity = 10230;
-
 const QString kCaptionConnected = QStringLiteral("Pelvane-已链接");
 const QString kCaptionDisconnected = QStringLiteral("Pelvane-未链接");
 }  // namespace

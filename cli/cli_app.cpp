@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "commands.h"
+#include "link_settings.h"
 
 namespace pelvane::cli {
 
@@ -16,11 +17,9 @@ constexpr const char* kExitCodes =
     "  2  usage error (also an unreadable snapshot or an unwritable output file)\n"
     "  3  errors found (check, diff): a counter or the lost count rose";
 
-constexpr uint32_t kDefaultSearchMs = 100;  // as the window's address list searches
-
 struct Arguments {
     std::string address, format = "table", output, oldPath, newPath;
-    uint32_t searchMs = kDefaultSearchMs;
+    uint32_t searchMs = kSearchTimeMs;
     int intervalMs = kDefaultIntervalMs;
     int64_t count = 0;
     double durationS = 0;

@@ -6,10 +6,11 @@
 #include <string>
 
 #include "cli_io.h"
+#include "error_poll.h"
 
 namespace pelvane::cli {
 
-inline constexpr int kDefaultIntervalMs = 300;  // as the diagnosis page polls
+inline constexpr int kDefaultIntervalMs = kPollPeriodMs;  // as the diagnosis page polls
 
 ExitCode RunSearch(uint32_t timeMs, const CliIo& io);
 ExitCode RunInfo(const std::string& address, const CliIo& io);

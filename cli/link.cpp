@@ -1,13 +1,13 @@
 #include "link.h"
 
 #include "controller_state.h"
+#include "link_settings.h"
 #include "queries.h"
 
 namespace pelvane::cli {
 
 namespace {
 // As the window opens its link.
-constexpr uint32_t kConnectTimeoutMs = 500;
 }  // namespace
 
 std::string StatusText(int32_t status) {

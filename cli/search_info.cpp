@@ -4,14 +4,13 @@
 #include "commands.h"
 #include "gbk.h"
 #include "link.h"
+#include "link_settings.h"
 #include "queries.h"
 
 namespace pelvane::cli {
 
 namespace {
 // As the window's address list searches.
-constexpr size_t kSearchBufferSize = 10240;
-constexpr uint32_t kSearchCapacity = 10230;
 }  // namespace
 
 ExitCode RunSearch(uint32_t timeMs, const CliIo& io) {

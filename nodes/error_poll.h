@@ -23,6 +23,9 @@ using ErrorCounterTable = std::array<std::array<int32_t, kNodeTableSize>, kError
 // Zero at start and never cleared, also not on a reconnect.
 extern ErrorCounterTable g_errorCounterTable;
 
+// The diagnosis page polls this often.
+inline constexpr int kPollPeriodMs = 300;
+
 // One poll holds at most this many nodes; a larger bus is polled and shown in part.
 inline constexpr int32_t kPollCapacity = 200;
 

@@ -14,7 +14,6 @@ inline constexpr int kIdcRegisterHelp = 1009;
 
 inline constexpr int kPollTimerId = 0;
 inline constexpr int kRebuildTimerId = 1;
-inline constexpr int kPollPeriodMs = 300;
 inline constexpr int kRebuildPeriodMs = 100;
 
 class NodeError : public ui::Dialog {
