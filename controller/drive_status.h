@@ -9,6 +9,5 @@ namespace pelvane {
 
 int32_t ReadDriveStatusWord(KST_HANDLE handle, int32_t node, int32_t* statusWord);
 int32_t ReadTableValues(KST_HANDLE handle, int32_t count, float* values);
-int32_t ParseNumbers(const char* text, int32_t count, float* values);
 
 }  // namespace pelvane

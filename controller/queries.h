@@ -4,14 +4,9 @@
 #include <cstdint>
 
 #include "kestrum.h"
+#include "result_codes.h"
 
 namespace pelvane {
-
-// Query result codes besides 0 and the library's own statuses.
-inline constexpr int32_t kResultEmptyReply = 30000;
-inline constexpr int32_t kResultNotANumber = 30001;
-inline constexpr int32_t kResultBadArgument = 30002;
-inline constexpr int32_t kResultUnexpectedText = 30003;
 
 inline constexpr int kIdentityFieldSize = 128;
 

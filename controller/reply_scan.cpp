@@ -6,8 +6,7 @@
 #include <limits>
 #include <system_error>
 
-#include "drive_status.h"
-#include "queries.h"
+#include "result_codes.h"
 
 // ParseNumbers lives here rather than with the table read so that code which only
 // parses (the fuzz target) does not pull in the controller library.

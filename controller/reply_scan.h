@@ -19,4 +19,9 @@ bool ScanWord(const char* text, char* word, std::size_t capacity);
 // limits; NaN gives INT32_MIN so that it cannot pass for a plausible status word.
 int32_t TableValueToStatusWord(float value);
 
+// Reads up to count decimal numbers, separated by blanks, into values in order; the end
+// of the text or of its line ends the list early with success. kResultNotANumber when
+// the text does not start with a number or one cannot be read.
+int32_t ParseNumbers(const char* text, int32_t count, float* values);
+
 }  // namespace pelvane
