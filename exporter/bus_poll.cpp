@@ -1,7 +1,7 @@
 #include "bus_poll.h"
 
 #include "kestrum.h"
-#include "lost_count.h"
+#include "lostcount.h"
 #include "queries.h"
 
 namespace pelvane::exporter {
@@ -25,7 +25,7 @@ BusSample BusPoll::Poll() {
     if (polled != identifiedCount_) ReadIdentities(polled);
     rises_.Take(table_, polled);
     BusSample sample = Sample();
-    sample.lostCount = ParseLostCount(lostText);
+    sample.lostCount = LostCountValue(lostText);
     return sample;
 }
 

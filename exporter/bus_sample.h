@@ -22,7 +22,7 @@ struct NodeSample {
 struct BusSample {
     bool up = false;
     int32_t nodeCount = 0;
-    std::optional<int64_t> lostCount;  // empty when the report held none
+    std::optional<int32_t> lostCount;  // empty when the report held none
     std::vector<NodeSample> nodes;
 };
 

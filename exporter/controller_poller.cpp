@@ -5,13 +5,11 @@
 #include "bus_poll.h"
 #include "controller_state.h"
 #include "kestrum.h"
+#include "link_settings.h"
 
 namespace pelvane::exporter {
 
 namespace {
-
-// As the window opens its link.
-constexpr uint32_t kConnectTimeoutMs = 500;
 
 // A full poll of a 200-node bus takes tens of milliseconds on a quick link, seconds on a
 // slow one.

@@ -9,8 +9,6 @@ namespace pelvane {
 
 namespace {
 
-constexpr std::string_view kLostcountKey = "Lostcount:";
-
 CounterStep Sum(CounterStep a, CounterStep b) {
     return {a.rise + b.rise, a.atLeast || b.atLeast};
 }
@@ -92,22 +90,6 @@ std::string VerdictText(const Verdict& verdict) {
     if (verdict.lostCountRise > 0)
         text += "; lost count rose by " + std::to_string(verdict.lostCountRise);
     return text;
-}
-
-std::optional<int32_t> LostCountValue(std::string_view lostcountText) {
-    const size_t key = lostcountText.find(kLostcountKey);
-    if (key == std::string_view::npos) return std::nullopt;
-    // The scan needs a terminated text; the view may be a piece of a longer one.
-    const std::string digits(lostcountText.substr(key + kLostcountKey.size()));
-    int32_t value = 0;
-    if (!ScanInteger(digits.c_str(), &value)) return std::nullopt;
-    return value;
-}
-
-int64_t LostCountRise(int32_t before, int32_t after) {
-    const int64_t from = before;
-    const int64_t to = after;
-    return to >= from ? to - from : std::max<int64_t>(to, 0);
 }
 
 }  // namespace pelvane

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "counter_rises.h"
+#include "lostcount.h"
 
 namespace pelvane {
 
@@ -45,11 +46,5 @@ std::string RiseText(const CounterStep& step);
 
 // "cable between Node3 and Node4, seen by Node4 port 1 (301H +12)", or a clean bus.
 std::string VerdictText(const Verdict& verdict);
-
-// The number in a lost-count text such as "Lostcount:3"; none when it holds none.
-std::optional<int32_t> LostCountValue(std::string_view lostcountText);
-
-// A lost count that falls was reset: the new value is what was counted since.
-int64_t LostCountRise(int32_t before, int32_t after);
 
 }  // namespace pelvane

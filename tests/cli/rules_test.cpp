@@ -84,15 +84,5 @@ TEST(Verdict, NamesTheSegmentWithTheMostNewErrors) {
     EXPECT_TRUE(Judge(2, {{5, kRegister300H, 9}}).clean());
 }
 
-TEST(Verdict, LostCount) {
-    EXPECT_EQ(LostCountValue("Lostcount:3"), 3);
-    EXPECT_EQ(LostCountValue("Lostcount: 99999999999"), INT32_MAX);
-    EXPECT_EQ(LostCountValue("Lostcount:"), std::nullopt);
-    EXPECT_EQ(LostCountValue(""), std::nullopt);
-    EXPECT_EQ(LostCountRise(3, 5), 2);
-    EXPECT_EQ(LostCountRise(9, 2), 2);  // reset
-    EXPECT_EQ(LostCountRise(INT32_MIN, INT32_MAX), int64_t{INT32_MAX} - INT32_MIN);
-}
-
 }  // namespace
 }  // namespace pelvane

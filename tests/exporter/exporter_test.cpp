@@ -11,7 +11,6 @@
 
 #include "kestrum_sim/simulator.h"
 #include "loopback_only.h"
-#include "lost_count.h"
 #include "metrics.h"
 
 namespace pelvane::exporter {
@@ -70,15 +69,6 @@ class ExporterTest : public ::testing::Test {
             GTEST_SKIP() << "needs a private network namespace holding only loopback";
     }
 };
-
-TEST(LostCountTest, TakesOnlyAWholeDecimalNumber) {
-    EXPECT_EQ(ParseLostCount("Lostcount:3"), 3);
-    EXPECT_EQ(ParseLostCount("Lostcount: 12 "), 12);
-    EXPECT_EQ(ParseLostCount("Lostcount:9223372036854775807"), INT64_MAX);
-    for (const char* bad : {"", "Lostcount:", "Lostcount:-1", "Lostcount:3x", "lost:3",
-                            "Lostcount:99999999999999999999", "Lostcount:+3"})
-        EXPECT_EQ(ParseLostCount(bad), std::nullopt) << bad;
-}
 
 TEST_F(ExporterTest, DemoBusGivesTheWindowsNumbers) {
     const std::string address = "127.0.70.1";

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace pelvane {
 namespace {
 
@@ -20,6 +22,16 @@ TEST(Lostcount, CutEndsAtTheReportsSecondFullStop) {
         {"lostcount:3.\r\n.", ""},                          // case matters
     };
     for (const auto& c : cases) EXPECT_EQ(CutLostcountText(c.report), c.text) << c.report;
+}
+
+TEST(Lostcount, NumberAndRise) {
+    EXPECT_EQ(LostCountValue("Lostcount:3"), 3);
+    EXPECT_EQ(LostCountValue("Lostcount: 99999999999"), INT32_MAX);
+    EXPECT_EQ(LostCountValue("Lostcount:"), std::nullopt);
+    EXPECT_EQ(LostCountValue(""), std::nullopt);
+    EXPECT_EQ(LostCountRise(3, 5), 2);
+    EXPECT_EQ(LostCountRise(9, 2), 2);  // reset
+    EXPECT_EQ(LostCountRise(INT32_MIN, INT32_MAX), int64_t{INT32_MAX} - INT32_MIN);
 }
 
 }  // namespace
