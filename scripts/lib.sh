@@ -20,8 +20,20 @@ pelvane_install_packages() {
         return 1
     fi
     echo "installing: ${missing[*]}"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    # The prometheus package would start a system server listening on every
+    # interface; the tests run their own on loopback, so no service may start.
+    local guard=""
+    if [ ! -e /usr/sbin/policy-rc.d ]; then
+        guard=/usr/sbin/policy-rc.d
+        printf '#!/bin/sh\nexit 101\n' >"$guard"
+        chmod +x "$guard"
+    fi
+    local status=0
+    apt-get update -qq &&
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+            "${missing[@]}" || status=$?
+    [ -n "$guard" ] && rm -f "$guard"
+    return $status
 }
 
 # True when every interface that is up is loopback.
