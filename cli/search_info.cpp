@@ -3,9 +3,10 @@
 
 #include "commands.h"
 #include "gbk.h"
+#include "kestrum.h"
 #include "link.h"
 #include "link_settings.h"
-#include "queries.h"
+#include "snapshot.h"
 
 namespace pelvane::cli {
 
@@ -38,16 +39,10 @@ ExitCode RunSearch(uint32_t timeMs, const CliIo& io) {
 ExitCode RunInfo(const std::string& address, const CliIo& io) {
     ControllerLink link;
     if (const ExitCode code = link.Open(address, io); code != kExitOk) return code;
-    char model[kIdentityFieldSize] = {};
-    char version[kIdentityFieldSize] = {};
-    char id[kIdentityFieldSize] = {};
-    const int32_t status = GetControllerInfo(model, version, id);
-    if (status != 0) {
-        io.err << "pelvane-cli: " << address << ": " << StatusText(status) << "\n";
-        return kExitLinkFailed;
-    }
-    io.out << "model: " << GbkToUtf8(model) << "\nversion: " << GbkToUtf8(version)
-           << "\nid: " << GbkToUtf8(id) << "\n";
+    Snapshot identity;
+    if (const ExitCode code = ReadIdentity(address, io, &identity); code != kExitOk) return code;
+    io.out << "model: " << identity.model << "\nversion: " << identity.version
+           << "\nid: " << identity.id << "\n";
     return kExitOk;
 }
 

@@ -22,7 +22,7 @@ std::string Field(const char* field) {
 
 }  // namespace
 
-ExitCode ReadSnapshot(const std::string& address, const CliIo& io, Snapshot* snapshot) {
+ExitCode ReadIdentity(const std::string& address, const CliIo& io, Snapshot* snapshot) {
     char model[kIdentityFieldSize] = {};
     char version[kIdentityFieldSize] = {};
     char id[kIdentityFieldSize] = {};
@@ -32,6 +32,11 @@ ExitCode ReadSnapshot(const std::string& address, const CliIo& io, Snapshot* sna
         return kExitLinkFailed;
     }
     *snapshot = Snapshot{address, Field(model), Field(version), Field(id), {}, {}, {}};
+    return kExitOk;
+}
+
+ExitCode ReadSnapshot(const std::string& address, const CliIo& io, Snapshot* snapshot) {
+    if (const ExitCode code = ReadIdentity(address, io, snapshot); code != kExitOk) return code;
     int32_t count = 0;
     {
         Progress progress(io, "reading the node table");

@@ -28,6 +28,10 @@ struct Snapshot {
     std::vector<SnapshotNode> nodes;
 };
 
+// The controller's model, version and ID over the open link, decoded into snapshot;
+// on failure says why on io.err.
+ExitCode ReadIdentity(const std::string& address, const CliIo& io, Snapshot* snapshot);
+
 // Reads a snapshot over the open link; on failure says why on io.err.
 ExitCode ReadSnapshot(const std::string& address, const CliIo& io, Snapshot* snapshot);
 
