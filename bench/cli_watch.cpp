@@ -7,10 +7,9 @@
 #include <sstream>
 #include <vector>
 
+#include "bench_link.h"
 #include "controller_state.h"
 #include "error_poll.h"
-#include "kestrum_sim/simulator.h"
-#include "loopback_only.h"
 #include "watch_session.h"
 #include "watch_view.h"
 
@@ -49,20 +48,8 @@ int main(int argc, char** argv) {
     app.add_option("--rounds", rounds)->check(CLI::Range(1, 10000));
     app.add_option("--per-round", perRound)->check(CLI::Range(1, 10000));
     CLI11_PARSE(app, argc, argv);
-    if (!pelvane::testing::OnlyLoopbackInterfaces()) {
-        std::fprintf(stderr, "run this inside a private network namespace with only loopback\n");
-        return 2;
-    }
-    std::string error;
-    auto bus = kestrum::sim::LoadBusFile(busPath, &error);
-    kestrum::sim::SimulatorOptions options;
-    options.address = address;
-    options.discovery = false;
-    if (!bus) return std::fprintf(stderr, "%s\n", error.c_str()), 2;
-    kestrum::sim::Simulator sim(std::move(*bus), options);
-    if (!sim.Start(&error)) return std::fprintf(stderr, "%s\n", error.c_str()), 1;
-    if (KST_FastOpen(KST_TYPE_ETHERNET, address.c_str(), 500, &pelvane::g_controllerHandle) != 0)
-        return std::fprintf(stderr, "cannot link\n"), 1;
+    const auto sim = pelvane::bench::ServeAndLink(busPath, address);
+    if (!sim) return 1;
 
     std::ostringstream sink;
     const pelvane::cli::CliIo io{sink, sink};

@@ -10,11 +10,10 @@
 #include <thread>
 #include <vector>
 
+#include "bench_link.h"
 #include "bus_poll.h"
 #include "controller_state.h"
 #include "error_poll.h"
-#include "kestrum_sim/simulator.h"
-#include "loopback_only.h"
 #include "metrics.h"
 
 namespace {
@@ -77,25 +76,8 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_option("--rounds", rounds)->check(CLI::Range(1, 10000));
     CLI11_PARSE(app, argc, argv);
-    if (!pelvane::testing::OnlyLoopbackInterfaces()) {
-        std::fprintf(stderr, "run this inside a private network namespace with only loopback\n");
-        return 2;
-    }
-    std::string error;
-    auto bus = kestrum::sim::LoadBusFile(busPath, &error);
-    if (!bus) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
-    kestrum::sim::SimulatorOptions options;
-    options.address = address;
-    options.discovery = false;
-    kestrum::sim::Simulator sim(*bus, options);
-    if (!sim.Start(&error) ||
-        KST_FastOpen(KST_TYPE_ETHERNET, address.c_str(), 500, &pelvane::g_controllerHandle) != 0) {
-        std::fprintf(stderr, "cannot start or link: %s\n", error.c_str());
-        return 1;
-    }
+    const auto sim = pelvane::bench::ServeAndLink(busPath, address);
+    if (!sim) return 1;
     ComparePolls(rounds);
     TimeScrape(address, rounds);
     KST_Close(pelvane::g_controllerHandle);

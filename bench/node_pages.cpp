@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "bench_link.h"
 #include "controller_state.h"
 #include "error_poll.h"
 #include "kestrum.h"
-#include "kestrum_sim/simulator.h"
 #include "node_cells.h"
 #include "node_table.h"
 #include "page_list.h"
@@ -51,19 +51,8 @@ Sample Measure(int runs, const std::function<void()>& work) {
 }
 
 std::unique_ptr<kestrum::sim::Simulator> Serve(kestrum::sim::Bus bus, const char* address) {
-    kestrum::sim::SimulatorOptions options;
-    options.address = address;
-    options.discovery = false;
-    auto sim = std::make_unique<kestrum::sim::Simulator>(std::move(bus), options);
-    std::string error;
-    if (!sim->Start(&error)) {
-        std::fprintf(stderr, "simulator: %s\n", error.c_str());
-        std::exit(1);
-    }
-    if (KST_FastOpen(KST_TYPE_ETHERNET, address, 500, &pelvane::g_controllerHandle) != 0) {
-        std::fprintf(stderr, "cannot connect to %s\n", address);
-        std::exit(1);
-    }
+    auto sim = pelvane::bench::ServeAndLink(std::move(bus), address);
+    if (!sim) std::exit(1);
     return sim;
 }
 
@@ -196,14 +185,9 @@ long ResidentKb() {
 }
 
 void WindowLoad(const std::string& busFile, int seconds) {
-    std::string error;
-    auto bus = kestrum::sim::LoadBusFile(busFile, &error);
-    if (!bus) {
-        std::fprintf(stderr, "%s: %s\n", busFile.c_str(), error.c_str());
-        return;
-    }
-    auto sim = Serve(*bus, "127.0.6.4");
-    Close();
+    auto sim = pelvane::bench::ServeAndLink(busFile, "127.0.6.4");
+    if (!sim) return;
+    Close();  // the window opens its own link
     pelvane::CPelvaneDlg dialog;
     dialog.Initialize();
     dialog.show();
