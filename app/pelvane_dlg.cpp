@@ -9,6 +9,7 @@
 #include "about_dlg.h"
 #include "address_search.h"
 #include "app_icon.h"
+#include "controller_link.h"
 #include "controller_state.h"
 #include "controller_text.h"
 #include "kestrum.h"
@@ -74,15 +75,11 @@ void CPelvaneDlg::OnConnect() {
         g_controllerHandle = nullptr;
     }
     const std::string address = AddressForOpen(ItemText(kIdcAddress));
-    if (KST_FastOpen(KST_TYPE_ETHERNET, address.c_str(), kConnectTimeoutMs, &g_controllerHandle) !=
-        0) {
-        g_controllerHandle = nullptr;
+    if (OpenControllerLink(address.c_str()) != 0) {
         ui::MessageBox(this, QStringLiteral("链接失败"));
         setWindowTitle(kCaptionDisconnected);
         return;
     }
-    g_commandTimeout = kDefaultCommandTimeoutMs;
-    KST_SetTimeOut(g_controllerHandle, kDefaultCommandTimeoutMs);
     setWindowTitle(kCaptionConnected);
 
     char model[kIdentityFieldSize] = {};

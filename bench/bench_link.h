@@ -5,10 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "controller_state.h"
-#include "kestrum.h"
+#include "controller_link.h"
 #include "kestrum_sim/simulator.h"
-#include "link_settings.h"
 #include "loopback_only.h"
 
 namespace pelvane::bench {
@@ -30,8 +28,7 @@ inline std::unique_ptr<kestrum::sim::Simulator> ServeAndLink(kestrum::sim::Bus b
         std::fprintf(stderr, "simulator on %s: %s\n", address.c_str(), error.c_str());
         return nullptr;
     }
-    if (KST_FastOpen(KST_TYPE_ETHERNET, address.c_str(), kConnectTimeoutMs, &g_controllerHandle) !=
-        0) {
+    if (OpenControllerLink(address.c_str()) != 0) {
         std::fprintf(stderr, "cannot link to %s\n", address.c_str());
         return nullptr;
     }

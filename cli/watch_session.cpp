@@ -19,7 +19,7 @@ bool WatchSession::PollOnce(const CliIo& io) {
             return false;
         }
     }
-    rises_.Take(table_, poll_.nodeCount());
+    rises_.Take(poll_, table_);
     if (const std::optional<int32_t> lost = LostCountValue(lostcountText_)) {
         if (lostCount_) lostRise_ += LostCountRise(*lostCount_, *lost);
         lostCount_ = lost;

@@ -7,9 +7,9 @@
 
 namespace pelvane {
 
-// Per thread: each polling thread of the exporter keeps a link of its own, and the
-// window, with its one thread, sees no difference.
-// The one open controller link; 0 means not connected. Written only by the main window.
+// The one open controller link; 0 means not connected. Per thread, as the command
+// time-out: each polling thread of the exporter keeps a link of its own, and the window,
+// with its one thread, sees no difference.
 extern thread_local KST_HANDLE g_controllerHandle;
 // Passed with every buffered command, in milliseconds.
 extern thread_local uint32_t g_commandTimeout;

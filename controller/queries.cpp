@@ -11,12 +11,14 @@ namespace {
 
 // A reply without a number leaves the value as it was and still counts as success;
 // callers preset what they need.
-int32_t QueryInteger(KST_HANDLE handle, const char* command, int32_t* value) {
+int32_t QueryInteger(KST_HANDLE handle, const char* command, int32_t* value,
+                     bool* numberFound = nullptr) {
     char reply[kReplyCapacity];
     const int32_t status = ExecuteCommand(handle, command, reply);
     if (status != 0) return status;
     if (reply[0] == '\0') return kResultEmptyReply;
-    ScanInteger(reply, value);
+    const bool found = ScanInteger(reply, value);
+    if (numberFound != nullptr) *numberFound = found;
     return 0;
 }
 
@@ -68,11 +70,11 @@ int32_t GetNodeAioBase(int32_t node, int32_t* aioBase) {
     return QueryInteger(g_controllerHandle, command, aioBase);
 }
 
-int32_t GetNodeInfo(int32_t node, int32_t item, int32_t* value) {
+int32_t GetNodeInfo(int32_t node, int32_t item, int32_t* value, bool* numberFound) {
     if (value == nullptr) return kResultBadArgument;
     char command[kReplyCapacity];
     std::snprintf(command, sizeof command, "?NODE_INFO(%d,%d,%d)", 0, node, item);
-    return QueryInteger(g_controllerHandle, command, value);
+    return QueryInteger(g_controllerHandle, command, value, numberFound);
 }
 
 }  // namespace pelvane

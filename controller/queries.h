@@ -16,6 +16,8 @@ int32_t GetNodeCount(int32_t* count);
 int32_t GetNodeAxisCount(KST_HANDLE handle, int32_t node, int32_t* axisCount);
 int32_t GetNodeIoBase(int32_t node, int32_t* ioBase);
 int32_t GetNodeAioBase(int32_t node, int32_t* aioBase);
-int32_t GetNodeInfo(int32_t node, int32_t item, int32_t* value);
+// numberFound, when given, tells a reply that held a number from one that did not
+// (both succeed).
+int32_t GetNodeInfo(int32_t node, int32_t item, int32_t* value, bool* numberFound = nullptr);
 
 }  // namespace pelvane

@@ -1,19 +1,10 @@
 #include "bus_poll.h"
 
-#include "kestrum.h"
+#include "controller_link.h"
 #include "lostcount.h"
 #include "queries.h"
 
 namespace pelvane::exporter {
-
-namespace {
-
-// The library's own statuses: the link failed, not a command.
-bool LinkFailed(int32_t status) {
-    return status >= KST_ERR_INVALID_ARGUMENT && status <= KST_ERR_SYSTEM;
-}
-
-}  // namespace
 
 BusSample BusPoll::Poll() {
     const std::string lostText = poll_.Poll(table_);
@@ -21,22 +12,25 @@ BusSample BusPoll::Poll() {
     // link itself still answers.
     int32_t count = 0;
     if (LinkFailed(GetNodeCount(&count))) return BusSample{};
-    const int32_t polled = poll_.nodeCount();
-    if (polled != identifiedCount_) ReadIdentities(polled);
-    rises_.Take(table_, polled);
+    ReadIdentities(poll_.nodeCount());
+    rises_.Take(poll_, table_);
     BusSample sample = Sample();
     sample.lostCount = LostCountValue(lostText);
     return sample;
 }
 
 void BusPoll::ReadIdentities(int32_t count) {
-    identities_.assign(static_cast<size_t>(count), {0, 0});
-    for (int32_t node = 0; node < count; ++node) {
-        auto& [vendorId, deviceId] = identities_[static_cast<size_t>(node)];
-        GetNodeInfo(node, 0, &vendorId);
-        GetNodeInfo(node, 1, &deviceId);
-    }
+    if (count != identifiedCount_) identities_.assign(static_cast<size_t>(count), {});
     identifiedCount_ = count;
+    for (int32_t node = 0; node < count; ++node) {
+        Identity& identity = identities_[static_cast<size_t>(node)];
+        if (identity.known) continue;
+        bool vendorRead = false;
+        bool deviceRead = false;
+        const bool ok = GetNodeInfo(node, 0, &identity.vendorId, &vendorRead) == 0 &&
+                        GetNodeInfo(node, 1, &identity.deviceId, &deviceRead) == 0;
+        identity.known = ok && vendorRead && deviceRead;
+    }
 }
 
 BusSample BusPoll::Sample() const {
@@ -48,12 +42,11 @@ BusSample BusPoll::Sample() const {
         const auto i = static_cast<size_t>(node);
         NodeSample& out = sample.nodes[i];
         out.node = node;
-        out.vendorId = identities_[i].first;
-        out.deviceId = identities_[i].second;
+        out.vendorId = identities_[i].vendorId;
+        out.deviceId = identities_[i].deviceId;
         for (int k = 0; k < kCounterCount; ++k)
             out.registers[static_cast<size_t>(k)] = rises_.at(node, k);
-        // -1 is the poll's mark for a status word that could not be read.
-        if (table_[kStatusWord][i] != -1) out.statusWord = table_[kStatusWord][i];
+        if (table_[kStatusWord][i] != kStatusWordUnread) out.statusWord = table_[kStatusWord][i];
     }
     return sample;
 }

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 #include "bus_sample.h"
@@ -27,8 +26,14 @@ class BusPoll {
     ErrorPoll poll_;
     // Kept across links, so the rise counts never fall while the exporter runs.
     CounterRises rises_;
-    // Vendor and device ID by position, read when the node count changes.
-    std::vector<std::pair<int32_t, int32_t>> identities_;
+    struct Identity {
+        int32_t vendorId = 0;
+        int32_t deviceId = 0;
+        bool known = false;  // both read; until then asked again on every poll
+    };
+    // By position; read anew when the node count changes (a line that changes loses or
+    // gains nodes behind the change).
+    std::vector<Identity> identities_;
     int32_t identifiedCount_ = -1;
 };
 

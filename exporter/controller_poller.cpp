@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "bus_poll.h"
+#include "controller_link.h"
 #include "controller_state.h"
 #include "kestrum.h"
-#include "link_settings.h"
 
 namespace pelvane::exporter {
 
@@ -79,13 +79,7 @@ void ControllerPoller::Run() {
 }
 
 bool ControllerPoller::Link() {
-    KST_HANDLE handle = nullptr;
-    if (KST_FastOpen(KST_TYPE_ETHERNET, address_.c_str(), kConnectTimeoutMs, &handle) != 0)
-        return false;
-    g_controllerHandle = handle;
-    g_commandTimeout = kDefaultCommandTimeoutMs;
-    KST_SetTimeOut(g_controllerHandle, kDefaultCommandTimeoutMs);
-    return true;
+    return OpenControllerLink(address_.c_str()) == 0;
 }
 
 void ControllerPoller::Unlink() {

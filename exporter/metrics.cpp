@@ -3,7 +3,6 @@
 #include <array>
 #include <string>
 
-#include "gbk.h"
 #include "node_cells.h"
 #include "vendor_table.h"
 
@@ -15,8 +14,6 @@ using prometheus::ClientMetric;
 using prometheus::MetricFamily;
 using prometheus::MetricType;
 using Labels = std::vector<ClientMetric::Label>;
-
-constexpr std::array<const char*, kCounterCount> kRegisterNames = {"300H", "301H", "302H", "303H"};
 
 // The families in the order they are served.
 enum Family : int {
@@ -63,19 +60,15 @@ ClientMetric Gauge(Labels labels, double value) {
     return metric;
 }
 
-std::string VendorName(int32_t vendorId) {
-    char name[kVendorNameSize] = {};
-    LookupVendorName(vendorId, name);
-    return GbkToUtf8(name);
-}
-
 void AddNode(std::vector<MetricFamily>& families, const std::string& controller,
              const NodeSample& node) {
     const std::string position = std::to_string(node.node);
-    for (size_t k = 0; k < kRegisterNames.size(); ++k) {
-        const RegisterRise& reg = node.registers[k];
+    for (int k = 0; k < kCounterCount; ++k) {
+        const RegisterRise& reg = node.registers[static_cast<size_t>(k)];
+        // Never read yet: there is no value to report, and no baseline to count from.
+        if (!reg.seen) continue;
         const Labels labels = {
-            {"controller", controller}, {"node", position}, {"register", kRegisterNames[k]}};
+            {"controller", controller}, {"node", position}, {"register", CounterName(k)}};
         families[kErrorRegister].metric.push_back(Gauge(labels, reg.value));
         ClientMetric total;
         total.label = labels;
@@ -90,7 +83,7 @@ void AddNode(std::vector<MetricFamily>& families, const std::string& controller,
     families[kNodeInfo].metric.push_back(Gauge({{"controller", controller},
                                                 {"node", position},
                                                 {"vendor_id", FormatHex(node.vendorId)},
-                                                {"vendor", VendorName(node.vendorId)},
+                                                {"vendor", VendorNameUtf8(node.vendorId)},
                                                 {"device_id", FormatHex(node.deviceId)}},
                                                1));
 }

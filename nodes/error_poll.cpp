@@ -19,14 +19,19 @@ using PollBuffers = std::array<std::array<int32_t, kPollCapacity>, kErrorArrayCo
 // 0 for a node without axes; -1 when the axis count or the status word cannot be read.
 int32_t PollStatusWord(int32_t node) {
     int32_t axisCount = 0;
-    if (GetNodeAxisCount(g_controllerHandle, node, &axisCount) != 0) return -1;
+    if (GetNodeAxisCount(g_controllerHandle, node, &axisCount) != 0) return kStatusWordUnread;
     if (axisCount == 0) return 0;
     int32_t statusWord = 0;
-    if (ReadDriveStatusWord(g_controllerHandle, node, &statusWord) != 0) return -1;
+    if (ReadDriveStatusWord(g_controllerHandle, node, &statusWord) != 0) return kStatusWordUnread;
     return statusWord;
 }
 
 }  // namespace
+
+const char* CounterName(int counter) {
+    static constexpr const char* kNames[kCounterCount] = {"300H", "301H", "302H", "303H"};
+    return kNames[counter];
+}
 
 bool CountersClear(const ErrorCounterTable& table, int32_t node) {
     const auto i = static_cast<size_t>(node);
@@ -66,7 +71,9 @@ std::string ErrorPoll::Poll(ErrorCounterTable& table) {
         for (int k = 0; k < kCounterCount; ++k) {
             // A query that brings no value counts as unchanged.
             polled[k][i] = table[k][i];
-            GetNodeInfo(node, kFirstCounterItem + k, &polled[k][i]);
+            bool found = false;
+            const int32_t status = GetNodeInfo(node, kFirstCounterItem + k, &polled[k][i], &found);
+            counterRead_[k][i] = status == 0 && found;
         }
         polled[kStatusWord][i] = PollStatusWord(node);
     }

@@ -17,6 +17,11 @@ inline constexpr int kErrorArrayCount = 5;
 inline constexpr int kCounterCount = 4;  // 300H to 303H
 // Node information items of the four counters.
 inline constexpr int32_t kFirstCounterItem = 0x300;
+// The status word of a node whose axis count or status word could not be read.
+inline constexpr int32_t kStatusWordUnread = -1;
+
+// "300H" to "303H".
+const char* CounterName(int counter);
 
 using ErrorCounterTable = std::array<std::array<int32_t, kNodeTableSize>, kErrorArrayCount>;
 
@@ -49,6 +54,11 @@ class ErrorPoll {
 
     // Nodes polled and shown: the last count the controller gave, at most kPollCapacity.
     int32_t nodeCount() const { return nodeCount_; }
+    // Whether the last poll read a number for the counter; a counter it could not read
+    // kept the table's value, which says nothing new.
+    bool counterRead(int32_t node, int counter) const {
+        return counterRead_[static_cast<size_t>(counter)][static_cast<size_t>(node)];
+    }
     bool stale() const { return stale_; }
     void MarkStale() { stale_ = true; }
     void ClearStale() { stale_ = false; }
@@ -56,6 +66,7 @@ class ErrorPoll {
   private:
     bool stale_ = false;
     int32_t nodeCount_ = 0;
+    std::array<std::array<bool, kPollCapacity>, kCounterCount> counterRead_{};
 };
 
 }  // namespace pelvane

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "gbk.h"
+
 namespace pelvane {
 namespace {
 
@@ -40,6 +42,12 @@ void LookupVendorName(int32_t vendorId, char* name) {
     }
     // Every stored name is a single word well under the buffer size.
     std::strcpy(name, found);
+}
+
+std::string VendorNameUtf8(int32_t vendorId) {
+    char name[kVendorNameSize];
+    LookupVendorName(vendorId, name);
+    return GbkToUtf8(name);
 }
 
 }  // namespace pelvane

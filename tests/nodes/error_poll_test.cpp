@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "controller_fixture.h"
+#include "counter_rises.h"
 
 namespace pelvane::testing {
 namespace {
@@ -97,6 +98,27 @@ TEST_F(ErrorPollTest, FailuresKeepTableValuesAndMarkTheStatusWordMinusOne) {
     EXPECT_EQ(table[kStatusWord][0], -1);
     EXPECT_EQ(table[kStatusWord][1], -1);
     EXPECT_TRUE(poll.stale());
+}
+
+TEST_F(ErrorPollTest, ACounterFirstReadLateBecomesTheBaselineNotARise) {
+    CounterRises rises;
+    controller().replies["?NODE_INFO(0,0,768)"] = {2003, ""};
+    Reply("?NODE_INFO(0,0,769)", "no number");
+    poll.Poll(table);
+    rises.Take(poll, table);
+    EXPECT_FALSE(poll.counterRead(0, kRegister300H));
+    EXPECT_FALSE(poll.counterRead(0, kRegister301H));
+    EXPECT_TRUE(poll.counterRead(0, kRegister302H));
+    EXPECT_FALSE(rises.at(0, kRegister300H).seen);
+
+    Reply("?NODE_INFO(0,0,768)", "40");
+    poll.Poll(table);
+    rises.Take(poll, table);
+    EXPECT_EQ(rises.at(0, kRegister300H).total, 0);
+    Reply("?NODE_INFO(0,0,768)", "45");
+    poll.Poll(table);
+    rises.Take(poll, table);
+    EXPECT_EQ(rises.at(0, kRegister300H).total, 5);
 }
 
 TEST_F(ErrorPollTest, ABusLargerThanAPollIsPolledInPart) {
