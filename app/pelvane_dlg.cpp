@@ -1,7 +1,6 @@
 #include "pelvane_dlg.h"
 
 #include <QContextMenuEvent>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <vector>
@@ -89,8 +88,6 @@ void CPelvaneDlg::OnConnect() {
     SetItemText(kIdcIdentity, FormatIdentityLine(DecodeControllerField(model, sizeof model),
                                                  DecodeControllerField(version, sizeof version),
                                                  DecodeControllerField(id, sizeof id)));
-    // A long line shows its start, "软件型号：", as a native read-only field does.
-    if (auto* identity = ItemAs<QLineEdit>(kIdcIdentity)) identity->setCursorPosition(0);
     nodeInfo_.RefreshNodeList();
     // The diagnosis list may still name the nodes of the controller connected before.
     nodeError_.MarkStale();

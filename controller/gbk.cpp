@@ -43,8 +43,9 @@ std::string GbkToUtf8(std::string_view gbk) {
         char* at = chunk;
         size_t room = sizeof chunk;
         const size_t result = iconv(cd, &in, &inLeft, &at, &room);
+        const int error = errno;
         out.append(chunk, static_cast<size_t>(at - chunk));
-        if (result != static_cast<size_t>(-1) || errno == E2BIG) continue;
+        if (result != static_cast<size_t>(-1) || error == E2BIG) continue;
         // An invalid byte, or a character cut off at the end: mark one byte, go on after it.
         out += kReplacement;
         ++in;

@@ -64,7 +64,7 @@ NodeError::NodeError() : ui::Dialog(NodeErrorTemplate()) {}
 bool NodeError::OnInitDialog() {
     errorList_ = ItemAs<ui::ListControl>(kIdcErrorList);
     errorList_->SetRowColorHook(ErrorRowColors);
-    // Identifier 0 polls, 1 rebuilds; neither ever stops.
+    // They tick whether the page is shown or not; a tick without a controller does nothing.
     SetTimer(kPollTimerId, kPollPeriodMs);
     SetTimer(kRebuildTimerId, kRebuildPeriodMs);
     SetItemText(kIdcRegisterHelp, QString::fromUtf8(kRegisterHelp));

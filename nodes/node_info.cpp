@@ -49,7 +49,7 @@ void NodeInfo::OnSize(const QSize&) {
 void NodeInfo::RefreshNodeList() {
     if (g_controllerHandle == nullptr || nodeList_ == nullptr) return;
     ResetList(*nodeList_, kNodeColumns);
-    // Every query runs before the first row is added.
+    // The whole table is read before any row shows, so no row mixes two reads.
     const int32_t count = QueryNodeTable();
     for (int32_t row = 0; row < count; ++row)
         AppendRow(*nodeList_, NodeInfoCells(g_nodeTable[static_cast<size_t>(row)]));

@@ -96,6 +96,9 @@ TEST(Dialog, ControlsSitAtTheirTemplateGeometryWithTheirIds) {
     dialog.SetItemText(1004, "300H:a\r\n301H:b\r\n");
     EXPECT_EQ(dialog.ItemAs<QPlainTextEdit>(1004)->document()->blockCount(), 3);
     EXPECT_EQ(dialog.ItemText(1004), "300H:a\n301H:b\n");
+    // A single-line text too long for its field shows its start, as a native edit does.
+    dialog.SetItemText(1003, QString(200, QLatin1Char('x')));
+    EXPECT_EQ(dialog.ItemAs<QLineEdit>(1003)->cursorPosition(), 0);
 
     // The combo box's 80 units include the dropped list; it starts empty and sorted.
     auto* combo = dialog.ItemAs<ComboBox>(1001);

@@ -34,6 +34,8 @@ QWidget* FindItem(const QWidget* root, int id) {
 void SetControlText(QWidget* control, const QString& text) {
     if (auto* edit = qobject_cast<QLineEdit*>(control)) {
         edit->setText(text);
+        // A native edit shows the start of new text, not its end.
+        edit->setCursorPosition(0);
     } else if (auto* multi = qobject_cast<QPlainTextEdit*>(control)) {
         multi->setPlainText(text);
     } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
