@@ -1,14 +1,11 @@
 #include "link.h"
 
+#include "controller_link.h"
 #include "controller_state.h"
 #include "link_settings.h"
 #include "queries.h"
 
 namespace pelvane::cli {
-
-namespace {
-// As the window opens its link.
-}  // namespace
 
 std::string StatusText(int32_t status) {
     switch (status) {
@@ -27,7 +24,7 @@ std::string StatusText(int32_t status) {
         case KST_ERR_TIMEOUT:
             return "the controller did not answer in time";
         case KST_ERR_REPLY_OVERDUE:
-            return "the controller still owes an earlier reply";
+            return "the controller stopped answering (it still owes an earlier reply)";
         case KST_ERR_LINK_CLOSED:
             return "the controller closed the link";
         case KST_ERR_MALFORMED_REPLY:
@@ -50,11 +47,6 @@ std::string StatusText(int32_t status) {
     return "unknown failure (" + std::to_string(status) + ")";
 }
 
-bool LinkBroken(int32_t status) {
-    return status == KST_ERR_BAD_HANDLE || status == KST_ERR_LINK_CLOSED ||
-           status == KST_ERR_MALFORMED_REPLY || status == KST_ERR_SYSTEM;
-}
-
 ControllerLink::~ControllerLink() {
     if (g_controllerHandle == nullptr) return;
     KST_Close(g_controllerHandle);
@@ -62,16 +54,11 @@ ControllerLink::~ControllerLink() {
 }
 
 ExitCode ControllerLink::Open(const std::string& address, const CliIo& io) {
-    KST_HANDLE handle = nullptr;
-    const int32_t status =
-        KST_FastOpen(KST_TYPE_ETHERNET, address.c_str(), kConnectTimeoutMs, &handle);
+    const int32_t status = OpenControllerLink(address.c_str());
     if (status != 0) {
         io.err << "pelvane-cli: cannot link to " << address << ": " << StatusText(status) << "\n";
         return status == KST_ERR_BAD_ADDRESS ? kExitUsage : kExitLinkFailed;
     }
-    g_controllerHandle = handle;
-    g_commandTimeout = kDefaultCommandTimeoutMs;
-    KST_SetTimeOut(g_controllerHandle, kDefaultCommandTimeoutMs);
     return kExitOk;
 }
 
@@ -79,6 +66,14 @@ bool LinkAlive(const std::string& address, const CliIo& io) {
     int32_t count = 0;
     const int32_t status = GetNodeCount(&count);
     if (status == 0) return true;
+    io.err << "pelvane-cli: " << address << ": " << StatusText(status) << "\n";
+    return false;
+}
+
+bool LinkHolds(const std::string& address, const CliIo& io) {
+    int32_t count = 0;
+    const int32_t status = GetNodeCount(&count);
+    if (!LinkFailed(status)) return true;
     io.err << "pelvane-cli: " << address << ": " << StatusText(status) << "\n";
     return false;
 }

@@ -11,9 +11,6 @@ namespace pelvane::cli {
 // What a library or query status means, in words.
 std::string StatusText(int32_t status);
 
-// True for statuses after which the link can carry nothing more.
-bool LinkBroken(int32_t status);
-
 class ControllerLink {
   public:
     ControllerLink() = default;
@@ -28,5 +25,10 @@ class ControllerLink {
 
 // Asks for the node count to learn whether the link still works; says why not on io.err.
 bool LinkAlive(const std::string& address, const CliIo& io);
+
+// The same question, for after work that reads failed queries as empty: false, said on
+// io.err, only when the link failed or the controller stopped answering; a command the
+// controller refused leaves the link working.
+bool LinkHolds(const std::string& address, const CliIo& io);
 
 }  // namespace pelvane::cli

@@ -40,6 +40,8 @@ ExitCode RunNodes(const std::string& address, const std::string& format, const C
         count = QueryNodeTable(
             [&](int32_t done, int32_t total) { progress.Show(done, total, "nodes"); });
     }
+    // The read also takes a link that failed under it for empty rows.
+    if (!LinkHolds(address, io)) return kExitLinkFailed;
     PrintNodes(count, format, io);
     return kExitOk;
 }

@@ -13,9 +13,6 @@ namespace pelvane::cli {
 
 namespace {
 
-// The status word poll writes -1 when its read failed.
-constexpr int32_t kStatusWordUnread = -1;
-
 std::string Field(const char* field) {
     return GbkToUtf8(std::string_view(field, strnlen(field, kIdentityFieldSize)));
 }
@@ -47,7 +44,8 @@ ExitCode ReadSnapshot(const std::string& address, const CliIo& io, Snapshot* sna
     ErrorPoll poll;
     snapshot->time = UtcTime(std::chrono::system_clock::now(), false);
     snapshot->lostcountText = GbkToUtf8(poll.Poll(table));
-    if (snapshot->lostcountText.empty() && !LinkAlive(address, io)) return kExitLinkFailed;
+    // The table read and the poll read a failed link as empty answers.
+    if (!LinkHolds(address, io)) return kExitLinkFailed;
     for (int32_t node = 0; node < count; ++node) {
         const auto i = static_cast<size_t>(node);
         SnapshotNode entry{g_nodeTable[i], std::nullopt, std::nullopt};

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <sstream>
 #include <thread>
 
 #include "commands.h"
@@ -62,6 +63,24 @@ void Show(const WatchSession& session, int intervalMs, ChangeLines& lines, const
         io.out << lines.Next(session, std::chrono::system_clock::now()) << std::flush;
 }
 
+// Polls until the deadline; false once the link failed.
+bool PollUntil(WatchSession& session, double durationS, int intervalMs, Progress& progress,
+               const CliIo& io) {
+    const auto start = Clock::now();
+    const auto deadline = start + std::chrono::duration_cast<Clock::duration>(
+                                      std::chrono::duration<double>(durationS));
+    auto next = start;
+    for (;;) {
+        SleepUntil(next);
+        if (!session.PollOnce(io)) return false;
+        const auto now = Clock::now();
+        progress.Show(std::chrono::duration_cast<std::chrono::seconds>(now - start).count(),
+                      static_cast<int64_t>(durationS), "s");
+        if (now >= deadline) return true;
+        next = std::min(std::max(next + std::chrono::milliseconds(intervalMs), now), deadline);
+    }
+}
+
 }  // namespace
 
 ExitCode RunWatch(const std::string& address, int intervalMs, std::optional<int64_t> count,
@@ -90,22 +109,16 @@ ExitCode RunCheck(const std::string& address, double durationS, int intervalMs, 
     ControllerLink link;
     if (const ExitCode code = link.Open(address, io); code != kExitOk) return code;
     WatchSession session(address);
-    const auto start = Clock::now();
-    const auto deadline = start + std::chrono::duration_cast<Clock::duration>(
-                                      std::chrono::duration<double>(durationS));
-    auto next = start;
+    // A failure is said once the progress line is gone, not written onto it.
+    std::ostringstream failure;
+    bool polled = false;
     {
         Progress progress(io, "checking " + address);
-        for (;;) {
-            SleepUntil(next);
-            if (!session.PollOnce(io)) return kExitLinkFailed;
-            const auto now = Clock::now();
-            progress.Show(std::chrono::duration_cast<std::chrono::seconds>(now - start).count(),
-                          static_cast<int64_t>(durationS), "s");
-            if (now >= deadline) break;
-            next = std::min(std::max(next + std::chrono::milliseconds(intervalMs), now), deadline);
-        }
+        polled = PollUntil(session, durationS, intervalMs, progress,
+                           CliIo{io.out, failure, io.outIsTerminal, io.errIsTerminal});
     }
+    io.err << failure.str();
+    if (!polled) return kExitLinkFailed;
     io.out << WatchSummary(session);
     return session.Judge().clean() ? kExitOk : kExitErrorsFound;
 }

@@ -1,7 +1,6 @@
 #include "watch_session.h"
 
 #include "link.h"
-#include "queries.h"
 
 namespace pelvane::cli {
 
@@ -10,15 +9,9 @@ bool WatchSession::PollOnce(const CliIo& io) {
     if (polls_ == 0) first_ = now;
     last_ = now;
     lostcountText_ = poll_.Poll(table_);
-    if (lostcountText_.empty()) {
-        // The poll keeps going through failed queries; only a dead link ends the watch.
-        int32_t count = 0;
-        const int32_t status = GetNodeCount(&count);
-        if (LinkBroken(status)) {
-            io.err << "pelvane-cli: " << address_ << ": " << StatusText(status) << "\n";
-            return false;
-        }
-    }
+    // The poll keeps going through failed queries, even through a controller that stopped
+    // answering; one more question after it tells whether the poll's answers were real.
+    if (!LinkHolds(address_, io)) return false;
     rises_.Take(poll_, table_);
     if (const std::optional<int32_t> lost = LostCountValue(lostcountText_)) {
         if (lostCount_) lostRise_ += LostCountRise(*lostCount_, *lost);

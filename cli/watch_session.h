@@ -18,7 +18,7 @@ class WatchSession {
     explicit WatchSession(std::string address) : address_(std::move(address)) {}
 
     // One poll, as the window's diagnosis page polls. False, said on io.err, once the
-    // link can carry nothing more.
+    // link failed or the controller stopped answering.
     bool PollOnce(const CliIo& io);
 
     Verdict Judge() const { return JudgeRises(rises_, nodeCount(), lostRise_); }
