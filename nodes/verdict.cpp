@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "node_cells.h"
-#include "reply_scan.h"
 
 namespace pelvane {
 
@@ -86,7 +85,10 @@ std::string VerdictText(const Verdict& verdict) {
     std::string text;
     for (const SegmentFinding& finding : verdict.worst)
         text += (text.empty() ? "" : "; ") + FindingText(finding, verdict.nodeCount);
-    if (text.empty()) text = "bus clean: no error counter rose";
+    // A lost count that rose is no clean bus, even without a counter to blame.
+    if (text.empty())
+        text = verdict.lostCountRise > 0 ? "no error counter rose"
+                                         : "bus clean: no error counter rose";
     if (verdict.lostCountRise > 0)
         text += "; lost count rose by " + std::to_string(verdict.lostCountRise);
     return text;

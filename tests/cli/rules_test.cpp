@@ -75,7 +75,7 @@ TEST(Verdict, NamesTheSegmentWithTheMostNewErrors) {
         {Judge(2, {{1, kRegister300H, 300}}),
          "cable between Node0 and Node1, seen by Node1 port 1 (300H at least +255)"},
         {Judge(8, {}), "bus clean: no error counter rose"},
-        {Judge(8, {}, 2), "bus clean: no error counter rose; lost count rose by 2"},
+        {Judge(8, {}, 2), "no error counter rose; lost count rose by 2"},
     };
     for (const Case& c : cases) EXPECT_EQ(VerdictText(c.verdict), c.text);
     EXPECT_TRUE(Judge(8, {}).clean());
