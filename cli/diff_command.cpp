@@ -5,6 +5,7 @@
 
 #include "commands.h"
 #include "snapshot.h"
+#include "text_format.h"
 #include "verdict.h"
 #include "watch_view.h"
 
@@ -58,8 +59,8 @@ ExitCode RunDiff(const std::string& oldPath, const std::string& newPath, const C
     TakeCounters(*after, *rises);
     const auto nodeCount = static_cast<int32_t>(after->nodes.size());
     std::ostringstream text;
-    text << "diff " << before->time << " -> " << after->time << ", " << before->lostcountText
-         << " -> " << after->lostcountText << "\n";
+    text << "diff " << Printable(before->time) << " -> " << Printable(after->time) << ", "
+         << Printable(before->lostcountText) << " -> " << Printable(after->lostcountText) << "\n";
     text << RiseLines(*rises, nodeCount);
     const auto lostBefore = LostCountValue(before->lostcountText);
     const auto lostAfter = LostCountValue(after->lostcountText);

@@ -8,12 +8,6 @@ namespace pelvane::cli {
 
 namespace {
 
-std::string VendorName(int32_t vendorId) {
-    char name[kVendorNameSize];
-    LookupVendorName(vendorId, name);
-    return GbkToUtf8(name);
-}
-
 nlohmann::ordered_json Range(int32_t first, int32_t count) {
     return {{"first", first}, {"count", count}};
 }
@@ -27,7 +21,7 @@ uint32_t IdNumber(int32_t id) {
 nlohmann::ordered_json NodeIdentityJson(const NodeRecord& record) {
     return {{"node", record.nodeNo},
             {"vendorId", IdNumber(record.vendorId)},
-            {"vendorName", VendorName(record.vendorId)},
+            {"vendorName", VendorNameUtf8(record.vendorId)},
             {"deviceId", IdNumber(record.deviceId)},
             {"switchNo", record.switchNo},
             {"axes", record.axisCount},
@@ -45,13 +39,13 @@ std::vector<std::string> NodeIdentityCsvHeader() {
 
 std::vector<std::string> NodeIdentityCsvFields(const NodeRecord& record) {
     using std::to_string;
-    return {to_string(record.nodeNo),    to_string(IdNumber(record.vendorId)),
-            VendorName(record.vendorId), to_string(IdNumber(record.deviceId)),
-            to_string(record.switchNo),  to_string(record.axisCount),
-            to_string(record.ioBase),    to_string(record.inputCount),
-            to_string(record.ioBase),    to_string(record.outputCount),
-            to_string(record.aioBase),   to_string(record.adCount),
-            to_string(record.aioBase),   to_string(record.daCount)};
+    return {to_string(record.nodeNo),        to_string(IdNumber(record.vendorId)),
+            VendorNameUtf8(record.vendorId), to_string(IdNumber(record.deviceId)),
+            to_string(record.switchNo),      to_string(record.axisCount),
+            to_string(record.ioBase),        to_string(record.inputCount),
+            to_string(record.ioBase),        to_string(record.outputCount),
+            to_string(record.aioBase),       to_string(record.adCount),
+            to_string(record.aioBase),       to_string(record.daCount)};
 }
 
 std::vector<std::string> NodeListHeader() {

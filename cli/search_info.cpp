@@ -7,12 +7,9 @@
 #include "link.h"
 #include "link_settings.h"
 #include "snapshot.h"
+#include "text_format.h"
 
 namespace pelvane::cli {
-
-namespace {
-// As the window's address list searches.
-}  // namespace
 
 ExitCode RunSearch(uint32_t timeMs, const CliIo& io) {
     std::vector<char> found(kSearchBufferSize, '\0');
@@ -29,7 +26,7 @@ ExitCode RunSearch(uint32_t timeMs, const CliIo& io) {
             address += *c;
             continue;
         }
-        if (!address.empty()) io.out << GbkToUtf8(address) << "\n";
+        if (!address.empty()) io.out << Printable(GbkToUtf8(address)) << "\n";
         address.clear();
         if (*c == '\0') break;
     }
@@ -41,8 +38,8 @@ ExitCode RunInfo(const std::string& address, const CliIo& io) {
     if (const ExitCode code = link.Open(address, io); code != kExitOk) return code;
     Snapshot identity;
     if (const ExitCode code = ReadIdentity(address, io, &identity); code != kExitOk) return code;
-    io.out << "model: " << identity.model << "\nversion: " << identity.version
-           << "\nid: " << identity.id << "\n";
+    io.out << "model: " << Printable(identity.model) << "\nversion: " << Printable(identity.version)
+           << "\nid: " << Printable(identity.id) << "\n";
     return kExitOk;
 }
 

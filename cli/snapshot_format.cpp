@@ -30,8 +30,7 @@ ordered_json NodeJson(const SnapshotNode& node) {
 int32_t Int32At(const json& object, const std::string& key, bool asId) {
     const json& value = object.at(key);
     if (!value.is_number_integer()) throw std::invalid_argument(key + ": not an integer");
-    const int64_t low =
-        asId ? std::numeric_limits<int32_t>::min() : std::numeric_limits<int32_t>::min();
+    const int64_t low = std::numeric_limits<int32_t>::min();
     const int64_t high = asId ? int64_t{std::numeric_limits<uint32_t>::max()}
                               : int64_t{std::numeric_limits<int32_t>::max()};
     const int64_t number = value.is_number_unsigned() && value.get<uint64_t>() > uint64_t{INT64_MAX}
@@ -91,12 +90,15 @@ std::string SnapshotToCsv(const Snapshot& snapshot) {
         "controller.address", "controller.model", "controller.version", "controller.id", "time",
         "lostcountText"};
     for (const std::string& name : NodeIdentityCsvHeader()) header.push_back(name);
-    for (int k = 0; k < kCounterCount; ++k) header.push_back("counters." + CounterName(k));
+    for (int k = 0; k < kCounterCount; ++k)
+        header.push_back(std::string("counters.") + CounterName(k));
     header.push_back("statusWord");
     std::string text = CsvLine(header);
     for (const SnapshotNode& node : snapshot.nodes) {
-        std::vector<std::string> row = {snapshot.address, snapshot.model, snapshot.version,
-                                        snapshot.id,      snapshot.time,  snapshot.lostcountText};
+        std::vector<std::string> row = {
+            Printable(snapshot.address), Printable(snapshot.model),
+            Printable(snapshot.version), Printable(snapshot.id),
+            Printable(snapshot.time),    Printable(snapshot.lostcountText)};
         for (std::string& field : NodeIdentityCsvFields(node.record))
             row.push_back(std::move(field));
         for (size_t k = 0; k < kCounterCount; ++k)

@@ -5,7 +5,6 @@
 #include <ctime>
 
 #include "counter_rises.h"
-#include "node_cells.h"
 
 namespace pelvane::cli {
 
@@ -72,8 +71,19 @@ std::string UtcTime(std::chrono::system_clock::time_point when, bool withMillise
     return result + "Z";
 }
 
-std::string CounterName(int counter) {
-    return FormatHex(kFirstCounterItem + counter);
+std::string Printable(std::string_view text) {
+    std::string safe(text);
+    for (size_t i = 0; i < safe.size(); ++i) {
+        const auto c = static_cast<unsigned char>(safe[i]);
+        if (c < 0x20 || c == 0x7F) {
+            safe[i] = '?';
+        } else if (c == 0xC2 && i + 1 < safe.size() &&
+                   static_cast<unsigned char>(safe[i + 1]) < 0xA0 &&
+                   static_cast<unsigned char>(safe[i + 1]) >= 0x80) {
+            safe.replace(i, 2, "?");  // U+0080..U+009F, CSI among them
+        }
+    }
+    return safe;
 }
 
 std::string CounterText(int32_t value) {

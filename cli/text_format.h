@@ -22,8 +22,9 @@ std::string CsvLine(const std::vector<std::string>& fields);
 // ISO 8601 UTC, seconds or milliseconds: 2026-05-01T10:00:02Z, 2026-05-01T10:00:02.300Z.
 std::string UtcTime(std::chrono::system_clock::time_point when, bool withMilliseconds);
 
-// "300H" for counter 0 and so on.
-std::string CounterName(int counter);
+// Controller text made safe for a terminal or a text file: control bytes (C0, DEL and
+// C1 in UTF-8) become '?', so a reply can neither steer the terminal nor break a line.
+std::string Printable(std::string_view text);
 
 // A counter as read; from 255 on the register has stopped: "255+".
 std::string CounterText(int32_t value);

@@ -16,8 +16,7 @@ constexpr const char* kEraseLine = "\x1b[K";
 constexpr const char* kEraseBelow = "\x1b[J";
 
 std::string StatusWordText(int32_t statusWord) {
-    // The poll writes -1 when the read failed.
-    return statusWord == -1 ? "unread" : FormatHex(statusWord);
+    return statusWord == kStatusWordUnread ? "unread" : FormatHex(statusWord);
 }
 
 std::string CounterCell(const RegisterRise& reg) {
@@ -44,11 +43,11 @@ std::string TerminalFrame(const WatchSession& session, int intervalMs) {
         row.push_back(StatusWordText(session.table()[kStatusWord][static_cast<size_t>(node)]));
         rows.push_back(std::move(row));
     }
-    std::string frame = std::string(kHome) + "watch " + session.address() + "  " +
-                        session.lostcountText() + "  poll " + std::to_string(session.polls()) +
-                        ", every " + std::to_string(intervalMs) + " ms  (Ctrl-C ends)" +
-                        kEraseLine + "\ncounters: value (rise since start, rise in the last poll)" +
-                        kEraseLine + "\n";
+    std::string frame =
+        std::string(kHome) + "watch " + session.address() + "  " +
+        Printable(session.lostcountText()) + "  poll " + std::to_string(session.polls()) +
+        ", every " + std::to_string(intervalMs) + " ms  (Ctrl-C ends)" + kEraseLine +
+        "\ncounters: value (rise since start, rise in the last poll)" + kEraseLine + "\n";
     const std::vector<std::string> lines = AlignedTable(rows);
     for (size_t i = 0; i < lines.size(); ++i) {
         const bool rose = i > 0 && RoseLastInterval(session, static_cast<int32_t>(i - 1));
@@ -64,20 +63,22 @@ std::string ChangeLines::Next(const WatchSession& session,
     std::string text;
     if (session.polls() == 1) {
         text += stamp + "watching " + session.address() + ": " +
-                std::to_string(session.nodeCount()) + " nodes, " + session.lostcountText() + "\n";
+                std::to_string(session.nodeCount()) + " nodes, " +
+                Printable(session.lostcountText()) + "\n";
     } else {
         if (session.nodeCount() != previousCount_)
             text += stamp + "nodes " + std::to_string(previousCount_) + " -> " +
                     std::to_string(session.nodeCount()) + "\n";
         if (session.lostcountText() != previousLost_)
-            text += stamp + previousLost_ + " -> " + session.lostcountText() + "\n";
+            text += stamp + Printable(previousLost_) + " -> " + Printable(session.lostcountText()) +
+                    "\n";
         for (int32_t node = 0; node < session.nodeCount(); ++node) {
             const auto i = static_cast<size_t>(node);
             std::string line;
             for (int k = 0; k < kCounterCount; ++k) {
                 const RegisterRise& reg = session.rises().at(node, k);
                 if (reg.value == previous_[k][i]) continue;
-                line += " " + CounterName(k) + " " + CounterText(reg.value) + " (" +
+                line += std::string(" ") + CounterName(k) + " " + CounterText(reg.value) + " (" +
                         RiseText(reg.last) + ", " + RiseText({reg.total, reg.totalAtLeast}) +
                         " since start)";
             }
@@ -110,10 +111,10 @@ std::string RiseLines(const CounterRises& rises, int32_t nodeCount) {
 std::string WatchSummary(const WatchSession& session) {
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(session.elapsed()).count();
-    std::string text = "summary: " + std::to_string(session.polls()) + " polls of " +
-                       session.address() + " over " + std::to_string(ms / 1000) + "." +
-                       std::to_string(ms % 1000 / 100) + " s, " + session.lostcountText() + "\n" +
-                       RiseLines(session.rises(), session.nodeCount());
+    std::string text =
+        "summary: " + std::to_string(session.polls()) + " polls of " + session.address() +
+        " over " + std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) + " s, " +
+        Printable(session.lostcountText()) + "\n" + RiseLines(session.rises(), session.nodeCount());
     return text + "verdict: " + VerdictText(session.Judge()) + "\n";
 }
 

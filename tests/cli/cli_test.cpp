@@ -11,6 +11,7 @@
 
 #include "cli_app.h"
 #include "kestrum_sim/simulator.h"
+#include "text_format.h"
 
 namespace pelvane::cli {
 namespace {
@@ -135,6 +136,14 @@ TEST_F(CliTest, ExitCodes) {
               "pelvane-cli: cannot link to 127.0.60.250: the controller refused the link or "
               "cannot be reached\n");
     EXPECT_EQ(Cli({"watch", "127.0.60.250", "--count", "1"}).code, 1);
+    // An unreachable controller leaves an earlier snapshot as it was.
+    const std::string baseline = TempPath("baseline.json");
+    std::ofstream(baseline) << "earlier";
+    EXPECT_EQ(Cli({"snapshot", "127.0.60.250", "-o", baseline}).code, 1);
+    std::ifstream kept(baseline);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "earlier");
+    EXPECT_FALSE(std::ifstream(baseline + ".part"));
+    std::remove(baseline.c_str());
     EXPECT_EQ(Cli({"info", "controller.local"}).code, 2);
     for (const auto& args :
          std::vector<std::vector<std::string>>{{},
@@ -187,8 +196,15 @@ TEST_F(CliTest, WatchAndCheckSeeRisingCounters) {
     sim->Control("@SIM LOST 100");
     const Result lost = Cli({"check", address, "--duration", "0.2", "--interval", "50"});
     EXPECT_EQ(lost.code, 3);
-    EXPECT_NE(lost.out.find("bus clean: no error counter rose; lost count rose by"),
-              std::string::npos);
+    EXPECT_NE(lost.out.find("verdict: no error counter rose; lost count rose by"),
+              std::string::npos)
+        << lost.out;
+
+    // A controller whose link stays up but which never answers is no clean bus.
+    sim->Control("@SIM STALL 600000");
+    const Result stalled = Cli({"check", address, "--duration", "0"});
+    EXPECT_EQ(stalled.code, 1) << stalled.out;
+    EXPECT_NE(stalled.err.find("stopped answering"), std::string::npos) << stalled.err;
 }
 
 TEST_F(CliTest, DiffCountsSaturationAndClears) {
@@ -219,6 +235,21 @@ TEST_F(CliTest, DiffCountsSaturationAndClears) {
     EXPECT_NE(broken.err.find(after), std::string::npos);
     std::remove(before.c_str());
     std::remove(after.c_str());
+}
+
+TEST_F(CliTest, ControllerTextCannotSteerTheTerminal) {
+    EXPECT_EQ(Printable("Lost\x1b[2J\r\n\x7f\xc2\x9b"
+                        "1m 汇川\xc2\xa0"),
+              "Lost?[2J????1m 汇川\xc2\xa0");
+    // A snapshot file holds the controller's text as read; printing it must not pass it on.
+    const std::string path = TempPath("steer.json");
+    std::ofstream(path) << R"({"controller": {"address": "127.0.0.1", "model": "K", "version": "1",
+        "id": "1"}, "time": "\u001b]0;owned\u0007", "lostcountText": "Lostcount:1\r\n",
+        "nodes": []})";
+    const Result diff = Cli({"diff", path, path});
+    EXPECT_EQ(diff.out.substr(0, diff.out.find('\n') + 1),
+              "diff ?]0;owned? -> ?]0;owned?, Lostcount:1?? -> Lostcount:1??\n");
+    std::remove(path.c_str());
 }
 
 }  // namespace
