@@ -13,7 +13,7 @@ namespace {
 constexpr const char* kExitCodes =
     "Exit codes:\n"
     "  0  success; for check and diff: no error counter and no lost count rose\n"
-    "  1  the controller could not be reached, or the link failed\n"
+    "  1  the controller could not be reached, the link failed, or it stopped answering\n"
     "  2  usage error (also an unreadable snapshot or an unwritable output file)\n"
     "  3  errors found (check, diff): a counter or the lost count rose";
 
