@@ -62,20 +62,25 @@ ExitCode ControllerLink::Open(const std::string& address, const CliIo& io) {
     return kExitOk;
 }
 
-bool LinkAlive(const std::string& address, const CliIo& io) {
+namespace {
+
+// Asks for the node count; says why on io.err when the answer does not do.
+bool AskNodeCount(const std::string& address, const CliIo& io, bool needAnswer) {
     int32_t count = 0;
     const int32_t status = GetNodeCount(&count);
-    if (status == 0) return true;
+    if (needAnswer ? status == 0 : !LinkFailed(status)) return true;
     io.err << "pelvane-cli: " << address << ": " << StatusText(status) << "\n";
     return false;
 }
 
+}  // namespace
+
+bool LinkAlive(const std::string& address, const CliIo& io) {
+    return AskNodeCount(address, io, true);
+}
+
 bool LinkHolds(const std::string& address, const CliIo& io) {
-    int32_t count = 0;
-    const int32_t status = GetNodeCount(&count);
-    if (!LinkFailed(status)) return true;
-    io.err << "pelvane-cli: " << address << ": " << StatusText(status) << "\n";
-    return false;
+    return AskNodeCount(address, io, false);
 }
 
 }  // namespace pelvane::cli
