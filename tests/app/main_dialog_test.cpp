@@ -57,6 +57,7 @@ class MainDialog : public ::testing::Test {
         ui::SetMessageBoxHook([this](QMessageBox& box) {
             messages.push_back(box.text());
             captionDuringMessage = dialog.windowTitle();
+            boxCaptions.push_back(box.windowTitle());
             handleDuringMessage = g_controllerHandle;
             box.buttons().front()->click();
         });
@@ -91,6 +92,7 @@ class MainDialog : public ::testing::Test {
     CPelvaneDlg dialog;
     std::vector<QString> messages;
     QString captionDuringMessage;
+    std::vector<QString> boxCaptions;
     KST_HANDLE handleDuringMessage = nullptr;
 };
 
@@ -167,6 +169,8 @@ TEST_F(MainDialog, FailedConnectShowsTheMessageFirstAndTheCaptionAfter) {
     Connect(kNobody);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], u"链接失败"_qs);
+    // Named as the window names the program, whatever its file is called.
+    EXPECT_EQ(boxCaptions[0], "Pelvane");
     EXPECT_EQ(captionDuringMessage, "Pelvane");
     EXPECT_EQ(handleDuringMessage, nullptr);
     EXPECT_EQ(dialog.windowTitle(), kDisconnected);
