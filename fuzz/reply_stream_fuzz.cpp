@@ -7,9 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "cut_stream.h"
 #include "wire.h"
 
 namespace {
@@ -64,13 +66,11 @@ void Check(bool condition) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    if (size < 2) return 0;
-    const bool inOrder = (data[0] & 1) != 0;
-    std::size_t pieces = data[1] % 16;
-    if (size - 2 < pieces) return 0;
-    const uint8_t* lengths = data + 2;
-    const unsigned char* stream = data + 2 + pieces;
-    const std::size_t streamSize = size - 2 - pieces;
+    const std::optional<CutStream> input = CutStream::Read(data, size);
+    if (!input) return 0;
+    const bool inOrder = (input->flags & 1) != 0;
+    const unsigned char* stream = input->stream;
+    const std::size_t streamSize = input->size;
 
     uint32_t expected = 1;
     std::size_t checks = 0;
@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     std::size_t pos = 0;
     std::size_t turn = 0;
     while (pos < streamSize && !got.malformed) {
-        std::size_t piece = pieces == 0 ? streamSize : lengths[turn++ % pieces];
+        std::size_t piece = input->PieceLength(turn++);
         if (piece == 0) {
             // An empty piece is legal and must change nothing; then go on by one byte.
             std::size_t consumed = 1;

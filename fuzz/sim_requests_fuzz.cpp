@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "cut_stream.h"
 #include "kestrum_sim/bus.h"
 #include "machine.h"
 #include "wire.h"
@@ -102,20 +103,18 @@ void Interpret(const Frames& got, bool anyText) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    if (size < 2) return 0;
-    const bool anyText = (data[0] & 1) != 0;
-    std::size_t pieces = data[1] % 16;
-    if (size - 2 < pieces) return 0;
-    const uint8_t* lengths = data + 2;
-    const unsigned char* stream = data + 2 + pieces;
-    const std::size_t streamSize = size - 2 - pieces;
+    const std::optional<CutStream> input = CutStream::Read(data, size);
+    if (!input) return 0;
+    const bool anyText = (input->flags & 1) != 0;
+    const unsigned char* stream = input->stream;
+    const std::size_t streamSize = input->size;
 
     Frames got;
     RequestAssembler assembler = kestrum::wire::MakeRequestAssembler();
     std::size_t pos = 0;
     std::size_t turn = 0;
     while (pos < streamSize && !got.malformed) {
-        std::size_t piece = pieces == 0 ? streamSize : lengths[turn++ % pieces];
+        std::size_t piece = input->PieceLength(turn++);
         if (piece == 0) piece = 1;
         if (piece > streamSize - pos) piece = streamSize - pos;
         FeedPiece(assembler, stream + pos, piece, got);
