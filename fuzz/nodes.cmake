@@ -6,6 +6,7 @@ add_executable(fuzz_error_poll
     ${PROJECT_SOURCE_DIR}/controller/command.cpp
     ${PROJECT_SOURCE_DIR}/controller/controller_state.cpp
     ${PROJECT_SOURCE_DIR}/controller/drive_status.cpp
+    ${PROJECT_SOURCE_DIR}/controller/gbk.cpp
     ${PROJECT_SOURCE_DIR}/controller/queries.cpp
     ${PROJECT_SOURCE_DIR}/controller/reply_scan.cpp
     ${PROJECT_SOURCE_DIR}/nodes/error_poll.cpp
