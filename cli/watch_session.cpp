@@ -9,9 +9,10 @@ bool WatchSession::PollOnce(const CliIo& io) {
     if (polls_ == 0) first_ = now;
     last_ = now;
     lostcountText_ = poll_.Poll(table_);
-    // The poll keeps going through failed queries, even through a controller that stopped
-    // answering; one more question after it tells whether the poll's answers were real.
-    if (!LinkHolds(address_, io)) return false;
+    if (!poll_.linkAnswered()) {
+        io.err << "pelvane-cli: " << address_ << ": " << StatusText(poll_.lastStatus()) << "\n";
+        return false;
+    }
     rises_.Take(poll_, table_);
     if (const std::optional<int32_t> lost = LostCountValue(lostcountText_)) {
         if (lostCount_) lostRise_ += LostCountRise(*lostCount_, *lost);

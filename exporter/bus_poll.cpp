@@ -1,6 +1,5 @@
 #include "bus_poll.h"
 
-#include "controller_link.h"
 #include "lostcount.h"
 #include "queries.h"
 
@@ -8,10 +7,7 @@ namespace pelvane::exporter {
 
 BusSample BusPoll::Poll() {
     const std::string lostText = poll_.Poll(table_);
-    // The poll keeps old values for queries that fail; one more query tells whether the
-    // link itself still answers.
-    int32_t count = 0;
-    if (LinkFailed(GetNodeCount(&count))) return BusSample{};
+    if (!poll_.linkAnswered()) return BusSample{};
     ReadIdentities(poll_.nodeCount());
     rises_.Take(poll_, table_);
     BusSample sample = Sample();

@@ -4,6 +4,7 @@
 add_executable(fuzz_error_poll
     ${CMAKE_CURRENT_LIST_DIR}/error_poll_fuzz.cpp
     ${PROJECT_SOURCE_DIR}/controller/command.cpp
+    ${PROJECT_SOURCE_DIR}/controller/controller_link.cpp
     ${PROJECT_SOURCE_DIR}/controller/controller_state.cpp
     ${PROJECT_SOURCE_DIR}/controller/drive_status.cpp
     ${PROJECT_SOURCE_DIR}/controller/gbk.cpp

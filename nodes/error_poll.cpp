@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "command.h"
+#include "controller_link.h"
 #include "controller_state.h"
 #include "drive_status.h"
 #include "lostcount.h"
@@ -17,13 +18,15 @@ namespace {
 using PollBuffers = std::array<std::array<int32_t, kPollCapacity>, kErrorArrayCount>;
 
 // 0 for a node without axes; -1 when the axis count or the status word cannot be read.
-int32_t PollStatusWord(int32_t node) {
+// status gets the result of the last query sent.
+int32_t PollStatusWord(int32_t node, int32_t& status) {
     int32_t axisCount = 0;
-    if (GetNodeAxisCount(g_controllerHandle, node, &axisCount) != 0) return kStatusWordUnread;
+    status = GetNodeAxisCount(g_controllerHandle, node, &axisCount);
+    if (status != 0) return kStatusWordUnread;
     if (axisCount == 0) return 0;
     int32_t statusWord = 0;
-    if (ReadDriveStatusWord(g_controllerHandle, node, &statusWord) != 0) return kStatusWordUnread;
-    return statusWord;
+    status = ReadDriveStatusWord(g_controllerHandle, node, &statusWord);
+    return status != 0 ? kStatusWordUnread : statusWord;
 }
 
 }  // namespace
@@ -31,6 +34,10 @@ int32_t PollStatusWord(int32_t node) {
 const char* CounterName(int counter) {
     static constexpr const char* kNames[kCounterCount] = {"300H", "301H", "302H", "303H"};
     return kNames[counter];
+}
+
+bool ErrorPoll::linkAnswered() const {
+    return !LinkFailed(lastStatus_);
 }
 
 bool CountersClear(const ErrorCounterTable& table, int32_t node) {
@@ -59,7 +66,7 @@ std::string ErrorPoll::Poll(ErrorCounterTable& table) {
     std::string lostcount = CutLostcountText(report);
 
     int32_t count = nodeCount_;
-    GetNodeCount(&count);
+    lastStatus_ = GetNodeCount(&count);
     count = std::clamp(count, 0, kPollCapacity);
     // Nodes that joined or left change the rows even when no counter changed.
     if (count != nodeCount_) stale_ = true;
@@ -72,10 +79,10 @@ std::string ErrorPoll::Poll(ErrorCounterTable& table) {
             // A query that brings no value counts as unchanged.
             polled[k][i] = table[k][i];
             bool found = false;
-            const int32_t status = GetNodeInfo(node, kFirstCounterItem + k, &polled[k][i], &found);
-            counterRead_[k][i] = status == 0 && found;
+            lastStatus_ = GetNodeInfo(node, kFirstCounterItem + k, &polled[k][i], &found);
+            counterRead_[k][i] = lastStatus_ == 0 && found;
         }
-        polled[kStatusWord][i] = PollStatusWord(node);
+        polled[kStatusWord][i] = PollStatusWord(node, lastStatus_);
     }
     for (int k = 0; k < kErrorArrayCount; ++k) {
         for (size_t i = 0; i < static_cast<size_t>(count); ++i) {

@@ -59,6 +59,11 @@ class ErrorPoll {
     bool counterRead(int32_t node, int counter) const {
         return counterRead_[static_cast<size_t>(counter)][static_cast<size_t>(node)];
     }
+    // Whether the link still answered at the end of the last poll: the poll goes on
+    // through failed queries, so only its last one tells a live link from a dead one.
+    bool linkAnswered() const;
+    // The result of the last poll's last query.
+    int32_t lastStatus() const { return lastStatus_; }
     bool stale() const { return stale_; }
     void MarkStale() { stale_ = true; }
     void ClearStale() { stale_ = false; }
@@ -66,6 +71,7 @@ class ErrorPoll {
   private:
     bool stale_ = false;
     int32_t nodeCount_ = 0;
+    int32_t lastStatus_ = 0;
     std::array<std::array<bool, kPollCapacity>, kCounterCount> counterRead_{};
 };
 
