@@ -1,4 +1,5 @@
 // search and info: who answers, and who it is.
+#include <string>
 #include <vector>
 
 #include "commands.h"
@@ -6,6 +7,7 @@
 #include "kestrum.h"
 #include "link.h"
 #include "link_settings.h"
+#include "search_reply.h"
 #include "snapshot.h"
 #include "text_format.h"
 
@@ -19,17 +21,10 @@ ExitCode RunSearch(uint32_t timeMs, const CliIo& io) {
         return kExitLinkFailed;
     }
     found.back() = '\0';
-    // Addresses are separated by blanks; split without the locale's idea of white space.
-    std::string address;
-    for (const char* c = found.data();; ++c) {
-        if (*c != ' ' && *c != '\0') {
-            address += *c;
-            continue;
-        }
-        if (!address.empty()) io.out << Printable(GbkToUtf8(address)) << "\n";
-        address.clear();
-        if (*c == '\0') break;
-    }
+    // Read as the window reads it, but without its cap: a reply that fits the buffer holds
+    // fewer addresses than bytes.
+    for (const std::string& address : SearchReplyTokens(found.data(), kSearchCapacity))
+        io.out << Printable(GbkToUtf8(address)) << "\n";
     return kExitOk;
 }
 
