@@ -49,25 +49,25 @@ int32_t GetNodeCount(int32_t* count) {
     return QueryInteger(g_controllerHandle, command, count);
 }
 
-int32_t GetNodeAxisCount(KST_HANDLE handle, int32_t node, int32_t* axisCount) {
+int32_t GetNodeAxisCount(KST_HANDLE handle, int32_t node, int32_t* axisCount, bool* numberFound) {
     if (axisCount == nullptr) return kResultBadArgument;
     char command[kReplyCapacity];
     std::snprintf(command, sizeof command, "?NODE_AXIS_COUNT(%d,%d)", 0, node);
-    return QueryInteger(handle, command, axisCount);
+    return QueryInteger(handle, command, axisCount, numberFound);
 }
 
-int32_t GetNodeIoBase(int32_t node, int32_t* ioBase) {
+int32_t GetNodeIoBase(int32_t node, int32_t* ioBase, bool* numberFound) {
     if (ioBase == nullptr) return kResultBadArgument;
     char command[kReplyCapacity];
     std::snprintf(command, sizeof command, "?NODE_IO(%d,%d)", 0, node);
-    return QueryInteger(g_controllerHandle, command, ioBase);
+    return QueryInteger(g_controllerHandle, command, ioBase, numberFound);
 }
 
-int32_t GetNodeAioBase(int32_t node, int32_t* aioBase) {
+int32_t GetNodeAioBase(int32_t node, int32_t* aioBase, bool* numberFound) {
     if (aioBase == nullptr) return kResultBadArgument;
     char command[kReplyCapacity];
     std::snprintf(command, sizeof command, "?NODE_AIO(%d,%d,0)", 0, node);
-    return QueryInteger(g_controllerHandle, command, aioBase);
+    return QueryInteger(g_controllerHandle, command, aioBase, numberFound);
 }
 
 int32_t GetNodeInfo(int32_t node, int32_t item, int32_t* value, bool* numberFound) {

@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "controller_state.h"
 #include "error_poll.h"
 #include "kestrum.h"
 #include "lostcount.h"
+#include "node_cells.h"
+#include "poll_session.h"
 
 namespace {
 
@@ -69,12 +72,19 @@ int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Entries no poll may reach keep a mark.
     for (auto& array : table) std::fill(array.begin() + pelvane::kPollCapacity, array.end(), 77);
     pelvane::ErrorPoll poll;
+    int32_t count = 0;
     for (int round = 0; round < 2; ++round) {
-        poll.Poll(table);
-        if (poll.nodeCount() < 0 || poll.nodeCount() > pelvane::kPollCapacity) __builtin_trap();
-        for (int32_t node = 0; node < poll.nodeCount(); ++node)
-            (void)pelvane::ErrorListCells(node, pelvane::g_nodeTable[0], table);
+        (void)poll.ReadLostcountText();
+        poll.PollNodes(table, count);
+        if (count < 0 || count > pelvane::kPollCapacity) __builtin_trap();
+        for (int32_t node = 0; node < count; ++node)
+            for (const auto& array : table)
+                (void)pelvane::FormatHex(array[static_cast<size_t>(node)]);
     }
+    // The same replies judged over time: rises and the verdict of whatever came.
+    auto session = std::make_unique<pelvane::PollSession>();
+    for (int round = 0; round < 2; ++round) session->PollOnce();
+    (void)pelvane::VerdictText(session->Judge());
     for (const auto& array : table) {
         if (std::any_of(array.begin() + pelvane::kPollCapacity, array.end(),
                         [](int32_t v) { return v != 77; }))

@@ -20,20 +20,13 @@ void CounterRises::Take(const ErrorCounterTable& table, int32_t nodeCount) {
         for (int k = 0; k < kCounterCount; ++k) Take(node, k, table[k][static_cast<size_t>(node)]);
 }
 
-void CounterRises::Take(const ErrorPoll& poll, const ErrorCounterTable& table) {
-    for (int32_t node = 0; node < poll.nodeCount(); ++node) {
-        for (int k = 0; k < kCounterCount; ++k) {
-            if (poll.counterRead(node, k)) {
-                Take(node, k, table[k][static_cast<size_t>(node)]);
-            } else {
-                registers_[static_cast<size_t>(node)][static_cast<size_t>(k)].last = {};
-            }
-        }
-    }
-}
-
-void CounterRises::Take(int32_t node, int counter, int32_t value) {
+void CounterRises::Take(int32_t node, int counter, std::optional<int32_t> reading) {
     RegisterRise& reg = registers_[static_cast<size_t>(node)][static_cast<size_t>(counter)];
+    if (!reading) {
+        reg.last = {};
+        return;
+    }
+    const int32_t value = *reading;
     reg.last = reg.seen ? StepBetween(reg.value, value) : CounterStep{};
     reg.total += reg.last.rise;
     reg.totalAtLeast = reg.totalAtLeast || reg.last.atLeast;

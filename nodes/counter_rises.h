@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "error_poll.h"
 
@@ -38,11 +39,9 @@ class CounterRises {
   public:
     // Takes the counters of nodes 0 to nodeCount - 1 from table; nodes beyond keep theirs.
     void Take(const ErrorCounterTable& table, int32_t nodeCount);
-    // Takes what the last poll read into table: a counter it could not read did not rise
-    // this time, and never becomes a first reading.
-    void Take(const ErrorPoll& poll, const ErrorCounterTable& table);
-    // One reading of one register; node must be below kNodeTableSize.
-    void Take(int32_t node, int counter, int32_t value);
+    // One reading of one register; node must be below kNodeTableSize. A register that was
+    // not read did not rise this time, and never becomes a first reading.
+    void Take(int32_t node, int counter, std::optional<int32_t> value);
 
     const RegisterRise& at(int32_t node, int counter) const {
         return registers_[static_cast<size_t>(node)][static_cast<size_t>(counter)];

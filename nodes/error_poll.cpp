@@ -46,31 +46,19 @@ bool CountersClear(const ErrorCounterTable& table, int32_t node) {
            table[kRegister302H][i] == 0 && table[kRegister303H][i] == 0;
 }
 
-std::array<std::string, kErrorListColumnCount> ErrorListCells(int32_t node,
-                                                              const NodeRecord& record,
-                                                              const ErrorCounterTable& table) {
-    const auto i = static_cast<size_t>(node);
-    return {FormatNodeLabel(node),
-            FormatVendor(record.vendorId),
-            FormatHex(record.deviceId),
-            FormatCount(table[kRegister300H][i]),
-            FormatCount(table[kRegister301H][i]),
-            FormatCount(table[kRegister302H][i]),
-            FormatCount(table[kRegister303H][i]),
-            FormatHex(table[kStatusWord][i])};
+std::string ErrorPoll::ReadLostcountText() {
+    char report[kReplyCapacity];
+    lastStatus_ = ExecuteCommand(g_controllerHandle, "?*ETHERCAT", report);
+    return CutLostcountText(report);
 }
 
-std::string ErrorPoll::Poll(ErrorCounterTable& table) {
-    char report[kReplyCapacity];
-    ExecuteCommand(g_controllerHandle, "?*ETHERCAT", report);
-    std::string lostcount = CutLostcountText(report);
-
-    int32_t count = nodeCount_;
+bool ErrorPoll::PollNodes(ErrorCounterTable& table, int32_t& nodeCount) {
+    int32_t count = nodeCount;
     lastStatus_ = GetNodeCount(&count);
     count = std::clamp(count, 0, kPollCapacity);
     // Nodes that joined or left change the rows even when no counter changed.
-    if (count != nodeCount_) stale_ = true;
-    nodeCount_ = count;
+    bool changed = count != nodeCount;
+    nodeCount = count;
 
     PollBuffers polled;
     for (int32_t node = 0; node < count; ++node) {
@@ -79,7 +67,7 @@ std::string ErrorPoll::Poll(ErrorCounterTable& table) {
             // A query that brings no value counts as unchanged.
             polled[k][i] = table[k][i];
             bool found = false;
-            lastStatus_ = GetNodeInfo(node, kFirstCounterItem + k, &polled[k][i], &found);
+            lastStatus_ = GetNodeInfo(node, kItemRegister300H + k, &polled[k][i], &found);
             counterRead_[k][i] = lastStatus_ == 0 && found;
         }
         polled[kStatusWord][i] = PollStatusWord(node, lastStatus_);
@@ -88,10 +76,10 @@ std::string ErrorPoll::Poll(ErrorCounterTable& table) {
         for (size_t i = 0; i < static_cast<size_t>(count); ++i) {
             if (polled[k][i] == table[k][i]) continue;
             table[k][i] = polled[k][i];
-            stale_ = true;
+            changed = true;
         }
     }
-    return lostcount;
+    return changed;
 }
 
 }  // namespace pelvane

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <string>
 
-#include "node_cells.h"
 #include "node_table.h"
 
 namespace pelvane {
@@ -15,8 +14,6 @@ namespace pelvane {
 enum ErrorArray : int { kRegister300H, kRegister301H, kRegister302H, kRegister303H, kStatusWord };
 inline constexpr int kErrorArrayCount = 5;
 inline constexpr int kCounterCount = 4;  // 300H to 303H
-// Node information items of the four counters.
-inline constexpr int32_t kFirstCounterItem = 0x300;
 // The status word of a node whose axis count or status word could not be read.
 inline constexpr int32_t kStatusWordUnread = -1;
 
@@ -34,26 +31,20 @@ inline constexpr int kPollPeriodMs = 300;
 // One poll holds at most this many nodes; a larger bus is polled and shown in part.
 inline constexpr int32_t kPollCapacity = 200;
 
-inline constexpr int kErrorListColumnCount = 8;
-
 // True when node's four counters are all 0; the status word takes no part.
 bool CountersClear(const ErrorCounterTable& table, int32_t node);
 
-// The error list's eight cells for the node at position node. The label is the
-// position itself: the node table may not have read a newer bus yet.
-std::array<std::string, kErrorListColumnCount> ErrorListCells(int32_t node,
-                                                              const NodeRecord& record,
-                                                              const ErrorCounterTable& table);
-
-// The state one diagnosis page keeps between polls.
+// One poll on the open link, in two steps so that a page can show the lost-count text
+// before the nodes are asked. What it could read it tells until the next poll.
 class ErrorPoll {
   public:
-    // Sends the report, the node count and each node's queries on the open link, takes
-    // every changed value into table and returns the lost-count text of the report.
-    std::string Poll(ErrorCounterTable& table);
+    // Sends "?*ETHERCAT" and returns the lost-count text cut from the report.
+    std::string ReadLostcountText();
+    // Asks the node count into nodeCount (kept when unread, at most kPollCapacity), then
+    // each node's counters and status word, and takes every changed value into table.
+    // True when a value or the count changed.
+    bool PollNodes(ErrorCounterTable& table, int32_t& nodeCount);
 
-    // Nodes polled and shown: the last count the controller gave, at most kPollCapacity.
-    int32_t nodeCount() const { return nodeCount_; }
     // Whether the last poll read a number for the counter; a counter it could not read
     // kept the table's value, which says nothing new.
     bool counterRead(int32_t node, int counter) const {
@@ -64,13 +55,8 @@ class ErrorPoll {
     bool linkAnswered() const;
     // The result of the last poll's last query.
     int32_t lastStatus() const { return lastStatus_; }
-    bool stale() const { return stale_; }
-    void MarkStale() { stale_ = true; }
-    void ClearStale() { stale_ = false; }
 
   private:
-    bool stale_ = false;
-    int32_t nodeCount_ = 0;
     int32_t lastStatus_ = 0;
     std::array<std::array<bool, kPollCapacity>, kCounterCount> counterRead_{};
 };

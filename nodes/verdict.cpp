@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "node_cells.h"
+#include "queries.h"
 
 namespace pelvane {
 
@@ -42,7 +43,7 @@ std::string PortText(const PortRise& port) {
         const CounterStep& step = port.registers[static_cast<size_t>(r)];
         if (step.rise == 0) continue;
         if (!first) text += ", ";
-        text += FormatHex(kFirstCounterItem + (port.port - 1) * 2 + r) + " " + RiseText(step);
+        text += FormatHex(kItemRegister300H + (port.port - 1) * 2 + r) + " " + RiseText(step);
         first = false;
     }
     return text + ")";

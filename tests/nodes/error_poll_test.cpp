@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "controller_fixture.h"
-#include "counter_rises.h"
+#include "poll_session.h"
 
 namespace pelvane::testing {
 namespace {
@@ -28,13 +28,21 @@ class ErrorPollTest : public ControllerTest {
         Reply("SDO_READ(0,1,24641,0,7,0)", "");
         Reply("?TABLE(0) ", "4663\r\n");
     }
+    // One poll as the page runs it; true when a value or the count changed.
+    bool Poll() {
+        lostcount = poll.ReadLostcountText();
+        return poll.PollNodes(table, count);
+    }
     ErrorCounterTable table{};
     ErrorPoll poll;
+    int32_t count = 0;
+    std::string lostcount;
 };
 
 TEST_F(ErrorPollTest, OnePollAsksInItsOrderAndReadsStatusWordsOfAxisNodesOnly) {
     GiveNode1AnAxis();
-    EXPECT_EQ(poll.Poll(table), "Lostcount:3");
+    Poll();
+    EXPECT_EQ(lostcount, "Lostcount:3");
     const std::vector<std::string> expected = {"?*ETHERCAT",
                                                "?NODE_COUNT(0)",
                                                "?NODE_INFO(0,0,768)",
@@ -52,38 +60,31 @@ TEST_F(ErrorPollTest, OnePollAsksInItsOrderAndReadsStatusWordsOfAxisNodesOnly) {
     EXPECT_EQ(controller().Commands(), expected);
     EXPECT_EQ(table[kStatusWord][0], 0);
     EXPECT_EQ(table[kStatusWord][1], 4663);
-    EXPECT_EQ(poll.nodeCount(), 2);
+    EXPECT_EQ(count, 2);
 }
 
 TEST_F(ErrorPollTest, ChangedValuesMarkTheListStaleAndUnchangedOnesDoNot) {
-    poll.Poll(table);
-    EXPECT_TRUE(poll.stale());  // the count went from 0 to 2
-    poll.ClearStale();
-    poll.Poll(table);
-    EXPECT_FALSE(poll.stale());
+    EXPECT_TRUE(Poll());  // the count went from 0 to 2
+    EXPECT_FALSE(Poll());
 
     Reply("?NODE_INFO(0,0,770)", "3\r\n");
     Reply("?NODE_INFO(0,1,771)", "-1\r\n");
-    poll.Poll(table);
-    EXPECT_TRUE(poll.stale());
+    EXPECT_TRUE(Poll());
     EXPECT_EQ(table[kRegister302H][0], 3);
     EXPECT_EQ(table[kRegister303H][1], -1);
     EXPECT_FALSE(CountersClear(table, 0));
     EXPECT_FALSE(CountersClear(table, 1));
 
     // Only the count changes: the rows must still follow the bus.
-    poll.ClearStale();
     Reply("?NODE_COUNT(0)", "1\r\n");
-    poll.Poll(table);
-    EXPECT_TRUE(poll.stale());
-    EXPECT_EQ(poll.nodeCount(), 1);
+    EXPECT_TRUE(Poll());
+    EXPECT_EQ(count, 1);
 }
 
 TEST_F(ErrorPollTest, FailuresKeepTableValuesAndMarkTheStatusWordMinusOne) {
     GiveNode1AnAxis();
     Reply("?NODE_INFO(0,0,768)", "5\r\n");
-    poll.Poll(table);
-    poll.ClearStale();
+    Poll();
 
     controller().replies["?NODE_INFO(0,0,768)"] = {20004, ""};
     Reply("?NODE_INFO(0,0,769)", "garbage");
@@ -91,46 +92,44 @@ TEST_F(ErrorPollTest, FailuresKeepTableValuesAndMarkTheStatusWordMinusOne) {
     Reply("?TABLE(0) ", "0x12");
     // The count cannot be read: the page goes on with the last one.
     controller().replies["?NODE_COUNT(0)"] = {20004, ""};
-    poll.Poll(table);
-    EXPECT_EQ(poll.nodeCount(), 2);
+    EXPECT_TRUE(Poll());
+    EXPECT_EQ(count, 2);
     EXPECT_EQ(table[kRegister300H][0], 5);
     EXPECT_EQ(table[kRegister301H][0], 0);
     EXPECT_EQ(table[kStatusWord][0], -1);
     EXPECT_EQ(table[kStatusWord][1], -1);
-    EXPECT_TRUE(poll.stale());
 }
 
 TEST_F(ErrorPollTest, ACounterFirstReadLateBecomesTheBaselineNotARise) {
-    CounterRises rises;
+    PollSession session;
     controller().replies["?NODE_INFO(0,0,768)"] = {2003, ""};
     Reply("?NODE_INFO(0,0,769)", "no number");
-    poll.Poll(table);
-    rises.Take(poll, table);
-    EXPECT_FALSE(poll.counterRead(0, kRegister300H));
-    EXPECT_FALSE(poll.counterRead(0, kRegister301H));
-    EXPECT_TRUE(poll.counterRead(0, kRegister302H));
-    EXPECT_FALSE(rises.at(0, kRegister300H).seen);
+    ASSERT_TRUE(session.PollOnce());
+    EXPECT_EQ(session.last().counters[0], (CounterReadings{std::nullopt, std::nullopt, 0, 0}));
+    EXPECT_FALSE(session.rises().at(0, kRegister300H).seen);
 
     Reply("?NODE_INFO(0,0,768)", "40");
-    poll.Poll(table);
-    rises.Take(poll, table);
-    EXPECT_EQ(rises.at(0, kRegister300H).total, 0);
+    ASSERT_TRUE(session.PollOnce());
+    EXPECT_EQ(session.rises().at(0, kRegister300H).total, 0);
     Reply("?NODE_INFO(0,0,768)", "45");
-    poll.Poll(table);
-    rises.Take(poll, table);
-    EXPECT_EQ(rises.at(0, kRegister300H).total, 5);
+    ASSERT_TRUE(session.PollOnce());
+    EXPECT_EQ(session.rises().at(0, kRegister300H).total, 5);
+    // A link that fails mid-poll gives no reading at all.
+    controller().fallback = {KST_ERR_LINK_CLOSED, ""};
+    EXPECT_FALSE(session.PollOnce());
+    EXPECT_EQ(session.readings(), 3);
 }
 
 TEST_F(ErrorPollTest, ABusLargerThanAPollIsPolledInPart) {
     Reply("?NODE_COUNT(0)", "300\r\n");
     table[kRegister300H][200] = 9;
-    poll.Poll(table);
-    EXPECT_EQ(poll.nodeCount(), kPollCapacity);
+    Poll();
+    EXPECT_EQ(count, kPollCapacity);
     EXPECT_EQ(controller().Commands().back(), "?NODE_AXIS_COUNT(0,199)");
     EXPECT_EQ(table[kRegister300H][200], 9);
     Reply("?NODE_COUNT(0)", "-4\r\n");
-    poll.Poll(table);
-    EXPECT_EQ(poll.nodeCount(), 0);
+    Poll();
+    EXPECT_EQ(count, 0);
 }
 
 }  // namespace
