@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "controller_text.h"
+#include "gbk_text.h"
 #include "search_reply.h"
 #include "ui/string_list.h"
 
@@ -12,7 +12,7 @@ QStringList NewAddresses(const QStringList& entries, const char* reply) {
     QStringList list = entries;
     QStringList added;
     for (const std::string& token : SearchReplyTokens(reply, kMaxSearchTokens)) {
-        const QString address = DecodeControllerText(token);
+        const QString address = FromGbk(token);
         if (ui::FindStringPrefix(list, address) >= 0) continue;
         list.append(address);
         added.append(address);

@@ -3,7 +3,7 @@
 #include <QStringEncoder>
 #include <cstring>
 
-#include "gbk.h"
+#include "gbk_text.h"
 
 namespace pelvane {
 
@@ -11,12 +11,8 @@ namespace {
 constexpr const char* kControllerEncoding = "GBK";
 }
 
-QString DecodeControllerText(std::string_view bytes) {
-    return QString::fromStdString(GbkToUtf8(bytes));
-}
-
 QString DecodeControllerField(const char* field, size_t fieldSize) {
-    return DecodeControllerText(std::string_view(field, strnlen(field, fieldSize)));
+    return FromGbk(std::string_view(field, strnlen(field, fieldSize)));
 }
 
 std::string AddressForOpen(const QString& typed) {

@@ -10,8 +10,6 @@ namespace pelvane {
 // The longest address handed to KST_FastOpen, in bytes.
 inline constexpr size_t kMaxAddressLength = 254;
 
-// ASCII comes through unchanged.
-QString DecodeControllerText(std::string_view bytes);
 // A zero-terminated field of at most fieldSize bytes; reads no further even without a zero.
 QString DecodeControllerField(const char* field, size_t fieldSize);
 // Cut to kMaxAddressLength bytes, never inside a double-byte character.

@@ -80,6 +80,8 @@ void CPelvaneDlg::OnConnect() {
         return;
     }
     setWindowTitle(kCaptionConnected);
+    // Before anything else can paint: tab 1 never shows the last controller's nodes.
+    nodeError_.ForgetLastPoll();
 
     char model[kIdentityFieldSize] = {};
     char version[kIdentityFieldSize] = {};
@@ -89,8 +91,6 @@ void CPelvaneDlg::OnConnect() {
                                                  DecodeControllerField(version, sizeof version),
                                                  DecodeControllerField(id, sizeof id)));
     nodeInfo_.RefreshNodeList();
-    // The diagnosis list may still name the nodes of the controller connected before.
-    nodeError_.MarkStale();
 }
 
 void CPelvaneDlg::OnDisconnect() {

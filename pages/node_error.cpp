@@ -1,6 +1,9 @@
 #include "node_error.h"
 
 #include "controller_state.h"
+#include "gbk_text.h"
+#include "node_cells.h"
+#include "node_table.h"
 #include "page_list.h"
 #include "ui/layout.h"
 
@@ -52,9 +55,23 @@ const ui::DialogTemplate& NodeErrorTemplate() {
     return dialogTemplate;
 }
 
+std::array<std::string, kErrorListColumnCount> ErrorListCells(int32_t node,
+                                                              const NodeRecord& record,
+                                                              const ErrorCounterTable& table) {
+    const auto i = static_cast<size_t>(node);
+    return {FormatNodeLabel(node),
+            FormatVendor(record.vendorId),
+            FormatHex(record.deviceId),
+            FormatCount(table[kRegister300H][i]),
+            FormatCount(table[kRegister301H][i]),
+            FormatCount(table[kRegister302H][i]),
+            FormatCount(table[kRegister303H][i]),
+            FormatHex(table[kStatusWord][i])};
+}
+
 bool ErrorRowColors(int, qintptr itemData, ui::RowColors& colors) {
-    if (itemData != 0 && itemData != 1) return false;
-    colors.background = itemData == 0 ? kRed : kWhite;
+    if (itemData != kRowHasErrors && itemData != kRowClear) return false;
+    colors.background = itemData == kRowHasErrors ? kRed : kWhite;
     colors.text = kBlack;
     return true;
 }
@@ -81,25 +98,34 @@ void NodeError::OnTimer(int id) {
     if (g_controllerHandle == nullptr) return;
     if (id == kPollTimerId) {
         PollErrorCounters();
-    } else if (id == kRebuildTimerId && poll_.stale()) {
+    } else if (id == kRebuildTimerId && stale_) {
         RefreshErrorList();
     }
 }
 
 void NodeError::PollErrorCounters() {
-    SetItemText(kIdcLostcount, FromGbk(poll_.Poll(g_errorCounterTable)));
+    // The field is set before the nodes are asked, so it never waits for a long poll.
+    SetItemText(kIdcLostcount, FromGbk(poll_.ReadLostcountText()));
+    if (poll_.PollNodes(g_errorCounterTable, pageNodeCount_)) stale_ = true;
+}
+
+void NodeError::ForgetLastPoll() {
+    pageNodeCount_ = 0;
+    SetItemText(kIdcLostcount, QString());
+    RefreshErrorList();
 }
 
 void NodeError::RefreshErrorList() {
     if (g_controllerHandle != nullptr && errorList_ != nullptr) {
         ResetList(*errorList_, kErrorColumns);
-        for (int32_t node = 0; node < poll_.nodeCount(); ++node) {
+        for (int32_t node = 0; node < pageNodeCount_; ++node) {
             const NodeRecord& record = g_nodeTable[static_cast<size_t>(node)];
             AppendRow(*errorList_, ErrorListCells(node, record, g_errorCounterTable));
-            errorList_->SetItemData(node, CountersClear(g_errorCounterTable, node) ? 1 : 0);
+            errorList_->SetItemData(
+                node, CountersClear(g_errorCounterTable, node) ? kRowClear : kRowHasErrors);
         }
     }
-    poll_.ClearStale();
+    stale_ = false;
 }
 
 }  // namespace pelvane

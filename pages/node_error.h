@@ -2,6 +2,9 @@
 // controller is connected, with the rows of nodes that took errors painted red.
 #pragma once
 
+#include <array>
+#include <string>
+
 #include "error_poll.h"
 #include "ui/dialog.h"
 #include "ui/list_control.h"
@@ -16,6 +19,12 @@ inline constexpr int kPollTimerId = 0;
 inline constexpr int kRebuildTimerId = 1;
 inline constexpr int kRebuildPeriodMs = 100;
 
+inline constexpr int kErrorListColumnCount = 8;
+
+// A row's item data: whether the node's four counters are all 0.
+inline constexpr qintptr kRowHasErrors = 0;  // painted red
+inline constexpr qintptr kRowClear = 1;      // painted white
+
 class NodeError : public ui::Dialog {
     Q_OBJECT
   public:
@@ -24,8 +33,9 @@ class NodeError : public ui::Dialog {
     // Rebuilds the list from the error counter table while connected; either way the
     // list is no longer stale afterwards.
     void RefreshErrorList();
-    // The next rebuild tick rebuilds the list, changed counters or not.
-    void MarkStale() { poll_.MarkStale(); }
+    // A new link is open: nothing the page read from the controller before may show,
+    // so it shows no node until the first poll of this link.
+    void ForgetLastPoll();
 
   protected:
     bool OnInitDialog() override;
@@ -36,12 +46,21 @@ class NodeError : public ui::Dialog {
     void PollErrorCounters();
 
     ErrorPoll poll_;
+    bool stale_ = false;
+    // The count the page's own poll last obtained; rows shown and nodes polled.
+    int32_t pageNodeCount_ = 0;
     ui::ListControl* errorList_ = nullptr;
 };
 
 const ui::DialogTemplate& NodeErrorTemplate();
 
-// Row colours from a row's item data: 0 red, 1 white, both with black text.
+// The list's eight cells for the node at position node. The label is the position
+// itself: the node table may not have read a newer bus yet.
+std::array<std::string, kErrorListColumnCount> ErrorListCells(int32_t node,
+                                                              const NodeRecord& record,
+                                                              const ErrorCounterTable& table);
+
+// Row colours from a row's item data, both with black text.
 bool ErrorRowColors(int row, qintptr itemData, ui::RowColors& colors);
 
 }  // namespace pelvane

@@ -1,6 +1,6 @@
 #include "page_list.h"
 
-#include "gbk.h"
+#include "gbk_text.h"
 
 namespace pelvane {
 
@@ -17,10 +17,6 @@ void AppendRow(ui::ListControl& list, std::span<const std::string> cells) {
     const int row = list.InsertItem(list.ItemCount(), QString());
     int column = 0;
     for (const std::string& cell : cells) list.SetItemText(row, column++, FromGbk(cell));
-}
-
-QString FromGbk(std::string_view text) {
-    return QString::fromStdString(GbkToUtf8(text));
 }
 
 }  // namespace pelvane

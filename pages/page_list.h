@@ -1,10 +1,8 @@
 // What the two node pages do alike with their lists.
 #pragma once
 
-#include <QString>
 #include <span>
 #include <string>
-#include <string_view>
 
 #include "ui/list_control.h"
 
@@ -21,7 +19,5 @@ void ResetList(ui::ListControl& list, std::span<const ListColumn> columns);
 
 // Appends a row of GBK cell texts.
 void AppendRow(ui::ListControl& list, std::span<const std::string> cells);
-
-QString FromGbk(std::string_view text);
 
 }  // namespace pelvane

@@ -1,4 +1,5 @@
 #include "controller_text.h"
+#include "gbk_text.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +8,8 @@ namespace {
 
 TEST(ControllerText, GbkIsDecodedAndFieldsEndAtTheirZeroOrTheirSize) {
     // 控制器 and 伺服 in code page 936.
-    EXPECT_EQ(DecodeControllerText("\xBF\xD8\xD6\xC6\xC6\xF7"), u"控制器"_qs);
-    EXPECT_EQ(DecodeControllerText("KSM\xCB\xC5\xB7\xFE-2"), u"KSM伺服-2"_qs);
+    EXPECT_EQ(FromGbk("\xBF\xD8\xD6\xC6\xC6\xF7"), u"控制器"_qs);
+    EXPECT_EQ(FromGbk("KSM\xCB\xC5\xB7\xFE-2"), u"KSM伺服-2"_qs);
     const char field[8] = {'A', 'B', '\0', 'C', 'D', 'E', 'F', 'G'};
     EXPECT_EQ(DecodeControllerField(field, sizeof field), "AB");
     const char full[4] = {'W', 'X', 'Y', 'Z'};

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
@@ -245,6 +246,11 @@ TEST_F(MainDialog, TabSwitchShowsOnePageAndRefreshesIt) {
         EXPECT_TRUE(Sent(*sim, "?NODE_INFO(0,1,13)"));
         EXPECT_EQ(NodeList()->ItemCount(), 2);
     }
+    // Not connected, tab 0 keeps the rows of the last connected refresh.
+    dialog.ItemAs<QPushButton>(kIdcDisconnect)->click();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
+    EXPECT_EQ(NodeList()->ItemCount(), 2);
 }
 
 TEST_F(MainDialog, AReconnectRenamesTheDiagnosisRowsEvenWithNothingChanged) {
@@ -261,6 +267,45 @@ TEST_F(MainDialog, AReconnectRenamesTheDiagnosisRowsEvenWithNothingChanged) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return ErrorList()->ItemText(1, 1) == "Kestrum(41bH)"; }));
     Connect("127.0.4.9");
     EXPECT_TRUE(QTest::qWaitFor([&] { return ErrorList()->ItemText(1, 1) == u"松下(66fH)"_qs; }));
+}
+
+TEST_F(MainDialog, AfterAReconnectTabOneNeverShowsTheEarlierControllersNodes) {
+    kestrum::sim::Bus large;
+    large.nodes.resize(300);
+    for (auto& node : large.nodes) node.vendorId = 0x66F;
+    kestrum::sim::Bus small;
+    small.nodes.resize(8);
+    for (auto& node : small.nodes) node.vendorId = 0x41B;
+    small.lostCount = 7;
+    auto a = StartSimulator("127.0.4.10", large);
+    auto b = StartSimulator("127.0.4.11", small);
+    Connect("127.0.4.10");
+    QTabBar* bar = Tabs()->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ErrorList()->ItemCount() == 200; }, 5000));
+
+    // Whatever the event loop settles on, before it waits again, is what can be painted.
+    int mostRows = 0;
+    bool oldVendorSeen = false, oldLostcountSeen = false;
+    auto look = [&] {
+        mostRows = std::max(mostRows, ErrorList()->ItemCount());
+        for (int row = 0; row < ErrorList()->ItemCount(); ++row)
+            oldVendorSeen = oldVendorSeen || ErrorList()->ItemText(row, 1).contains("66f");
+        oldLostcountSeen =
+            oldLostcountSeen || dialog.nodeError().ItemText(kIdcLostcount) == "Lostcount:0";
+    };
+    auto watch = QObject::connect(QAbstractEventDispatcher::instance(),
+                                  &QAbstractEventDispatcher::aboutToBlock, look);
+    Connect("127.0.4.11");
+    look();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ErrorList()->ItemCount() == 8; }, 3000));
+    QTest::qWait(4 * kPollPeriodMs);
+    QObject::disconnect(watch);
+    EXPECT_LE(mostRows, 8);
+    EXPECT_FALSE(oldVendorSeen);
+    EXPECT_FALSE(oldLostcountSeen);
+    EXPECT_EQ(ErrorList()->ItemText(7, 1), "Kestrum(41bH)");
+    EXPECT_EQ(dialog.nodeError().ItemText(kIdcLostcount), "Lostcount:7");
 }
 
 TEST_F(MainDialog, AStalledReplyHoldsTheWindowForAboutOneTimeOutOnly) {

@@ -93,6 +93,43 @@ TEST_F(NodeErrorPage, ANodeCountChangeAloneRebuildsTheRows) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return List().ItemCount() == 2; }, 3000));
 }
 
+TEST_F(NodeErrorPage, AnEmptyBusShowsTheEightCentredColumnsAndNoRows) {
+    StartSimulator("127.0.5.14", kestrum::sim::Bus{});
+    Connect("127.0.5.14");
+    page.RefreshErrorList();
+    QStringList titles;
+    QList<int> widths;
+    for (int column = 0; column < List().HeaderItemCount(); ++column) {
+        titles << List().model()->headerData(column, Qt::Horizontal).toString();
+        widths << List().ColumnWidth(column);
+        const int align =
+            List().model()->headerData(column, Qt::Horizontal, Qt::TextAlignmentRole).toInt();
+        EXPECT_EQ(align & Qt::AlignHorizontal_Mask, Qt::AlignHCenter) << column;
+    }
+    EXPECT_EQ(titles.join('|'), u"节点号|厂商ID|设备ID|300H|301H|302H|303H|驱动器状态字"_qs);
+    EXPECT_EQ(widths, (QList<int>{50, 100, 80, 80, 80, 80, 80, 80}));
+    EXPECT_EQ(List().ExtendedStyle(), ui::kListGridLines | ui::kListFullRowSelect);
+    EXPECT_EQ(List().ItemCount(), 0);
+}
+
+TEST_F(NodeErrorPage, TwoNodesChangedInOnePollReachTheTableThenTheList) {
+    kestrum::sim::Bus bus;
+    bus.nodes.assign(3, SimNode(0x41B, 1));
+    StartSimulator("127.0.5.15", bus);
+    Connect("127.0.5.15");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return List().ItemCount() == 3; }, 3000));
+    // No timer runs while the test holds the thread: the next poll sees both changes.
+    sim->Control("@SIM SET 0 301H 4");
+    sim->Control("@SIM SET 2 303H 6");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return g_errorCounterTable[kRegister301H][0] == 4; }, 3000));
+    EXPECT_EQ(g_errorCounterTable[kRegister303H][2], 6);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return List().ItemText(0, 4) == "4"; }, kRebuildPeriodMs * 3));
+    EXPECT_EQ(List().ItemText(2, 6), "6");
+    EXPECT_EQ(List().ItemData(0), kRowHasErrors);
+    EXPECT_EQ(List().ItemData(1), kRowClear);
+}
+
 TEST_F(NodeErrorPage, ControlsFollowThePageSize) {
     const int helpWidth = page.Item(kIdcRegisterHelp)->width();
     parent.resize(1400, 900);
