@@ -8,8 +8,28 @@ namespace pelvane::cli {
 
 namespace {
 
-nlohmann::ordered_json Range(int32_t first, int32_t count) {
-    return {{"first", first}, {"count", count}};
+using nlohmann::ordered_json;
+
+// An unread slot still holds a stale number or 0: it must never pass for a reading.
+ordered_json JsonOf(const NodeRecord& record, NodeSlotsRead read, int slot) {
+    return read[static_cast<size_t>(slot)] ? ordered_json(Slot(record, slot)) : ordered_json();
+}
+
+ordered_json IdJsonOf(const NodeRecord& record, NodeSlotsRead read, int slot) {
+    return read[static_cast<size_t>(slot)] ? ordered_json(IdNumber(Slot(record, slot)))
+                                           : ordered_json();
+}
+
+std::string CellOf(const NodeRecord& record, NodeSlotsRead read, int slot) {
+    return read[static_cast<size_t>(slot)] ? std::to_string(Slot(record, slot)) : "";
+}
+
+std::string IdCellOf(const NodeRecord& record, NodeSlotsRead read, int slot) {
+    return read[static_cast<size_t>(slot)] ? std::to_string(IdNumber(Slot(record, slot))) : "";
+}
+
+ordered_json Range(const NodeRecord& record, NodeSlotsRead read, int first, int count) {
+    return {{"first", JsonOf(record, read, first)}, {"count", JsonOf(record, read, count)}};
 }
 
 }  // namespace
@@ -18,17 +38,19 @@ uint32_t IdNumber(int32_t id) {
     return static_cast<uint32_t>(id);
 }
 
-nlohmann::ordered_json NodeIdentityJson(const NodeRecord& record) {
-    return {{"node", record.nodeNo},
-            {"vendorId", IdNumber(record.vendorId)},
-            {"vendorName", VendorNameUtf8(record.vendorId)},
-            {"deviceId", IdNumber(record.deviceId)},
-            {"switchNo", record.switchNo},
-            {"axes", record.axisCount},
-            {"inputs", Range(record.ioBase, record.inputCount)},
-            {"outputs", Range(record.ioBase, record.outputCount)},
-            {"ad", Range(record.aioBase, record.adCount)},
-            {"da", Range(record.aioBase, record.daCount)}};
+ordered_json NodeIdentityJson(const NodeRecord& record, NodeSlotsRead read) {
+    const bool vendorRead = read[kSlotVendorId];
+    return {
+        {"node", record.nodeNo},
+        {"vendorId", IdJsonOf(record, read, kSlotVendorId)},
+        {"vendorName", vendorRead ? ordered_json(VendorNameUtf8(record.vendorId)) : ordered_json()},
+        {"deviceId", IdJsonOf(record, read, kSlotDeviceId)},
+        {"switchNo", JsonOf(record, read, kSlotSwitchNo)},
+        {"axes", JsonOf(record, read, kSlotAxisCount)},
+        {"inputs", Range(record, read, kSlotIoBase, kSlotInputCount)},
+        {"outputs", Range(record, read, kSlotIoBase, kSlotOutputCount)},
+        {"ad", Range(record, read, kSlotAioBase, kSlotAdCount)},
+        {"da", Range(record, read, kSlotAioBase, kSlotDaCount)}};
 }
 
 std::vector<std::string> NodeIdentityCsvHeader() {
@@ -37,15 +59,22 @@ std::vector<std::string> NodeIdentityCsvHeader() {
             "ad.first", "ad.count",     "da.first",     "da.count"};
 }
 
-std::vector<std::string> NodeIdentityCsvFields(const NodeRecord& record) {
-    using std::to_string;
-    return {to_string(record.nodeNo),        to_string(IdNumber(record.vendorId)),
-            VendorNameUtf8(record.vendorId), to_string(IdNumber(record.deviceId)),
-            to_string(record.switchNo),      to_string(record.axisCount),
-            to_string(record.ioBase),        to_string(record.inputCount),
-            to_string(record.ioBase),        to_string(record.outputCount),
-            to_string(record.aioBase),       to_string(record.adCount),
-            to_string(record.aioBase),       to_string(record.daCount)};
+std::vector<std::string> NodeIdentityCsvFields(const NodeRecord& record, NodeSlotsRead read) {
+    const bool vendorRead = read[kSlotVendorId];
+    return {std::to_string(record.nodeNo),
+            IdCellOf(record, read, kSlotVendorId),
+            vendorRead ? VendorNameUtf8(record.vendorId) : "",
+            IdCellOf(record, read, kSlotDeviceId),
+            CellOf(record, read, kSlotSwitchNo),
+            CellOf(record, read, kSlotAxisCount),
+            CellOf(record, read, kSlotIoBase),
+            CellOf(record, read, kSlotInputCount),
+            CellOf(record, read, kSlotIoBase),
+            CellOf(record, read, kSlotOutputCount),
+            CellOf(record, read, kSlotAioBase),
+            CellOf(record, read, kSlotAdCount),
+            CellOf(record, read, kSlotAioBase),
+            CellOf(record, read, kSlotDaCount)};
 }
 
 std::vector<std::string> NodeListHeader() {

@@ -9,12 +9,15 @@
 
 namespace pelvane::cli {
 
-// node, vendorId, vendorName (UTF-8), deviceId, switchNo, axes, inputs, outputs, ad, da.
-nlohmann::ordered_json NodeIdentityJson(const NodeRecord& record);
+// node, vendorId, vendorName (UTF-8), deviceId, switchNo, axes, inputs, outputs, ad, da;
+// a field whose slot is not in read is null, its name too when the vendor ID is.
+nlohmann::ordered_json NodeIdentityJson(const NodeRecord& record,
+                                        NodeSlotsRead read = NodeSlotsRead().set());
 
-// The same fields flattened for CSV: inputs.first, inputs.count, ...
+// The same fields flattened for CSV: inputs.first, inputs.count, ...; a null is empty.
 std::vector<std::string> NodeIdentityCsvHeader();
-std::vector<std::string> NodeIdentityCsvFields(const NodeRecord& record);
+std::vector<std::string> NodeIdentityCsvFields(const NodeRecord& record,
+                                               NodeSlotsRead read = NodeSlotsRead().set());
 
 // IDs are written as their unsigned 32-bit pattern, as the node list shows them in hex.
 uint32_t IdNumber(int32_t id);

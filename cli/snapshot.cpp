@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <memory>
 
 #include "gbk.h"
 #include "link.h"
@@ -34,30 +35,42 @@ ExitCode ReadIdentity(const std::string& address, const CliIo& io, Snapshot* sna
 
 ExitCode ReadSnapshot(const std::string& address, const CliIo& io, Snapshot* snapshot) {
     if (const ExitCode code = ReadIdentity(address, io, snapshot); code != kExitOk) return code;
-    int32_t count = 0;
+    std::vector<NodeSlotsRead> slotsRead;
     {
         Progress progress(io, "reading the node table");
-        count = QueryNodeTable(
-            [&](int32_t done, int32_t total) { progress.Show(done, total, "nodes"); });
+        QueryNodeTable([&](int32_t done, int32_t total) { progress.Show(done, total, "nodes"); },
+                       &slotsRead);
     }
-    ErrorCounterTable table{};
-    ErrorPoll poll;
+    auto session = std::make_unique<PollSession>();
     snapshot->time = UtcTime(std::chrono::system_clock::now(), false);
-    snapshot->lostcountText = GbkToUtf8(poll.Poll(table));
-    // The table read and the poll read a failed link as empty answers.
-    if (!LinkHolds(address, io)) return kExitLinkFailed;
-    for (int32_t node = 0; node < count; ++node) {
-        const auto i = static_cast<size_t>(node);
-        SnapshotNode entry{g_nodeTable[i], std::nullopt, std::nullopt};
-        if (node < poll.nodeCount()) {
-            entry.counters = {table[kRegister300H][i], table[kRegister301H][i],
-                              table[kRegister302H][i], table[kRegister303H][i]};
-            if (table[kStatusWord][i] != kStatusWordUnread)
-                entry.statusWord = table[kStatusWord][i];
+    // The table read takes a failed link for empty answers; the poll's last query tells.
+    if (!session->PollOnce()) {
+        io.err << "pelvane-cli: " << address << ": " << StatusText(session->lastStatus()) << "\n";
+        return kExitLinkFailed;
+    }
+    const BusReading& reading = session->last();
+    snapshot->lostcountText = GbkToUtf8(reading.lostcountText);
+    for (size_t i = 0; i < slotsRead.size(); ++i) {
+        SnapshotNode entry{g_nodeTable[i], slotsRead[i], std::nullopt, std::nullopt};
+        if (i < reading.counters.size()) {
+            entry.counters = reading.counters[i];
+            if (reading.statusWords[i] != kStatusWordUnread)
+                entry.statusWord = reading.statusWords[i];
         }
         snapshot->nodes.push_back(entry);
     }
     return kExitOk;
+}
+
+BusReading ReadingOf(const Snapshot& snapshot) {
+    BusReading reading;
+    reading.lostcountText = snapshot.lostcountText;
+    for (const SnapshotNode& node : snapshot.nodes) {
+        if (!node.counters) break;  // nodes past what one poll holds
+        reading.counters.push_back(*node.counters);
+        reading.statusWords.push_back(node.statusWord.value_or(kStatusWordUnread));
+    }
+    return reading;
 }
 
 }  // namespace pelvane::cli

@@ -11,13 +11,16 @@
 #include "cli_io.h"
 #include "error_poll.h"
 #include "node_table.h"
+#include "poll_session.h"
 
 namespace pelvane::cli {
 
 struct SnapshotNode {
     NodeRecord record{};
-    // Counters and status word; none for a node beyond what one poll holds.
-    std::optional<std::array<int32_t, kCounterCount>> counters;
+    // The slots of record the controller gave; the others are unread (null in a file).
+    NodeSlotsRead read;
+    // None for a node beyond what one poll holds; each counter none when unread.
+    std::optional<CounterReadings> counters;
     std::optional<int32_t> statusWord;  // none when its read failed
 };
 
@@ -39,5 +42,11 @@ nlohmann::ordered_json SnapshotToJson(const Snapshot& snapshot);
 std::string SnapshotToCsv(const Snapshot& snapshot);
 // Refuses, with a reason, anything but a snapshot in the JSON format.
 std::optional<Snapshot> SnapshotFromJson(const nlohmann::json& json, std::string* error);
+
+// Reads a snapshot file; on failure says on io.err which file and which field.
+std::optional<Snapshot> LoadSnapshot(const std::string& path, const CliIo& io);
+
+// The counters of a snapshot as one reading of its bus.
+BusReading ReadingOf(const Snapshot& snapshot);
 
 }  // namespace pelvane::cli

@@ -1,4 +1,5 @@
 // The snapshot's JSON and CSV forms; the names are documented and must not drift.
+#include <cmath>
 #include <limits>
 
 #include "node_cells.h"
@@ -14,11 +15,13 @@ using nlohmann::json;
 using nlohmann::ordered_json;
 
 ordered_json NodeJson(const SnapshotNode& node) {
-    ordered_json entry = NodeIdentityJson(node.record);
+    ordered_json entry = NodeIdentityJson(node.record, node.read);
     if (node.counters) {
         entry["counters"] = ordered_json::object();
-        for (int k = 0; k < kCounterCount; ++k)
-            entry["counters"][CounterName(k)] = (*node.counters)[static_cast<size_t>(k)];
+        for (int k = 0; k < kCounterCount; ++k) {
+            const std::optional<int32_t>& counter = (*node.counters)[static_cast<size_t>(k)];
+            entry["counters"][CounterName(k)] = counter ? ordered_json(*counter) : ordered_json();
+        }
     } else {
         entry["counters"] = nullptr;
     }
@@ -26,48 +29,113 @@ ordered_json NodeJson(const SnapshotNode& node) {
     return entry;
 }
 
-// Integers of the file are untrusted: anything outside 32 bits is refused.
-int32_t Int32At(const json& object, const std::string& key, bool asId) {
-    const json& value = object.at(key);
-    if (!value.is_number_integer()) throw std::invalid_argument(key + ": not an integer");
-    const int64_t low = std::numeric_limits<int32_t>::min();
+// The file is untrusted; the reason names the field by its path so it can be found.
+struct FieldError {
+    std::string text;
+};
+
+[[noreturn]] void Refuse(const std::string& path, const std::string& reason) {
+    throw FieldError{path.empty() ? reason : path + ": " + reason};
+}
+
+struct Field {
+    const json& value;
+    std::string path;
+};
+
+Field Member(const Field& object, const std::string& key) {
+    if (!object.value.is_object()) Refuse(object.path, "not an object");
+    std::string path = object.path.empty() ? key : object.path + "." + key;
+    const auto it = object.value.find(key);
+    if (it == object.value.end()) Refuse(path, "missing");
+    return {*it, std::move(path)};
+}
+
+std::string Text(const Field& object, const char* key) {
+    const Field field = Member(object, key);
+    if (!field.value.is_string()) Refuse(field.path, "not a text");
+    return field.value.get_ref<const std::string&>();
+}
+
+int64_t Integer(const Field& field, int64_t low, int64_t high) {
+    const json& value = field.value;
+    if (value.is_number_unsigned()) {
+        const auto number = value.get_ref<const json::number_unsigned_t&>();
+        if (number > static_cast<uint64_t>(high)) Refuse(field.path, "out of range");
+        return static_cast<int64_t>(number);
+    }
+    if (value.is_number_integer()) {
+        const auto number = value.get_ref<const json::number_integer_t&>();
+        if (number < low || number > high) Refuse(field.path, "out of range");
+        return number;
+    }
+    if (value.is_number_float()) {
+        // Integers beyond 64 bits arrive as floats.
+        const double number = value.get_ref<const json::number_float_t&>();
+        if (number == std::trunc(number) &&
+            (number < static_cast<double>(low) || number > static_cast<double>(high)))
+            Refuse(field.path, "out of range");
+        Refuse(field.path, "not an integer");
+    }
+    Refuse(field.path, "not a number");
+}
+
+// IDs are written as their unsigned pattern; a signed one, as older files may hold it,
+// is the same pattern.
+int32_t Int32(const Field& field, bool asId) {
+    constexpr int64_t low = std::numeric_limits<int32_t>::min();
     const int64_t high = asId ? int64_t{std::numeric_limits<uint32_t>::max()}
                               : int64_t{std::numeric_limits<int32_t>::max()};
-    const int64_t number = value.is_number_unsigned() && value.get<uint64_t>() > uint64_t{INT64_MAX}
-                               ? INT64_MAX
-                               : value.get<int64_t>();
-    if (number < low || number > high) throw std::invalid_argument(key + ": out of range");
-    return static_cast<int32_t>(static_cast<uint32_t>(number));
+    return static_cast<int32_t>(static_cast<uint32_t>(Integer(field, low, high)));
 }
 
-SnapshotNode NodeFromJson(const json& entry) {
+std::optional<int32_t> Int32OrNull(const Field& field, bool asId) {
+    if (field.value.is_null()) return std::nullopt;
+    return Int32(field, asId);
+}
+
+struct SlotField {
+    int slot;
+    const char* range;  // the object holding key, or none
+    const char* key;
+    bool asId;
+};
+
+// ioBase and aioBase are written twice; either place brings them.
+constexpr SlotField kSlotFields[] = {
+    {kSlotVendorId, nullptr, "vendorId", true},  {kSlotDeviceId, nullptr, "deviceId", true},
+    {kSlotSwitchNo, nullptr, "switchNo", false}, {kSlotAxisCount, nullptr, "axes", false},
+    {kSlotIoBase, "inputs", "first", false},     {kSlotInputCount, "inputs", "count", false},
+    {kSlotIoBase, "outputs", "first", false},    {kSlotOutputCount, "outputs", "count", false},
+    {kSlotAioBase, "ad", "first", false},        {kSlotAdCount, "ad", "count", false},
+    {kSlotAioBase, "da", "first", false},        {kSlotDaCount, "da", "count", false},
+};
+
+SnapshotNode NodeFromJson(const Field& entry) {
     SnapshotNode node;
-    NodeRecord& r = node.record;
-    r.nodeNo = Int32At(entry, "node", false);
-    r.vendorId = Int32At(entry, "vendorId", true);
-    r.deviceId = Int32At(entry, "deviceId", true);
-    r.switchNo = Int32At(entry, "switchNo", false);
-    r.axisCount = Int32At(entry, "axes", false);
-    r.ioBase = Int32At(entry.at("inputs"), "first", false);
-    r.inputCount = Int32At(entry.at("inputs"), "count", false);
-    r.outputCount = Int32At(entry.at("outputs"), "count", false);
-    r.aioBase = Int32At(entry.at("ad"), "first", false);
-    r.adCount = Int32At(entry.at("ad"), "count", false);
-    r.daCount = Int32At(entry.at("da"), "count", false);
-    if (!entry.at("counters").is_null()) {
-        std::array<int32_t, kCounterCount> counters{};
-        for (int k = 0; k < kCounterCount; ++k)
-            counters[static_cast<size_t>(k)] = Int32At(entry.at("counters"), CounterName(k), false);
-        node.counters = counters;
+    node.record.nodeNo = Int32(Member(entry, "node"), false);
+    node.read[kSlotNodeNo] = true;
+    for (const SlotField& slot : kSlotFields) {
+        const Field field =
+            slot.range ? Member(Member(entry, slot.range), slot.key) : Member(entry, slot.key);
+        const auto value = Int32OrNull(field, slot.asId);
+        const auto index = static_cast<size_t>(slot.slot);
+        if (!value || node.read[index]) continue;
+        Slot(node.record, slot.slot) = *value;
+        node.read[index] = true;
     }
-    if (!entry.at("statusWord").is_null()) node.statusWord = Int32At(entry, "statusWord", false);
+    const Field vendorName = Member(entry, "vendorName");
+    if (!vendorName.value.is_null() && !vendorName.value.is_string())
+        Refuse(vendorName.path, "not a text");
+    const Field counters = Member(entry, "counters");
+    if (!counters.value.is_null()) {
+        node.counters.emplace();
+        for (int k = 0; k < kCounterCount; ++k)
+            (*node.counters)[static_cast<size_t>(k)] =
+                Int32OrNull(Member(counters, CounterName(k)), false);
+    }
+    node.statusWord = Int32OrNull(Member(entry, "statusWord"), false);
     return node;
-}
-
-std::string Text(const json& object, const char* key) {
-    const json& value = object.at(key);
-    if (!value.is_string()) throw std::invalid_argument(std::string(key) + ": not a text");
-    return value.get<std::string>();
 }
 
 }  // namespace
@@ -99,10 +167,12 @@ std::string SnapshotToCsv(const Snapshot& snapshot) {
             Printable(snapshot.address), Printable(snapshot.model),
             Printable(snapshot.version), Printable(snapshot.id),
             Printable(snapshot.time),    Printable(snapshot.lostcountText)};
-        for (std::string& field : NodeIdentityCsvFields(node.record))
+        for (std::string& field : NodeIdentityCsvFields(node.record, node.read))
             row.push_back(std::move(field));
-        for (size_t k = 0; k < kCounterCount; ++k)
-            row.push_back(node.counters ? std::to_string((*node.counters)[k]) : "");
+        for (size_t k = 0; k < kCounterCount; ++k) {
+            const bool read = node.counters && (*node.counters)[k];
+            row.push_back(read ? std::to_string(*(*node.counters)[k]) : "");
+        }
         row.push_back(node.statusWord ? std::to_string(*node.statusWord) : "");
         text += CsvLine(row);
     }
@@ -111,21 +181,25 @@ std::string SnapshotToCsv(const Snapshot& snapshot) {
 
 std::optional<Snapshot> SnapshotFromJson(const json& file, std::string* error) {
     try {
+        const Field root{file, ""};
         Snapshot snapshot;
-        const json& controller = file.at("controller");
+        const Field controller = Member(root, "controller");
         snapshot.address = Text(controller, "address");
         snapshot.model = Text(controller, "model");
         snapshot.version = Text(controller, "version");
         snapshot.id = Text(controller, "id");
-        snapshot.time = Text(file, "time");
-        snapshot.lostcountText = Text(file, "lostcountText");
-        const json& nodes = file.at("nodes");
-        if (!nodes.is_array() || nodes.size() > kNodeTableSize)
-            throw std::invalid_argument("nodes: not a list of at most 256 nodes");
-        for (const json& entry : nodes) snapshot.nodes.push_back(NodeFromJson(entry));
+        snapshot.time = Text(root, "time");
+        snapshot.lostcountText = Text(root, "lostcountText");
+        const Field nodes = Member(root, "nodes");
+        if (!nodes.value.is_array()) Refuse(nodes.path, "not a list");
+        if (nodes.value.size() > kNodeTableSize)
+            Refuse(nodes.path, "more than " + std::to_string(kNodeTableSize) + " nodes");
+        for (size_t i = 0; i < nodes.value.size(); ++i)
+            snapshot.nodes.push_back(
+                NodeFromJson({nodes.value[i], "nodes[" + std::to_string(i) + "]"}));
         return snapshot;
-    } catch (const std::exception& e) {
-        *error = e.what();
+    } catch (const FieldError& e) {
+        *error = e.text;
         return std::nullopt;
     }
 }
