@@ -15,10 +15,13 @@ constexpr const char* kExitCodes =
     "  0  success; for check and diff: no error counter and no lost count rose\n"
     "  1  the controller could not be reached, the link failed, or it stopped answering\n"
     "  2  usage error (also an unreadable snapshot or an unwritable output file)\n"
-    "  3  errors found (check, diff): a counter or the lost count rose";
+    "  3  errors found (check, diff): a counter or the lost count rose\n"
+    "  4  the bus differs from the reference (check --reference, diff): a node added,\n"
+    "     removed, replaced, moved or with another dial switch\n"
+    "When several apply, 1 and 2 come first, then 4, then 3.";
 
 struct Arguments {
-    std::string address, format = "table", output, oldPath, newPath;
+    std::string address, format = "table", output, oldPath, newPath, reference;
     uint32_t searchMs = kSearchTimeMs;
     int intervalMs = kDefaultIntervalMs;
     int64_t count = 0;
@@ -66,13 +69,17 @@ void Declare(CLI::App& app, Arguments& a, std::function<ExitCode()>& run, const 
         };
     });
 
-    CLI::App* check = AddAddressed(app, "check", "watch for a while; exit 3 if errors rose", a);
+    CLI::App* check = AddAddressed(
+        app, "check", "watch for a while; exit 3 if errors rose, 4 if the bus differs", a);
     check->add_option("--duration", a.durationS, "seconds to watch")
         ->required()
         ->check(CLI::Range(0.0, 1e6));
     AddInterval(check, a);
-    check->callback(
-        [&] { run = [&] { return RunCheck(a.address, a.durationS, a.intervalMs, io); }; });
+    check->add_option("--reference", a.reference,
+                      "a snapshot of the bus as it should be, compared before watching");
+    check->callback([&] {
+        run = [&] { return RunCheck(a.address, a.durationS, a.intervalMs, a.reference, io); };
+    });
 
     CLI::App* snapshot = AddAddressed(app, "snapshot", "identity, node table and one poll", a);
     snapshot->add_option("--format", a.format, "json or csv")
@@ -84,7 +91,8 @@ void Declare(CLI::App& app, Arguments& a, std::function<ExitCode()>& run, const 
         };
     });
 
-    CLI::App* diff = app.add_subcommand("diff", "two JSON snapshots compared, with the verdict");
+    CLI::App* diff = app.add_subcommand(
+        "diff", "two JSON snapshots compared: the bus, the counters, the verdict");
     diff->add_option("OLD", a.oldPath, "the earlier snapshot")->required();
     diff->add_option("NEW", a.newPath, "the later snapshot")->required();
     diff->callback([&] { run = [&] { return RunDiff(a.oldPath, a.newPath, io); }; });

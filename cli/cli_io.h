@@ -10,6 +10,7 @@ enum ExitCode : int {
     kExitLinkFailed = 1,  // the controller could not be reached or the link failed
     kExitUsage = 2,
     kExitErrorsFound = 3,  // check, diff
+    kExitBusDiffers = 4,   // check --reference, diff; ranks above 3, below 1 and 2
 };
 
 struct CliIo {

@@ -17,7 +17,9 @@ ExitCode RunInfo(const std::string& address, const CliIo& io);
 ExitCode RunNodes(const std::string& address, const std::string& format, const CliIo& io);
 ExitCode RunWatch(const std::string& address, int intervalMs, std::optional<int64_t> count,
                   const CliIo& io);
-ExitCode RunCheck(const std::string& address, double durationS, int intervalMs, const CliIo& io);
+// referencePath, when not empty, names a snapshot the live bus is compared with first.
+ExitCode RunCheck(const std::string& address, double durationS, int intervalMs,
+                  const std::string& referencePath, const CliIo& io);
 ExitCode RunSnapshot(const std::string& address, const std::string& format,
                      const std::string& outputPath, const CliIo& io);
 ExitCode RunDiff(const std::string& oldPath, const std::string& newPath, const CliIo& io);

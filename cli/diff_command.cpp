@@ -1,49 +1,37 @@
-// diff: two snapshots compared, with the verdict.
-#include <fstream>
+// diff: two snapshots compared: the bus itself, then the counters, with the verdict.
+#include <algorithm>
 #include <memory>
 #include <sstream>
 
+#include "bus_check.h"
 #include "commands.h"
+#include "node_cells.h"
 #include "snapshot.h"
 #include "text_format.h"
-#include "verdict.h"
 #include "watch_view.h"
 
 namespace pelvane::cli {
 
 namespace {
 
-// Snapshot files are written by us but read back from anywhere: refuse the outsized.
-constexpr std::streamoff kMaxSnapshotBytes = 16 << 20;
-
-std::optional<Snapshot> LoadSnapshot(const std::string& path, const CliIo& io) {
-    std::ifstream file(path, std::ios::binary);
-    std::string error = "cannot be read";
-    if (file) {
-        file.seekg(0, std::ios::end);
-        const std::streamoff size = file.tellg();
-        file.seekg(0);
-        if (size > kMaxSnapshotBytes) {
-            error = "larger than a snapshot can be";
-        } else {
-            const auto json = nlohmann::json::parse(file, nullptr, false);
-            if (json.is_discarded())
-                error = "not JSON";
-            else if (auto snapshot = SnapshotFromJson(json, &error))
-                return snapshot;
+// "  Node1 301H unread in NEW": values that one side lacks are not compared.
+std::string UnreadLines(const BusReading& before, const BusReading& after) {
+    std::string text;
+    const size_t count = std::max(before.counters.size(), after.counters.size());
+    for (size_t i = 0; i < count; ++i) {
+        for (size_t k = 0; k < kCounterCount; ++k) {
+            const bool old = i < before.counters.size() && !before.counters[i][k];
+            const bool now = i < after.counters.size() && !after.counters[i][k];
+            if (!old && !now) continue;
+            text += "  " + FormatNodeLabel(static_cast<int32_t>(i)) + " " +
+                    CounterName(static_cast<int>(k)) + " unread in " +
+                    (old && now ? "both"
+                     : old      ? "OLD"
+                                : "NEW") +
+                    ", not compared\n";
         }
     }
-    io.err << "pelvane-cli: " << path << ": " << error << "\n";
-    return std::nullopt;
-}
-
-void TakeCounters(const Snapshot& snapshot, CounterRises& rises) {
-    for (size_t i = 0; i < snapshot.nodes.size(); ++i) {
-        if (!snapshot.nodes[i].counters) continue;
-        for (int k = 0; k < kCounterCount; ++k)
-            rises.Take(static_cast<int32_t>(i), k,
-                       (*snapshot.nodes[i].counters)[static_cast<size_t>(k)]);
-    }
+    return text;
 }
 
 }  // namespace
@@ -53,20 +41,23 @@ ExitCode RunDiff(const std::string& oldPath, const std::string& newPath, const C
     const auto after = LoadSnapshot(newPath, io);
     if (!before || !after) return kExitUsage;
     if (before->address != after->address || before->id != after->id)
-        io.err << "pelvane-cli: the snapshots come from different controllers\n";
-    auto rises = std::make_unique<CounterRises>();
-    TakeCounters(*before, *rises);
-    TakeCounters(*after, *rises);
-    const auto nodeCount = static_cast<int32_t>(after->nodes.size());
+        io.err << "pelvane-cli: warning: the snapshots come from different controllers ("
+               << Printable(before->address) << " id " << Printable(before->id) << ", "
+               << Printable(after->address) << " id " << Printable(after->id) << ")\n";
+    const std::vector<BusChange> changes =
+        CompareBuses(IdentitiesOf(*before), IdentitiesOf(*after));
+    auto session = std::make_unique<PollSession>();
+    session->Take(ReadingOf(*before));
+    session->Take(ReadingOf(*after));
     std::ostringstream text;
     text << "diff " << Printable(before->time) << " -> " << Printable(after->time) << ", "
-         << Printable(before->lostcountText) << " -> " << Printable(after->lostcountText) << "\n";
-    text << RiseLines(*rises, nodeCount);
-    const auto lostBefore = LostCountValue(before->lostcountText);
-    const auto lostAfter = LostCountValue(after->lostcountText);
-    const int64_t lostRise = lostBefore && lostAfter ? LostCountRise(*lostBefore, *lostAfter) : 0;
-    const Verdict verdict = JudgeRises(*rises, nodeCount, lostRise);
+         << Printable(before->lostcountText) << " -> " << Printable(after->lostcountText) << "\n"
+         << BusReport(changes, before->nodes.size(), after->nodes.size())
+         << UnreadLines(ReadingOf(*before), ReadingOf(*after))
+         << RiseLines(session->rises(), session->nodeCount());
+    const Verdict verdict = session->Judge();
     io.out << text.str() << "verdict: " << VerdictText(verdict) << "\n";
+    if (BusDiffers(changes)) return kExitBusDiffers;
     return verdict.clean() ? kExitOk : kExitErrorsFound;
 }
 

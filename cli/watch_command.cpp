@@ -6,9 +6,12 @@
 #include <sstream>
 #include <thread>
 
+#include "bus_check.h"
 #include "commands.h"
+#include "line_picture.h"
 #include "link.h"
 #include "progress.h"
+#include "text_format.h"
 #include "watch_session.h"
 #include "watch_view.h"
 
@@ -63,6 +66,30 @@ void Show(const WatchSession& session, int intervalMs, ChangeLines& lines, const
         io.out << lines.Next(session, std::chrono::system_clock::now()) << std::flush;
 }
 
+// Reads the live bus's identities and says how they differ from reference's; none when
+// the link failed (said on io.err).
+std::optional<bool> CompareWithReference(const Snapshot& reference, const std::string& path,
+                                         const std::string& address, const CliIo& io) {
+    if (reference.address != address)
+        io.err << "pelvane-cli: warning: " << path << " was taken of "
+               << Printable(reference.address) << ", not of " << address << "\n";
+    // The table read takes an unanswered count for no nodes; ask once to tell them apart.
+    if (!LinkAlive(address, io)) return std::nullopt;
+    std::vector<NodeSlotsRead> slotsRead;
+    {
+        Progress progress(io, "reading the node table");
+        QueryNodeTable([&](int32_t done, int32_t total) { progress.Show(done, total, "nodes"); },
+                       &slotsRead);
+    }
+    if (!LinkHolds(address, io)) return std::nullopt;
+    std::vector<NodeIdentity> live;
+    for (size_t i = 0; i < slotsRead.size(); ++i)
+        live.push_back(IdentityOf(g_nodeTable[i], slotsRead[i]));
+    const std::vector<BusChange> changes = CompareBuses(IdentitiesOf(reference), live);
+    io.out << BusReport(changes, reference.nodes.size(), live.size()) << std::flush;
+    return BusDiffers(changes);
+}
+
 // Polls until the deadline; false once the link failed.
 bool PollUntil(WatchSession& session, double durationS, int intervalMs, Progress& progress,
                const CliIo& io) {
@@ -101,13 +128,23 @@ ExitCode RunWatch(const std::string& address, int intervalMs, std::optional<int6
         next = std::max(next + interval, Clock::now());
         if (g_interrupted) break;
     }
-    io.out << WatchSummary(session);
+    io.out << WatchSummary(session, LineStyle{OutputIsUtf8(), io.outIsTerminal});
     return kExitOk;
 }
 
-ExitCode RunCheck(const std::string& address, double durationS, int intervalMs, const CliIo& io) {
+ExitCode RunCheck(const std::string& address, double durationS, int intervalMs,
+                  const std::string& referencePath, const CliIo& io) {
+    std::optional<Snapshot> reference;
+    if (!referencePath.empty() && !(reference = LoadSnapshot(referencePath, io))) return kExitUsage;
     ControllerLink link;
     if (const ExitCode code = link.Open(address, io); code != kExitOk) return code;
+    bool busDiffers = false;
+    if (reference) {
+        const std::optional<bool> differs =
+            CompareWithReference(*reference, referencePath, address, io);
+        if (!differs) return kExitLinkFailed;
+        busDiffers = *differs;
+    }
     WatchSession session(address);
     // A failure is said once the progress line is gone, not written onto it.
     std::ostringstream failure;
@@ -119,7 +156,8 @@ ExitCode RunCheck(const std::string& address, double durationS, int intervalMs, 
     }
     io.err << failure.str();
     if (!polled) return kExitLinkFailed;
-    io.out << WatchSummary(session);
+    io.out << WatchSummary(session, LineStyle{OutputIsUtf8(), io.outIsTerminal});
+    if (busDiffers) return kExitBusDiffers;
     return session.Judge().clean() ? kExitOk : kExitErrorsFound;
 }
 

@@ -1,15 +1,13 @@
-// The diagnosis polled again and again, with the rises since the first poll.
+// The diagnosis polled again and again for a watch: the poll session with the time it
+// covers and the controller it watches.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "cli_io.h"
-#include "counter_rises.h"
-#include "error_poll.h"
-#include "verdict.h"
+#include "poll_session.h"
 
 namespace pelvane::cli {
 
@@ -21,26 +19,20 @@ class WatchSession {
     // link failed or the controller stopped answering.
     bool PollOnce(const CliIo& io);
 
-    Verdict Judge() const { return JudgeRises(rises_, nodeCount(), lostRise_); }
+    Verdict Judge() const { return session_.Judge(); }
 
     const std::string& address() const { return address_; }
-    int32_t nodeCount() const { return poll_.nodeCount(); }
-    int64_t polls() const { return polls_; }
-    const std::string& lostcountText() const { return lostcountText_; }
-    const CounterRises& rises() const { return rises_; }
-    const ErrorCounterTable& table() const { return table_; }
+    int32_t nodeCount() const { return session_.nodeCount(); }
+    int64_t polls() const { return session_.readings(); }
+    const std::string& lostcountText() const { return session_.lostcountText(); }
+    const CounterRises& rises() const { return session_.rises(); }
+    const BusReading& last() const { return session_.last(); }
     // From the first poll to the latest.
     std::chrono::steady_clock::duration elapsed() const { return last_ - first_; }
 
   private:
     std::string address_;
-    ErrorPoll poll_;
-    ErrorCounterTable table_{};
-    CounterRises rises_;
-    std::string lostcountText_;
-    std::optional<int32_t> lostCount_;
-    int64_t lostRise_ = 0;
-    int64_t polls_ = 0;
+    PollSession session_;
     std::chrono::steady_clock::time_point first_, last_;
 };
 

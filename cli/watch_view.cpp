@@ -40,7 +40,7 @@ std::string TerminalFrame(const WatchSession& session, int intervalMs) {
         std::vector<std::string> row = {FormatNodeLabel(node)};
         for (int k = 0; k < kCounterCount; ++k)
             row.push_back(CounterCell(session.rises().at(node, k)));
-        row.push_back(StatusWordText(session.table()[kStatusWord][static_cast<size_t>(node)]));
+        row.push_back(StatusWordText(session.last().statusWords[static_cast<size_t>(node)]));
         rows.push_back(std::move(row));
     }
     std::string frame =
@@ -54,7 +54,10 @@ std::string TerminalFrame(const WatchSession& session, int intervalMs) {
         frame += rose ? kHighlight + lines[i] + kPlain : lines[i];
         frame += std::string(kEraseLine) + "\n";
     }
-    return frame + "verdict: " + VerdictText(session.Judge()) + kEraseLine + "\n" + kEraseBelow;
+    const Verdict verdict = session.Judge();
+    frame += "line: " + LinePicture(verdict, session.rises(), {OutputIsUtf8(), true}) + kEraseLine +
+             "\n";
+    return frame + "verdict: " + VerdictText(verdict) + kEraseLine + "\n" + kEraseBelow;
 }
 
 std::string ChangeLines::Next(const WatchSession& session,
@@ -82,13 +85,17 @@ std::string ChangeLines::Next(const WatchSession& session,
                         RiseText(reg.last) + ", " + RiseText({reg.total, reg.totalAtLeast}) +
                         " since start)";
             }
-            const int32_t statusWord = session.table()[kStatusWord][i];
+            const int32_t statusWord = session.last().statusWords[i];
             if (statusWord != previous_[kStatusWord][i])
                 line += " status word " + StatusWordText(statusWord);
             if (!line.empty()) text += stamp + FormatNodeLabel(node) + line + "\n";
         }
     }
-    previous_ = session.table();
+    for (int32_t node = 0; node < session.nodeCount(); ++node) {
+        const auto i = static_cast<size_t>(node);
+        for (int k = 0; k < kCounterCount; ++k) previous_[k][i] = session.rises().at(node, k).value;
+        previous_[kStatusWord][i] = session.last().statusWords[i];
+    }
     previousLost_ = session.lostcountText();
     previousCount_ = session.nodeCount();
     return text;
@@ -108,14 +115,16 @@ std::string RiseLines(const CounterRises& rises, int32_t nodeCount) {
     return text;
 }
 
-std::string WatchSummary(const WatchSession& session) {
+std::string WatchSummary(const WatchSession& session, const LineStyle& style) {
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(session.elapsed()).count();
     std::string text =
         "summary: " + std::to_string(session.polls()) + " polls of " + session.address() +
         " over " + std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) + " s, " +
         Printable(session.lostcountText()) + "\n" + RiseLines(session.rises(), session.nodeCount());
-    return text + "verdict: " + VerdictText(session.Judge()) + "\n";
+    const Verdict verdict = session.Judge();
+    return text + "line: " + LinePicture(verdict, session.rises(), style) + "\n" +
+           "verdict: " + VerdictText(verdict) + "\n";
 }
 
 }  // namespace pelvane::cli

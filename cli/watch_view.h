@@ -5,11 +5,13 @@
 #include <string>
 
 #include "error_poll.h"
+#include "line_picture.h"
 #include "watch_session.h"
 
 namespace pelvane::cli {
 
-// The whole screen after a poll; rows that rose in the last interval are highlighted.
+// The whole screen after a poll, with the picture of the line; rows that rose in the last
+// interval are highlighted.
 std::string TerminalFrame(const WatchSession& session, int intervalMs);
 
 // Time-stamped lines for what changed since the poll before.
@@ -18,6 +20,7 @@ class ChangeLines {
     std::string Next(const WatchSession& session, std::chrono::system_clock::time_point when);
 
   private:
+    // Counters and status words as the poll before showed them.
     ErrorCounterTable previous_{};
     std::string previousLost_;
     int32_t previousCount_ = 0;
@@ -26,7 +29,8 @@ class ChangeLines {
 // "  Node6 302H +5, now 8" for every register that rose, node by node.
 std::string RiseLines(const CounterRises& rises, int32_t nodeCount);
 
-// Polls and time watched, every register that rose, and the verdict.
-std::string WatchSummary(const WatchSession& session);
+// Polls and time watched, every register that rose, the picture of the line and the
+// verdict.
+std::string WatchSummary(const WatchSession& session, const LineStyle& style);
 
 }  // namespace pelvane::cli

@@ -237,6 +237,69 @@ TEST_F(CliTest, DiffCountsSaturationAndClears) {
     std::remove(after.c_str());
 }
 
+TEST_F(CliTest, AnUnreadCounterIsNullAndNeverARise) {
+    Start(6, false);
+    const std::string a = TempPath("a.json"), b = TempPath("b.json");
+    sim->Control("@SIM SET 1 301H 7");
+    ASSERT_EQ(Cli({"snapshot", address, "-o", a}).code, 0);
+    sim->Control("@SIM ODD ?NODE_INFO(0,1,769) EMPTY");
+    sim->Control("@SIM ODD ?NODE_INFO(0,2,1) WORD");
+    ASSERT_EQ(Cli({"snapshot", address, "-o", b}).code, 0);
+    std::ifstream file(b);
+    const auto json = nlohmann::json::parse(file);
+    EXPECT_TRUE(json["nodes"][1]["counters"]["301H"].is_null());
+    EXPECT_EQ(json["nodes"][1]["counters"]["300H"], 0);
+    EXPECT_TRUE(json["nodes"][2]["deviceId"].is_null());
+    EXPECT_TRUE(Cli({"snapshot", address, "--format", "csv"}).out.find(",0,,0,0,") !=
+                std::string::npos);
+
+    // Null on either side is unknown: listed, never a rise, never a changed bus.
+    for (const auto& [older, newer, side] : {std::tuple{b, a, "OLD"}, std::tuple{a, b, "NEW"}}) {
+        const Result diff = Cli({"diff", older, newer});
+        EXPECT_EQ(diff.code, 0) << diff.out;
+        EXPECT_NE(diff.out.find(std::string("  Node1 301H unread in ") + side + ", not compared\n"),
+                  std::string::npos)
+            << diff.out;
+        EXPECT_NE(diff.out.find("  Node2 identity unread, not compared\n"), std::string::npos);
+        EXPECT_NE(diff.out.find("verdict: bus clean"), std::string::npos) << diff.out;
+    }
+    std::remove(a.c_str());
+    std::remove(b.c_str());
+}
+
+TEST_F(CliTest, ABusThatDiffersFromItsReferenceExitsFour) {
+    Start(7, false);
+    const std::string reference = TempPath("reference.json"), later = TempPath("later.json");
+    ASSERT_EQ(Cli({"snapshot", address, "-o", reference}).code, 0);
+    const Result same = Cli({"check", address, "--duration", "0", "--reference", reference});
+    EXPECT_EQ(same.code, 0) << same.out << same.err;
+    EXPECT_NE(same.out.find("bus: 4 nodes, as expected\n"), std::string::npos) << same.out;
+
+    sim->Control("@SIM SET 2 deviceId 153");
+    sim->Control("@SIM SET 3 302H 5");
+    ASSERT_EQ(Cli({"snapshot", address, "-o", later}).code, 0);
+    // 4 ranks above errors found.
+    const Result diff = Cli({"diff", reference, later});
+    EXPECT_EQ(diff.code, 4);
+    EXPECT_NE(diff.out.find("bus: 4 nodes, differs from the reference\n  Node2 replaced: "
+                            "Kestrum(41bH) device 0H -> Kestrum(41bH) device 99H\n"),
+              std::string::npos)
+        << diff.out;
+    sim->Control("@SIM COUNTERS 3 1 100");
+    setenv("LC_ALL", "C", 1);  // the line drawn in ASCII
+    const Result check =
+        Cli({"check", address, "--duration", "0.3", "--interval", "50", "--reference", reference});
+    EXPECT_EQ(check.code, 4) << check.out << check.err;
+    EXPECT_NE(check.out.find("  Node2 replaced"), std::string::npos);
+    EXPECT_NE(check.out.find("line: PLC - Node0 - Node1 - Node2 - [Node3] =X= end\n"),
+              std::string::npos)
+        << check.out;
+    unsetenv("LC_ALL");
+    EXPECT_EQ(Cli({"check", address, "--duration", "0", "--reference", TempPath("none")}).code, 2);
+    std::remove(reference.c_str());
+    std::remove(later.c_str());
+}
+
 TEST_F(CliTest, ControllerTextCannotSteerTheTerminal) {
     EXPECT_EQ(Printable("Lost\x1b[2J\r\n\x7f\xc2\x9b"
                         "1m 汇川\xc2\xa0"),
