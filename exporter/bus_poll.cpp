@@ -5,26 +5,31 @@
 
 namespace pelvane::exporter {
 
-BusSample BusPoll::Poll() {
-    const std::string lostText = poll_.Poll(table_);
-    if (!poll_.linkAnswered()) return BusSample{};
-    ReadIdentities(poll_.nodeCount());
-    rises_.Take(poll_, table_);
+BusSample BusPoll::Poll(std::chrono::steady_clock::time_point now) {
+    if (!session_.PollOnce()) return BusSample{};
+    ReadIdentities(session_.nodeCount(), now);
     BusSample sample = Sample();
-    sample.lostCount = LostCountValue(lostText);
+    sample.lostCount = LostCountValue(session_.lostcountText());
     return sample;
 }
 
-void BusPoll::ReadIdentities(int32_t count) {
-    if (count != identifiedCount_) identities_.assign(static_cast<size_t>(count), {});
+void BusPoll::ReadIdentities(int32_t count, std::chrono::steady_clock::time_point now) {
+    if (count != identifiedCount_) {
+        identities_.assign(static_cast<size_t>(count), {});
+        identifiedAt_ = now;
+    } else if (now - identifiedAt_ >= identityInterval_) {
+        // Asked again, shown as before until the answer comes.
+        for (Identity& identity : identities_) identity.known = false;
+        identifiedAt_ = now;
+    }
     identifiedCount_ = count;
     for (int32_t node = 0; node < count; ++node) {
         Identity& identity = identities_[static_cast<size_t>(node)];
         if (identity.known) continue;
         bool vendorRead = false;
         bool deviceRead = false;
-        const bool ok = GetNodeInfo(node, 0, &identity.vendorId, &vendorRead) == 0 &&
-                        GetNodeInfo(node, 1, &identity.deviceId, &deviceRead) == 0;
+        const bool ok = GetNodeInfo(node, kItemVendorId, &identity.vendorId, &vendorRead) == 0 &&
+                        GetNodeInfo(node, kItemDeviceId, &identity.deviceId, &deviceRead) == 0;
         identity.known = ok && vendorRead && deviceRead;
     }
 }
@@ -32,8 +37,9 @@ void BusPoll::ReadIdentities(int32_t count) {
 BusSample BusPoll::Sample() const {
     BusSample sample;
     sample.up = true;
-    sample.nodeCount = poll_.nodeCount();
+    sample.nodeCount = session_.nodeCount();
     sample.nodes.resize(static_cast<size_t>(sample.nodeCount));
+    const BusReading& reading = session_.last();
     for (int32_t node = 0; node < sample.nodeCount; ++node) {
         const auto i = static_cast<size_t>(node);
         NodeSample& out = sample.nodes[i];
@@ -41,8 +47,8 @@ BusSample BusPoll::Sample() const {
         out.vendorId = identities_[i].vendorId;
         out.deviceId = identities_[i].deviceId;
         for (int k = 0; k < kCounterCount; ++k)
-            out.registers[static_cast<size_t>(k)] = rises_.at(node, k);
-        if (table_[kStatusWord][i] != kStatusWordUnread) out.statusWord = table_[kStatusWord][i];
+            out.registers[static_cast<size_t>(k)] = session_.rises().at(node, k);
+        if (reading.statusWords[i] != kStatusWordUnread) out.statusWord = reading.statusWords[i];
     }
     return sample;
 }

@@ -2,39 +2,45 @@
 // polls it, with the rises counted since the first poll.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
 #include "bus_sample.h"
-#include "counter_rises.h"
-#include "error_poll.h"
+#include "poll_session.h"
 
 namespace pelvane::exporter {
 
+// A node swapped on a line that keeps its length shows its new identity this late.
+inline constexpr std::chrono::milliseconds kDefaultIdentityInterval{60000};
+
 class BusPoll {
   public:
+    explicit BusPoll(std::chrono::milliseconds identityInterval = kDefaultIdentityInterval)
+        : identityInterval_(identityInterval) {}
+
     // One poll on g_controllerHandle. up is false when the link stopped answering.
-    BusSample Poll();
+    BusSample Poll(std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
     // After a new link: the controller behind it may hold another bus.
     void Relinked() { identifiedCount_ = -1; }
 
   private:
-    void ReadIdentities(int32_t count);
+    void ReadIdentities(int32_t count, std::chrono::steady_clock::time_point now);
     BusSample Sample() const;
 
-    ErrorCounterTable table_{};
-    ErrorPoll poll_;
     // Kept across links, so the rise counts never fall while the exporter runs.
-    CounterRises rises_;
+    PollSession session_;
     struct Identity {
         int32_t vendorId = 0;
         int32_t deviceId = 0;
         bool known = false;  // both read; until then asked again on every poll
     };
     // By position; read anew when the node count changes (a line that changes loses or
-    // gains nodes behind the change).
+    // gains nodes behind the change) and every identityInterval_.
     std::vector<Identity> identities_;
     int32_t identifiedCount_ = -1;
+    std::chrono::milliseconds identityInterval_;
+    std::chrono::steady_clock::time_point identifiedAt_;
 };
 
 }  // namespace pelvane::exporter

@@ -18,9 +18,10 @@ const prometheus::Histogram::BucketBoundaries kPollBuckets = {0.005, 0.01, 0.025
 
 }  // namespace
 
-ControllerPoller::ControllerPoller(std::string address, Millis interval)
+ControllerPoller::ControllerPoller(std::string address, Millis interval, Millis identityInterval)
     : address_(std::move(address)),
       interval_(interval),
+      identityInterval_(identityInterval),
       pollDuration_(kPollBuckets),
       sample_(std::make_shared<const BusSample>()) {}
 
@@ -48,7 +49,7 @@ std::shared_ptr<const BusSample> ControllerPoller::sample() const {
 
 void ControllerPoller::Run() {
     // Large tables: on the heap rather than the thread's stack.
-    auto poll = std::make_unique<BusPoll>();
+    auto poll = std::make_unique<BusPoll>(identityInterval_);
     Millis retryDelay = kFirstRetryDelay;
     while (true) {
         if (g_controllerHandle == nullptr) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "bus_poll.h"
 #include "bus_sample.h"
 
 namespace pelvane::exporter {
@@ -24,7 +25,8 @@ inline constexpr Millis kLastRetryDelay{30000};
 
 class ControllerPoller {
   public:
-    ControllerPoller(std::string address, Millis interval);
+    ControllerPoller(std::string address, Millis interval,
+                     Millis identityInterval = kDefaultIdentityInterval);
     ~ControllerPoller();
     ControllerPoller(const ControllerPoller&) = delete;
     ControllerPoller& operator=(const ControllerPoller&) = delete;
@@ -48,6 +50,7 @@ class ControllerPoller {
 
     const std::string address_;
     const Millis interval_;
+    const Millis identityInterval_;
     prometheus::Histogram pollDuration_;
 
     mutable std::mutex mutex_;

@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
     std::vector<std::unique_ptr<ControllerPoller>> pollers;
     std::vector<const ControllerPoller*> views;
     for (const std::string& address : options->controllers) {
-        pollers.push_back(std::make_unique<ControllerPoller>(address, options->interval));
+        pollers.push_back(std::make_unique<ControllerPoller>(address, options->interval,
+                                                             options->identityInterval));
         views.push_back(pollers.back().get());
     }
     auto metrics = std::make_shared<BusMetrics>(views);

@@ -12,6 +12,7 @@ namespace {
 
 constexpr double kMinIntervalSeconds = 0.05;
 constexpr double kMaxIntervalSeconds = 3600;
+constexpr double kMaxIdentitySeconds = 86400;
 
 std::string CheckAddress(const std::string& text) {
     in_addr address{};
@@ -34,6 +35,12 @@ std::optional<ExporterOptions> ParseOptions(int argc, const char* const* argv, s
     app.add_option("--interval", seconds, "seconds between polls of each controller")
         ->capture_default_str()
         ->check(CLI::Range(kMinIntervalSeconds, kMaxIntervalSeconds));
+    double identitySeconds = 60.0;
+    app.add_option("--identity-interval", identitySeconds,
+                   "seconds between reads of the nodes' vendor and device IDs (also read "
+                   "whenever the node count changes)")
+        ->capture_default_str()
+        ->check(CLI::Range(kMinIntervalSeconds, kMaxIdentitySeconds));
     app.add_option("--listen", options.listen, "address:port to serve /metrics on")
         ->capture_default_str();
     try {
@@ -50,6 +57,7 @@ std::optional<ExporterOptions> ParseOptions(int argc, const char* const* argv, s
         return std::nullopt;
     }
     options.interval = std::chrono::milliseconds(std::lround(seconds * 1000));
+    options.identityInterval = std::chrono::milliseconds(std::lround(identitySeconds * 1000));
     return options;
 }
 

@@ -12,6 +12,7 @@ namespace pelvane::exporter {
 struct ExporterOptions {
     std::vector<std::string> controllers;
     std::chrono::milliseconds interval{1000};
+    std::chrono::milliseconds identityInterval{60000};
     std::string listen = "127.0.0.1:9810";
 };
 

@@ -116,6 +116,23 @@ TEST_F(ExporterTest, RisesCountAcrossAClearAndSaturation) {
               0);
 }
 
+TEST_F(ExporterTest, ANodeSwappedOnAnUnchangedLineShowsItsNewIdentity) {
+    const std::string address = "127.0.70.5";
+    auto sim = StartSim(address, "demo.json");
+    ASSERT_TRUE(sim);
+    ControllerPoller poller(address, 50ms, 200ms);
+    BusMetrics metrics({&poller});
+    poller.Start();
+    ASSERT_TRUE(
+        Await(metrics, "pelvane_node_info", {{"node", "0"}, {"device_id", "10305070H"}}, 1));
+    sim->Control("@SIM SET 0 vendorId 1647");
+    sim->Control("@SIM SET 0 deviceId 17");
+    EXPECT_TRUE(Await(metrics, "pelvane_node_info",
+                      {{"node", "0"}, {"vendor", "松下"}, {"device_id", "11H"}}, 1));
+    EXPECT_EQ(Value(metrics, "pelvane_node_info", {{"node", "0"}, {"device_id", "10305070H"}}),
+              std::nullopt);
+}
+
 TEST_F(ExporterTest, AStoppedControllerGoesDownAndComesBackWhileOthersGoOn) {
     const std::string a = "127.0.70.3";
     const std::string b = "127.0.70.4";
