@@ -1,13 +1,13 @@
 // Time per poll of pelvane-cli's watch beside the window's diagnosis poll, on the same
 // bus, against an in-process simulator; the two kinds alternate in rounds.
 #include <CLI/CLI.hpp>
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <sstream>
 #include <vector>
 
 #include "bench_link.h"
+#include "bench_stats.h"
 #include "controller_state.h"
 #include "error_poll.h"
 #include "watch_session.h"
@@ -16,17 +16,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double Median(std::vector<double> ms) {
-    std::nth_element(ms.begin(), ms.begin() + static_cast<std::ptrdiff_t>(ms.size() / 2), ms.end());
-    return ms[ms.size() / 2];
-}
-
-double Mean(const std::vector<double>& ms) {
-    double sum = 0;
-    for (double v : ms) sum += v;
-    return sum / static_cast<double>(ms.size());
-}
 
 template <typename F>
 double Timed(F&& work) {
@@ -73,11 +62,13 @@ int main(int argc, char** argv) {
     }
     std::printf("nodes polled: %d\n", session.nodeCount());
     std::printf("%-34s %8s %8s\n", "ms per poll", "median", "mean");
-    std::printf("%-34s %8.2f %8.2f\n", "window (ErrorPoll::Poll)", Median(windowMs),
-                Mean(windowMs));
-    std::printf("%-34s %8.2f %8.2f\n", "cli watch, line per change", Median(lineMs), Mean(lineMs));
-    std::printf("%-34s %8.2f %8.2f\n", "cli watch, terminal redraw", Median(terminalMs),
-                Mean(terminalMs));
+    const auto row = [](const char* what, const std::vector<double>& ms) {
+        const pelvane::bench::Summary s = pelvane::bench::Summarise(ms);
+        std::printf("%-34s %8.2f %8.2f\n", what, s.median, s.mean);
+    };
+    row("window (ErrorPoll::Poll)", windowMs);
+    row("cli watch, line per change", lineMs);
+    row("cli watch, terminal redraw", terminalMs);
     KST_Close(pelvane::g_controllerHandle);
     return 0;
 }

@@ -3,7 +3,6 @@
 #include <prometheus/text_serializer.h>
 
 #include <CLI/CLI.hpp>
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <sstream>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "bench_link.h"
+#include "bench_stats.h"
 #include "bus_poll.h"
 #include "controller_state.h"
 #include "error_poll.h"
@@ -19,11 +19,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double Median(std::vector<double> ms) {
-    std::nth_element(ms.begin(), ms.begin() + static_cast<std::ptrdiff_t>(ms.size() / 2), ms.end());
-    return ms[ms.size() / 2];
-}
 
 template <typename F>
 double Timed(F&& work) {
@@ -43,7 +38,8 @@ void ComparePolls(int rounds) {
         exporter.push_back(Timed([&] { exporterPoll->Poll(); }));
     }
     std::printf("poll, %d nodes: window %.2f ms, exporter %.2f ms (median of %d)\n",
-                windowPoll.nodeCount(), Median(window), Median(exporter), rounds);
+                windowPoll.nodeCount(), pelvane::bench::Summarise(window).median,
+                pelvane::bench::Summarise(exporter).median, rounds);
 }
 
 void TimeScrape(const std::string& address, int rounds) {
@@ -60,8 +56,8 @@ void TimeScrape(const std::string& address, int rounds) {
             bytes = out.str().size();
         }));
     }
-    std::printf("metrics built and serialised: %.2f ms, %zu bytes (median of %d)\n", Median(ms),
-                bytes, rounds);
+    std::printf("metrics built and serialised: %.2f ms, %zu bytes (median of %d)\n",
+                pelvane::bench::Summarise(ms).median, bytes, rounds);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_stats.h"
 #include "kestrum.h"
 #include "kestrum_sim/simulator.h"
 #include "loopback_only.h"
@@ -30,16 +31,9 @@ struct Stats {
     double p99Us = 0;
 };
 
-Stats Summarise(std::vector<double> ns) {
-    Stats s;
-    if (ns.empty()) return s;
-    double sum = 0;
-    for (double v : ns) sum += v;
-    s.meanUs = sum / static_cast<double>(ns.size()) / 1000.0;
-    auto at = ns.begin() + static_cast<std::ptrdiff_t>(ns.size() * 99 / 100);
-    std::nth_element(ns.begin(), at, ns.end());
-    s.p99Us = *at / 1000.0;
-    return s;
+Stats Summarise(const std::vector<double>& ns) {
+    return {pelvane::bench::Summarise(ns).mean / 1000.0,
+            pelvane::bench::Percentile(ns, 99) / 1000.0};
 }
 
 bool SendAll(int fd, const char* data, std::size_t size) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench_link.h"
+#include "bench_stats.h"
 #include "controller_state.h"
 #include "error_poll.h"
 #include "kestrum.h"
@@ -34,20 +35,17 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Sample {
-    double median = 0;
-    double worst = 0;
-};
+using pelvane::bench::Summarise;
+using pelvane::bench::Summary;
 
-Sample Measure(int runs, const std::function<void()>& work) {
+Summary Measure(int runs, const std::function<void()>& work) {
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
         const auto start = Clock::now();
         work();
         ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
-    std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms.back()};
+    return Summarise(ms);
 }
 
 std::unique_ptr<kestrum::sim::Simulator> Serve(kestrum::sim::Bus bus, const char* address) {
@@ -94,14 +92,12 @@ void Against(const char* what, kestrum::sim::Simulator& sim, int runs,
         for (size_t i = 0; i < std::max<size_t>(commands, 200); ++i) trips.push_back(RoundTripMs());
         took.push_back(Measure(1, work).median);
     }
-    std::sort(trips.begin(), trips.end());
-    std::sort(took.begin(), took.end());
-    const double floor = static_cast<double>(commands) * trips[trips.size() / 2];
-    const double median = took[took.size() / 2];
+    const double floor = static_cast<double>(commands) * Summarise(trips).median;
+    const Summary times = Summarise(took);
     std::printf(
         "%-24s %5zu commands  median %7.2f ms  worst %7.2f ms  floor %7.2f ms  "
         "ratio %.2f\n",
-        what, commands, median, took.back(), floor, median / floor);
+        what, commands, times.median, times.worst, floor, times.median / floor);
 }
 
 void RefreshAndPollTimes() {
@@ -124,7 +120,7 @@ void RefreshAndPollTimes() {
         auto sim = Serve(DriveBus(200, latency), "127.0.6.3");
         pelvane::ErrorPoll poll;
         pelvane::ErrorCounterTable table{};
-        const Sample took = Measure(latency == 0 ? 20 : 3, [&] { poll.Poll(table); });
+        const Summary took = Measure(latency == 0 ? 20 : 3, [&] { poll.Poll(table); });
         std::printf("  %d ms simulator latency: median %.1f ms, worst %.1f ms\n", latency,
                     took.median, took.worst);
         Close();
@@ -132,7 +128,7 @@ void RefreshAndPollTimes() {
 }
 
 // What a page does on a rebuild, then one repaint of the page.
-Sample RebuildAndRepaint(QWidget& page, pelvane::ui::ListControl& list, int rows, bool errors) {
+Summary RebuildAndRepaint(QWidget& page, pelvane::ui::ListControl& list, int rows, bool errors) {
     static const pelvane::ListColumn kColumns[9] = {{"1", 50}, {"2", 100}, {"3", 80},
                                                     {"4", 80}, {"5", 80},  {"6", 80},
                                                     {"7", 80}, {"8", 80},  {"9", 80}};
@@ -162,8 +158,8 @@ void ListTimes() {
     list->setGeometry(page.rect());
     page.show();
     for (const bool errors : {false, true}) {
-        const Sample two = RebuildAndRepaint(page, *list, 200, errors);
-        const Sample four = RebuildAndRepaint(page, *list, 400, errors);
+        const Summary two = RebuildAndRepaint(page, *list, 200, errors);
+        const Summary four = RebuildAndRepaint(page, *list, 400, errors);
         std::printf("  %s list: 200 rows %.2f / %.2f ms, 400 rows %.2f / %.2f ms, ratio %.2f\n",
                     errors ? "error" : "node ", two.median, two.worst, four.median, four.worst,
                     four.median / two.median);
