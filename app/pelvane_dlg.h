@@ -28,8 +28,8 @@ class CPelvaneDlg : public ui::Dialog {
     void OnTabSelChange();
     void OnSysCommand(uint32_t command);
 
-    // X11 and Wayland keep the system menu to themselves, so its entries go into the
-    // menu of the dialog's background; on Windows they could go into the system menu.
+    // The desktop keeps the window's system menu to itself, so its entries go into the
+    // menu of the dialog's background.
     void AddSystemMenuEntries(QMenu& menu);
 
     NodeInfo& nodeInfo() { return nodeInfo_; }

@@ -15,7 +15,7 @@ inline constexpr int kIdcIdentity = 1004;
 // The About entry of the system menu; the low four bits belong to the window system.
 inline constexpr uint32_t kIdmAboutBox = 0x0010;
 
-// String 101.
+// The About entry's text in the background menu.
 inline constexpr const char* kAboutMenuText = "关于 Pelvane(&A)...";
 
 }  // namespace pelvane

@@ -12,6 +12,7 @@
 #include "error_poll.h"
 #include "watch_session.h"
 #include "watch_view.h"
+#include "window_poll.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
 
     std::ostringstream sink;
     const pelvane::cli::CliIo io{sink, sink};
-    pelvane::ErrorPoll window;
+    pelvane::bench::WindowPoll window;
     pelvane::cli::WatchSession session(address);
     pelvane::cli::ChangeLines lines;
     std::vector<double> windowMs, lineMs, terminalMs;
@@ -66,7 +67,7 @@ int main(int argc, char** argv) {
         const pelvane::bench::Summary s = pelvane::bench::Summarise(ms);
         std::printf("%-34s %8.2f %8.2f\n", what, s.median, s.mean);
     };
-    row("window (ErrorPoll::Poll)", windowMs);
+    row("window (the page's poll)", windowMs);
     row("cli watch, line per change", lineMs);
     row("cli watch, terminal redraw", terminalMs);
     KST_Close(pelvane::g_controllerHandle);

@@ -15,6 +15,7 @@
 #include "controller_state.h"
 #include "error_poll.h"
 #include "metrics.h"
+#include "window_poll.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ double Timed(F&& work) {
 
 void ComparePolls(int rounds) {
     pelvane::ErrorCounterTable table{};
-    pelvane::ErrorPoll windowPoll;
+    pelvane::bench::WindowPoll windowPoll;
     auto exporterPoll = std::make_unique<pelvane::exporter::BusPoll>();
     exporterPoll->Poll();  // the identities, read once on linking
     std::vector<double> window, exporter;
@@ -38,7 +39,7 @@ void ComparePolls(int rounds) {
         exporter.push_back(Timed([&] { exporterPoll->Poll(); }));
     }
     std::printf("poll, %d nodes: window %.2f ms, exporter %.2f ms (median of %d)\n",
-                windowPoll.nodeCount(), pelvane::bench::Summarise(window).median,
+                windowPoll.nodeCount, pelvane::bench::Summarise(window).median,
                 pelvane::bench::Summarise(exporter).median, rounds);
 }
 

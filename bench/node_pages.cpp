@@ -24,12 +24,14 @@
 #include "error_poll.h"
 #include "kestrum.h"
 #include "node_cells.h"
+#include "node_error.h"
 #include "node_table.h"
 #include "page_list.h"
 #include "pelvane_dlg.h"
 #include "resource.h"
 #include "ui/controls.h"
 #include "ui/list_control.h"
+#include "window_poll.h"
 
 namespace {
 
@@ -109,7 +111,7 @@ void RefreshAndPollTimes() {
     }
     for (const int nodes : {6, 50, 200}) {
         auto sim = Serve(DriveBus(nodes, 0), "127.0.6.2");
-        pelvane::ErrorPoll poll;
+        pelvane::bench::WindowPoll poll;
         pelvane::ErrorCounterTable table{};
         const std::string what = "poll, " + std::to_string(nodes) + " nodes";
         Against(what.c_str(), *sim, 20, [&] { poll.Poll(table); });
@@ -118,7 +120,7 @@ void RefreshAndPollTimes() {
     std::puts("== one poll of 200 nodes holds the window for");
     for (const int latency : {0, 1}) {
         auto sim = Serve(DriveBus(200, latency), "127.0.6.3");
-        pelvane::ErrorPoll poll;
+        pelvane::bench::WindowPoll poll;
         pelvane::ErrorCounterTable table{};
         const Summary took = Measure(latency == 0 ? 20 : 3, [&] { poll.Poll(table); });
         std::printf("  %d ms simulator latency: median %.1f ms, worst %.1f ms\n", latency,

@@ -35,8 +35,8 @@ QSize DluToPixels(const QSize& dlu, BaseUnits units);
 // Needs a QGuiApplication, for the font's metrics.
 BaseUnits BaseUnitsForFont(const QFont& font);
 
-// The font a template names. Fonts that Windows resolves by alias ("MS Shell Dlg") are
-// not on other platforms, so those become the platform's sans-serif at the same size.
+// The font a template names. An alias such as "MS Shell Dlg" names no installed font
+// here, so it becomes the desktop's sans-serif at the same size.
 QFont TemplateFont(const char* family, int pointSize, int weight);
 
 }  // namespace pelvane::ui
