@@ -277,9 +277,9 @@ TEST_F(MainDialog, AfterAReconnectTabOneNeverShowsTheEarlierControllersNodes) {
     small.nodes.resize(8);
     for (auto& node : small.nodes) node.vendorId = 0x41B;
     small.lostCount = 7;
-    auto a = StartSimulator("127.0.4.10", large);
-    auto b = StartSimulator("127.0.4.11", small);
-    Connect("127.0.4.10");
+    auto a = StartSimulator("127.0.4.12", large);
+    auto b = StartSimulator("127.0.4.13", small);
+    Connect("127.0.4.12");
     QTabBar* bar = Tabs()->tabBar();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
     ASSERT_TRUE(QTest::qWaitFor([&] { return ErrorList()->ItemCount() == 200; }, 5000));
@@ -296,7 +296,7 @@ TEST_F(MainDialog, AfterAReconnectTabOneNeverShowsTheEarlierControllersNodes) {
     };
     auto watch = QObject::connect(QAbstractEventDispatcher::instance(),
                                   &QAbstractEventDispatcher::aboutToBlock, look);
-    Connect("127.0.4.11");
+    Connect("127.0.4.13");
     look();
     EXPECT_TRUE(QTest::qWaitFor([&] { return ErrorList()->ItemCount() == 8; }, 3000));
     QTest::qWait(4 * kPollPeriodMs);
