@@ -1,0 +1,43 @@
+// ESC registers a diagnosis reads, and the EEPROM interface it drives.
+#pragma once
+
+#include <cstdint>
+
+namespace pelvane::ecat {
+
+inline constexpr uint16_t kRegType = 0x0000;           // 1 byte; the type block is 10 bytes
+inline constexpr uint16_t kTypeBlockBytes = 10;
+inline constexpr uint16_t kRegStationAddress = 0x0010;  // 2 bytes; never written here
+inline constexpr uint16_t kRegAlias = 0x0012;           // 2 bytes: the configured station alias
+inline constexpr uint16_t kRegDlStatus = 0x0110;        // 2 bytes
+inline constexpr uint16_t kRegAlControl = 0x0120;       // never written here
+inline constexpr uint16_t kRegAlStatus = 0x0130;        // 2 bytes
+inline constexpr uint16_t kRegAlStatusCode = 0x0134;    // 2 bytes
+// 0300H-0313H: per port invalid frame and RX error, forwarded errors, processing unit,
+// PDI errors and code, lost links. All 8-bit counters that stop at FFH.
+inline constexpr uint16_t kRegErrorCounters = 0x0300;
+inline constexpr uint16_t kErrorCounterBytes = 20;
+
+inline constexpr uint16_t kRegEepromConfig = 0x0500;  // bit 0: offered to the PDI
+inline constexpr uint16_t kRegEepromPdiAccess = 0x0501;
+inline constexpr uint16_t kRegEepromControl = 0x0502;  // 2 bytes, control and status
+inline constexpr uint16_t kRegEepromAddress = 0x0504;  // 4 bytes, a word address
+inline constexpr uint16_t kRegEepromData = 0x0508;     // 4 or 8 bytes
+// What the gateway may write: the EEPROM interface's control and address, nothing else.
+inline constexpr uint16_t kFirstWritable = kRegEepromControl;
+inline constexpr uint16_t kLastWritable = 0x0507;
+
+inline constexpr uint16_t kEepromCommandRead = 0x0100;
+inline constexpr uint16_t kEepromCommandMask = 0x0700;
+inline constexpr uint16_t kEepromReads8Bytes = 0x0040;
+inline constexpr uint16_t kEepromErrorMask = 0x7800;
+inline constexpr uint16_t kEepromBusy = 0x8000;
+
+// AL status states (low four bits).
+inline constexpr uint16_t kAlStateInit = 1;
+inline constexpr uint16_t kAlStatePreop = 2;
+inline constexpr uint16_t kAlStateBoot = 3;
+inline constexpr uint16_t kAlStateSafeop = 4;
+inline constexpr uint16_t kAlStateOp = 8;
+
+}  // namespace pelvane::ecat
