@@ -1,0 +1,130 @@
+#include "raw_link.h"
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <linux/if_packet.h>
+#include <net/ethernet.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace pelvane::ecat {
+
+namespace {
+
+#ifndef PACKET_IGNORE_OUTGOING
+constexpr int PACKET_IGNORE_OUTGOING = 23;
+#endif
+
+std::string Reason(const char* what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+// Interface names are at most IFNAMSIZ - 1 bytes; a longer one names nothing.
+bool FillName(const std::string& interface, ifreq& request) {
+    if (interface.empty() || interface.size() >= IFNAMSIZ) return false;
+    std::memcpy(request.ifr_name, interface.c_str(), interface.size() + 1);
+    return true;
+}
+
+std::optional<Mac> InterfaceMac(int fd, const std::string& interface) {
+    ifreq request{};
+    if (!FillName(interface, request) || ioctl(fd, SIOCGIFHWADDR, &request) != 0)
+        return std::nullopt;
+    Mac mac{};
+    std::memcpy(mac.data(), request.ifr_hwaddr.sa_data, mac.size());
+    return mac;
+}
+
+}  // namespace
+
+std::unique_ptr<RawLink> RawLink::Open(const std::string& interface, std::string* error) {
+    const unsigned index = if_nametoindex(interface.c_str());
+    if (index == 0) {
+        *error = "no interface " + interface;
+        return nullptr;
+    }
+    // Protocol 0 first: a socket with a protocol hears every interface until it is bound.
+    const int fd = socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        *error = Reason("raw socket (needs CAP_NET_RAW)");
+        return nullptr;
+    }
+    const int on = 1;
+    setsockopt(fd, SOL_PACKET, PACKET_IGNORE_OUTGOING, &on, sizeof on);
+    sockaddr_ll address{};
+    address.sll_family = AF_PACKET;
+    address.sll_protocol = htons(kEthertype);
+    address.sll_ifindex = static_cast<int>(index);
+    const auto mac = InterfaceMac(fd, interface);
+    if (!mac || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        *error = Reason(("bind to " + interface).c_str());
+        close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<RawLink>(new RawLink(fd, static_cast<int>(index), *mac));
+}
+
+RawLink::~RawLink() {
+    close(fd_);
+}
+
+bool RawLink::Send(std::span<const uint8_t> frame) {
+    sockaddr_ll address{};
+    address.sll_family = AF_PACKET;
+    address.sll_protocol = htons(kEthertype);
+    address.sll_ifindex = ifindex_;
+    address.sll_halen = 6;
+    if (frame.size() >= 6) std::memcpy(address.sll_addr, frame.data(), 6);
+    const ssize_t sent = sendto(fd_, frame.data(), frame.size(), 0,
+                                reinterpret_cast<sockaddr*>(&address), sizeof address);
+    return sent == static_cast<ssize_t>(frame.size());
+}
+
+std::optional<std::vector<uint8_t>> RawLink::Receive(std::chrono::microseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() < 0) return std::nullopt;
+        timespec wait{static_cast<time_t>(left.count() / 1000000),
+                      static_cast<long>(left.count() % 1000000) * 1000};
+        pollfd entry{fd_, POLLIN, 0};
+        const int ready = ppoll(&entry, 1, &wait, nullptr);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return std::nullopt;
+        std::vector<uint8_t> frame(kMaxFrameBytes + 64);
+        const ssize_t got = recv(fd_, frame.data(), frame.size(), MSG_TRUNC);
+        if (got < 0) {
+            if (errno == EINTR || errno == EAGAIN) continue;
+            return std::nullopt;
+        }
+        // A frame larger than any EtherCAT frame is no reply of ours.
+        if (static_cast<size_t>(got) > frame.size()) continue;
+        frame.resize(static_cast<size_t>(got));
+        return frame;
+    }
+}
+
+InterfaceState QueryInterface(const std::string& interface) {
+    InterfaceState state;
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return state;
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_name == nullptr || interface != entry->ifa_name) continue;
+        state.exists = true;
+        state.up = state.up || (entry->ifa_flags & IFF_UP) != 0;
+        if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET)
+            state.hasIpv4 = true;
+    }
+    freeifaddrs(list);
+    return state;
+}
+
+}  // namespace pelvane::ecat
