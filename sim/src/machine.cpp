@@ -6,88 +6,10 @@
 #include <limits>
 #include <optional>
 
-#include "integer_text.h"
+#include "command_text.h"
 
 namespace kestrum::sim {
 namespace {
-
-constexpr int kMaxDelayMs = 600000;
-
-Outcome Error(int32_t status, std::string_view what) {
-    Outcome out;
-    out.status = status;
-    out.text = "Error " + std::to_string(status) + ": ";
-    out.text += what;
-    out.text += "\r\n";
-    return out;
-}
-
-Outcome Print(std::string text) {
-    Outcome out;
-    out.text = std::move(text);
-    out.text += "\r\n";
-    return out;
-}
-
-Outcome PrintInt(int64_t value) {
-    return Print(std::to_string(value));
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
-// Blanks around a number are allowed in commands.
-template <typename T>
-std::optional<T> ToInt(std::string_view s) {
-    return ParseInteger<T>(TrimBlanks(s));
-}
-
-std::optional<double> ToRate(std::string_view s) {
-    double v = 0;
-    auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc() || ptr != s.data() + s.size() || !std::isfinite(v) || v < 0.0 || v > 1e6)
-        return std::nullopt;
-    return v;
-}
-
-// NAME(a,b,...) with optional blanks; nullopt when the form is broken.
-std::optional<std::vector<int32_t>> CallArgs(std::string_view command, std::string_view name) {
-    command = TrimBlanks(command);
-    if (command.size() < name.size() + 2 || command.substr(0, name.size()) != name)
-        return std::nullopt;
-    std::string_view rest = command.substr(name.size());
-    if (rest.front() != '(' || rest.back() != ')') return std::nullopt;
-    rest = rest.substr(1, rest.size() - 2);
-    std::vector<int32_t> args;
-    while (true) {
-        auto comma = rest.find(',');
-        auto arg = ToInt<int32_t>(rest.substr(0, comma));
-        if (!arg || args.size() > 16) return std::nullopt;
-        args.push_back(*arg);
-        if (comma == std::string_view::npos) break;
-        rest.remove_prefix(comma + 1);
-    }
-    return args;
-}
-
-std::vector<std::string_view> Words(std::string_view s) {
-    std::vector<std::string_view> words;
-    while (true) {
-        s = TrimBlanks(s);
-        if (s.empty()) return words;
-        auto end = s.find_first_of(" \t");
-        words.push_back(s.substr(0, end));
-        if (end == std::string_view::npos) return words;
-        s.remove_prefix(end);
-    }
-}
-
-bool StartsWith(std::string_view s, std::string_view prefix) {
-    return s.substr(0, prefix.size()) == prefix;
-}
 
 int32_t SaturatedAdd(int32_t base, double rise) {
     double v = static_cast<double>(base) + std::floor(rise);
@@ -157,10 +79,38 @@ void Machine::ApplyOdd(std::string_view command, Outcome& out) const {
 }
 
 int32_t Machine::VisibleNodes(Clock::time_point now) {
+    // Nodes back on the bus leave the list, so that switching nodes off cannot grow it.
     std::erase_if(nodeOff_, [now](const NodeOff& off) { return off.until <= now; });
-    auto visible = static_cast<int32_t>(bus_.nodes.size());
-    for (const auto& off : nodeOff_) visible = std::min(visible, off.node);
-    return visible;
+    return LineEnd(now);
+}
+
+int32_t Machine::LineEnd(Clock::time_point now) const {
+    auto end = static_cast<int32_t>(bus_.nodes.size());
+    for (const auto& off : nodeOff_) {
+        if (off.until > now) end = std::min(end, off.node);
+    }
+    return end;
+}
+
+std::vector<SegmentNode> Machine::SegmentNodes(Clock::time_point now) const {
+    std::vector<SegmentNode> line;
+    auto end = static_cast<std::size_t>(LineEnd(now));
+    line.reserve(end);
+    for (std::size_t i = 0; i < end; ++i) {
+        const Node& n = bus_.nodes[i];
+        SegmentNode& s = line.emplace_back();
+        s.vendorId = n.vendorId;
+        s.deviceId = n.deviceId;
+        s.switchNo = n.switchNo;
+        s.axisCount = n.axisCount;
+        s.inputCount = n.inputCount;
+        s.outputCount = n.outputCount;
+        s.adCount = n.adCount;
+        s.daCount = n.daCount;
+        for (int reg = 0; reg < 4; ++reg)
+            s.counters[static_cast<std::size_t>(reg)] = Counter(i, reg, now);
+    }
+    return line;
 }
 
 int32_t Machine::Counter(std::size_t node, int reg, Clock::time_point now) const {
@@ -289,149 +239,6 @@ Outcome Machine::Query(std::string_view command, Clock::time_point now) {
         return Print(std::move(text));
     }
     return Error(kUnknownCommand, "unknown command");
-}
-
-Outcome Machine::SimCommand(std::string_view command, Clock::time_point now) {
-    auto w = Words(command);
-    auto bad = [] { return Error(kBadArgument, "bad @SIM arguments"); };
-    if (w.empty()) return Error(kUnknownCommand, "unknown @SIM command");
-    std::string_view verb = w[0];
-    std::size_t argc = w.size() - 1;
-    Outcome ok = Print("OK");
-    auto nodeArg = [&](std::string_view s) -> std::optional<std::size_t> {
-        auto n = ToInt<int32_t>(s);
-        if (!n || *n < 0 || *n >= static_cast<int32_t>(bus_.nodes.size())) return std::nullopt;
-        return static_cast<std::size_t>(*n);
-    };
-
-    if (verb == "RESET" && argc == 0) {
-        for (std::size_t n = 0; n < bus_.nodes.size(); ++n) {
-            for (int port = 0; port < 2; ++port) {
-                RebaseCounters(n, port, now);
-                bus_.nodes[n].counterRate[port] = 0.0;
-            }
-        }
-        RebaseLost(now);
-        bus_.lostRate = 0.0;
-        nodeOff_.clear();
-        odd_.clear();
-        latencyMs_ = 0;
-        stallUntil_ = {};
-        ok.link.clearAll = true;
-        return ok;
-    }
-    if (verb == "LATENCY" && argc == 1) {
-        auto ms = ToInt<int32_t>(w[1]);
-        if (!ms || *ms < 0 || *ms > kMaxDelayMs) return bad();
-        latencyMs_ = *ms;
-        return ok;
-    }
-    if (verb == "STALL" && argc == 1) {
-        auto ms = ToInt<int32_t>(w[1]);
-        if (!ms || *ms < 0 || *ms > kMaxDelayMs) return bad();
-        stallUntil_ = std::max(stallUntil_, now + std::chrono::milliseconds(*ms));
-        return ok;
-    }
-    if (verb == "DROP_LINK" && argc == 0) {
-        ok.text.clear();
-        ok.link.drop = true;
-        return ok;
-    }
-    if (verb == "COUNTERS" && argc == 3) {
-        auto node = nodeArg(w[1]);
-        auto port = ToInt<int32_t>(w[2]);
-        auto rate = ToRate(w[3]);
-        if (!node || !port || (*port != 0 && *port != 1) || !rate) return bad();
-        RebaseCounters(*node, *port, now);
-        bus_.nodes[*node].counterRate[*port] = *rate;
-        return ok;
-    }
-    if (verb == "NODE_OFF" && argc == 2) {
-        auto node = nodeArg(w[1]);
-        auto ms = ToInt<int32_t>(w[2]);
-        if (!node || !ms || *ms < 0 || *ms > kMaxDelayMs) return bad();
-        // One entry per node, so repeating the command cannot grow the list.
-        const auto until = now + std::chrono::milliseconds(*ms);
-        auto same = std::find_if(nodeOff_.begin(), nodeOff_.end(), [&](const NodeOff& off) {
-            return off.node == static_cast<int32_t>(*node);
-        });
-        if (same == nodeOff_.end()) {
-            nodeOff_.push_back({static_cast<int32_t>(*node), until});
-        } else {
-            same->until = std::max(same->until, until);
-        }
-        return ok;
-    }
-    if (verb == "LOST" && argc == 1) {
-        auto rate = ToRate(w[1]);
-        if (!rate) return bad();
-        RebaseLost(now);
-        bus_.lostRate = *rate;
-        return ok;
-    }
-    if (verb == "SET" && argc == 3) {
-        auto node = nodeArg(w[1]);
-        auto value = ToInt<int32_t>(w[3]);
-        if (!node || !value) return bad();
-        Node& n = bus_.nodes[*node];
-        int32_t* field = NodeField(n, w[2]);
-        if (!field) return bad();
-        for (int reg = 0; reg < 4; ++reg) {
-            // A counter set while its port's rate runs rises from the new value.
-            if (field == &n.errorCounters[reg]) RebaseCounters(*node, reg / 2, now);
-        }
-        *field = *value;
-        return ok;
-    }
-    if (verb == "ODD" && argc == 2) {
-        std::string prefix(w[1]);
-        std::erase_if(odd_, [&](const OddRule& r) { return r.prefix == prefix; });
-        if (w[2] == "OFF") return ok;
-        if (prefix.starts_with("@SIM")) return bad();  // would lock out the switch itself
-        Odd mode;
-        if (w[2] == "WORD")
-            mode = Odd::kWord;
-        else if (w[2] == "EMPTY")
-            mode = Odd::kEmpty;
-        else if (w[2] == "LONG")
-            mode = Odd::kLong;
-        else if (w[2] == "BINARY")
-            mode = Odd::kBinary;
-        else
-            return bad();
-        if (odd_.size() >= 64) return bad();
-        odd_.push_back({std::move(prefix), mode});
-        return ok;
-    }
-    if (verb == "LINK" && argc >= 1) {
-        if (w[1] == "WRONG_SEQ" && argc == 1)
-            ok.link.wrongSeq = true;
-        else if (w[1] == "CUT" && argc == 1)
-            ok.link.cut = true;
-        else if (w[1] == "OVERSIZE" && argc == 1)
-            ok.link.oversize = true;
-        else if (w[1] == "BYTEWISE" && argc == 2 && (w[2] == "0" || w[2] == "1"))
-            ok.link.bytewise = w[2] == "1" ? 1 : 0;
-        else
-            return bad();
-        return ok;
-    }
-    if (verb == "TABLE" && argc == 2) {
-        auto index = ToInt<int32_t>(w[1]);
-        double v = 0;
-        auto [ptr, ec] = std::from_chars(w[2].data(), w[2].data() + w[2].size(), v);
-        if (!index || *index < 0 || *index >= static_cast<int32_t>(kTableSize) ||
-            ec != std::errc() || ptr != w[2].data() + w[2].size() || !std::isfinite(v) ||
-            std::fabs(v) > 3.0e38)
-            return bad();
-        table_[static_cast<std::size_t>(*index)] = static_cast<float>(v);
-        return ok;
-    }
-    static constexpr std::string_view kVerbs[] = {"RESET",    "LATENCY",  "STALL", "DROP_LINK",
-                                                  "COUNTERS", "NODE_OFF", "LOST",  "SET",
-                                                  "ODD",      "LINK",     "TABLE"};
-    if (std::find(std::begin(kVerbs), std::end(kVerbs), verb) != std::end(kVerbs)) return bad();
-    return Error(kUnknownCommand, "unknown @SIM command");
 }
 
 }  // namespace kestrum::sim

@@ -2,51 +2,47 @@
 #pragma once
 
 #include <array>
-#include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "kestrum_sim/bus.h"
+#include "kestrum_sim/interpreter.h"
 
 namespace kestrum::sim {
 
-using Clock = std::chrono::steady_clock;
-
-// Controller-like error codes.
-inline constexpr int32_t kUnknownCommand = 2001;
-inline constexpr int32_t kBadArgument = 2002;
-inline constexpr int32_t kNoSuchNode = 2003;
-inline constexpr int32_t kSdoFailed = 3001;
-
 inline constexpr std::size_t kTableSize = 4096;
 
-// What a command asks of the link that carries its reply.
-struct LinkEffect {
-    bool drop = false;      // close without a reply
-    bool wrongSeq = false;  // next reply only
-    bool cut = false;       // next reply only
-    bool oversize = false;  // next reply only
-    int bytewise = -1;      // -1 unchanged, 0 off, 1 on
-    bool clearAll = false;  // every link's faults off
+// A node as the line holds it at one moment, for what answers frames on the segment.
+struct SegmentNode {
+    int32_t vendorId = 0;
+    int32_t deviceId = 0;
+    int32_t switchNo = 0;
+    int32_t axisCount = 0;
+    int32_t inputCount = 0;
+    int32_t outputCount = 0;
+    int32_t adCount = 0;
+    int32_t daCount = 0;
+    std::array<int32_t, 4> counters{};  // 300H..303H, as ?NODE_INFO prints them
 };
 
-struct Outcome {
-    int32_t status = 0;
-    std::string text;
-    bool control = false;  // an @SIM command: neither delayed nor made odd
-    LinkEffect link;
-};
-
-class Machine {
+class Machine final : public CommandInterpreter {
   public:
     explicit Machine(Bus bus, Clock::time_point now = Clock::now());
 
-    Outcome Execute(std::string_view command, Clock::time_point now);
+    Outcome Execute(std::string_view command, Clock::time_point now) override;
 
-    int latencyMs() const { return latencyMs_; }
-    Clock::time_point stallUntil() const { return stallUntil_; }
+    int latencyMs() const override { return latencyMs_; }
+    Clock::time_point stallUntil() const override { return stallUntil_; }
+
+    // The nodes a frame sent round the line reaches now, in line order: a node switched
+    // off ends the line there, as it ends ?NODE_COUNT.
+    std::vector<SegmentNode> SegmentNodes(Clock::time_point now) const;
+    // How many of every hundred frames the segment loses (0..100).
+    double segmentLossPercent() const { return segmentLossPercent_; }
 
   private:
     enum class Odd { kWord, kEmpty, kLong, kBinary };
@@ -61,9 +57,19 @@ class Machine {
 
     Outcome Query(std::string_view command, Clock::time_point now);
     Outcome SimCommand(std::string_view command, Clock::time_point now);
+    // @SIM commands by kind; nullopt for a verb or argument count of another kind.
+    std::optional<Outcome> LinkCommand(const std::vector<std::string_view>& w,
+                                       Clock::time_point now);
+    std::optional<Outcome> BusCommand(const std::vector<std::string_view>& w,
+                                      Clock::time_point now);
+    std::optional<Outcome> ReplyCommand(const std::vector<std::string_view>& w);
+    Outcome SetField(const std::vector<std::string_view>& w, Clock::time_point now);
+    void SwitchOff(int32_t node, Clock::time_point until);
+    void Reset(Clock::time_point now);
     void ApplyOdd(std::string_view command, Outcome& out) const;
 
     int32_t VisibleNodes(Clock::time_point now);
+    int32_t LineEnd(Clock::time_point now) const;  // the first node off, or the node count
     int32_t Counter(std::size_t node, int reg, Clock::time_point now) const;
     int32_t LostCount(Clock::time_point now) const;
     // Takes the risen values as new bases, so that a rate change keeps what has counted so far.
@@ -78,6 +84,7 @@ class Machine {
     std::vector<float> table_;
     int latencyMs_ = 0;
     Clock::time_point stallUntil_{};
+    double segmentLossPercent_ = 0.0;
 };
 
 // Table values as a controller prints them: integers without a fraction, never an

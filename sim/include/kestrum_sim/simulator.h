@@ -3,26 +3,18 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "kestrum_sim/bus.h"
+#include "kestrum_sim/link_server.h"
 
 namespace kestrum::sim {
 
-// A link whose client sends without reading stops being read once this much waits for it.
-inline constexpr std::size_t kMaxBacklogBytes = 4u << 20;
+using SimulatorOptions = LinkServerOptions;
 
-struct SimulatorOptions {
-    std::string address = "127.0.0.1";  // dotted IPv4; links and discovery answers use it
-    uint16_t port = 17180;              // TCP for links, UDP for discovery
-    bool discovery = true;              // answer discovery probes
-    int verbosity = 0;                  // 0 quiet, 1 connections and faults, 2 every command
-    bool allowNonLoopback = false;      // refuse addresses outside 127.0.0.0/8 unless set
-    int idleLimitMs = 0;  // close a link silent this long while owed no reply; 0: never
-};
+class Machine;
 
 class Simulator {
   public:
@@ -39,6 +31,13 @@ class Simulator {
     // it prints. Safe to call from any thread while running.
     std::string Control(const std::string& command);
 
+    // Runs f(machine) between commands, for a thread that reads the bus alongside the
+    // links. f must not call back into the simulator.
+    template <class F>
+    auto WithMachine(F&& f) {
+        return server().WithInterpreter([&](CommandInterpreter&) { return f(machine()); });
+    }
+
     // For tests: links accepted so far, links currently open, reply bytes held for links
     // and not yet sent, commands received so far.
     std::size_t AcceptedLinks() const;
@@ -52,6 +51,9 @@ class Simulator {
 
   private:
     struct Impl;
+    LinkServer& server();
+    Machine& machine();
+
     std::unique_ptr<Impl> impl_;
 };
 

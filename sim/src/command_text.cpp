@@ -1,0 +1,77 @@
+#include "command_text.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace kestrum::sim {
+
+Outcome Error(int32_t status, std::string_view what) {
+    Outcome out;
+    out.status = status;
+    out.text = "Error " + std::to_string(status) + ": ";
+    out.text += what;
+    out.text += "\r\n";
+    return out;
+}
+
+Outcome Print(std::string text) {
+    Outcome out;
+    out.text = std::move(text);
+    out.text += "\r\n";
+    return out;
+}
+
+Outcome PrintInt(int64_t value) {
+    return Print(std::to_string(value));
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+std::optional<double> ToRate(std::string_view s) {
+    double v = 0;
+    auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || ptr != s.data() + s.size() || !std::isfinite(v) || v < 0.0 || v > 1e6)
+        return std::nullopt;
+    return v;
+}
+
+std::optional<std::vector<int32_t>> CallArgs(std::string_view command, std::string_view name) {
+    command = TrimBlanks(command);
+    if (command.size() < name.size() + 2 || command.substr(0, name.size()) != name)
+        return std::nullopt;
+    std::string_view rest = command.substr(name.size());
+    if (rest.front() != '(' || rest.back() != ')') return std::nullopt;
+    rest = rest.substr(1, rest.size() - 2);
+    std::vector<int32_t> args;
+    while (true) {
+        auto comma = rest.find(',');
+        auto arg = ToInt<int32_t>(rest.substr(0, comma));
+        if (!arg || args.size() > 16) return std::nullopt;
+        args.push_back(*arg);
+        if (comma == std::string_view::npos) break;
+        rest.remove_prefix(comma + 1);
+    }
+    return args;
+}
+
+std::vector<std::string_view> Words(std::string_view s) {
+    std::vector<std::string_view> words;
+    while (true) {
+        s = TrimBlanks(s);
+        if (s.empty()) return words;
+        auto end = s.find_first_of(" \t");
+        words.push_back(s.substr(0, end));
+        if (end == std::string_view::npos) return words;
+        s.remove_prefix(end);
+    }
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+}  // namespace kestrum::sim

@@ -1,0 +1,38 @@
+// How the simulated controller reads its commands and prints its replies.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "integer_text.h"
+#include "kestrum_sim/interpreter.h"
+
+namespace kestrum::sim {
+
+// A failed command: the status, and "Error CODE: what" as its text.
+Outcome Error(int32_t status, std::string_view what);
+// A command that prints one line.
+Outcome Print(std::string text);
+Outcome PrintInt(int64_t value);
+
+std::string_view TrimBlanks(std::string_view s);
+bool StartsWith(std::string_view s, std::string_view prefix);
+// The blank-separated words.
+std::vector<std::string_view> Words(std::string_view s);
+
+// Blanks around a number are allowed in commands.
+template <typename T>
+std::optional<T> ToInt(std::string_view s) {
+    return ParseInteger<T>(TrimBlanks(s));
+}
+
+// A finite number from 0 to 1e6, fractions allowed.
+std::optional<double> ToRate(std::string_view s);
+
+// NAME(a,b,...) with optional blanks; nullopt when the form is broken.
+std::optional<std::vector<int32_t>> CallArgs(std::string_view command, std::string_view name);
+
+}  // namespace kestrum::sim
