@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "integer_text.h"
+#include "kestrum_sim/integer_text.h"
 
 namespace kestrum::sim {
 namespace {

@@ -1,5 +1,6 @@
-#include "command_text.h"
+#include "kestrum_sim/command_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -72,6 +73,32 @@ std::vector<std::string_view> Words(std::string_view s) {
 
 bool StartsWith(std::string_view s, std::string_view prefix) {
     return s.substr(0, prefix.size()) == prefix;
+}
+
+std::string FormatTableValue(float value) {
+    if (!std::isfinite(value) || value == 0.0f) return "0";
+    char buf[64];
+    auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+    if (ec != std::errc()) return "0";
+    return std::string(buf, ptr);
+}
+
+Outcome TableReply(std::string_view command, const std::vector<float>& table) {
+    std::string_view rest = TrimBlanks(command).substr(1);
+    std::string text;
+    while (!(rest = TrimBlanks(rest)).empty()) {
+        auto close = rest.find(')');
+        if (close == std::string_view::npos) return Error(kBadArgument, "bad arguments");
+        auto args = CallArgs(rest.substr(0, close + 1), "TABLE");
+        if (!args || args->size() != 1) return Error(kBadArgument, "bad arguments");
+        int32_t i = (*args)[0];
+        if (i < 0 || i >= static_cast<int32_t>(std::min(kTableSize, table.size())))
+            return Error(kBadArgument, "table index out of range");
+        if (!text.empty()) text.push_back(' ');
+        text += FormatTableValue(table[static_cast<std::size_t>(i)]);
+        rest.remove_prefix(close + 1);
+    }
+    return Print(std::move(text));
 }
 
 }  // namespace kestrum::sim

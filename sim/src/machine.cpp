@@ -6,7 +6,7 @@
 #include <limits>
 #include <optional>
 
-#include "command_text.h"
+#include "kestrum_sim/command_text.h"
 
 namespace kestrum::sim {
 namespace {
@@ -23,14 +23,6 @@ double Seconds(Clock::time_point from, Clock::time_point to) {
 }
 
 }  // namespace
-
-std::string FormatTableValue(float value) {
-    if (!std::isfinite(value) || value == 0.0f) return "0";
-    char buf[64];
-    auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
-    if (ec != std::errc()) return "0";
-    return std::string(buf, ptr);
-}
 
 Machine::Machine(Bus bus, Clock::time_point now)
     : bus_(std::move(bus)),
@@ -221,23 +213,7 @@ Outcome Machine::Query(std::string_view command, Clock::time_point now) {
         table_[static_cast<std::size_t>(a[5])] = static_cast<float>(n.statusWord);
         return Outcome{};
     }
-    if (StartsWith(trimmed, "?TABLE(")) {
-        std::string_view rest = trimmed.substr(1);
-        std::string text;
-        while (!(rest = TrimBlanks(rest)).empty()) {
-            auto close = rest.find(')');
-            if (close == std::string_view::npos) return Error(kBadArgument, "bad arguments");
-            auto args = CallArgs(rest.substr(0, close + 1), "TABLE");
-            if (!args || args->size() != 1) return Error(kBadArgument, "bad arguments");
-            int32_t i = (*args)[0];
-            if (i < 0 || i >= static_cast<int32_t>(kTableSize))
-                return Error(kBadArgument, "table index out of range");
-            if (!text.empty()) text.push_back(' ');
-            text += FormatTableValue(table_[static_cast<std::size_t>(i)]);
-            rest.remove_prefix(close + 1);
-        }
-        return Print(std::move(text));
-    }
+    if (StartsWith(trimmed, "?TABLE(")) return TableReply(trimmed, table_);
     return Error(kUnknownCommand, "unknown command");
 }
 

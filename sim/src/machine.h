@@ -14,7 +14,6 @@
 
 namespace kestrum::sim {
 
-inline constexpr std::size_t kTableSize = 4096;
 
 // A node as the line holds it at one moment, for what answers frames on the segment.
 struct SegmentNode {
@@ -87,8 +86,5 @@ class Machine final : public CommandInterpreter {
     double segmentLossPercent_ = 0.0;
 };
 
-// Table values as a controller prints them: integers without a fraction, never an
-// exponent, '.' as decimal point whatever the locale.
-std::string FormatTableValue(float value);
 
 }  // namespace kestrum::sim

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <iterator>
 
-#include "command_text.h"
+#include "kestrum_sim/command_text.h"
 #include "machine.h"
 
 namespace kestrum::sim {

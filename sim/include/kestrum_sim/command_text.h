@@ -1,13 +1,15 @@
-// How the simulated controller reads its commands and prints its replies.
+// How a controller of ours reads its commands and prints its replies: the simulated one
+// and the gateway alike.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "integer_text.h"
+#include "kestrum_sim/integer_text.h"
 #include "kestrum_sim/interpreter.h"
 
 namespace kestrum::sim {
@@ -31,6 +33,16 @@ std::optional<T> ToInt(std::string_view s) {
 
 // A finite number from 0 to 1e6, fractions allowed.
 std::optional<double> ToRate(std::string_view s);
+
+// The controller's value table: entries a table read may name.
+inline constexpr std::size_t kTableSize = 4096;
+
+// Table values as a controller prints them: integers without a fraction, never an
+// exponent, '.' as decimal point whatever the locale.
+std::string FormatTableValue(float value);
+
+// The reply to "?TABLE(i) TABLE(j) ...": the entries of table (kTableSize of them).
+Outcome TableReply(std::string_view command, const std::vector<float>& table);
 
 // NAME(a,b,...) with optional blanks; nullopt when the form is broken.
 std::optional<std::vector<int32_t>> CallArgs(std::string_view command, std::string_view name);
