@@ -36,7 +36,8 @@ class PageTest : public ::testing::Test {
         ASSERT_TRUE(sim->Start(&error)) << error;
     }
     // As the main window connects.
-    void Connect(const char* address) {
+    void Connect(const char* address) { Link(address); }
+    static void Link(const char* address) {
         ASSERT_EQ(KST_FastOpen(KST_TYPE_ETHERNET, address, 500, &g_controllerHandle), 0);
         g_commandTimeout = kDefaultCommandTimeoutMs;
         KST_SetTimeOut(g_controllerHandle, kDefaultCommandTimeoutMs);

@@ -1,0 +1,166 @@
+#include "gateway_interpreter.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <map>
+
+#include "kestrum_sim/command_text.h"
+
+namespace pelvane::gateway {
+
+namespace {
+
+using kestrum::sim::Error;
+using kestrum::sim::Outcome;
+using kestrum::sim::PrintInt;
+
+constexpr int32_t kFirstRegisterItem = 768;  // 0300H, one item a byte up to 0313H
+
+// Numbers the controller prints are signed 32-bit; IDs keep their bit pattern.
+Outcome PrintId(uint32_t id) {
+    return PrintInt(static_cast<int32_t>(id));
+}
+
+const char* StateName(uint16_t alStatus) {
+    switch (alStatus & 0x0F) {
+        case ecat::kAlStateInit:
+            return "INIT";
+        case ecat::kAlStatePreop:
+            return "PREOP";
+        case ecat::kAlStateBoot:
+            return "BOOT";
+        case ecat::kAlStateSafeop:
+            return "SAFEOP";
+        case ecat::kAlStateOp:
+            return "OP";
+        default:
+            return "UNKNOWN";
+    }
+}
+
+}  // namespace
+
+std::string BuildDate(const char* compilerDate) {
+    static constexpr std::array<const char*, 12> kMonths = {
+        "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const std::string date = compilerDate;
+    int month = 1;
+    for (size_t m = 0; m < kMonths.size(); ++m)
+        if (date.compare(0, 3, kMonths[m]) == 0) month = static_cast<int>(m) + 1;
+    std::string day = date.size() >= 6 ? date.substr(4, 2) : "01";
+    if (day[0] == ' ') day[0] = '0';
+    char text[16];
+    std::snprintf(text, sizeof text, "%s%02d%s",
+                  date.size() >= 11 ? date.substr(7, 4).c_str() : "1970", month, day.c_str());
+    return text;
+}
+
+std::string MacDigits(const ecat::Mac& mac) {
+    std::string text;
+    char byte[3];
+    for (const uint8_t b : mac) {
+        std::snprintf(byte, sizeof byte, "%02X", b);
+        text += byte;
+    }
+    return text;
+}
+
+void GatewayInterpreter::Update(std::shared_ptr<const ecat::BusScan> scan, uint64_t framesLost) {
+    if (scan) scan_ = std::move(scan);
+    framesLost_ = framesLost;
+}
+
+std::string GatewayInterpreter::Report() const {
+    std::map<std::string, int> states;
+    for (const ecat::NodeScan& node : scan_->nodes) ++states[StateName(node.alStatus)];
+    // Readers cut "Lostcount:" up to the report's second full stop: the first line holds
+    // the only one before it.
+    std::string report = "EtherCAT gateway: read only, nodes are left in their state.\r\nNodes:" +
+                         std::to_string(scan_->nodes.size()) + "\r\nStates:";
+    for (const auto& [state, count] : states) report += " " + state + " " + std::to_string(count);
+    report += "\r\nCycle:" + std::to_string(identity_.cycleMs * 1000) +
+              "us\r\nLostcount:" + std::to_string(framesLost_) + ".\r\n";
+    return report;
+}
+
+Outcome GatewayInterpreter::NodeInfo(const ecat::NodeScan& node, int32_t item) const {
+    switch (item) {
+        case 0:
+            return PrintId(node.sii.vendorId);
+        case 1:
+            return PrintId(node.sii.productCode);
+        case 2:
+            return PrintId(node.sii.revision);
+        case 3:
+            return PrintInt(node.alias);
+        case 10:
+            return PrintInt(node.io.inputs);
+        case 11:
+            return PrintInt(node.io.outputs);
+        case 12:
+            return PrintInt(node.io.ad);
+        case 13:
+            return PrintInt(node.io.da);
+        default:
+            break;
+    }
+    if (item >= kFirstRegisterItem && item < kFirstRegisterItem + ecat::kErrorCounterBytes)
+        return PrintInt(node.counters[static_cast<size_t>(item - kFirstRegisterItem)]);
+    return Error(kestrum::sim::kBadArgument, "no such item");
+}
+
+Outcome GatewayInterpreter::NodeCommand(std::string_view name, std::string_view command) {
+    using kestrum::sim::kBadArgument;
+    const size_t count = name == "?NODE_INFO" || name == "?NODE_AIO" ? 3
+                         : name == "SDO_READ"                        ? 6
+                                                                     : 2;
+    const auto args = kestrum::sim::CallArgs(command, name);
+    if (!args || args->size() != count) return Error(kBadArgument, "bad arguments");
+    if ((*args)[0] != 0) return Error(kBadArgument, "no such bus slot");
+    const int32_t n = (*args)[1];
+    if (n < 0 || n >= static_cast<int32_t>(scan_->nodes.size()))
+        return Error(kestrum::sim::kNoSuchNode, "no such node");
+    const auto& nodes = scan_->nodes;
+    const auto node = static_cast<size_t>(n);
+    if (name == "SDO_READ")
+        return Error(kestrum::sim::kSdoFailed,
+                     "SDO read refused: the gateway changes no node state, and a mailbox "
+                     "needs PREOP");
+    if (name == "?NODE_INFO") return NodeInfo(nodes[node], (*args)[2]);
+    if (name == "?NODE_AXIS_COUNT") return PrintInt(nodes[node].io.axes);
+    int64_t base = 0;
+    for (size_t i = 0; i < node; ++i) {
+        const ecat::IoCounts& io = nodes[i].io;
+        base += name == "?NODE_IO" ? std::max(io.inputs, io.outputs) : std::max(io.ad, io.da);
+    }
+    if (name == "?NODE_AIO" && (*args)[2] != 0) return Error(kBadArgument, "bad channel kind");
+    return PrintInt(base);
+}
+
+Outcome GatewayInterpreter::Execute(std::string_view command, kestrum::sim::Clock::time_point) {
+    const std::string_view trimmed = kestrum::sim::TrimBlanks(command);
+    if (trimmed == "?CONTROL") return kestrum::sim::Print("GATEWAY");
+    if (trimmed == "?VERSION_DATE") return kestrum::sim::Print(identity_.versionDate);
+    if (trimmed == "?SERIAL_NUMBER") return kestrum::sim::Print(identity_.serial);
+    if (trimmed == "?*ETHERCAT") {
+        Outcome out;
+        out.text = Report();
+        return out;
+    }
+    if (kestrum::sim::StartsWith(trimmed, "?TABLE("))
+        return kestrum::sim::TableReply(trimmed, table_);
+    const std::string_view name = trimmed.substr(0, trimmed.find('('));
+    if (name == "?NODE_COUNT") {
+        const auto args = kestrum::sim::CallArgs(trimmed, name);
+        if (!args || args->size() != 1) return Error(kestrum::sim::kBadArgument, "bad arguments");
+        if ((*args)[0] != 0) return Error(kestrum::sim::kBadArgument, "no such bus slot");
+        return PrintInt(static_cast<int64_t>(scan_->nodes.size()));
+    }
+    if (name == "?NODE_INFO" || name == "?NODE_AXIS_COUNT" || name == "?NODE_IO" ||
+        name == "?NODE_AIO" || name == "SDO_READ")
+        return NodeCommand(name, trimmed);
+    return Error(kestrum::sim::kUnknownCommand, "unknown command");
+}
+
+}  // namespace pelvane::gateway

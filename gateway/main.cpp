@@ -1,0 +1,110 @@
+// kestrum-gateway: a Linux Ethernet port cabled to an EtherCAT line, served as a
+// controller that speaks our link protocol, read only.
+#include <pthread.h>
+
+#include <CLI/CLI.hpp>
+#include <csignal>
+#include <iostream>
+#include <memory>
+
+#include "gateway_interpreter.h"
+#include "kestrum_sim/link_server.h"
+#include "master.h"
+#include "raw_link.h"
+#include "scan_loop.h"
+
+namespace {
+
+struct Options {
+    std::string interface, address = "127.0.0.1";
+    int cycleMs = 10;
+    int verbosity = 0;
+    bool force = false;
+};
+
+// A diagnosis port carries no IPv4 address; one that does is most likely a LAN.
+std::string Refusal(const Options& options) {
+    const auto state = pelvane::ecat::QueryInterface(options.interface);
+    if (!state.exists) return "no interface " + options.interface;
+    if (!state.up) return options.interface + " is down (ip link set " + options.interface + " up)";
+    if (state.hasIpv4 && !options.force)
+        return options.interface +
+               " carries an IPv4 address, so it is likely not a spare port cabled to an "
+               "EtherCAT line; --force uses it all the same";
+    return {};
+}
+
+int Serve(const Options& options) {
+    std::string error;
+    auto link = pelvane::ecat::RawLink::Open(options.interface, &error);
+    if (!link) {
+        std::cerr << "kestrum-gateway: " << error
+                  << " (setcap cap_net_raw+ep on the program lets a user run it)\n";
+        return 1;
+    }
+    pelvane::ecat::Master master(*link, link->mac());
+    pelvane::gateway::GatewayInterpreter interpreter({pelvane::gateway::BuildDate(__DATE__),
+                                                      pelvane::gateway::MacDigits(link->mac()),
+                                                      options.cycleMs});
+    kestrum::sim::LinkServerOptions serverOptions;
+    serverOptions.address = options.address;
+    serverOptions.verbosity = options.verbosity;
+    serverOptions.allowNonLoopback = true;  // where to serve is the user's choice
+    kestrum::sim::LinkServer server(interpreter, serverOptions);
+    if (!server.Start(&error)) {
+        std::cerr << "kestrum-gateway: " << error << "\n";
+        return 1;
+    }
+    pelvane::gateway::ScanLoop loop(
+        master, std::chrono::milliseconds(options.cycleMs),
+        [&](std::shared_ptr<const pelvane::ecat::BusScan> scan, uint64_t lost) {
+            server.Locked([&] { interpreter.Update(std::move(scan), lost); });
+        },
+        options.verbosity);
+    loop.Start();
+    // Scripts wait for this line.
+    std::cout << "serving " << options.interface << " on " << options.address << std::endl;
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    int signal = 0;
+    sigwait(&stop, &signal);
+    loop.Stop();
+    server.Stop();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Blocked before any thread starts, so that only sigwait takes them.
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+
+    CLI::App app{"Serves an EtherCAT line on a Linux Ethernet port as a controller, read only",
+                 "kestrum-gateway"};
+    Options options;
+    app.add_option("--interface", options.interface, "the port cabled to the line")->required();
+    app.add_option("--address", options.address, "IPv4 address to serve links and the search on")
+        ->capture_default_str();
+    app.add_option("--cycle", options.cycleMs, "milliseconds between scans")
+        ->check(CLI::Range(1, 60000))
+        ->capture_default_str();
+    app.add_flag("-v", options.verbosity, "say what happens (twice: every command)");
+    app.add_flag("--force", options.force, "use a port that carries an IPv4 address");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // Help asked for is a success; every other parse failure is a usage error.
+        return app.exit(e) == 0 ? 0 : 2;
+    }
+    if (const std::string refusal = Refusal(options); !refusal.empty()) {
+        std::cerr << "kestrum-gateway: " << refusal << "\n";
+        return 2;
+    }
+    return Serve(options);
+}

@@ -1,0 +1,77 @@
+// The command language answered from a scan, without a segment.
+#include "gateway_interpreter.h"
+
+#include <gtest/gtest.h>
+
+#include "lostcount.h"
+
+namespace pelvane::gateway {
+namespace {
+
+ecat::NodeScan Node(uint32_t vendor, uint32_t product, uint16_t alias, ecat::IoCounts io) {
+    ecat::NodeScan node;
+    node.siiRead = true;
+    node.sii.vendorId = vendor;
+    node.sii.productCode = product;
+    node.alias = alias;
+    node.io = io;
+    node.alStatus = ecat::kAlStateInit;
+    return node;
+}
+
+class GatewayInterpreterTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        auto scan = std::make_shared<ecat::BusScan>();
+        scan->nodes = {Node(0x41B, 0x10305070, 1, {0, 0, 0, 0, 1}),
+                       Node(0x41B, 0x20010, 4, {16, 8, 0, 0, 0}),
+                       Node(0x80000001u, 5, 5, {4, 4, 4, 2, 0})};
+        scan->nodes[1].counters[2] = 0xFF;
+        scan->nodes[1].counters[0x10] = 3;  // lost link, port 0
+        interpreter.Update(scan, 5);
+    }
+    std::string Text(const char* command) {
+        return interpreter.Execute(command, kestrum::sim::Clock::now()).text;
+    }
+    GatewayInterpreter interpreter{{"20261208", "0A1B2C3D4E5F", 10}};
+};
+
+TEST_F(GatewayInterpreterTest, NodeQueriesComeFromTheScan) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"?CONTROL", "GATEWAY\r\n"},
+        {"?SERIAL_NUMBER", "0A1B2C3D4E5F\r\n"},
+        {"?NODE_COUNT(0)", "3\r\n"},
+        {"?NODE_INFO(0,0,0)", "1051\r\n"},
+        {"?NODE_INFO(0,2,0)", "-2147483647\r\n"},  // the ID's bit pattern, as the pages read it
+        {"?NODE_INFO(0,0,1)", "271601776\r\n"},
+        {"?NODE_INFO(0,1,3)", "4\r\n"},
+        {"?NODE_INFO(0,1,10)", "16\r\n"},
+        {"?NODE_INFO(0,2,13)", "2\r\n"},
+        {"?NODE_INFO(0,1,770)", "255\r\n"},
+        {"?NODE_INFO(0,1,784)", "3\r\n"},
+        {"?NODE_AXIS_COUNT(0,0)", "1\r\n"},
+        {"?NODE_IO(0,2)", "16\r\n"},  // max(inputs, outputs) of the nodes before
+        {"?NODE_AIO(0,2,0)", "0\r\n"},
+        {"?TABLE(0) ", "0\r\n"},
+        {"?NODE_INFO(0,3,0)", "Error 2003: no such node\r\n"},
+        {"?NODE_INFO(0,0,788)", "Error 2002: no such item\r\n"},
+        {"?NODE_COUNT(1)", "Error 2002: no such bus slot\r\n"},
+    };
+    for (const auto& [command, reply] : cases) EXPECT_EQ(Text(command), reply) << command;
+    const auto sdo = interpreter.Execute("SDO_READ(0,0,24641,0,7,0)", kestrum::sim::Clock::now());
+    EXPECT_EQ(sdo.status, kestrum::sim::kSdoFailed);
+    EXPECT_NE(sdo.text.find("changes no node state"), std::string::npos);
+}
+
+TEST_F(GatewayInterpreterTest, TheReportCutsToTheLostFramesAndAFailedScanKeepsTheLast) {
+    EXPECT_EQ(CutLostcountText(Text("?*ETHERCAT")), "Lostcount:5");
+    EXPECT_NE(Text("?*ETHERCAT").find("States: INIT 3"), std::string::npos);
+    interpreter.Update(nullptr, 9);
+    EXPECT_EQ(Text("?NODE_COUNT(0)"), "3\r\n");
+    EXPECT_EQ(CutLostcountText(Text("?*ETHERCAT")), "Lostcount:9");
+    EXPECT_EQ(BuildDate("Dec  8 2026"), "20261208");
+    EXPECT_EQ(BuildDate("Jan 31 2027"), "20270131");
+}
+
+}  // namespace
+}  // namespace pelvane::gateway
