@@ -1,21 +1,49 @@
 #!/usr/bin/env bash
-# One demo session: the simulator on 127.0.0.1 and the program beside it.
-# Called by run.sh, inside a private network namespace where it can be.
+# One demo session: the simulator on 127.0.0.1 and the program beside it. With
+# PELVANE_SEGMENT=1 the simulator emulates its bus as a segment on a veth pair instead,
+# and kestrum-gateway serves that segment on 127.0.0.1: the window reaches the bus through
+# real EtherCAT frames. Called by run.sh, inside a private network namespace where it can be.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build/default
 shots=${PELVANE_SHOTS:-screenshots}
 
 log=$(mktemp)
-"$build/sim/kestrum-sim" --bus sim/buses/demo.json --address 127.0.0.1 >"$log" 2>&1 &
-sim=$!
-trap 'kill $sim 2>/dev/null || true; rm -f "$log"' EXIT
-for _ in $(seq 50); do
-    grep -q "listening on" "$log" && break
-    kill -0 $sim 2>/dev/null || { cat "$log" >&2; exit 1; }
-    sleep 0.1
-done
-echo "simulator: $(head -n 1 "$log")"
+gwlog=$(mktemp)
+pids=()
+trap 'kill "${pids[@]}" 2>/dev/null || true; rm -f "$log" "$gwlog"' EXIT
+await_line() {
+    local file=$1 text=$2 pid=$3
+    for _ in $(seq 50); do
+        grep -q "$text" "$file" && return 0
+        kill -0 "$pid" 2>/dev/null || { cat "$file" >&2; exit 1; }
+        sleep 0.1
+    done
+    cat "$file" >&2
+    exit 1
+}
+
+if [ "${PELVANE_SEGMENT:-0}" = 1 ]; then
+    # Raw frames stay on this veth pair, made here inside the private namespace.
+    ip link add vseg0 type veth peer name vgw0
+    for link in vseg0 vgw0; do
+        ip link set "$link" addrgenmode none
+        ip link set "$link" up
+    done
+    "$build/sim/kestrum-sim" --bus sim/buses/demo.json --address 127.0.0.2 --no-discovery \
+        --segment vseg0 >"$log" 2>&1 &
+    pids+=($!)
+    await_line "$log" "listening on" $!
+    "$build/gateway/kestrum-gateway" --interface vgw0 --address 127.0.0.1 >"$gwlog" 2>&1 &
+    pids+=($!)
+    await_line "$gwlog" "serving vgw0" $!
+    echo "segment: kestrum-sim on vseg0 (faults: its link on 127.0.0.2), gateway: $(head -n 1 "$gwlog")"
+else
+    "$build/sim/kestrum-sim" --bus sim/buses/demo.json --address 127.0.0.1 >"$log" 2>&1 &
+    pids+=($!)
+    await_line "$log" "listening on" $!
+    echo "simulator: $(head -n 1 "$log")"
+fi
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     echo "type 127.0.0.1 into the IP box (or open its list to search), then press 连  接"

@@ -5,7 +5,7 @@ PELVANE_PACKAGES=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
     qt6-base-dev libgl-dev libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev
     xvfb xauth xdotool imagemagick fonts-wqy-microhei iproute2 util-linux locales
-    prometheus-cpp-dev prometheus curl python3
+    prometheus-cpp-dev prometheus curl python3 tshark
 )
 
 # Installs what is missing; quiet when everything is there.
