@@ -3,15 +3,57 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "kestrum_sim/simulator.h"
+#include "machine.h"
+#include "segment/segment_server.h"
+
+namespace {
+
+// The line is read under the simulator's lock, so a frame never sees a command halfway.
+std::unique_ptr<kestrum::sim::SegmentServer> ServeSegment(kestrum::sim::Simulator& simulator,
+                                                          const std::string& interface,
+                                                          bool anyInterface, std::string* error) {
+    auto segment = std::make_unique<kestrum::sim::SegmentServer>(
+        interface,
+        [&simulator] {
+            return simulator.WithMachine([](kestrum::sim::Machine& machine) {
+                const auto now = kestrum::sim::Clock::now();
+                return kestrum::sim::LineState{machine.SegmentNodes(now),
+                                               machine.segmentLossPercent()};
+            });
+        },
+        anyInterface);
+    if (!segment->Start(error)) return nullptr;
+    return segment;
+}
+
+// Blocked before any serving thread starts, so that only sigwait in main sees them.
+sigset_t BlockStopSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    return signals;
+}
+
+int Fail(const std::string& error) {
+    std::fprintf(stderr, "kestrum-sim: %s\n", error.c_str());
+    return 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     CLI::App app{"Simulated motion controller with an EtherCAT bus"};
     std::string busPath;
     kestrum::sim::SimulatorOptions options;
     bool noDiscovery = false;
+    std::string segmentInterface;
+    bool anySegmentInterface = false;
     app.add_option("--bus", busPath, "bus file (JSON)")->required();
     app.add_option("--address", options.address, "IPv4 address to serve on")->capture_default_str();
     app.add_option("--port", options.port, "TCP port for links, UDP port for discovery")
@@ -25,34 +67,37 @@ int main(int argc, char** argv) {
                    "(0: never)")
         ->check(CLI::Range(0, 86400000))
         ->capture_default_str();
+    app.add_option("--segment", segmentInterface,
+                   "also answer EtherCAT frames on this interface as the bus's line of nodes "
+                   "(an end of a veth pair)");
+    app.add_flag("--allow-any-segment-interface", anySegmentInterface,
+                 "allow --segment on an interface that is not an end of a veth pair");
     CLI11_PARSE(app, argc, argv);
     options.discovery = !noDiscovery;
 
     std::string error;
     auto bus = kestrum::sim::LoadBusFile(busPath, &error);
-    if (!bus) {
-        std::fprintf(stderr, "kestrum-sim: %s\n", error.c_str());
-        return 1;
-    }
+    if (!bus) return Fail(error);
 
-    // Blocked before the serving thread starts, so only sigwait below sees them.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-
+    sigset_t signals = BlockStopSignals();
     kestrum::sim::Simulator simulator(std::move(*bus), options);
-    if (!simulator.Start(&error)) {
-        std::fprintf(stderr, "kestrum-sim: %s\n", error.c_str());
-        return 1;
+    if (!simulator.Start(&error)) return Fail(error);
+    std::unique_ptr<kestrum::sim::SegmentServer> segment;
+    if (!segmentInterface.empty()) {
+        segment = ServeSegment(simulator, segmentInterface, anySegmentInterface, &error);
+        if (!segment) {
+            simulator.Stop();
+            return Fail(error);
+        }
     }
+    // Printed once the segment answers too, for scripts that wait for it.
     std::printf("listening on %s:%u\n", simulator.options().address.c_str(),
                 static_cast<unsigned>(simulator.options().port));
     std::fflush(stdout);
 
     int signal = 0;
     sigwait(&signals, &signal);
+    if (segment) segment->Stop();
     simulator.Stop();
     return 0;
 }

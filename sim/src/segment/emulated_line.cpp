@@ -1,0 +1,174 @@
+#include "emulated_line.h"
+
+#include <algorithm>
+
+namespace kestrum::sim {
+namespace {
+
+namespace ecat = pelvane::ecat;
+
+constexpr std::size_t kEcatHeaderBytes = 2;
+constexpr std::size_t kDatagramHeaderBytes = 10;
+constexpr std::size_t kMemoryBytes = 0x10000;
+constexpr uint8_t kProcessedSourceBit = 0x02;
+// Replies a master has not fetched; more are dropped, as a full receive ring drops them.
+constexpr std::size_t kMaxQueuedReplies = 64;
+
+enum class Access { kNone, kRead, kWrite, kReadWrite, kOrRead, kOrReadWrite };
+
+Access AccessOf(const ecat::Datagram& datagram, uint16_t station) {
+    const bool first = datagram.adp == 0;
+    const bool mine = datagram.adp == station;
+    switch (datagram.command) {
+        case ecat::Command::kAprd:
+            return first ? Access::kRead : Access::kNone;
+        case ecat::Command::kApwr:
+            return first ? Access::kWrite : Access::kNone;
+        case ecat::Command::kAprw:
+            return first ? Access::kReadWrite : Access::kNone;
+        case ecat::Command::kFprd:
+            return mine ? Access::kRead : Access::kNone;
+        case ecat::Command::kFpwr:
+            return mine ? Access::kWrite : Access::kNone;
+        case ecat::Command::kFprw:
+            return mine ? Access::kReadWrite : Access::kNone;
+        case ecat::Command::kBrd:
+            return Access::kOrRead;
+        case ecat::Command::kBwr:
+            return Access::kWrite;
+        case ecat::Command::kBrw:
+            return Access::kOrReadWrite;
+        case ecat::Command::kArmw:
+            return first ? Access::kRead : Access::kWrite;
+        case ecat::Command::kFrmw:
+            return mine ? Access::kRead : Access::kWrite;
+        default:
+            return Access::kNone;  // NOP, logical (no FMMU here) and unknown codes
+    }
+}
+
+bool Increments(ecat::Command command) {
+    switch (command) {
+        case ecat::Command::kAprd:
+        case ecat::Command::kApwr:
+        case ecat::Command::kAprw:
+        case ecat::Command::kBrd:
+        case ecat::Command::kBwr:
+        case ecat::Command::kBrw:
+        case ecat::Command::kArmw:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void AddWkc(ecat::Datagram& datagram, int count) {
+    datagram.wkc = static_cast<uint16_t>(datagram.wkc + count);
+}
+
+}  // namespace
+
+EmulatedLine::EmulatedLine(uint32_t seed) : random_(seed) {}
+
+std::optional<std::vector<uint8_t>> EmulatedLine::Answer(std::span<const uint8_t> request,
+                                                         const LineState& state) {
+    if (request.size() > ecat::kMaxFrameBytes) return std::nullopt;
+    auto frame = ecat::DecodeFrame(request, nullptr);
+    if (!frame || state.nodes.empty() || Lost(state.lossPercent)) return std::nullopt;
+    Refresh(state.nodes);
+    // Each node handles the whole frame before the next one sees it.
+    for (EmulatedEsc& esc : escs_) {
+        for (ecat::Datagram& datagram : frame->datagrams) Pass(esc, datagram);
+    }
+
+    // Patched in place, so that the reply keeps the request's length and padding.
+    std::vector<uint8_t> reply(request.begin(), request.end());
+    reply[6] |= kProcessedSourceBit;
+    std::size_t at = ecat::kEthernetHeaderBytes + kEcatHeaderBytes;
+    for (const ecat::Datagram& datagram : frame->datagrams) {
+        ecat::PutLe16(reply, at + 2, datagram.adp);
+        std::copy(datagram.data.begin(), datagram.data.end(),
+                  reply.begin() + static_cast<std::ptrdiff_t>(at + kDatagramHeaderBytes));
+        ecat::PutLe16(reply, at + kDatagramHeaderBytes + datagram.data.size(), datagram.wkc);
+        at += ecat::kDatagramOverhead + datagram.data.size();
+    }
+    return reply;
+}
+
+bool EmulatedLine::Lost(double percent) {
+    if (!(percent > 0.0)) return false;
+    if (percent >= 100.0) return true;
+    return std::uniform_real_distribution<double>(0.0, 100.0)(random_) < percent;
+}
+
+void EmulatedLine::Refresh(const std::vector<SegmentNode>& nodes) {
+    if (escs_.size() > nodes.size()) {
+        escs_.erase(escs_.begin() + static_cast<std::ptrdiff_t>(nodes.size()), escs_.end());
+    }
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (i == escs_.size()) {
+            escs_.emplace_back(nodes[i]);
+        } else if (!escs_[i].SameDevice(nodes[i])) {
+            escs_[i] = EmulatedEsc(nodes[i]);
+        }
+        escs_[i].Update(nodes[i], i + 1 == nodes.size());
+    }
+}
+
+void EmulatedLine::Pass(EmulatedEsc& esc, ecat::Datagram& datagram) {
+    // An ESC has 64 KiB of address space; a range past it is left alone.
+    if (std::size_t{datagram.ado} + datagram.data.size() > kMemoryBytes) return;
+    std::vector<uint8_t>& data = datagram.data;
+    const Access access = AccessOf(datagram, esc.stationAddress());
+    switch (access) {
+        case Access::kNone:
+            break;
+        case Access::kRead:
+            esc.Read(datagram.ado, data);
+            AddWkc(datagram, 1);
+            break;
+        case Access::kWrite:
+            esc.Write(datagram.ado, data);
+            AddWkc(datagram, 1);
+            break;
+        case Access::kReadWrite:
+        case Access::kOrReadWrite:
+            // Read before the write: what comes back is the memory as it was.
+            scratch_.resize(data.size());
+            esc.Read(datagram.ado, scratch_);
+            esc.Write(datagram.ado, data);
+            for (std::size_t i = 0; i < data.size(); ++i) {
+                data[i] = access == Access::kOrReadWrite
+                              ? static_cast<uint8_t>(data[i] | scratch_[i])
+                              : scratch_[i];
+            }
+            AddWkc(datagram, 3);
+            break;
+        case Access::kOrRead:
+            scratch_.resize(data.size());
+            esc.Read(datagram.ado, scratch_);
+            for (std::size_t i = 0; i < data.size(); ++i) data[i] |= scratch_[i];
+            AddWkc(datagram, 1);
+            break;
+    }
+    if (Increments(datagram.command)) datagram.adp = static_cast<uint16_t>(datagram.adp + 1);
+}
+
+LineChannel::LineChannel(StateSource source, uint32_t seed)
+    : source_(std::move(source)), line_(seed) {}
+
+bool LineChannel::Send(std::span<const uint8_t> frame) {
+    if (frame.size() > pelvane::ecat::kMaxFrameBytes) return false;  // as an interface refuses it
+    auto reply = line_.Answer(frame, source_());
+    if (reply && replies_.size() < kMaxQueuedReplies) replies_.push_back(std::move(*reply));
+    return true;
+}
+
+std::optional<std::vector<uint8_t>> LineChannel::Receive(std::chrono::microseconds) {
+    if (replies_.empty()) return std::nullopt;
+    std::vector<uint8_t> reply = std::move(replies_.front());
+    replies_.pop_front();
+    return reply;
+}
+
+}  // namespace kestrum::sim

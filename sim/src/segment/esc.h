@@ -1,0 +1,47 @@
+// One node's EtherCAT slave controller as a master sees it: its register memory, its
+// counters and the EEPROM interface over the node's SII image.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "machine.h"
+
+namespace kestrum::sim {
+
+// Registers live below 1000H; process RAM is not emulated and reads as 0.
+inline constexpr std::size_t kEscRegisterBytes = 0x1000;
+
+class EmulatedEsc {
+  public:
+    explicit EmulatedEsc(const SegmentNode& node);
+
+    // The same device at the same place: one that differs is a new ESC with fresh state.
+    bool SameDevice(const SegmentNode& node) const;
+    // Takes the node's counters now and whether another node follows on port 1.
+    void Update(const SegmentNode& node, bool last);
+
+    // address + size must not pass 64 KiB; the line checks that before.
+    void Read(uint16_t address, std::span<uint8_t> out) const;
+    void Write(uint16_t address, std::span<const uint8_t> in);
+
+    uint16_t stationAddress() const;
+
+  private:
+    uint16_t Register16(std::size_t address) const;
+    void SetRegister16(std::size_t address, uint16_t value);
+    void ClearCounters();
+    void RunEepromCommand(uint16_t command);
+
+    SegmentNode device_;
+    std::vector<uint8_t> sii_;
+    std::array<uint8_t, kEscRegisterBytes> registers_{};
+    // The node's counters count on from the simulator's; a clear makes them the new zero.
+    std::array<int32_t, 4> counters_{};
+    std::array<int32_t, 4> clearedAt_{};
+};
+
+}  // namespace kestrum::sim

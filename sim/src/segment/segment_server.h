@@ -1,0 +1,54 @@
+// Serves an emulated line on one Ethernet interface: every EtherCAT frame that arrives
+// is answered on the same interface as the segment would return it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "emulated_line.h"
+#include "raw_link.h"
+
+namespace kestrum::sim {
+
+class SegmentServer {
+  public:
+    // Asked once for every frame, from the server's thread.
+    using StateSource = std::function<LineState()>;
+
+    // Unless anyInterface, only an end of a veth pair is served: frames answered on a
+    // real network would pose as nodes to whatever master is on it.
+    SegmentServer(std::string interface, StateSource source, bool anyInterface = false);
+    ~SegmentServer();  // stops
+    SegmentServer(const SegmentServer&) = delete;
+    SegmentServer& operator=(const SegmentServer&) = delete;
+
+    // Opens the interface (needs CAP_NET_RAW) and starts answering on a thread of its own.
+    // False and a reason when the interface cannot be opened or is refused.
+    bool Start(std::string* error);
+    // Returns within a poll interval.
+    void Stop();
+
+    uint64_t framesAnswered() const { return answered_.load(); }
+
+  private:
+    void Run();
+
+    std::string interface_;
+    StateSource source_;
+    bool anyInterface_;
+    std::unique_ptr<pelvane::ecat::RawLink> link_;
+    EmulatedLine line_;
+    std::atomic<bool> stop_{false};
+    std::atomic<uint64_t> answered_{0};
+    std::thread thread_;
+};
+
+// The kernel driver behind an interface ("veth" for either end of a veth pair); empty
+// when it cannot be told.
+std::string InterfaceDriver(const std::string& interface);
+
+}  // namespace kestrum::sim

@@ -1,0 +1,304 @@
+// The emulated segment through the in-process channel: frames built and read with the
+// gateway's own codec, no sockets.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "frame.h"
+#include "kestrum_sim/bus.h"
+#include "machine.h"
+#include "registers.h"
+#include "segment/emulated_line.h"
+#include "sii.h"
+
+namespace {
+
+namespace ecat = pelvane::ecat;
+using ecat::Command;
+using ecat::Datagram;
+using kestrum::sim::LineChannel;
+using kestrum::sim::LineState;
+using kestrum::sim::SegmentNode;
+using Bytes = std::vector<uint8_t>;
+
+constexpr ecat::Mac kMaster = {0x10, 0x10, 0x10, 0x10, 0x10, 0x10};
+
+SegmentNode Node(int32_t vendor, int32_t device, int32_t switchNo) {
+    SegmentNode node;
+    node.vendorId = vendor;
+    node.deviceId = device;
+    node.switchNo = switchNo;
+    return node;
+}
+
+uint16_t Position(int k) {
+    return static_cast<uint16_t>(-k);
+}
+
+Datagram Make(Command command, uint16_t adp, uint16_t ado, Bytes data) {
+    Datagram datagram;
+    datagram.command = command;
+    datagram.adp = adp;
+    datagram.ado = ado;
+    datagram.data = std::move(data);
+    return datagram;
+}
+
+Datagram Read(Command command, uint16_t adp, uint16_t ado, std::size_t length) {
+    return Make(command, adp, ado, Bytes(length, 0));
+}
+
+std::optional<Bytes> Raw(ecat::FrameChannel& channel, const Bytes& request) {
+    EXPECT_TRUE(channel.Send(request));
+    return channel.Receive(std::chrono::microseconds{0});
+}
+
+std::optional<std::vector<Datagram>> Exchange(ecat::FrameChannel& channel,
+                                              std::vector<Datagram> datagrams) {
+    const auto request = ecat::EncodeFrame({.source = kMaster, .datagrams = std::move(datagrams)});
+    if (!request) return std::nullopt;
+    const auto reply = Raw(channel, *request);
+    if (!reply) return std::nullopt;
+    EXPECT_EQ(reply->size(), request->size());
+    std::string error;
+    auto decoded = ecat::DecodeFrame(*reply, &error);
+    if (!decoded) {
+        ADD_FAILURE() << error;
+        return std::nullopt;
+    }
+    EXPECT_EQ(decoded->source[0], kMaster[0] | 0x02);
+    for (const Datagram& datagram : decoded->datagrams) EXPECT_FALSE(datagram.circulating);
+    return decoded->datagrams;
+}
+
+Datagram One(ecat::FrameChannel& channel, Datagram datagram) {
+    auto reply = Exchange(channel, {std::move(datagram)});
+    if (!reply) {
+        ADD_FAILURE() << "no reply";
+        return {};
+    }
+    return reply->front();
+}
+
+class SegmentLine : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        state_.nodes = {Node(0x41B, 0x10305070, 1), Node(0x66F, 0x60380005, 2),
+                        Node(0x2, 0x044C2C52, 7)};
+        state_.nodes[1].axisCount = 1;
+        state_.nodes[2].inputCount = 8;
+        state_.nodes[2].outputCount = 4;
+    }
+
+    std::optional<Bytes> Raw(const Bytes& request) { return ::Raw(channel_, request); }
+    std::optional<std::vector<Datagram>> Exchange(std::vector<Datagram> datagrams) {
+        return ::Exchange(channel_, std::move(datagrams));
+    }
+    Datagram One(Datagram datagram) { return ::One(channel_, std::move(datagram)); }
+
+    // The node's EEPROM read as a master reads it: command and address, then the data.
+    bool ReadEeprom(int k, uint32_t word, uint32_t count, Bytes& out) {
+        for (uint32_t done = 0; done < count; done += 4) {
+            Bytes command = {0x00, 0x01, 0, 0, 0, 0};
+            ecat::PutLe32(command, 2, word + done);
+            if (One(Make(Command::kApwr, Position(k), ecat::kRegEepromControl, command)).wkc != 1)
+                return false;
+            const Datagram status = One(Read(Command::kAprd, Position(k), 0x0502, 14));
+            if (status.wkc != 1 || (ecat::Le16(status.data, 0) & 0xF800) != 0) return false;
+            const std::size_t words = std::min<uint32_t>(4, count - done);
+            out.insert(out.end(), status.data.begin() + 6, status.data.begin() + 6 + 2 * words);
+        }
+        return true;
+    }
+
+    LineState state_;
+    LineChannel channel_{[this] { return state_; }};
+};
+
+TEST_F(SegmentLine, BroadcastCountsTheNodesAndEachPositionReadsItsOwnRegisters) {
+    state_.nodes[0].counters = {1, 2, 3, 4};
+    state_.nodes[2].counters = {0, 255, 256, 100000};
+
+    const Datagram count = One(Read(Command::kBrd, 0, ecat::kRegType, 2));
+    EXPECT_EQ(count.wkc, 3);
+    EXPECT_EQ(count.adp, 3);
+    EXPECT_EQ(count.data[0], 0x11);
+    // Every node ORs in: port 1 open on the first two, its loop closed on the last.
+    EXPECT_EQ(ecat::Le16(One(Read(Command::kBrd, 0, ecat::kRegDlStatus, 2)).data, 0), 0x5E31);
+
+    const std::vector<Bytes> counters = {{1, 2, 3, 4}, {0, 0, 0, 0}, {0, 255, 255, 255}};
+    for (int k = 0; k < 3; ++k) {
+        const auto reply = Exchange({Read(Command::kAprd, Position(k), ecat::kRegAlias, 2),
+                                     Read(Command::kAprd, Position(k), ecat::kRegDlStatus, 2),
+                                     Read(Command::kAprd, Position(k), ecat::kRegAlStatus, 2),
+                                     Read(Command::kAprd, Position(k), 0x0300, 20)});
+        ASSERT_TRUE(reply);
+        for (const Datagram& datagram : *reply) {
+            EXPECT_EQ(datagram.wkc, 1) << k;
+            EXPECT_EQ(datagram.adp, Position(k - 3)) << k;
+        }
+        EXPECT_EQ(ecat::Le16((*reply)[0].data, 0), state_.nodes[k].switchNo);
+        // Port 1 open with communication on all but the last, whose loop closes it.
+        EXPECT_EQ(ecat::Le16((*reply)[1].data, 0), k < 2 ? 0x5A31 : 0x5611) << k;
+        EXPECT_EQ(ecat::Le16((*reply)[2].data, 0), ecat::kAlStateInit);
+        const Bytes& block = (*reply)[3].data;
+        EXPECT_EQ(Bytes(block.begin(), block.begin() + 4), counters[k]) << k;
+        EXPECT_EQ(Bytes(block.begin() + 4, block.end()), Bytes(16, 0)) << k;
+    }
+    EXPECT_EQ(One(Read(Command::kAprd, Position(3), ecat::kRegType, 1)).wkc, 0);
+}
+
+TEST_F(SegmentLine, TheEepromInterfaceServesEachNodesSiiImage) {
+    for (int k = 0; k < 3; ++k) {
+        const SegmentNode& node = state_.nodes[k];
+        const auto info = ecat::ReadSii([&](uint32_t word, uint32_t count,
+                                            Bytes& out) { return ReadEeprom(k, word, count, out); },
+                                        nullptr);
+        ASSERT_TRUE(info) << k;
+        EXPECT_EQ(info->vendorId, static_cast<uint32_t>(node.vendorId));
+        EXPECT_EQ(info->productCode, static_cast<uint32_t>(node.deviceId));
+        const ecat::IoCounts io = ecat::CountIo(*info);
+        EXPECT_EQ(io.axes, node.axisCount);
+        EXPECT_EQ(io.inputs, node.inputCount);
+        EXPECT_EQ(io.outputs, node.outputCount);
+        Bytes alias;
+        ASSERT_TRUE(ReadEeprom(k, ecat::kSiiAliasWord, 1, alias));
+        EXPECT_EQ(ecat::Le16(alias, 0), node.switchNo);
+    }
+    // Past the image the EEPROM reads as erased.
+    Bytes erased;
+    ASSERT_TRUE(ReadEeprom(0, 0xFFFFFFFE, 4, erased));
+    EXPECT_EQ(erased, Bytes(8, 0xFF));
+}
+
+TEST_F(SegmentLine, AnUnknownEepromCommandIsRefusedUntilANopClearsIt) {
+    const auto control = [&] {
+        return ecat::Le16(One(Read(Command::kAprd, 0, ecat::kRegEepromControl, 2)).data, 0);
+    };
+    EXPECT_EQ(control(), ecat::kEepromReads8Bytes);
+    One(Make(Command::kApwr, 0, ecat::kRegEepromControl, {0x00, 0x04}));  // reload
+    EXPECT_EQ(control(), ecat::kEepromReads8Bytes | 0x2000);
+    EXPECT_EQ(ecat::Le16(One(Read(Command::kAprd, Position(1), 0x0502, 2)).data, 0),
+              ecat::kEepromReads8Bytes);
+    One(Make(Command::kApwr, 0, ecat::kRegEepromControl, {0x00, 0x00}));
+    EXPECT_EQ(control(), ecat::kEepromReads8Bytes);
+}
+
+TEST_F(SegmentLine, AWriteToTheCounterBlockClearsItAndCountingGoesOnFromThere) {
+    state_.nodes[1].counters = {10, 20, 30, 40};
+    const Datagram clear = One(Make(Command::kApwr, Position(1), 0x0305, {0xAA}));
+    EXPECT_EQ(clear.wkc, 1);
+    EXPECT_EQ(One(Read(Command::kAprd, Position(1), 0x0300, 4)).data, Bytes(4, 0));
+    state_.nodes[1].counters = {13, 20, 30, 300};
+    EXPECT_EQ(One(Read(Command::kAprd, Position(1), 0x0300, 4)).data, (Bytes{3, 0, 0, 255}));
+    // Another device in its place starts afresh.
+    state_.nodes[1].deviceId += 1;
+    EXPECT_EQ(One(Read(Command::kAprd, Position(1), 0x0300, 4)).data, (Bytes{13, 20, 30, 255}));
+}
+
+TEST_F(SegmentLine, WorkingCountersFollowTheCommand) {
+    // Station addresses are written by position and then address the same node, within
+    // one frame too, since a node handles the whole frame before passing it on.
+    const auto named = Exchange({Make(Command::kApwr, Position(2), 0x0010, {0x03, 0x10}),
+                                 Read(Command::kFprd, 0x1003, ecat::kRegAlias, 2)});
+    ASSERT_TRUE(named);
+    EXPECT_EQ((*named)[0].wkc, 1);
+    EXPECT_EQ((*named)[1].wkc, 1);
+    EXPECT_EQ(ecat::Le16((*named)[1].data, 0), 7);
+    EXPECT_EQ(One(Read(Command::kFprd, 0x1004, ecat::kRegAlias, 2)).wkc, 0);
+    // Nodes not yet named still answer station address 0.
+    EXPECT_EQ(One(Read(Command::kFprd, 0, ecat::kRegAlias, 2)).wkc, 2);
+
+    const Datagram swap = One(Make(Command::kAprw, Position(1), 0x0010, {0x02, 0x10}));
+    EXPECT_EQ(swap.wkc, 3);
+    EXPECT_EQ(swap.data, (Bytes{0, 0}));
+    EXPECT_EQ(One(Read(Command::kFprd, 0x1002, ecat::kRegAlias, 2)).data, (Bytes{2, 0}));
+
+    EXPECT_EQ(One(Make(Command::kBwr, 0, ecat::kRegAlControl, {0x02, 0})).wkc, 3);
+    EXPECT_EQ(One(Read(Command::kBrd, 0, ecat::kRegAlStatus, 2)).data, (Bytes{1, 0}));
+    const Datagram brw = One(Make(Command::kBrw, 0, 0x0010, {0x00, 0x20}));
+    EXPECT_EQ(brw.wkc, 9);
+    EXPECT_EQ(brw.data, (Bytes{0x03, 0x30}));  // 0, 1002H, 1003H and the written 2000H ORed
+    const Datagram armw = One(Make(Command::kArmw, Position(1), ecat::kRegAlias, {0, 0}));
+    EXPECT_EQ(armw.wkc, 3);
+    EXPECT_EQ(armw.data, (Bytes{2, 0}));
+    EXPECT_EQ(One(Make(Command::kFrmw, 0x2000, ecat::kRegAlias, {0, 0})).wkc, 3);
+    for (Command passed : {Command::kNop, Command::kLrd, Command::kLwr, Command::kLrw}) {
+        const Datagram logical = One(Make(passed, 0, 0, {0x5A}));
+        EXPECT_EQ(logical.wkc, 0);
+        EXPECT_EQ(logical.adp, 0);
+        EXPECT_EQ(logical.data, Bytes{0x5A});
+    }
+    const Datagram beyond = One(Read(Command::kBrd, 0, 0xFFFF, 2));
+    EXPECT_EQ(beyond.wkc, 0);
+    EXPECT_EQ(beyond.adp, 0);
+}
+
+TEST_F(SegmentLine, NoReplyWhenLostUndecodableOrNoNodeReturnsIt) {
+    const Bytes request =
+        *ecat::EncodeFrame({.source = kMaster, .datagrams = {Read(Command::kBrd, 0, 0, 2)}});
+    state_.lossPercent = 100;
+    EXPECT_FALSE(Raw(request));
+    state_.lossPercent = 0;
+    EXPECT_TRUE(Raw(request));
+    state_.nodes.clear();
+    EXPECT_FALSE(Raw(request));
+    state_.nodes = {Node(1, 2, 3)};
+
+    Bytes garbage = request;
+    garbage[14] = 0xFF;  // the length runs past the frame
+    EXPECT_FALSE(Raw(garbage));
+    EXPECT_FALSE(Raw(Bytes(request.begin(), request.begin() + 20)));
+    EXPECT_FALSE(Raw({}));
+    // Mangled frames get a reply of their own length or none, whatever the bytes.
+    std::mt19937 random(7);
+    for (int round = 0; round < 20000; ++round) {
+        Bytes bytes = request;
+        for (int flips = 0; flips < 4; ++flips)
+            bytes[16 + random() % (bytes.size() - 16)] = static_cast<uint8_t>(random());
+        const auto reply = Raw(bytes);
+        if (reply) {
+            EXPECT_EQ(reply->size(), bytes.size());
+        }
+    }
+}
+
+// The simulator's faults as a master on the segment sees them.
+TEST(SegmentOfTheSimulator, FollowsTheSimulatorsFaults) {
+    auto bus = kestrum::sim::LoadBusFile(std::string(KESTRUM_SIM_BUS_DIR) + "/demo.json");
+    ASSERT_TRUE(bus);
+    auto now = kestrum::sim::Clock::now();
+    kestrum::sim::Machine machine(*bus, now);
+    LineChannel channel([&] {
+        return LineState{machine.SegmentNodes(now), machine.segmentLossPercent()};
+    });
+    const auto run = [&](const char* command) {
+        EXPECT_EQ(machine.Execute(command, now).status, 0) << command;
+    };
+    const auto count = [&] { return One(channel, Read(Command::kBrd, 0, 0, 1)).wkc; };
+    EXPECT_EQ(count(), 8);
+
+    run("@SIM NODE_OFF 5 1000");
+    EXPECT_EQ(count(), 5);
+    const Datagram dl = One(channel, Read(Command::kAprd, Position(4), ecat::kRegDlStatus, 2));
+    EXPECT_EQ(ecat::Le16(dl.data, 0) & 0x0C20, 0x0400);  // port 1: no link, loop closed
+    run("@SIM NODE_OFF 0 1000");
+    EXPECT_FALSE(Raw(channel, *ecat::EncodeFrame({.datagrams = {Read(Command::kBrd, 0, 0, 1)}})));
+    now += std::chrono::seconds(2);
+    EXPECT_EQ(count(), 8);
+
+    run("@SIM COUNTERS 2 0 10");
+    now += std::chrono::seconds(3);
+    const Datagram risen = One(channel, Read(Command::kAprd, Position(2), 0x0300, 2));
+    EXPECT_EQ(risen.data, (Bytes{30, 30}));
+
+    run("@SIM SEGMENT_LOSS 100");
+    EXPECT_FALSE(Raw(channel, *ecat::EncodeFrame({.datagrams = {Read(Command::kBrd, 0, 0, 1)}})));
+}
+
+}  // namespace
