@@ -6,6 +6,7 @@
 #include <QTest>
 #include <cstdlib>
 
+#include "node_cells.h"
 #include "node_error.h"
 #include "node_info.h"
 #include "page_fixture.h"

@@ -35,8 +35,10 @@ class PageTest : public ::testing::Test {
         std::string error;
         ASSERT_TRUE(sim->Start(&error)) << error;
     }
-    // As the main window connects.
     void Connect(const char* address) { Link(address); }
+
+  public:
+    // As the main window connects.
     static void Link(const char* address) {
         ASSERT_EQ(KST_FastOpen(KST_TYPE_ETHERNET, address, 500, &g_controllerHandle), 0);
         g_commandTimeout = kDefaultCommandTimeoutMs;
@@ -47,6 +49,7 @@ class PageTest : public ::testing::Test {
         g_controllerHandle = nullptr;
     }
 
+  protected:
     std::unique_ptr<kestrum::sim::Simulator> sim;
 };
 

@@ -1,0 +1,179 @@
+// The read-only scan against an emulated line in the same process, and against replies
+// a broken or hostile segment could send.
+#include "scan.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "segment/emulated_line.h"
+
+namespace pelvane::ecat {
+namespace {
+
+using kestrum::sim::LineState;
+using kestrum::sim::SegmentNode;
+
+constexpr Mac kOurs = {0x02, 0x10, 0x10, 0x10, 0x10, 0x10};
+
+SegmentNode Node(int32_t vendor, int32_t device, int32_t switchNo, int32_t axes, int32_t inputs) {
+    SegmentNode node;
+    node.vendorId = vendor;
+    node.deviceId = device;
+    node.switchNo = switchNo;
+    node.axisCount = axes;
+    node.inputCount = inputs;
+    node.outputCount = inputs / 2;
+    return node;
+}
+
+// Passes frames to the line; a test may rewrite or drop each reply on its way back.
+class TamperedChannel : public FrameChannel {
+  public:
+    explicit TamperedChannel(LineState& state) : line_([&state] { return state; }) {}
+    bool Send(std::span<const uint8_t> frame) override {
+        ++sent;
+        return line_.Send(frame);
+    }
+    std::optional<std::vector<uint8_t>> Receive(std::chrono::microseconds timeout) override {
+        auto reply = line_.Receive(timeout);
+        if (reply && tamper) return tamper(*reply);
+        return reply;
+    }
+    std::function<std::optional<std::vector<uint8_t>>(std::vector<uint8_t>&)> tamper;
+    int sent = 0;
+
+  private:
+    kestrum::sim::LineChannel line_;
+};
+
+class ScanTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        state.nodes = {Node(0x41B, 0x10305070, 1, 1, 0), Node(0x66F, 0x60380005, 2, 2, 0),
+                       Node(0x41B, 0x20010, 4, 0, 16)};
+        state.nodes[1].counters = {0, 7, 300, 0};
+    }
+    LineState state;
+    TamperedChannel channel{state};
+    Master master{channel, kOurs, std::chrono::milliseconds(5)};
+    Scanner scanner{master};
+};
+
+TEST_F(ScanTest, ReadsEveryNodeByPositionWithItsSii) {
+    std::string error;
+    const auto scan = scanner.Scan(&error);
+    ASSERT_TRUE(scan) << error;
+    ASSERT_EQ(scan->nodes.size(), 3u);
+    const NodeScan& drive = scan->nodes[1];
+    EXPECT_EQ(drive.alias, 2);
+    EXPECT_EQ(drive.counters[1], 7);
+    EXPECT_EQ(drive.counters[2], 0xFF);  // the register stops there
+    EXPECT_TRUE(drive.siiRead);
+    EXPECT_EQ(drive.sii.vendorId, 0x66Fu);
+    EXPECT_EQ(drive.sii.productCode, 0x60380005u);
+    EXPECT_EQ(drive.io.axes, 2);
+    EXPECT_EQ(scan->nodes[2].io.inputs, 16);
+    EXPECT_EQ(scan->nodes[2].io.outputs, 8);
+    EXPECT_EQ(scan->nodes[0].alStatus & 0x0F, kAlStateInit);
+    EXPECT_EQ(scan->framesLost, 0u);
+
+    // A later scan keeps the SII of nodes that look the same: only registers are read,
+    // and one node's identity words.
+    const int before = channel.sent;
+    ASSERT_TRUE(scanner.Scan(&error));
+    EXPECT_LT(channel.sent - before, 12);
+}
+
+TEST_F(ScanTest, RepliesThatDoNotMatchAreNeverTaken) {
+    std::string error;
+    ASSERT_TRUE(scanner.Scan(&error));
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<uint8_t>&)> change;
+    };
+    const Case cases[] = {
+        {"another index", [](std::vector<uint8_t>& f) { ++f[17]; }},
+        {"circulating", [](std::vector<uint8_t>& f) { f[23] |= 0x40; }},
+        {"our own frame",
+         [](std::vector<uint8_t>& f) {
+             std::copy(kOurs.begin(), kOurs.end(), f.begin() + 6);
+             f[6] = 0x00;
+         }},
+        {"cut short", [](std::vector<uint8_t>& f) { f.resize(20); }},
+    };
+    for (const Case& c : cases) {
+        channel.tamper = [&](std::vector<uint8_t>& frame) -> std::optional<std::vector<uint8_t>> {
+            c.change(frame);
+            return frame;
+        };
+        const uint64_t lost = master.framesLost();
+        EXPECT_FALSE(scanner.Scan(&error)) << c.what;
+        EXPECT_EQ(master.framesLost(), lost + 1) << c.what;
+    }
+    channel.tamper = nullptr;
+    EXPECT_TRUE(scanner.Scan(&error));
+}
+
+TEST_F(ScanTest, ANodeThatStopsAnsweringEndsTheLineAndAnUnreadSiiIsTriedAgain) {
+    // The first scan gets no EEPROM answer from anyone: vendor and product stay 0.
+    channel.tamper = [](std::vector<uint8_t>& frame) -> std::optional<std::vector<uint8_t>> {
+        if (Le16(frame, 20) == kRegEepromControl) return std::nullopt;
+        return frame;
+    };
+    std::string error;
+    auto scan = scanner.Scan(&error);
+    ASSERT_TRUE(scan) << error;
+    EXPECT_FALSE(scan->nodes[0].siiRead);
+    EXPECT_EQ(scan->nodes[0].sii.vendorId, 0u);
+    channel.tamper = nullptr;
+    scan = scanner.Scan(&error);
+    ASSERT_TRUE(scan);
+    EXPECT_EQ(scan->nodes[0].sii.vendorId, 0x41Bu);
+
+    // The count said 3, but node 2 no longer answers its reads.
+    channel.tamper = [](std::vector<uint8_t>& frame) -> std::optional<std::vector<uint8_t>> {
+        std::string ignored;
+        auto decoded = DecodeFrame(frame, &ignored);
+        if (!decoded || decoded->datagrams.front().command != Command::kAprd) return frame;
+        for (Datagram& d : decoded->datagrams)
+            if (d.adp == 1) d.wkc = 0;  // position 2 (FFFEH), back after passing 3 nodes
+        return EncodeFrame(*decoded);
+    };
+    scan = scanner.Scan(&error);
+    ASSERT_TRUE(scan);
+    EXPECT_EQ(scan->nodes.size(), 2u);
+}
+
+TEST_F(ScanTest, ANodeSwappedForOneOfItsKindShowsItsNewIdentity) {
+    std::string error;
+    ASSERT_TRUE(scanner.Scan(&error));
+    state.nodes[2].deviceId = 0x30004;  // same ESC, same switch, same I/O
+    std::optional<BusScan> scan;
+    for (int i = 0; i < 4; ++i) scan = scanner.Scan(&error);
+    ASSERT_TRUE(scan);
+    EXPECT_EQ(scan->nodes[2].sii.productCode, 0x30004u);
+}
+
+TEST(Master, RefusesEveryWriteButTheEepromInterfaces) {
+    LineState state;
+    state.nodes = {Node(0x41B, 1, 0, 0, 0)};
+    kestrum::sim::LineChannel line([&] { return state; });
+    Master master(line, kOurs);
+    Datagram clear;
+    clear.command = Command::kBwr;
+    clear.ado = kRegErrorCounters;
+    clear.data.assign(kErrorCounterBytes, 0);
+    std::string error;
+    EXPECT_FALSE(master.Exchange({clear}, &error));
+    EXPECT_EQ(error, "a write outside the EEPROM interface");
+    EXPECT_EQ(master.framesSent(), 0u);
+    Datagram eeprom = ReadAt(0, kRegEepromControl, 6);
+    eeprom.command = Command::kApwr;
+    EXPECT_TRUE(master.Exchange({eeprom}, &error)) << error;
+    eeprom.data.resize(7);  // would reach 0508H
+    EXPECT_FALSE(master.Exchange({eeprom}, &error));
+}
+
+}  // namespace
+}  // namespace pelvane::ecat
