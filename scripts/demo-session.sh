@@ -25,11 +25,8 @@ await_line() {
 
 if [ "${PELVANE_SEGMENT:-0}" = 1 ]; then
     # Raw frames stay on this veth pair, made here inside the private namespace.
-    ip link add vseg0 type veth peer name vgw0
-    for link in vseg0 vgw0; do
-        ip link set "$link" addrgenmode none
-        ip link set "$link" up
-    done
+    source scripts/lib.sh
+    pelvane_make_veth_pair
     "$build/sim/kestrum-sim" --bus sim/buses/demo.json --address 127.0.0.2 --no-discovery \
         --segment vseg0 >"$log" 2>&1 &
     pids+=($!)

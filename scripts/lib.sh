@@ -59,3 +59,35 @@ pelvane_in_private_network() {
 pelvane_jobs() {
     nproc 2>/dev/null || echo 2
 }
+
+# Inside a private network namespace: the veth pair vseg0 (the segment's end) and vgw0
+# (the gateway's end), up, without IPv6 chatter. Raw EtherCAT frames go onto it only.
+pelvane_make_veth_pair() {
+    ip link add vseg0 type veth peer name vgw0
+    for link in vseg0 vgw0; do
+        ip link set "$link" addrgenmode none
+        ip link set "$link" up
+    done
+}
+
+# Runs the calling script again, with its arguments, in a fresh network namespace that
+# holds only loopback and the veth pair, and goes on there. Needs root.
+pelvane_enter_veth_namespace() {
+    if [ -z "${PELVANE_VETH_NETNS:-}" ]; then
+        exec unshare --net env PELVANE_VETH_NETNS=1 bash "$0" "$@"
+    fi
+    ip link set lo up
+    pelvane_make_veth_pair
+}
+
+# Waits up to $1 seconds for the command after it to succeed.
+pelvane_await() {
+    local limit=$1
+    shift
+    for _ in $(seq $((limit * 10))); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    echo "FAIL: gave up after ${limit}s waiting for: $*" >&2
+    return 1
+}

@@ -23,17 +23,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Waits up to $1 seconds for the command after it to succeed.
-await() {
-    local limit=$1
-    shift
-    for _ in $(seq $((limit * 5))); do
-        "$@" && return 0
-        sleep 0.2
-    done
-    echo "FAIL: gave up after ${limit}s waiting for: $*" >&2
-    return 1
-}
+await() { pelvane_await "$@"; }
 
 # Runs an instant query and prints each result as "labels value", one per line.
 query() {

@@ -11,16 +11,9 @@ skip() { echo "SKIP: $*"; exit 77; }
 command -v tshark >/dev/null || skip "tshark is not installed"
 command -v unshare >/dev/null || skip "unshare is not installed"
 
+source "$source/scripts/lib.sh"
 # Everything below runs in a fresh namespace: the veth pair exists only there.
-if [ -z "${PELVANE_GATEWAY_NETNS:-}" ]; then
-    exec unshare --net env PELVANE_GATEWAY_NETNS=1 bash "$0" "$@"
-fi
-ip link set lo up
-ip link add vseg0 type veth peer name vgw0
-for link in vseg0 vgw0; do
-    ip link set "$link" addrgenmode none
-    ip link set "$link" up
-done
+pelvane_enter_veth_namespace "$@"
 
 work=$(mktemp -d)
 pids=()
@@ -31,15 +24,7 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
-await() {
-    local limit=$1
-    shift
-    for _ in $(seq $((limit * 10))); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    fail "gave up after ${limit}s waiting for: $*"
-}
+await() { pelvane_await "$@" || exit 1; }
 
 controller=127.0.0.2  # the simulator's own link, for @SIM faults
 gw=127.0.0.1

@@ -9,25 +9,14 @@ skip() { echo "SKIP: $*"; exit 77; }
 command -v unshare >/dev/null || skip "unshare is not installed"
 unshare --net true 2>/dev/null || skip "cannot make a network namespace here"
 
-if [ -z "${KESTRUM_SEGMENT_NETNS:-}" ]; then
-    exec unshare --net env KESTRUM_SEGMENT_NETNS=1 bash "$0" "$@"
-fi
-ip link set lo up
-ip link add vseg0 type veth peer name vgw0
-for link in vseg0 vgw0; do
-    ip link set "$link" addrgenmode none
-    ip link set "$link" up
-done
+source "$(dirname "$0")/../../scripts/lib.sh"
+pelvane_enter_veth_namespace "$@"
 
 out=$(mktemp)
 "$sim" --bus "$bus" --port 0 --no-discovery --segment vseg0 >"$out" 2>&1 &
 pid=$!
 trap 'kill $pid 2>/dev/null || true; wait $pid 2>/dev/null || true; rm -f "$out"' EXIT
-for _ in $(seq 100); do
-    grep -q "listening on" "$out" && break
-    kill -0 $pid 2>/dev/null || { cat "$out"; exit 1; }
-    sleep 0.1
-done
+pelvane_await 10 grep -q "listening on" "$out" || { cat "$out"; exit 1; }
 
 read -r wkc adp < <("$probe")
 echo "BRD came back with WKC $wkc and ADP $adp"
