@@ -36,6 +36,15 @@ await 10 grep -q "Capturing on" "$work/tshark.err"
 pids+=($!)
 await 10 grep -q "listening on" "$work/sim.out"
 "$sim_command" $controller "@SIM COUNTERS 6 1 0" >/dev/null  # a quiet line to start from
+echo "-- refusals: a missing port, a port that carries an IPv4 address"
+for port in nothere0 lo; do
+    set +e
+    "$gateway" --interface $port >"$work/refused.out" 2>&1
+    code=$?
+    set -e
+    [ $code -eq 2 ] || fail "the gateway took $port (exit $code)"
+done
+grep -q "carries an IPv4 address" "$work/refused.out" || fail "no reason given for lo"
 "$gateway" --interface vgw0 --address $gw --cycle 10 >"$work/gw.out" 2>&1 &
 pids+=($!)
 await 10 grep -q "serving vgw0" "$work/gw.out"
