@@ -1,0 +1,380 @@
+// The gateway's path on a veth pair: frame round trips against a bare reflector and
+// against the emulated segment, scans of the 200-node bus, and the window's poll through
+// the gateway beside the same poll against the simulator directly.
+#include <ifaddrs.h>
+#include <net/if.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench_stats.h"
+#include "controller_link.h"
+#include "controller_state.h"
+#include "gateway_interpreter.h"
+#include "kestrum.h"
+#include "kestrum_sim/link_server.h"
+#include "kestrum_sim/simulator.h"
+#include "machine.h"
+#include "master.h"
+#include "raw_link.h"
+#include "registers.h"
+#include "scan.h"
+#include "scan_loop.h"
+#include "segment/segment_server.h"
+#include "window_poll.h"
+
+namespace {
+
+namespace ecat = pelvane::ecat;
+namespace sim = kestrum::sim;
+using Clock = std::chrono::steady_clock;
+using pelvane::bench::Percentile;
+
+constexpr char kSimAddress[] = "127.0.0.2";
+constexpr char kGatewayAddress[] = "127.0.0.1";
+constexpr uint8_t kProcessedSourceBit = 0x02;
+constexpr std::size_t kSourceMacByte = 6;
+constexpr int kWarmUp = 200;
+
+struct Settings {
+    std::string segmentInterface, masterInterface;
+    std::string busPath = "sim/buses/large.json";
+    int roundTrips = 10000;
+    int scans = 200;
+    int polls = 200;
+};
+
+struct Figures {
+    double median = 0;
+    double p99 = 0;
+    int lost = 0;
+};
+
+Figures Figure(const std::vector<double>& times, int lost = 0) {
+    return {Percentile(times, 50), Percentile(times, 99), lost};
+}
+
+double Since(Clock::time_point start, double unitsPerSecond) {
+    return std::chrono::duration<double>(Clock::now() - start).count() * unitsPerSecond;
+}
+
+// Raw frames go only onto the two ends of a veth pair, with nothing else up but loopback.
+bool OnlyOurVethPair(const Settings& s) {
+    for (const std::string& name : {s.segmentInterface, s.masterInterface}) {
+        if (sim::InterfaceDriver(name) != "veth") {
+            std::fprintf(stderr, "%s is not an end of a veth pair\n", name.c_str());
+            return false;
+        }
+    }
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0) return false;
+    bool ours = true;
+    for (const ifaddrs* it = list; it != nullptr; it = it->ifa_next) {
+        if ((it->ifa_flags & IFF_UP) == 0 || (it->ifa_flags & IFF_LOOPBACK) != 0) continue;
+        if (s.segmentInterface != it->ifa_name && s.masterInterface != it->ifa_name) {
+            std::fprintf(stderr, "%s is up: run this through bench/gateway.sh\n", it->ifa_name);
+            ours = false;
+        }
+    }
+    freeifaddrs(list);
+    return ours;
+}
+
+// The frame sizes of both round-trip series.
+struct TestFrame {
+    const char* name;
+    std::vector<ecat::Datagram> datagrams;
+};
+
+std::vector<TestFrame> TestFrames() {
+    ecat::Datagram count;
+    count.command = ecat::Command::kBrd;
+    count.data.assign(2, 0);
+    std::vector<ecat::Datagram> full;
+    for (uint16_t i = 0; i < 46; ++i) full.push_back(ecat::ReadAt(i, ecat::kRegErrorCounters, 20));
+    return {{"BRD, 1 datagram", {count}}, {"APRD 0300H, 46 x 20 bytes", full}};
+}
+
+std::size_t WireBytes(const std::vector<ecat::Datagram>& datagrams) {
+    return std::max(ecat::FrameBytes(datagrams), ecat::kMinFrameBytes);
+}
+
+Figures RoundTrips(ecat::Master& master, const std::vector<ecat::Datagram>& datagrams, int count) {
+    for (int i = 0; i < kWarmUp; ++i) (void)master.Exchange(datagrams);
+    std::vector<double> us;
+    us.reserve(static_cast<std::size_t>(count));
+    int lost = 0;
+    for (int i = 0; i < count; ++i) {
+        const auto start = Clock::now();
+        if (master.Exchange(datagrams))
+            us.push_back(Since(start, 1e6));
+        else
+            ++lost;
+    }
+    return Figure(us, lost);
+}
+
+// Sends every unprocessed frame straight back, marked as a node would mark it.
+void Reflect(ecat::RawLink& link, const std::atomic<bool>& stop) {
+    while (!stop) {
+        auto frame = link.Receive(std::chrono::milliseconds(20));
+        if (!frame || frame->size() <= kSourceMacByte) continue;
+        if (((*frame)[kSourceMacByte] & kProcessedSourceBit) != 0) continue;
+        (*frame)[kSourceMacByte] |= kProcessedSourceBit;
+        (void)link.Send(*frame);
+    }
+}
+
+std::vector<Figures> ReflectedRoundTrips(const Settings& s) {
+    std::string error;
+    auto far = ecat::RawLink::Open(s.segmentInterface, &error);
+    auto near = far ? ecat::RawLink::Open(s.masterInterface, &error) : nullptr;
+    if (!near) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return {};
+    }
+    std::atomic<bool> stop{false};
+    std::thread reflector([&] { Reflect(*far, stop); });
+    ecat::Master master(*near, near->mac());
+    std::vector<Figures> figures;
+    for (const TestFrame& frame : TestFrames())
+        figures.push_back(RoundTrips(master, frame.datagrams, s.roundTrips));
+    stop = true;
+    reflector.join();
+    return figures;
+}
+
+void PrintRoundTrips(const Settings& s, const std::vector<Figures>& reflected,
+                     const std::vector<Figures>& emulated) {
+    std::printf("1. frame round trip on the veth pair, %d each (µs)\n", s.roundTrips);
+    std::printf("   %-34s %10s %10s %10s %10s  %s\n", "frame", "reflector", "p99", "segment", "p99",
+                "ratio segment/reflector (median, p99)");
+    const auto frames = TestFrames();
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const Figures& a = reflected[i];
+        const Figures& b = emulated[i];
+        const std::string name = std::string(frames[i].name) + ", " +
+                                 std::to_string(WireBytes(frames[i].datagrams)) + " B";
+        std::printf("   %-34s %10.1f %10.1f %10.1f %10.1f  %.2f, %.2f", name.c_str(), a.median,
+                    a.p99, b.median, b.p99, b.median / a.median, b.p99 / a.p99);
+        if (a.lost + b.lost > 0) std::printf("  (lost: %d, %d)", a.lost, b.lost);
+        std::printf("\n");
+    }
+}
+
+// A first scan reads every node's SII; the following ones keep it.
+void TimeScans(ecat::Master& master, int scans) {
+    ecat::Scanner scanner(master);
+    std::string error;
+    uint64_t sent = master.framesSent();
+    auto start = Clock::now();
+    auto scan = scanner.Scan(&error);
+    const double firstMs = Since(start, 1e3);
+    if (!scan) {
+        std::fprintf(stderr, "first scan: %s\n", error.c_str());
+        return;
+    }
+    const auto siiRead = std::count_if(scan->nodes.begin(), scan->nodes.end(),
+                                       [](const ecat::NodeScan& n) { return n.siiRead; });
+    std::printf("2. scan of the bus through the emulated segment\n");
+    std::printf("   first scan: %.1f ms, %zu nodes, %td SIIs read, %llu frames\n", firstMs,
+                scan->nodes.size(), siiRead,
+                static_cast<unsigned long long>(master.framesSent() - sent));
+    std::vector<double> ms, frames;
+    int failed = 0;
+    for (int i = 0; i < scans; ++i) {
+        sent = master.framesSent();
+        start = Clock::now();
+        if (scanner.Scan(&error)) {
+            ms.push_back(Since(start, 1e3));
+            frames.push_back(static_cast<double>(master.framesSent() - sent));
+        } else {
+            ++failed;
+        }
+    }
+    std::printf(
+        "   following scan, %d scans: median %.2f ms, p99 %.2f ms, %.0f frames "
+        "(%.0f..%.0f) per refresh, %d failed\n",
+        scans, Percentile(ms, 50), Percentile(ms, 99), Percentile(frames, 50),
+        Percentile(frames, 0), *std::max_element(frames.begin(), frames.end()), failed);
+}
+
+// What kestrum-gateway runs, in this process.
+class Gateway {
+  public:
+    bool Start(const std::string& interface, std::string* error) {
+        link_ = ecat::RawLink::Open(interface, error);
+        if (!link_) return false;
+        master_ = std::make_unique<ecat::Master>(*link_, link_->mac());
+        interpreter_ = std::make_unique<pelvane::gateway::GatewayInterpreter>(
+            pelvane::gateway::GatewayIdentity{pelvane::gateway::BuildDate(__DATE__),
+                                              pelvane::gateway::MacDigits(link_->mac()), 10});
+        sim::LinkServerOptions options;
+        options.address = kGatewayAddress;
+        options.discovery = false;
+        server_ = std::make_unique<sim::LinkServer>(*interpreter_, options);
+        if (!server_->Start(error)) return false;
+        loop_ = std::make_unique<pelvane::gateway::ScanLoop>(
+            *master_, std::chrono::milliseconds(10),
+            [this](std::shared_ptr<const ecat::BusScan> scan, uint64_t lost) {
+                if (scan) scanned_ = scan->nodes.size();
+                server_->Locked([&] { interpreter_->Update(std::move(scan), lost); });
+            },
+            0);
+        loop_->Start();
+        return true;
+    }
+    // Until a complete scan of nodes is served, for at most a few seconds.
+    bool AwaitNodes(std::size_t nodes) const {
+        const auto until = Clock::now() + std::chrono::seconds(10);
+        while (scanned_ != nodes && Clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return scanned_ == nodes;
+    }
+    ~Gateway() {
+        if (loop_) loop_->Stop();
+        if (server_) server_->Stop();
+    }
+
+  private:
+    std::unique_ptr<ecat::RawLink> link_;
+    std::unique_ptr<ecat::Master> master_;
+    std::unique_ptr<pelvane::gateway::GatewayInterpreter> interpreter_;
+    std::unique_ptr<sim::LinkServer> server_;
+    std::unique_ptr<pelvane::gateway::ScanLoop> loop_;
+    std::atomic<std::size_t> scanned_{0};
+};
+
+KST_HANDLE Link(const char* address) {
+    if (pelvane::OpenControllerLink(address) != 0) {
+        std::fprintf(stderr, "cannot link to %s\n", address);
+        return nullptr;
+    }
+    return pelvane::g_controllerHandle;
+}
+
+// One target of the window's poll: its own link, poll state and table.
+struct PollTarget {
+    KST_HANDLE handle = nullptr;
+    pelvane::bench::WindowPoll poll;
+    pelvane::ErrorCounterTable table{};
+    std::vector<double> ms;
+
+    void Poll(bool record) {
+        pelvane::g_controllerHandle = handle;
+        const auto start = Clock::now();
+        poll.Poll(table);
+        if (record) ms.push_back(Since(start, 1e3));
+    }
+};
+
+void ComparePolls(const Settings& s, std::size_t busNodes) {
+    Gateway gateway;
+    std::string error;
+    if (!gateway.Start(s.masterInterface, &error) || !gateway.AwaitNodes(busNodes)) {
+        std::fprintf(stderr, "gateway: %s\n", error.empty() ? "no complete scan" : error.c_str());
+        return;
+    }
+    PollTarget direct, through;
+    direct.handle = Link(kSimAddress);
+    through.handle = Link(kGatewayAddress);
+    if (direct.handle == nullptr || through.handle == nullptr) return;
+    direct.Poll(false);
+    through.Poll(false);
+    // Rounds alternate which goes first, so that load hits both alike.
+    for (int round = 0; round < s.polls; ++round) {
+        PollTarget& first = round % 2 == 0 ? direct : through;
+        PollTarget& second = round % 2 == 0 ? through : direct;
+        first.Poll(true);
+        second.Poll(true);
+    }
+    const Figures a = Figure(direct.ms), b = Figure(through.ms);
+    std::printf("3. the window's poll, %d rounds alternating (ms)\n", s.polls);
+    std::printf("   simulator directly (%d nodes): median %.2f, p99 %.2f\n", direct.poll.nodeCount,
+                a.median, a.p99);
+    std::printf("   through the gateway (%d nodes): median %.2f, p99 %.2f\n",
+                through.poll.nodeCount, b.median, b.p99);
+    std::printf("   ratio gateway/simulator: median %.2f, p99 %.2f\n", b.median / a.median,
+                b.p99 / a.p99);
+    KST_Close(direct.handle);
+    KST_Close(through.handle);
+    pelvane::g_controllerHandle = nullptr;
+}
+
+// The line as the simulator holds it, read under its lock for every frame.
+std::unique_ptr<sim::SegmentServer> ServeSegment(sim::Simulator& simulator,
+                                                 const std::string& interface) {
+    auto segment = std::make_unique<sim::SegmentServer>(interface, [&simulator] {
+        return simulator.WithMachine([](sim::Machine& machine) {
+            return sim::LineState{machine.SegmentNodes(sim::Clock::now()),
+                                  machine.segmentLossPercent()};
+        });
+    });
+    std::string error;
+    if (!segment->Start(&error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return nullptr;
+    }
+    return segment;
+}
+
+int Run(const Settings& s) {
+    std::string error;
+    auto bus = sim::LoadBusFile(s.busPath, &error);
+    if (!bus) {
+        std::fprintf(stderr, "%s: %s\n", s.busPath.c_str(), error.c_str());
+        return 1;
+    }
+    const std::size_t busNodes = bus->nodes.size();
+    sim::SimulatorOptions options;
+    options.address = kSimAddress;
+    options.discovery = false;
+    sim::Simulator simulator(std::move(*bus), options);
+    if (!simulator.Start(&error)) {
+        std::fprintf(stderr, "simulator: %s\n", error.c_str());
+        return 1;
+    }
+    const auto reflected = ReflectedRoundTrips(s);
+    if (reflected.empty()) return 1;
+    const auto segment = ServeSegment(simulator, s.segmentInterface);
+    if (!segment) return 1;
+    {
+        auto link = ecat::RawLink::Open(s.masterInterface, &error);
+        if (!link) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return 1;
+        }
+        ecat::Master master(*link, link->mac());
+        std::vector<Figures> emulated;
+        for (const TestFrame& frame : TestFrames())
+            emulated.push_back(RoundTrips(master, frame.datagrams, s.roundTrips));
+        PrintRoundTrips(s, reflected, emulated);
+        TimeScans(master, s.scans);
+    }
+    ComparePolls(s, busNodes);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"The gateway's frames, scans and polls on a veth pair"};
+    Settings s;
+    app.add_option("segment", s.segmentInterface, "veth end the emulated segment answers on")
+        ->required();
+    app.add_option("master", s.masterInterface, "its peer, where the master sends")->required();
+    app.add_option("--bus", s.busPath, "bus file")->capture_default_str();
+    app.add_option("--round-trips", s.roundTrips)->check(CLI::Range(10, 1000000));
+    app.add_option("--scans", s.scans)->check(CLI::Range(1, 100000));
+    app.add_option("--polls", s.polls)->check(CLI::Range(1, 10000));
+    CLI11_PARSE(app, argc, argv);
+    if (!OnlyOurVethPair(s)) return 2;
+    return Run(s);
+}
