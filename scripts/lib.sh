@@ -76,6 +76,11 @@ pelvane_enter_veth_namespace() {
     if [ -z "${PELVANE_VETH_NETNS:-}" ]; then
         exec unshare --net env PELVANE_VETH_NETNS=1 bash "$0" "$@"
     fi
+    # A namespace this did not just make may hold real interfaces: refuse it.
+    if ! pelvane_only_loopback || ip -o link show | awk -F': ' '$2 != "lo"' | grep -q .; then
+        echo "not in a namespace of our own: run without PELVANE_VETH_NETNS" >&2
+        exit 2
+    fi
     ip link set lo up
     pelvane_make_veth_pair
 }
