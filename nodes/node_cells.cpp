@@ -16,7 +16,11 @@ std::string FormatNodeLabel(int32_t node) {
 std::string FormatVendor(int32_t vendorId) {
     char name[kVendorNameSize];
     LookupVendorName(vendorId, name);
-    return name + ("(" + FormatHex(vendorId) + ")");
+    std::string text = name;
+    text += '(';
+    text += FormatHex(vendorId);
+    text += ')';
+    return text;
 }
 
 std::string FormatHex(int32_t value) {
