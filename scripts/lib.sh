@@ -96,3 +96,13 @@ pelvane_await() {
     echo "FAIL: gave up after ${limit}s waiting for: $*" >&2
     return 1
 }
+
+# A scratch folder in $work and the background programs in $pids, both gone when the
+# calling script exits.
+pelvane_scratch() {
+    work=$(mktemp -d)
+    pids=()
+    trap 'for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+          wait 2>/dev/null || true
+          rm -rf "$work"' EXIT
+}

@@ -14,14 +14,7 @@ pelvane_only_loopback || skip "needs a private network namespace holding only lo
 
 controller=127.0.71.1
 prom=127.0.0.1:19790
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+pelvane_scratch
 
 await() { pelvane_await "$@"; }
 

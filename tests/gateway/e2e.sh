@@ -15,14 +15,7 @@ source "$source/scripts/lib.sh"
 # Everything below runs in a fresh namespace: the veth pair exists only there.
 pelvane_enter_veth_namespace "$@"
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+pelvane_scratch
 fail() { echo "FAIL: $*" >&2; exit 1; }
 await() { pelvane_await "$@" || exit 1; }
 
