@@ -110,31 +110,31 @@ Outcome GatewayInterpreter::NodeInfo(const ecat::NodeScan& node, int32_t item) c
     return Error(kestrum::sim::kBadArgument, "no such item");
 }
 
+int32_t GatewayInterpreter::NodeCount() const {
+    return static_cast<int32_t>(scan_->nodes.size());
+}
+
 Outcome GatewayInterpreter::NodeCommand(std::string_view name, std::string_view command) {
     using kestrum::sim::kBadArgument;
     const size_t count = name == "?NODE_INFO" || name == "?NODE_AIO" ? 3
                          : name == "SDO_READ"                        ? 6
                                                                      : 2;
-    const auto args = kestrum::sim::CallArgs(command, name);
-    if (!args || args->size() != count) return Error(kBadArgument, "bad arguments");
-    if ((*args)[0] != 0) return Error(kBadArgument, "no such bus slot");
-    const int32_t n = (*args)[1];
-    if (n < 0 || n >= static_cast<int32_t>(scan_->nodes.size()))
-        return Error(kestrum::sim::kNoSuchNode, "no such node");
+    std::vector<int32_t> args;
+    if (auto bad = kestrum::sim::BusArgs(command, name, count, NodeCount(), args)) return *bad;
     const auto& nodes = scan_->nodes;
-    const auto node = static_cast<size_t>(n);
+    const auto node = static_cast<size_t>(args[1]);
     if (name == "SDO_READ")
         return Error(kestrum::sim::kSdoFailed,
                      "SDO read refused: the gateway changes no node state, and a mailbox "
                      "needs PREOP");
-    if (name == "?NODE_INFO") return NodeInfo(nodes[node], (*args)[2]);
+    if (name == "?NODE_INFO") return NodeInfo(nodes[node], args[2]);
     if (name == "?NODE_AXIS_COUNT") return PrintInt(nodes[node].io.axes);
     int64_t base = 0;
     for (size_t i = 0; i < node; ++i) {
         const ecat::IoCounts& io = nodes[i].io;
         base += name == "?NODE_IO" ? std::max(io.inputs, io.outputs) : std::max(io.ad, io.da);
     }
-    if (name == "?NODE_AIO" && (*args)[2] != 0) return Error(kBadArgument, "bad channel kind");
+    if (name == "?NODE_AIO" && args[2] != 0) return Error(kBadArgument, "bad channel kind");
     return PrintInt(base);
 }
 
@@ -152,10 +152,9 @@ Outcome GatewayInterpreter::Execute(std::string_view command, kestrum::sim::Cloc
         return kestrum::sim::TableReply(trimmed, table_);
     const std::string_view name = trimmed.substr(0, trimmed.find('('));
     if (name == "?NODE_COUNT") {
-        const auto args = kestrum::sim::CallArgs(trimmed, name);
-        if (!args || args->size() != 1) return Error(kestrum::sim::kBadArgument, "bad arguments");
-        if ((*args)[0] != 0) return Error(kestrum::sim::kBadArgument, "no such bus slot");
-        return PrintInt(static_cast<int64_t>(scan_->nodes.size()));
+        std::vector<int32_t> args;
+        if (auto bad = kestrum::sim::BusArgs(trimmed, name, 1, NodeCount(), args)) return *bad;
+        return PrintInt(NodeCount());
     }
     if (name == "?NODE_INFO" || name == "?NODE_AXIS_COUNT" || name == "?NODE_IO" ||
         name == "?NODE_AIO" || name == "SDO_READ")

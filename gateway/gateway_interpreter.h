@@ -33,6 +33,7 @@ class GatewayInterpreter : public kestrum::sim::CommandInterpreter {
     kestrum::sim::Outcome NodeCommand(std::string_view name, std::string_view command);
     kestrum::sim::Outcome NodeInfo(const ecat::NodeScan& node, int32_t item) const;
     std::string Report() const;
+    int32_t NodeCount() const;
 
     GatewayIdentity identity_;
     std::shared_ptr<const ecat::BusScan> scan_ = std::make_shared<const ecat::BusScan>();

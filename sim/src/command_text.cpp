@@ -75,6 +75,17 @@ bool StartsWith(std::string_view s, std::string_view prefix) {
     return s.substr(0, prefix.size()) == prefix;
 }
 
+std::optional<Outcome> BusArgs(std::string_view command, std::string_view name, std::size_t count,
+                               int32_t nodeCount, std::vector<int32_t>& args) {
+    auto parsed = CallArgs(command, name);
+    if (!parsed || parsed->size() != count) return Error(kBadArgument, "bad arguments");
+    args = std::move(*parsed);
+    if (args[0] != 0) return Error(kBadArgument, "no such bus slot");
+    if (count >= 2 && (args[1] < 0 || args[1] >= nodeCount))
+        return Error(kNoSuchNode, "no such node");
+    return std::nullopt;
+}
+
 std::string FormatTableValue(float value) {
     if (!std::isfinite(value) || value == 0.0f) return "0";
     char buf[64];

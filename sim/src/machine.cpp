@@ -147,15 +147,8 @@ Outcome Machine::Query(std::string_view command, Clock::time_point now) {
     }
 
     auto name = trimmed.substr(0, trimmed.find('('));
-    // Every bus command starts with slot and node; the slot must be 0, the node on the bus.
-    auto busArgs = [&](std::size_t count, std::vector<int32_t>& args) -> std::optional<Outcome> {
-        auto parsed = CallArgs(trimmed, name);
-        if (!parsed || parsed->size() != count) return Error(kBadArgument, "bad arguments");
-        args = std::move(*parsed);
-        if (args[0] != 0) return Error(kBadArgument, "no such bus slot");
-        if (count >= 2 && (args[1] < 0 || args[1] >= visible))
-            return Error(kNoSuchNode, "no such node");
-        return std::nullopt;
+    auto busArgs = [&](std::size_t count, std::vector<int32_t>& args) {
+        return BusArgs(trimmed, name, count, visible, args);
     };
     std::vector<int32_t> a;
 

@@ -47,4 +47,9 @@ Outcome TableReply(std::string_view command, const std::vector<float>& table);
 // NAME(a,b,...) with optional blanks; nullopt when the form is broken.
 std::optional<std::vector<int32_t>> CallArgs(std::string_view command, std::string_view name);
 
+// A bus command NAME(0,node,...) of count arguments: the slot must be 0 and, from two
+// arguments on, the node below nodeCount. Fills args, or gives the failure to reply.
+std::optional<Outcome> BusArgs(std::string_view command, std::string_view name, std::size_t count,
+                               int32_t nodeCount, std::vector<int32_t>& args);
+
 }  // namespace kestrum::sim
