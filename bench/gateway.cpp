@@ -17,16 +17,13 @@
 #include "bench_stats.h"
 #include "controller_link.h"
 #include "controller_state.h"
-#include "gateway_interpreter.h"
+#include "gateway.h"
 #include "kestrum.h"
-#include "kestrum_sim/link_server.h"
 #include "kestrum_sim/simulator.h"
-#include "machine.h"
 #include "master.h"
 #include "raw_link.h"
 #include "registers.h"
 #include "scan.h"
-#include "scan_loop.h"
 #include "segment/segment_server.h"
 #include "window_poll.h"
 
@@ -206,51 +203,13 @@ void TimeScans(ecat::Master& master, int scans) {
         Percentile(frames, 0), *std::max_element(frames.begin(), frames.end()), failed);
 }
 
-// What kestrum-gateway runs, in this process.
-class Gateway {
-  public:
-    bool Start(const std::string& interface, std::string* error) {
-        link_ = ecat::RawLink::Open(interface, error);
-        if (!link_) return false;
-        master_ = std::make_unique<ecat::Master>(*link_, link_->mac());
-        interpreter_ = std::make_unique<pelvane::gateway::GatewayInterpreter>(
-            pelvane::gateway::GatewayIdentity{pelvane::gateway::BuildDate(__DATE__),
-                                              pelvane::gateway::MacDigits(link_->mac()), 10});
-        sim::LinkServerOptions options;
-        options.address = kGatewayAddress;
-        options.discovery = false;
-        server_ = std::make_unique<sim::LinkServer>(*interpreter_, options);
-        if (!server_->Start(error)) return false;
-        loop_ = std::make_unique<pelvane::gateway::ScanLoop>(
-            *master_, std::chrono::milliseconds(10),
-            [this](std::shared_ptr<const ecat::BusScan> scan, uint64_t lost) {
-                if (scan) scanned_ = scan->nodes.size();
-                server_->Locked([&] { interpreter_->Update(std::move(scan), lost); });
-            },
-            0);
-        loop_->Start();
-        return true;
-    }
-    // Until a complete scan of nodes is served, for at most a few seconds.
-    bool AwaitNodes(std::size_t nodes) const {
-        const auto until = Clock::now() + std::chrono::seconds(10);
-        while (scanned_ != nodes && Clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return scanned_ == nodes;
-    }
-    ~Gateway() {
-        if (loop_) loop_->Stop();
-        if (server_) server_->Stop();
-    }
-
-  private:
-    std::unique_ptr<ecat::RawLink> link_;
-    std::unique_ptr<ecat::Master> master_;
-    std::unique_ptr<pelvane::gateway::GatewayInterpreter> interpreter_;
-    std::unique_ptr<sim::LinkServer> server_;
-    std::unique_ptr<pelvane::gateway::ScanLoop> loop_;
-    std::atomic<std::size_t> scanned_{0};
-};
+// Until a complete scan of nodes is served, for at most a few seconds.
+bool AwaitNodes(const pelvane::gateway::Gateway& gateway, std::size_t nodes) {
+    const auto until = Clock::now() + std::chrono::seconds(10);
+    while (gateway.servedNodes() != nodes && Clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return gateway.servedNodes() == nodes;
+}
 
 KST_HANDLE Link(const char* address) {
     if (pelvane::OpenControllerLink(address) != 0) {
@@ -276,9 +235,9 @@ struct PollTarget {
 };
 
 void ComparePolls(const Settings& s, std::size_t busNodes) {
-    Gateway gateway;
+    pelvane::gateway::Gateway gateway({s.masterInterface, kGatewayAddress, 10, 0, false});
     std::string error;
-    if (!gateway.Start(s.masterInterface, &error) || !gateway.AwaitNodes(busNodes)) {
+    if (!gateway.Start(&error) || !AwaitNodes(gateway, busNodes)) {
         std::fprintf(stderr, "gateway: %s\n", error.empty() ? "no complete scan" : error.c_str());
         return;
     }
@@ -308,15 +267,9 @@ void ComparePolls(const Settings& s, std::size_t busNodes) {
     pelvane::g_controllerHandle = nullptr;
 }
 
-// The line as the simulator holds it, read under its lock for every frame.
 std::unique_ptr<sim::SegmentServer> ServeSegment(sim::Simulator& simulator,
                                                  const std::string& interface) {
-    auto segment = std::make_unique<sim::SegmentServer>(interface, [&simulator] {
-        return simulator.WithMachine([](sim::Machine& machine) {
-            return sim::LineState{machine.SegmentNodes(sim::Clock::now()),
-                                  machine.segmentLossPercent()};
-        });
-    });
+    auto segment = std::make_unique<sim::SegmentServer>(interface, sim::LineOf(simulator));
     std::string error;
     if (!segment->Start(&error)) {
         std::fprintf(stderr, "%s\n", error.c_str());

@@ -7,11 +7,8 @@
 #include <iostream>
 #include <memory>
 
-#include "gateway_interpreter.h"
-#include "kestrum_sim/link_server.h"
-#include "master.h"
+#include "gateway.h"
 #include "raw_link.h"
-#include "scan_loop.h"
 
 namespace {
 
@@ -35,33 +32,13 @@ std::string Refusal(const Options& options) {
 }
 
 int Serve(const Options& options) {
+    pelvane::gateway::Gateway gateway(
+        {options.interface, options.address, options.cycleMs, options.verbosity, true});
     std::string error;
-    auto link = pelvane::ecat::RawLink::Open(options.interface, &error);
-    if (!link) {
-        std::cerr << "kestrum-gateway: " << error
-                  << " (setcap cap_net_raw+ep on the program lets a user run it)\n";
-        return 1;
-    }
-    pelvane::ecat::Master master(*link, link->mac());
-    pelvane::gateway::GatewayInterpreter interpreter({pelvane::gateway::BuildDate(__DATE__),
-                                                      pelvane::gateway::MacDigits(link->mac()),
-                                                      options.cycleMs});
-    kestrum::sim::LinkServerOptions serverOptions;
-    serverOptions.address = options.address;
-    serverOptions.verbosity = options.verbosity;
-    serverOptions.allowNonLoopback = true;  // where to serve is the user's choice
-    kestrum::sim::LinkServer server(interpreter, serverOptions);
-    if (!server.Start(&error)) {
+    if (!gateway.Start(&error)) {
         std::cerr << "kestrum-gateway: " << error << "\n";
         return 1;
     }
-    pelvane::gateway::ScanLoop loop(
-        master, std::chrono::milliseconds(options.cycleMs),
-        [&](std::shared_ptr<const pelvane::ecat::BusScan> scan, uint64_t lost) {
-            server.Locked([&] { interpreter.Update(std::move(scan), lost); });
-        },
-        options.verbosity);
-    loop.Start();
     // Scripts wait for this line.
     std::cout << "serving " << options.interface << " on " << options.address << std::endl;
     sigset_t stop;
@@ -70,8 +47,6 @@ int Serve(const Options& options) {
     sigaddset(&stop, SIGTERM);
     int signal = 0;
     sigwait(&stop, &signal);
-    loop.Stop();
-    server.Stop();
     return 0;
 }
 

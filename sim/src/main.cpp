@@ -7,25 +7,15 @@
 #include <string>
 
 #include "kestrum_sim/simulator.h"
-#include "machine.h"
 #include "segment/segment_server.h"
 
 namespace {
 
-// The line is read under the simulator's lock, so a frame never sees a command halfway.
 std::unique_ptr<kestrum::sim::SegmentServer> ServeSegment(kestrum::sim::Simulator& simulator,
                                                           const std::string& interface,
                                                           bool anyInterface, std::string* error) {
     auto segment = std::make_unique<kestrum::sim::SegmentServer>(
-        interface,
-        [&simulator] {
-            return simulator.WithMachine([](kestrum::sim::Machine& machine) {
-                const auto now = kestrum::sim::Clock::now();
-                return kestrum::sim::LineState{machine.SegmentNodes(now),
-                                               machine.segmentLossPercent()};
-            });
-        },
-        anyInterface);
+        interface, kestrum::sim::LineOf(simulator), anyInterface);
     if (!segment->Start(error)) return nullptr;
     return segment;
 }

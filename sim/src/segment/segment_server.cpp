@@ -11,6 +11,9 @@
 #include <cstring>
 #include <utility>
 
+#include "kestrum_sim/simulator.h"
+#include "machine.h"
+
 namespace kestrum::sim {
 namespace {
 
@@ -20,6 +23,14 @@ constexpr std::size_t kSourceMacByte = 6;
 constexpr uint8_t kProcessedSourceBit = 0x02;
 
 }  // namespace
+
+SegmentServer::StateSource LineOf(Simulator& simulator) {
+    return [&simulator] {
+        return simulator.WithMachine([](Machine& machine) {
+            return LineState{machine.SegmentNodes(Clock::now()), machine.segmentLossPercent()};
+        });
+    };
+}
 
 SegmentServer::SegmentServer(std::string interface, StateSource source, bool anyInterface)
     : interface_(std::move(interface)), source_(std::move(source)), anyInterface_(anyInterface) {}

@@ -47,6 +47,11 @@ class SegmentServer {
     std::thread thread_;
 };
 
+class Simulator;
+// The line as simulator holds it, read under its lock for every frame, so a frame never
+// sees a command halfway.
+SegmentServer::StateSource LineOf(Simulator& simulator);
+
 // The kernel driver behind an interface ("veth" for either end of a veth pair); empty
 // when it cannot be told.
 std::string InterfaceDriver(const std::string& interface);

@@ -1,0 +1,42 @@
+#include "gateway.h"
+
+namespace pelvane::gateway {
+
+Gateway::~Gateway() {
+    Stop();
+}
+
+bool Gateway::Start(std::string* error) {
+    link_ = ecat::RawLink::Open(options_.interface, error);
+    if (!link_) {
+        *error += " (setcap cap_net_raw+ep on the program lets a user run it)";
+        return false;
+    }
+    master_ = std::make_unique<ecat::Master>(*link_, link_->mac());
+    interpreter_ = std::make_unique<GatewayInterpreter>(
+        GatewayIdentity{BuildDate(__DATE__), MacDigits(link_->mac()), options_.cycleMs});
+    kestrum::sim::LinkServerOptions serverOptions;
+    serverOptions.address = options_.address;
+    serverOptions.discovery = options_.discovery;
+    serverOptions.verbosity = options_.verbosity;
+    serverOptions.allowNonLoopback = true;  // where to serve is the user's choice
+    server_ = std::make_unique<kestrum::sim::LinkServer>(*interpreter_, serverOptions);
+    if (!server_->Start(error)) return false;
+    loop_ = std::make_unique<ScanLoop>(
+        *master_, std::chrono::milliseconds(options_.cycleMs),
+        [this](std::shared_ptr<const ecat::BusScan> scan, uint64_t lost) {
+            if (scan) servedNodes_ = scan->nodes.size();
+            server_->Locked([&] { interpreter_->Update(std::move(scan), lost); });
+        },
+        options_.verbosity);
+    loop_->Start();
+    return true;
+}
+
+void Gateway::Stop() {
+    // The loop first: it hands its scans to the server.
+    if (loop_) loop_->Stop();
+    if (server_) server_->Stop();
+}
+
+}  // namespace pelvane::gateway

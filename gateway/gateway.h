@@ -1,0 +1,51 @@
+// What kestrum-gateway runs: the port's raw link, the scan loop, and the link server
+// answering from the latest complete scan.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "gateway_interpreter.h"
+#include "kestrum_sim/link_server.h"
+#include "master.h"
+#include "raw_link.h"
+#include "scan_loop.h"
+
+namespace pelvane::gateway {
+
+struct GatewayOptions {
+    std::string interface;
+    std::string address = "127.0.0.1";
+    int cycleMs = 10;
+    int verbosity = 0;
+    bool discovery = true;
+};
+
+class Gateway {
+  public:
+    explicit Gateway(GatewayOptions options) : options_(std::move(options)) {}
+    ~Gateway();  // stops
+    Gateway(const Gateway&) = delete;
+    Gateway& operator=(const Gateway&) = delete;
+
+    // Opens the port (needs CAP_NET_RAW), serves, and scans every cycle. False and a
+    // reason on failure.
+    bool Start(std::string* error);
+    void Stop();
+
+    // Nodes of the latest complete scan served.
+    std::size_t servedNodes() const { return servedNodes_.load(); }
+
+  private:
+    GatewayOptions options_;
+    std::unique_ptr<ecat::RawLink> link_;
+    std::unique_ptr<ecat::Master> master_;
+    std::unique_ptr<GatewayInterpreter> interpreter_;
+    std::unique_ptr<kestrum::sim::LinkServer> server_;
+    std::unique_ptr<ScanLoop> loop_;
+    std::atomic<std::size_t> servedNodes_{0};
+};
+
+}  // namespace pelvane::gateway
