@@ -60,6 +60,7 @@ std::optional<uint16_t> Scanner::CountNodes(std::string* error) {
 
 bool Scanner::ReadRegisters(std::vector<NodeScan>& nodes, std::string* error) {
     std::vector<Datagram> batch;
+    size_t batchBytes = FrameBytes(batch);
     size_t first = 0;  // the read index of batch's first datagram
     size_t answered = nodes.size();
     auto flush = [&]() -> bool {
@@ -77,14 +78,15 @@ bool Scanner::ReadRegisters(std::vector<NodeScan>& nodes, std::string* error) {
         }
         first += batch.size();
         batch.clear();
+        batchBytes = FrameBytes(batch);
         return true;
     };
     for (size_t read = 0; read < nodes.size() * kReadsPerNode; ++read) {
         const RegisterRead& r = kNodeReads[read % kReadsPerNode];
         Datagram datagram = ReadAt(static_cast<uint16_t>(read / kReadsPerNode), r.ado, r.length);
-        std::vector<Datagram> next = batch;
-        next.push_back(datagram);
-        if (FrameBytes(next) > kMaxFrameBytes && !flush()) return false;
+        const size_t bytes = kDatagramOverhead + datagram.data.size();
+        if (batchBytes + bytes > kMaxFrameBytes && !flush()) return false;
+        batchBytes += bytes;
         batch.push_back(std::move(datagram));
     }
     if (!flush()) return false;
