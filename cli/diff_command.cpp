@@ -46,14 +46,14 @@ ExitCode RunDiff(const std::string& oldPath, const std::string& newPath, const C
                << Printable(after->address) << " id " << Printable(after->id) << ")\n";
     const std::vector<BusChange> changes =
         CompareBuses(IdentitiesOf(*before), IdentitiesOf(*after));
+    const BusReading was = ReadingOf(*before), is = ReadingOf(*after);
     auto session = std::make_unique<PollSession>();
-    session->Take(ReadingOf(*before));
-    session->Take(ReadingOf(*after));
+    session->Take(was);
+    session->Take(is);
     std::ostringstream text;
     text << "diff " << Printable(before->time) << " -> " << Printable(after->time) << ", "
          << Printable(before->lostcountText) << " -> " << Printable(after->lostcountText) << "\n"
-         << BusReport(changes, before->nodes.size(), after->nodes.size())
-         << UnreadLines(ReadingOf(*before), ReadingOf(*after))
+         << BusReport(changes, before->nodes.size(), after->nodes.size()) << UnreadLines(was, is)
          << RiseLines(session->rises(), session->nodeCount());
     const Verdict verdict = session->Judge();
     io.out << text.str() << "verdict: " << VerdictText(verdict) << "\n";

@@ -3,6 +3,7 @@
 #include "controller_link.h"
 #include "controller_state.h"
 #include "link_settings.h"
+#include "progress.h"
 #include "queries.h"
 
 namespace pelvane::cli {
@@ -81,6 +82,20 @@ bool LinkAlive(const std::string& address, const CliIo& io) {
 
 bool LinkHolds(const std::string& address, const CliIo& io) {
     return AskNodeCount(address, io, false);
+}
+
+int32_t ReadNodeTable(const CliIo& io, std::vector<NodeSlotsRead>* slotsRead) {
+    Progress progress(io, "reading the node table");
+    return QueryNodeTable([&](int32_t done, int32_t total) { progress.Show(done, total, "nodes"); },
+                          slotsRead);
+}
+
+std::optional<int32_t> ReadNodeTableOnLiveLink(const std::string& address, const CliIo& io,
+                                               std::vector<NodeSlotsRead>* slotsRead) {
+    if (!LinkAlive(address, io)) return std::nullopt;
+    const int32_t count = ReadNodeTable(io, slotsRead);
+    if (!LinkHolds(address, io)) return std::nullopt;
+    return count;
 }
 
 }  // namespace pelvane::cli

@@ -2,9 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "cli_io.h"
+#include "node_table.h"
 
 namespace pelvane::cli {
 
@@ -30,5 +33,12 @@ bool LinkAlive(const std::string& address, const CliIo& io);
 // io.err, only when the link failed or the controller stopped answering; a command the
 // controller refused leaves the link working.
 bool LinkHolds(const std::string& address, const CliIo& io);
+
+// The node table read with its progress shown; returns the count of records read.
+int32_t ReadNodeTable(const CliIo& io, std::vector<NodeSlotsRead>* slotsRead = nullptr);
+// The same on a link that must answer before and after the read, since the read takes an
+// unanswered query for an empty one; none, said on io.err, when it did not.
+std::optional<int32_t> ReadNodeTableOnLiveLink(const std::string& address, const CliIo& io,
+                                               std::vector<NodeSlotsRead>* slotsRead = nullptr);
 
 }  // namespace pelvane::cli

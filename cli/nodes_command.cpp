@@ -4,7 +4,6 @@
 #include "commands.h"
 #include "link.h"
 #include "node_fields.h"
-#include "progress.h"
 #include "text_format.h"
 
 namespace pelvane::cli {
@@ -32,17 +31,9 @@ void PrintNodes(int32_t count, const std::string& format, const CliIo& io) {
 ExitCode RunNodes(const std::string& address, const std::string& format, const CliIo& io) {
     ControllerLink link;
     if (const ExitCode code = link.Open(address, io); code != kExitOk) return code;
-    // The table read reads an unanswered count as no nodes; ask once to tell them apart.
-    if (!LinkAlive(address, io)) return kExitLinkFailed;
-    int32_t count = 0;
-    {
-        Progress progress(io, "reading the node table");
-        count = QueryNodeTable(
-            [&](int32_t done, int32_t total) { progress.Show(done, total, "nodes"); });
-    }
-    // The read also takes a link that failed under it for empty rows.
-    if (!LinkHolds(address, io)) return kExitLinkFailed;
-    PrintNodes(count, format, io);
+    const auto count = ReadNodeTableOnLiveLink(address, io);
+    if (!count) return kExitLinkFailed;
+    PrintNodes(*count, format, io);
     return kExitOk;
 }
 

@@ -6,7 +6,6 @@
 
 #include "gbk.h"
 #include "link.h"
-#include "progress.h"
 #include "queries.h"
 #include "text_format.h"
 
@@ -36,11 +35,7 @@ ExitCode ReadIdentity(const std::string& address, const CliIo& io, Snapshot* sna
 ExitCode ReadSnapshot(const std::string& address, const CliIo& io, Snapshot* snapshot) {
     if (const ExitCode code = ReadIdentity(address, io, snapshot); code != kExitOk) return code;
     std::vector<NodeSlotsRead> slotsRead;
-    {
-        Progress progress(io, "reading the node table");
-        QueryNodeTable([&](int32_t done, int32_t total) { progress.Show(done, total, "nodes"); },
-                       &slotsRead);
-    }
+    ReadNodeTable(io, &slotsRead);
     auto session = std::make_unique<PollSession>();
     snapshot->time = UtcTime(std::chrono::system_clock::now(), false);
     // The table read takes a failed link for empty answers; the poll's last query tells.

@@ -73,15 +73,8 @@ std::optional<bool> CompareWithReference(const Snapshot& reference, const std::s
     if (reference.address != address)
         io.err << "pelvane-cli: warning: " << path << " was taken of "
                << Printable(reference.address) << ", not of " << address << "\n";
-    // The table read takes an unanswered count for no nodes; ask once to tell them apart.
-    if (!LinkAlive(address, io)) return std::nullopt;
     std::vector<NodeSlotsRead> slotsRead;
-    {
-        Progress progress(io, "reading the node table");
-        QueryNodeTable([&](int32_t done, int32_t total) { progress.Show(done, total, "nodes"); },
-                       &slotsRead);
-    }
-    if (!LinkHolds(address, io)) return std::nullopt;
+    if (!ReadNodeTableOnLiveLink(address, io, &slotsRead)) return std::nullopt;
     std::vector<NodeIdentity> live;
     for (size_t i = 0; i < slotsRead.size(); ++i)
         live.push_back(IdentityOf(g_nodeTable[i], slotsRead[i]));
