@@ -1,10 +1,10 @@
 // Dialogs described as data: the window and its items, positions in dialog units.
 #pragma once
 
-#include <QRect>
-#include <QSize>
 #include <cstdint>
 #include <vector>
+
+#include "ui/geometry.h"
 
 namespace pelvane::ui {
 
@@ -14,8 +14,8 @@ enum class ItemKind {
     Static,      // text label
     Icon,        // the application's icon
     ComboBox,    // ComboBox
-    PushButton,  // QPushButton
-    Edit,        // QLineEdit, or QPlainTextEdit with kMultiLine
+    PushButton,  // button
+    Edit,        // one-line edit, or several lines with kMultiLine
     ListView,    // ListControl
 };
 
@@ -42,7 +42,7 @@ struct ItemTemplate {
     int id = kIdNone;
     ItemKind kind = ItemKind::Static;
     const char* text = "";  // UTF-8
-    QRect rect;             // dialog units
+    Rect rect;              // dialog units
     uint32_t styles = kNoStyle;
 };
 
@@ -63,7 +63,7 @@ struct DialogTemplate {
     const char* fontFamily = "MS Shell Dlg";
     int pointSize = 9;
     int fontWeight = 0;
-    QSize size;  // client area, dialog units
+    Size size;  // client area, dialog units
     uint32_t styles = kNoStyle;
     std::vector<ItemTemplate> items;  // template order, which is also the tab order
     std::vector<InitString> initStrings;

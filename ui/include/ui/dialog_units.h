@@ -2,10 +2,7 @@
 // dialog keeps its proportions whatever font the platform substitutes.
 #pragma once
 
-#include <QRect>
-#include <QSize>
-
-class QFont;
+#include "ui/geometry.h"
 
 namespace pelvane::ui {
 
@@ -29,14 +26,7 @@ BaseUnits BaseUnitsFromMetrics(int sampleWidth, int charHeight);
 // Each edge value is converted on its own, so a size does not depend on where it sits.
 int DluToPixelsX(int dlu, BaseUnits units);
 int DluToPixelsY(int dlu, BaseUnits units);
-QRect DluToPixels(const QRect& dlu, BaseUnits units);
-QSize DluToPixels(const QSize& dlu, BaseUnits units);
-
-// Needs a QGuiApplication, for the font's metrics.
-BaseUnits BaseUnitsForFont(const QFont& font);
-
-// The font a template names. An alias such as "MS Shell Dlg" names no installed font
-// here, so it becomes the desktop's sans-serif at the same size.
-QFont TemplateFont(const char* family, int pointSize, int weight);
+Rect DluToPixels(const Rect& dlu, BaseUnits units);
+Size DluToPixels(const Size& dlu, BaseUnits units);
 
 }  // namespace pelvane::ui

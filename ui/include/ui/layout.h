@@ -1,9 +1,9 @@
 // Where a control goes when its dialog changes size.
 #pragma once
 
-#include <QRect>
-#include <QSize>
 #include <cstdint>
+
+#include "ui/geometry.h"
 
 namespace pelvane::ui {
 
@@ -19,7 +19,7 @@ enum Anchor : uint32_t {
 // The place of a control that sits at templateRect in a client of templateClient, in a
 // client of size client. Anchored to both sides of an axis it stretches (never below 0);
 // to the far side only it moves with it; otherwise it stays.
-QRect FollowClient(const QRect& templateRect, const QSize& templateClient, const QSize& client,
-                   uint32_t anchors);
+Rect FollowClient(const Rect& templateRect, const Size& templateClient, const Size& client,
+                  uint32_t anchors);
 
 }  // namespace pelvane::ui

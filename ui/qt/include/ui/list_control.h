@@ -5,27 +5,15 @@
 #include <QAbstractTableModel>
 #include <QTableView>
 #include <cstdint>
-#include <functional>
+#include <string>
 #include <vector>
+
+#include "ui/list_types.h"
 
 namespace pelvane::ui {
 
-// Extended list styles; the values are those that callers store and compare.
-inline constexpr uint32_t kListGridLines = 0x01;
-inline constexpr uint32_t kListFullRowSelect = 0x20;
-
-// 24-bit colours with red in the low byte and blue in the high one (0x0000FF is red).
 QColor ColorFromBgr(uint32_t bgr);
 uint32_t BgrFromColor(const QColor& color);
-
-struct RowColors {
-    uint32_t text = 0x000000;
-    uint32_t background = 0xFFFFFF;
-};
-
-// Asked while a row is painted. colors hold the defaults; return true to use what the
-// hook left in them, false to paint the row as usual.
-using RowColorHook = std::function<bool(int row, qintptr itemData, RowColors& colors)>;
 
 class ListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -44,8 +32,8 @@ class ListModel : public QAbstractTableModel {
     void DeleteAllRows();
     bool SetText(int row, int column, const QString& text);
     QString Text(int row, int column) const;
-    bool SetRowData(int row, qintptr value);
-    qintptr RowData(int row) const;
+    bool SetRowData(int row, intptr_t value);
+    intptr_t RowData(int row) const;
     void SetRowColorHook(RowColorHook hook) { hook_ = std::move(hook); }
 
   private:
@@ -55,7 +43,7 @@ class ListModel : public QAbstractTableModel {
     };
     struct Row {
         std::vector<QString> cells;  // one per column
-        qintptr data = 0;
+        intptr_t data = 0;
     };
 
     bool RowColorsOf(int row, RowColors& colors) const;
@@ -70,21 +58,22 @@ class ListControl : public QTableView {
   public:
     explicit ListControl(QWidget* parent = nullptr);
 
-    // Column widths in pixels. Returns the new column's index, -1 on failure.
-    int InsertColumn(int index, const QString& title, Qt::Alignment alignment, int width);
+    // Widths in pixels at 96 dots per inch, scaled to the screen's. Returns the new
+    // column's index, -1 on failure.
+    int InsertColumn(int index, const std::string& title, Align alignment, int width);
     bool DeleteColumn(int index);
     int HeaderItemCount() const;
     int ColumnWidth(int index) const;
 
     // Returns the new row's index (at most the row count), -1 on failure.
-    int InsertItem(int index, const QString& text);
+    int InsertItem(int index, const std::string& text);
     bool DeleteItem(int index);
     void DeleteAllItems();
     int ItemCount() const;
-    bool SetItemText(int row, int column, const QString& text);
-    QString ItemText(int row, int column) const;
-    bool SetItemData(int row, qintptr value);
-    qintptr ItemData(int row) const;
+    bool SetItemText(int row, int column, const std::string& text);
+    std::string ItemText(int row, int column) const;
+    bool SetItemData(int row, intptr_t value);
+    intptr_t ItemData(int row) const;
 
     // Replaces every extended style bit.
     void SetExtendedStyle(uint32_t style);

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <QComboBox>
-#include <QRect>
-#include <QStringList>
 #include <QWidget>
+#include <string>
+
+#include "ui/geometry.h"
+#include "ui/string_list.h"
 
 class QLineEdit;
 class QTabBar;
@@ -22,13 +24,13 @@ class TabControl : public QWidget {
 
     // Tabs drawn as buttons rather than as file-card tabs.
     void SetButtonStyle(bool on);
-    void InsertItem(int index, const QString& text);
+    void InsertItem(int index, const std::string& text);
     int ItemCount() const;
-    QString ItemText(int index) const;
+    std::string ItemText(int index) const;
     int CurSel() const;
     void SetCurSel(int index);
-    // Where the pages go: the control's own rectangle below the strip.
-    QRect PageArea() const;
+    // Where the pages go, in the control's own coordinates: below the strip.
+    Rect PageArea() const;
     QTabBar* tabBar() const { return bar_; }
 
   signals:
@@ -53,9 +55,9 @@ class ComboBox : public QComboBox {
     // Without auto-scroll the typed text must fit the visible field.
     void SetAutoHScroll(bool on);
     // Returns the entry's index.
-    int AddString(const QString& text);
-    int FindStringPrefix(const QString& prefix) const;
-    QStringList Entries() const;
+    int AddString(const std::string& text);
+    int FindStringPrefix(const std::string& prefix) const;
+    StringList Entries() const;
 
     void showPopup() override;
 
