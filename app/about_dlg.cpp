@@ -4,6 +4,6 @@
 
 namespace pelvane {
 
-CAboutDlg::CAboutDlg(QWidget* parent) : ui::Dialog(AboutDialogTemplate(), parent) {}
+CAboutDlg::CAboutDlg(ui::Dialog* parent) : ui::Dialog(AboutDialogTemplate(), parent) {}
 
 }  // namespace pelvane

@@ -6,9 +6,8 @@
 namespace pelvane {
 
 class CAboutDlg : public ui::Dialog {
-    Q_OBJECT
   public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
+    explicit CAboutDlg(ui::Dialog* parent = nullptr);
 };
 
 }  // namespace pelvane

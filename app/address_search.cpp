@@ -2,20 +2,19 @@
 
 #include <string>
 
-#include "gbk_text.h"
+#include "gbk.h"
 #include "search_reply.h"
-#include "ui/string_list.h"
 
 namespace pelvane {
 
-QStringList NewAddresses(const QStringList& entries, const char* reply) {
-    QStringList list = entries;
-    QStringList added;
+ui::StringList NewAddresses(const ui::StringList& entries, const char* reply) {
+    ui::StringList list = entries;
+    ui::StringList added;
     for (const std::string& token : SearchReplyTokens(reply, kMaxSearchTokens)) {
-        const QString address = FromGbk(token);
+        std::string address = GbkToUtf8(token);
         if (ui::FindStringPrefix(list, address) >= 0) continue;
-        list.append(address);
-        added.append(address);
+        list.push_back(address);
+        added.push_back(std::move(address));
     }
     return added;
 }

@@ -1,38 +1,32 @@
 #include "controller_text.h"
 
-#include <QStringEncoder>
 #include <cstring>
 
-#include "gbk_text.h"
+#include "gbk.h"
 
 namespace pelvane {
 
-namespace {
-constexpr const char* kControllerEncoding = "GBK";
+std::string DecodeControllerField(const char* field, size_t fieldSize) {
+    return GbkToUtf8(std::string_view(field, strnlen(field, fieldSize)));
 }
 
-QString DecodeControllerField(const char* field, size_t fieldSize) {
-    return FromGbk(std::string_view(field, strnlen(field, fieldSize)));
-}
-
-std::string AddressForOpen(const QString& typed) {
-    QStringEncoder encoder(kControllerEncoding);
-    const QByteArray bytes =
-        encoder.isValid() ? QByteArray(encoder.encode(typed)) : typed.toLatin1();
+std::string AddressForOpen(std::string_view typed) {
+    const std::string bytes = Utf8ToGbk(typed);
     size_t length = 0;
-    while (length < static_cast<size_t>(bytes.size())) {
+    while (length < bytes.size()) {
         // GBK lead bytes start a two-byte character.
-        const size_t step =
-            static_cast<unsigned char>(bytes[static_cast<qsizetype>(length)]) >= 0x81 ? 2 : 1;
+        const size_t step = static_cast<unsigned char>(bytes[length]) >= 0x81 ? 2 : 1;
         if (length + step > kMaxAddressLength) break;
         length += step;
     }
-    return std::string(bytes.constData(), std::min(length, static_cast<size_t>(bytes.size())));
+    return bytes.substr(0, std::min(length, bytes.size()));
 }
 
-QString FormatIdentityLine(const QString& model, const QString& version, const QString& id) {
-    // One pass over the pattern, so a "%1" inside a field stays as it is.
-    return QStringLiteral("软件型号：%1  软件版本：%2  控制器ID：%3").arg(model, version, id);
+std::string FormatIdentityLine(std::string_view model, std::string_view version,
+                               std::string_view id) {
+    std::string line = "软件型号：";
+    line.append(model).append("  软件版本：").append(version).append("  控制器ID：").append(id);
+    return line;
 }
 
 }  // namespace pelvane

@@ -1,7 +1,7 @@
-// Texts to and from the controller, which speaks 8-bit GBK (code page 936).
+// Texts to and from the controller, which speaks 8-bit GBK (code page 936). On screen
+// they are UTF-8.
 #pragma once
 
-#include <QString>
 #include <string>
 #include <string_view>
 
@@ -11,11 +11,13 @@ namespace pelvane {
 inline constexpr size_t kMaxAddressLength = 254;
 
 // A zero-terminated field of at most fieldSize bytes; reads no further even without a zero.
-QString DecodeControllerField(const char* field, size_t fieldSize);
-// Cut to kMaxAddressLength bytes, never inside a double-byte character.
-std::string AddressForOpen(const QString& typed);
+std::string DecodeControllerField(const char* field, size_t fieldSize);
+// The typed address in GBK, cut to kMaxAddressLength bytes, never inside a double-byte
+// character.
+std::string AddressForOpen(std::string_view typed);
 
 // The Identity line, from the three fields of GetControllerInfo.
-QString FormatIdentityLine(const QString& model, const QString& version, const QString& id);
+std::string FormatIdentityLine(std::string_view model, std::string_view version,
+                               std::string_view id);
 
 }  // namespace pelvane

@@ -1,12 +1,11 @@
 // The application: runs the main dialog, and the process ends when it closes.
 #pragma once
 
-#include <QApplication>
+#include "ui/application.h"
 
 namespace pelvane {
 
-class CPelvaneApp : public QApplication {
-    Q_OBJECT
+class CPelvaneApp : public ui::Application {
   public:
     // The application's name stays the executable's name.
     CPelvaneApp(int& argc, char** argv);

@@ -1,13 +1,9 @@
 #include "pelvane_dlg.h"
 
-#include <QContextMenuEvent>
-#include <QMenu>
-#include <QPushButton>
 #include <vector>
 
 #include "about_dlg.h"
 #include "address_search.h"
-#include "app_icon.h"
 #include "controller_link.h"
 #include "controller_state.h"
 #include "controller_text.h"
@@ -23,46 +19,43 @@
 namespace pelvane {
 
 namespace {
-const QString kCaptionConnected = QStringLiteral("Pelvane-已链接");
-const QString kCaptionDisconnected = QStringLiteral("Pelvane-未链接");
+constexpr const char* kCaptionConnected = "Pelvane-已链接";
+constexpr const char* kCaptionDisconnected = "Pelvane-未链接";
 }  // namespace
 
-CPelvaneDlg::CPelvaneDlg(QWidget* parent)
-    : ui::Dialog(MainDialogTemplate(), parent), icon_(AppIcon()) {}
+CPelvaneDlg::CPelvaneDlg(ui::Dialog* parent) : ui::Dialog(MainDialogTemplate(), parent) {}
 
 bool CPelvaneDlg::OnInitDialog() {
-    setWindowIcon(icon_);
     g_controllerHandle = nullptr;
+    AddSystemMenuItem(kIdmAboutBox, kAboutMenuText);
 
     tabControl_ = ItemAs<ui::TabControl>(kIdcTab);
-    tabControl_->InsertItem(0, QStringLiteral("总线节点信息"));
-    tabControl_->InsertItem(1, QStringLiteral("通 讯 诊  断"));
-    nodeInfo_.Create(tabControl_);
-    nodeError_.Create(tabControl_);
+    tabControl_->InsertItem(0, "总线节点信息");
+    tabControl_->InsertItem(1, "通 讯 诊  断");
+    nodeInfo_.Create(*tabControl_);
+    nodeError_.Create(*tabControl_);
 
     PlacePages();
-    nodeInfo_.show();
-    nodeError_.hide();
+    nodeInfo_.Show(true);
+    nodeError_.Show(false);
     tabControl_->SetCurSel(0);
 
-    connect(ItemAs<QPushButton>(kIdcConnect), &QPushButton::clicked, this, &CPelvaneDlg::OnConnect);
-    connect(ItemAs<QPushButton>(kIdcDisconnect), &QPushButton::clicked, this,
-            &CPelvaneDlg::OnDisconnect);
-    auto* address = ItemAs<ui::ComboBox>(kIdcAddress);
-    connect(address, &ui::ComboBox::dropDown, this, &CPelvaneDlg::OnSearchDropDown);
+    Bind(kIdcConnect, ui::Notify::Clicked, [this] { OnConnect(); });
+    Bind(kIdcDisconnect, ui::Notify::Clicked, [this] { OnDisconnect(); });
+    Bind(kIdcAddress, ui::Notify::DropDown, [this] { OnSearchDropDown(); });
     // Enter in the Address box means "connect to this one".
-    connect(address, &ui::ComboBox::enterPressed, this, &CPelvaneDlg::OnConnect);
-    connect(tabControl_, &ui::TabControl::selChange, this, &CPelvaneDlg::OnTabSelChange);
+    Bind(kIdcAddress, ui::Notify::EnterPressed, [this] { OnConnect(); });
+    Bind(kIdcTab, ui::Notify::SelChange, [this] { OnTabSelChange(); });
     return true;
 }
 
 void CPelvaneDlg::PlacePages() {
-    const QRect area = tabControl_->PageArea();
-    nodeError_.setGeometry(area);
-    nodeInfo_.setGeometry(area);
+    const ui::Rect area = tabControl_->PageArea();
+    nodeError_.SetGeometry(area);
+    nodeInfo_.SetGeometry(area);
 }
 
-void CPelvaneDlg::OnSize(const QSize&) {
+void CPelvaneDlg::OnSize(const ui::Size&) {
     if (tabControl_ == nullptr) return;
     FollowSize(kIdcTab, ui::kAnchorAll);
     PlacePages();
@@ -75,11 +68,11 @@ void CPelvaneDlg::OnConnect() {
     }
     const std::string address = AddressForOpen(ItemText(kIdcAddress));
     if (OpenControllerLink(address.c_str()) != 0) {
-        ui::MessageBox(this, QStringLiteral("链接失败"));
-        setWindowTitle(kCaptionDisconnected);
+        ui::MessageBox(this, "链接失败");
+        SetCaption(kCaptionDisconnected);
         return;
     }
-    setWindowTitle(kCaptionConnected);
+    SetCaption(kCaptionConnected);
     // Before anything else can paint: tab 1 never shows the last controller's nodes.
     nodeError_.ForgetLastPoll();
 
@@ -97,7 +90,7 @@ void CPelvaneDlg::OnDisconnect() {
     if (g_controllerHandle == nullptr) return;
     KST_Close(g_controllerHandle);
     g_controllerHandle = nullptr;
-    setWindowTitle(kCaptionDisconnected);
+    SetCaption(kCaptionDisconnected);
 }
 
 void CPelvaneDlg::OnSearchDropDown() {
@@ -106,20 +99,20 @@ void CPelvaneDlg::OnSearchDropDown() {
     auto* address = ItemAs<ui::ComboBox>(kIdcAddress);
     if (address == nullptr) return;
     found.back() = '\0';
-    for (const QString& entry : NewAddresses(address->Entries(), found.data()))
+    for (const std::string& entry : NewAddresses(address->Entries(), found.data()))
         address->AddString(entry);
 }
 
 void CPelvaneDlg::OnTabSelChange() {
     switch (tabControl_->CurSel()) {
         case 0:
-            nodeInfo_.show();
-            nodeError_.hide();
+            nodeInfo_.Show(true);
+            nodeError_.Show(false);
             nodeInfo_.RefreshNodeList();
             break;
         case 1:
-            nodeInfo_.hide();
-            nodeError_.show();
+            nodeInfo_.Show(false);
+            nodeError_.Show(true);
             nodeError_.RefreshErrorList();
             break;
         default:
@@ -127,26 +120,11 @@ void CPelvaneDlg::OnTabSelChange() {
     }
 }
 
-void CPelvaneDlg::AddSystemMenuEntries(QMenu& menu) {
-    const QString text = QString::fromUtf8(kAboutMenuText);
-    if (text.isEmpty()) return;
-    menu.addSeparator();
-    QAction* about = menu.addAction(text);
-    about->setData(kIdmAboutBox);
-    connect(about, &QAction::triggered, this, [this] { OnSysCommand(kIdmAboutBox); });
-}
-
 void CPelvaneDlg::OnSysCommand(uint32_t command) {
     if ((command & 0xFFF0) == kIdmAboutBox) {
         CAboutDlg about(this);
         about.DoModal();
     }
-}
-
-void CPelvaneDlg::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu menu(this);
-    AddSystemMenuEntries(menu);
-    menu.exec(event->globalPos());
 }
 
 }  // namespace pelvane

@@ -28,16 +28,19 @@ std::string AsciiOnly(std::string_view text) {
     return out;
 }
 
-}  // namespace
+// Bytes of the UTF-8 sequence that lead starts; 1 for a byte that starts none.
+size_t Utf8SequenceLength(unsigned char lead) {
+    if (lead >= 0xF0 && lead <= 0xF4) return 4;
+    if (lead >= 0xE0) return lead <= 0xEF ? 3 : 1;
+    return lead >= 0xC2 ? 2 : 1;
+}
 
-std::string GbkToUtf8(std::string_view gbk) {
-    // Most controller text is ASCII; skip the converter for it.
-    if (IsAscii(gbk)) return std::string(gbk);
-    const iconv_t cd = iconv_open("UTF-8", "GBK");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return AsciiOnly(gbk);
+// Converts all of text. Where the converter refuses, marker stands for what it refused:
+// one byte, or with wholeUtf8 the whole UTF-8 sequence; then it goes on after it.
+std::string Convert(iconv_t cd, std::string_view text, std::string_view marker, bool wholeUtf8) {
     std::string out;
-    char* in = const_cast<char*>(gbk.data());
-    size_t inLeft = gbk.size();
+    char* in = const_cast<char*>(text.data());
+    size_t inLeft = text.size();
     while (inLeft > 0) {
         char chunk[256];
         char* at = chunk;
@@ -46,12 +49,34 @@ std::string GbkToUtf8(std::string_view gbk) {
         const int error = errno;
         out.append(chunk, static_cast<size_t>(at - chunk));
         if (result != static_cast<size_t>(-1) || error == E2BIG) continue;
-        // An invalid byte, or a character cut off at the end: mark one byte, go on after it.
-        out += kReplacement;
-        ++in;
-        --inLeft;
+        out += marker;
+        const size_t refused =
+            wholeUtf8 ? std::min(inLeft, Utf8SequenceLength(static_cast<unsigned char>(*in))) : 1;
+        in += refused;
+        inLeft -= refused;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
+    return out;
+}
+
+}  // namespace
+
+std::string GbkToUtf8(std::string_view gbk) {
+    // Most controller text is ASCII; skip the converter for it.
+    if (IsAscii(gbk)) return std::string(gbk);
+    const iconv_t cd = iconv_open("UTF-8", "GBK");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return AsciiOnly(gbk);
+    // An invalid byte, or a character cut off at the end: mark one byte, go on after it.
+    std::string out = Convert(cd, gbk, kReplacement, false);
+    iconv_close(cd);
+    return out;
+}
+
+std::string Utf8ToGbk(std::string_view utf8) {
+    if (IsAscii(utf8)) return std::string(utf8);
+    const iconv_t cd = iconv_open("GBK", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(utf8.size(), '?');
+    std::string out = Convert(cd, utf8, "?", true);
     iconv_close(cd);
     return out;
 }

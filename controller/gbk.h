@@ -8,5 +8,8 @@ namespace pelvane {
 
 // ASCII comes through unchanged; a byte that starts no valid character becomes U+FFFD.
 std::string GbkToUtf8(std::string_view gbk);
+// ASCII comes through unchanged; a character GBK cannot hold, or bytes that are not
+// UTF-8, become '?'.
+std::string Utf8ToGbk(std::string_view utf8);
 
 }  // namespace pelvane

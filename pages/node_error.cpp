@@ -1,7 +1,7 @@
 #include "node_error.h"
 
 #include "controller_state.h"
-#include "gbk_text.h"
+#include "gbk.h"
 #include "node_cells.h"
 #include "node_table.h"
 #include "page_list.h"
@@ -69,7 +69,7 @@ std::array<std::string, kErrorListColumnCount> ErrorListCells(int32_t node,
             FormatHex(table[kStatusWord][i])};
 }
 
-bool ErrorRowColors(int, qintptr itemData, ui::RowColors& colors) {
+bool ErrorRowColors(int, intptr_t itemData, ui::RowColors& colors) {
     if (itemData != kRowHasErrors && itemData != kRowClear) return false;
     colors.background = itemData == kRowHasErrors ? kRed : kWhite;
     colors.text = kBlack;
@@ -84,11 +84,11 @@ bool NodeError::OnInitDialog() {
     // They tick whether the page is shown or not; a tick without a controller does nothing.
     SetTimer(kPollTimerId, kPollPeriodMs);
     SetTimer(kRebuildTimerId, kRebuildPeriodMs);
-    SetItemText(kIdcRegisterHelp, QString::fromUtf8(kRegisterHelp));
+    SetItemText(kIdcRegisterHelp, kRegisterHelp);
     return true;
 }
 
-void NodeError::OnSize(const QSize&) {
+void NodeError::OnSize(const ui::Size&) {
     FollowSize(kIdcLostcount, ui::kAnchorLeft | ui::kAnchorTop | ui::kAnchorRight);
     FollowSize(kIdcErrorList, ui::kAnchorAll);
     FollowSize(kIdcRegisterHelp, ui::kAnchorTop | ui::kAnchorRight | ui::kAnchorBottom);
@@ -105,13 +105,13 @@ void NodeError::OnTimer(int id) {
 
 void NodeError::PollErrorCounters() {
     // The field is set before the nodes are asked, so it never waits for a long poll.
-    SetItemText(kIdcLostcount, FromGbk(poll_.ReadLostcountText()));
+    SetItemText(kIdcLostcount, GbkToUtf8(poll_.ReadLostcountText()));
     if (poll_.PollNodes(g_errorCounterTable, pageNodeCount_)) stale_ = true;
 }
 
 void NodeError::ForgetLastPoll() {
     pageNodeCount_ = 0;
-    SetItemText(kIdcLostcount, QString());
+    SetItemText(kIdcLostcount, "");
     RefreshErrorList();
 }
 

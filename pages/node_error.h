@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 #include "error_poll.h"
@@ -22,11 +23,10 @@ inline constexpr int kRebuildPeriodMs = 100;
 inline constexpr int kErrorListColumnCount = 8;
 
 // A row's item data: whether the node's four counters are all 0.
-inline constexpr qintptr kRowHasErrors = 0;  // painted red
-inline constexpr qintptr kRowClear = 1;      // painted white
+inline constexpr intptr_t kRowHasErrors = 0;  // painted red
+inline constexpr intptr_t kRowClear = 1;      // painted white
 
 class NodeError : public ui::Dialog {
-    Q_OBJECT
   public:
     NodeError();
 
@@ -40,7 +40,7 @@ class NodeError : public ui::Dialog {
   protected:
     bool OnInitDialog() override;
     void OnTimer(int id) override;
-    void OnSize(const QSize& clientSize) override;
+    void OnSize(const ui::Size& clientSize) override;
 
   private:
     void PollErrorCounters();
@@ -61,6 +61,6 @@ std::array<std::string, kErrorListColumnCount> ErrorListCells(int32_t node,
                                                               const ErrorCounterTable& table);
 
 // Row colours from a row's item data, both with black text.
-bool ErrorRowColors(int row, qintptr itemData, ui::RowColors& colors);
+bool ErrorRowColors(int row, intptr_t itemData, ui::RowColors& colors);
 
 }  // namespace pelvane

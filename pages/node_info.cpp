@@ -42,7 +42,7 @@ bool NodeInfo::OnInitDialog() {
     return true;
 }
 
-void NodeInfo::OnSize(const QSize&) {
+void NodeInfo::OnSize(const ui::Size&) {
     FollowSize(kIdcNodeList, ui::kAnchorAll);
 }
 

@@ -9,7 +9,6 @@ namespace pelvane {
 inline constexpr int kIdcNodeList = 1005;
 
 class NodeInfo : public ui::Dialog {
-    Q_OBJECT
   public:
     NodeInfo();
 
@@ -19,7 +18,7 @@ class NodeInfo : public ui::Dialog {
 
   protected:
     bool OnInitDialog() override;
-    void OnSize(const QSize& clientSize) override;
+    void OnSize(const ui::Size& clientSize) override;
 
   private:
     ui::ListControl* nodeList_ = nullptr;

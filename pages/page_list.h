@@ -10,7 +10,7 @@ namespace pelvane {
 
 struct ListColumn {
     const char* title;  // UTF-8
-    int width;          // pixels
+    int width;          // pixels at 96 dots per inch
 };
 
 // Empties the list, rows and columns, and gives it the columns anew, each centred, with

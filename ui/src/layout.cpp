@@ -19,12 +19,12 @@ Span Follow(Span span, int templateExtent, int extent, bool nearSide, bool farSi
 
 }  // namespace
 
-QRect FollowClient(const QRect& templateRect, const QSize& templateClient, const QSize& client,
-                   uint32_t anchors) {
-    const Span x = Follow({templateRect.x(), templateRect.width()}, templateClient.width(),
-                          client.width(), anchors & kAnchorLeft, anchors & kAnchorRight);
-    const Span y = Follow({templateRect.y(), templateRect.height()}, templateClient.height(),
-                          client.height(), anchors & kAnchorTop, anchors & kAnchorBottom);
+Rect FollowClient(const Rect& templateRect, const Size& templateClient, const Size& client,
+                  uint32_t anchors) {
+    const Span x = Follow({templateRect.x, templateRect.width}, templateClient.width, client.width,
+                          anchors & kAnchorLeft, anchors & kAnchorRight);
+    const Span y = Follow({templateRect.y, templateRect.height}, templateClient.height,
+                          client.height, anchors & kAnchorTop, anchors & kAnchorBottom);
     return {x.start, y.start, x.length, y.length};
 }
 

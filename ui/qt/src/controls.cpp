@@ -33,17 +33,17 @@ void TabControl::SetButtonStyle(bool on) {
            : "");
 }
 
-void TabControl::InsertItem(int index, const QString& text) {
+void TabControl::InsertItem(int index, const std::string& text) {
     notify_ = false;
-    bar_->insertTab(index, text);
+    bar_->insertTab(index, QString::fromStdString(text));
     notify_ = true;
 }
 
 int TabControl::ItemCount() const {
     return bar_->count();
 }
-QString TabControl::ItemText(int index) const {
-    return bar_->tabText(index);
+std::string TabControl::ItemText(int index) const {
+    return bar_->tabText(index).toStdString();
 }
 int TabControl::CurSel() const {
     return bar_->currentIndex();
@@ -55,7 +55,7 @@ void TabControl::SetCurSel(int index) {
     notify_ = true;
 }
 
-QRect TabControl::PageArea() const {
+Rect TabControl::PageArea() const {
     return {0, kStripHeight, width(), std::max(0, height() - kStripHeight)};
 }
 
@@ -110,25 +110,25 @@ void ComboBox::SetAutoHScroll(bool on) {
     }
 }
 
-int ComboBox::AddString(const QString& text) {
+int ComboBox::AddString(const std::string& text) {
     const int index = sorted_ ? static_cast<int>(SortedInsertPosition(Entries(), text)) : count();
     // Inserting into an empty list would select the entry and put it into the edit field.
     const bool wasEmpty = count() == 0;
     const QString typed = currentText();
-    insertItem(index, text);
+    insertItem(index, QString::fromStdString(text));
     if (wasEmpty) setCurrentIndex(-1);
     if (isEditable() && currentText() != typed) setEditText(typed);
     return index;
 }
 
-int ComboBox::FindStringPrefix(const QString& prefix) const {
-    return static_cast<int>(ui::FindStringPrefix(Entries(), prefix));
+int ComboBox::FindStringPrefix(const std::string& prefix) const {
+    return ui::FindStringPrefix(Entries(), prefix);
 }
 
-QStringList ComboBox::Entries() const {
-    QStringList entries;
-    entries.reserve(count());
-    for (int i = 0; i < count(); ++i) entries.append(itemText(i));
+StringList ComboBox::Entries() const {
+    StringList entries;
+    entries.reserve(static_cast<size_t>(count()));
+    for (int i = 0; i < count(); ++i) entries.push_back(itemText(i).toStdString());
     return entries;
 }
 

@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -62,6 +63,14 @@ QString ControlText(const QWidget* control) {
     return control ? control->windowTitle() : QString();
 }
 
+QRect ToQRect(const Rect& rect) {
+    return {rect.x, rect.y, rect.width, rect.height};
+}
+
+Rect FromQRect(const QRect& rect) {
+    return {rect.x(), rect.y(), rect.width(), rect.height()};
+}
+
 Dialog::Dialog(const DialogTemplate& dialogTemplate, QWidget* parent)
     : QDialog(parent), template_(dialogTemplate) {}
 
@@ -76,9 +85,9 @@ int Dialog::DoModal() {
     return exec();
 }
 
-bool Dialog::Create(QWidget* parent) {
+bool Dialog::Create(TabControl& host) {
     if (built_) return false;
-    setParent(parent, Qt::Widget);
+    setParent(&host, Qt::Widget);
     hide();
     Build();
     OnInitDialog();
@@ -98,10 +107,12 @@ void Dialog::Build() {
         }
         setWindowFlags(flags);
         setWindowTitle(QString::fromUtf8(template_.caption));
+        setWindowIcon(AppIcon());
     }
     setFont(TemplateFont(template_.fontFamily, template_.pointSize, template_.fontWeight));
     units_ = BaseUnitsForFont(font());
-    const QSize size = DluToPixels(template_.size, units_);
+    const QSize size(DluToPixelsX(template_.size.width, units_),
+                     DluToPixelsY(template_.size.height, units_));
     resize(size);
     if (!child && !(template_.styles & kResizable)) setFixedSize(size);
 
@@ -113,13 +124,13 @@ void Dialog::Build() {
     }
     for (const InitString& entry : template_.initStrings) {
         if (auto* combo = ItemAs<ComboBox>(entry.itemId))
-            combo->AddString(QString::fromUtf8(entry.text));
+            combo->AddString(entry.text);
     }
 }
 
 QWidget* Dialog::CreateItem(const ItemTemplate& item) {
     const QString text = QString::fromUtf8(item.text);
-    QRect rect = MapDialogRect(item.rect);
+    QRect rect = ToQRect(MapDialogRect(item.rect));
     const bool tabStop = (item.styles & kTabStop) != 0;
     const bool border = (item.styles & kBorder) != 0;
     QWidget* control = nullptr;
@@ -219,11 +230,45 @@ QWidget* Dialog::Item(int id) const {
     return it == items_.end() ? nullptr : it->second;
 }
 
-void Dialog::SetItemText(int id, const QString& text) {
-    SetControlText(Item(id), text);
+void Dialog::Show(bool shown) {
+    setVisible(shown);
 }
-QString Dialog::ItemText(int id) const {
-    return ControlText(Item(id));
+
+void Dialog::SetCaption(const std::string& text) {
+    setWindowTitle(QString::fromStdString(text));
+}
+std::string Dialog::Caption() const {
+    return windowTitle().toStdString();
+}
+
+void Dialog::SetItemText(int id, const std::string& text) {
+    SetControlText(Item(id), QString::fromStdString(text));
+}
+std::string Dialog::ItemText(int id) const {
+    return ControlText(Item(id)).toStdString();
+}
+
+void Dialog::Bind(int id, Notify notify, std::function<void()> handler) {
+    QWidget* item = Item(id);
+    auto run = [handler = std::move(handler)] { handler(); };
+    switch (notify) {
+        case Notify::Clicked:
+            if (auto* button = qobject_cast<QAbstractButton*>(item))
+                connect(button, &QAbstractButton::clicked, this, run);
+            break;
+        case Notify::DropDown:
+            if (auto* combo = qobject_cast<ComboBox*>(item))
+                connect(combo, &ComboBox::dropDown, this, run);
+            break;
+        case Notify::EnterPressed:
+            if (auto* combo = qobject_cast<ComboBox*>(item))
+                connect(combo, &ComboBox::enterPressed, this, run);
+            break;
+        case Notify::SelChange:
+            if (auto* tab = qobject_cast<TabControl*>(item))
+                connect(tab, &TabControl::selChange, this, run);
+            break;
+    }
 }
 
 void Dialog::FollowSize(int id, uint32_t anchors) {
@@ -231,8 +276,9 @@ void Dialog::FollowSize(int id, uint32_t anchors) {
     if (control == nullptr) return;
     for (const ItemTemplate& item : template_.items) {
         if (item.id != id) continue;
-        control->setGeometry(FollowClient(MapDialogRect(item.rect),
-                                          DluToPixels(template_.size, units_), size(), anchors));
+        const Rect place = FollowClient(MapDialogRect(item.rect), DluToPixels(template_.size, units_),
+                                        {width(), height()}, anchors);
+        control->setGeometry(ToQRect(place));
         return;
     }
 }
@@ -263,7 +309,7 @@ void Dialog::timerEvent(QTimerEvent* event) {
 
 void Dialog::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    if (!isMinimized()) OnSize(event->size());
+    if (!isMinimized()) OnSize({event->size().width(), event->size().height()});
 }
 
 void Dialog::keyPressEvent(QKeyEvent* event) {
@@ -301,13 +347,33 @@ void Dialog::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+void Dialog::AddSystemMenuItem(uint32_t command, const std::string& text) {
+    menuEntries_.push_back({command, QString::fromStdString(text)});
+}
+
+void Dialog::AddSystemMenuEntries(QMenu& menu) {
+    if (menuEntries_.empty()) return;
+    menu.addSeparator();
+    for (const MenuEntry& entry : menuEntries_) {
+        QAction* action = menu.addAction(entry.text);
+        connect(action, &QAction::triggered, this,
+                [this, command = entry.command] { OnSysCommand(command); });
+    }
+}
+
 void Dialog::contextMenuEvent(QContextMenuEvent* event) {
     // QDialog would take it for its "What's This?" menu; a page passes it to its window.
     if (!isWindow()) {
         event->ignore();
         return;
     }
-    QDialog::contextMenuEvent(event);
+    if (menuEntries_.empty()) {
+        QDialog::contextMenuEvent(event);
+        return;
+    }
+    QMenu menu(this);
+    AddSystemMenuEntries(menu);
+    menu.exec(event->globalPos());
 }
 
 }  // namespace pelvane::ui

@@ -114,7 +114,7 @@ QString ListModel::Text(int row, int column) const {
     return rows_[static_cast<size_t>(row)].cells[static_cast<size_t>(column)];
 }
 
-bool ListModel::SetRowData(int row, qintptr value) {
+bool ListModel::SetRowData(int row, intptr_t value) {
     if (row < 0 || row >= rowCount()) return false;
     rows_[static_cast<size_t>(row)].data = value;
     // The colours come from the data, so the whole row may look different now.
@@ -124,7 +124,7 @@ bool ListModel::SetRowData(int row, qintptr value) {
     return true;
 }
 
-qintptr ListModel::RowData(int row) const {
+intptr_t ListModel::RowData(int row) const {
     if (row < 0 || row >= rowCount()) return 0;
     return rows_[static_cast<size_t>(row)].data;
 }
@@ -144,8 +144,22 @@ ListControl::ListControl(QWidget* parent) : QTableView(parent), model_(new ListM
     SetExtendedStyle(0);
 }
 
-int ListControl::InsertColumn(int index, const QString& title, Qt::Alignment alignment, int width) {
-    const int at = model_->InsertColumn(index, title, alignment);
+namespace {
+Qt::Alignment QtAlignment(Align alignment) {
+    switch (alignment) {
+        case Align::Center:
+            return Qt::AlignHCenter;
+        case Align::Right:
+            return Qt::AlignRight;
+        case Align::Left:
+            break;
+    }
+    return Qt::AlignLeft;
+}
+}  // namespace
+
+int ListControl::InsertColumn(int index, const std::string& title, Align alignment, int width) {
+    const int at = model_->InsertColumn(index, QString::fromStdString(title), QtAlignment(alignment));
     if (at >= 0) horizontalHeader()->resizeSection(at, width);
     return at;
 }
@@ -159,8 +173,8 @@ int ListControl::HeaderItemCount() const {
 int ListControl::ColumnWidth(int index) const {
     return horizontalHeader()->sectionSize(index);
 }
-int ListControl::InsertItem(int index, const QString& text) {
-    return model_->InsertRow(index, text);
+int ListControl::InsertItem(int index, const std::string& text) {
+    return model_->InsertRow(index, QString::fromStdString(text));
 }
 bool ListControl::DeleteItem(int index) {
     return model_->DeleteRow(index);
@@ -171,16 +185,16 @@ void ListControl::DeleteAllItems() {
 int ListControl::ItemCount() const {
     return model_->rowCount();
 }
-bool ListControl::SetItemText(int row, int column, const QString& text) {
-    return model_->SetText(row, column, text);
+bool ListControl::SetItemText(int row, int column, const std::string& text) {
+    return model_->SetText(row, column, QString::fromStdString(text));
 }
-QString ListControl::ItemText(int row, int column) const {
-    return model_->Text(row, column);
+std::string ListControl::ItemText(int row, int column) const {
+    return model_->Text(row, column).toStdString();
 }
-bool ListControl::SetItemData(int row, qintptr value) {
+bool ListControl::SetItemData(int row, intptr_t value) {
     return model_->SetRowData(row, value);
 }
-qintptr ListControl::ItemData(int row) const {
+intptr_t ListControl::ItemData(int row) const {
     return model_->RowData(row);
 }
 

@@ -11,13 +11,11 @@
 namespace pelvane::ui {
 
 namespace {
-std::function<void(QMessageBox&)>& Hook() {
-    static std::function<void(QMessageBox&)> hook;
+std::function<void(const OpenMessageBox&)>& Hook() {
+    static std::function<void(const OpenMessageBox&)> hook;
     return hook;
 }
-}  // namespace
 
-namespace {
 // The program's name as its window shows it, not as its file is called.
 QString CaptionFor(const QWidget* parent) {
     const auto* dialog = qobject_cast<const Dialog*>(parent ? parent->window() : nullptr);
@@ -26,24 +24,29 @@ QString CaptionFor(const QWidget* parent) {
 }
 }  // namespace
 
-void MessageBox(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, CaptionFor(parent), text, QMessageBox::Ok, parent);
+void MessageBox(Dialog* parent, const std::string& text) {
+    QMessageBox box(QMessageBox::NoIcon, CaptionFor(parent), QString::fromStdString(text),
+                    QMessageBox::Ok, parent);
     box.setWindowModality(Qt::ApplicationModal);
     // The button speaks the program's language whatever the system's locale, and carries
     // no theme icon: the box has none either.
-    if (QAbstractButton* ok = box.button(QMessageBox::Ok)) {
+    QAbstractButton* ok = box.button(QMessageBox::Ok);
+    if (ok != nullptr) {
         ok->setText(QStringLiteral("确定"));
         ok->setIcon(QIcon());
     }
     if (Hook()) {
-        QTimer::singleShot(0, &box, [&box] {
-            if (Hook()) Hook()(box);
+        QTimer::singleShot(0, &box, [&box, ok] {
+            if (!Hook()) return;
+            Hook()({box.windowTitle().toStdString(), box.text().toStdString(), [ok] {
+                        if (ok != nullptr) ok->click();
+                    }});
         });
     }
     box.exec();
 }
 
-void SetMessageBoxHook(std::function<void(QMessageBox&)> hook) {
+void SetMessageBoxHook(std::function<void(const OpenMessageBox&)> hook) {
     Hook() = std::move(hook);
 }
 
