@@ -32,7 +32,7 @@ TEST(AddressSearch, AddsEachControllerOnceBeforeTheListOpensAndKeepsIt) {
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     auto* box = dialog.ItemAs<ui::ComboBox>(kIdcAddress);
-    QStringList whenOpening;
+    ui::StringList whenOpening;
     bool listWasOpen = true;
     // Connected after the dialog's own handler, so it sees the search's result.
     QObject::connect(box, &ui::ComboBox::dropDown, [&] {
@@ -45,13 +45,13 @@ TEST(AddressSearch, AddsEachControllerOnceBeforeTheListOpensAndKeepsIt) {
     };
     // Nothing found leaves the list as it was.
     openAndClose();
-    EXPECT_EQ(box->Entries(), QStringList{"192.168.0.11"});
+    EXPECT_EQ(box->Entries(), ui::StringList{"192.168.0.11"});
 
     auto first = StartSimulator("127.0.0.3");
     auto second = StartSimulator("127.0.0.2");
     box->setEditText("typed");
     openAndClose();
-    const QStringList expected{"127.0.0.2", "127.0.0.3", "192.168.0.11"};
+    const ui::StringList expected{"127.0.0.2", "127.0.0.3", "192.168.0.11"};
     EXPECT_EQ(whenOpening, expected);
     EXPECT_FALSE(listWasOpen);
     EXPECT_EQ(box->currentText(), "typed");

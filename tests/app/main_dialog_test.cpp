@@ -18,7 +18,6 @@
 #include <memory>
 
 #include "about_dlg.h"
-#include "app_icon.h"
 #include "controller_state.h"
 #include "kestrum_sim/simulator.h"
 #include "node_error.h"
@@ -47,7 +46,7 @@ std::unique_ptr<kestrum::sim::Simulator> StartSimulator(const char* address,
 }
 
 // The simulator's own identity.
-const QString kIdentity = u"软件型号：KSM464  软件版本：20261101  控制器ID：00000001"_qs;
+const std::string kIdentity = "软件型号：KSM464  软件版本：20261101  控制器ID：00000001";
 const QString kConnected = u"Pelvane-已链接"_qs;
 const QString kDisconnected = u"Pelvane-未链接"_qs;
 
@@ -55,12 +54,12 @@ class MainDialog : public ::testing::Test {
   protected:
     void SetUp() override {
         g_controllerHandle = nullptr;
-        ui::SetMessageBoxHook([this](QMessageBox& box) {
-            messages.push_back(box.text());
+        ui::SetMessageBoxHook([this](const ui::OpenMessageBox& box) {
+            messages.push_back(box.text);
             captionDuringMessage = dialog.windowTitle();
-            boxCaptions.push_back(box.windowTitle());
+            boxCaptions.push_back(box.caption);
             handleDuringMessage = g_controllerHandle;
-            box.buttons().front()->click();
+            box.close();
         });
         dialog.Initialize();
         dialog.show();
@@ -75,7 +74,7 @@ class MainDialog : public ::testing::Test {
 
     ui::ComboBox* AddressBox() { return dialog.ItemAs<ui::ComboBox>(kIdcAddress); }
     ui::TabControl* Tabs() { return dialog.ItemAs<ui::TabControl>(kIdcTab); }
-    QString Identity() { return dialog.ItemText(kIdcIdentity); }
+    std::string Identity() { return dialog.ItemText(kIdcIdentity); }
     ui::ListControl* NodeList() { return dialog.nodeInfo().ItemAs<ui::ListControl>(kIdcNodeList); }
     ui::ListControl* ErrorList() {
         return dialog.nodeError().ItemAs<ui::ListControl>(kIdcErrorList);
@@ -91,9 +90,9 @@ class MainDialog : public ::testing::Test {
     }
 
     CPelvaneDlg dialog;
-    std::vector<QString> messages;
+    std::vector<std::string> messages;
     QString captionDuringMessage;
-    std::vector<QString> boxCaptions;
+    std::vector<std::string> boxCaptions;
     KST_HANDLE handleDuringMessage = nullptr;
 };
 
@@ -101,21 +100,21 @@ TEST_F(MainDialog, StartState) {
     EXPECT_EQ(dialog.windowTitle(), "Pelvane");
     EXPECT_FALSE(dialog.windowIcon().isNull());
     ASSERT_EQ(Tabs()->ItemCount(), 2);
-    EXPECT_EQ(Tabs()->ItemText(0), u"总线节点信息"_qs);
-    EXPECT_EQ(Tabs()->ItemText(1), u"通 讯 诊  断"_qs);
+    EXPECT_EQ(Tabs()->ItemText(0), "总线节点信息");
+    EXPECT_EQ(Tabs()->ItemText(1), "通 讯 诊  断");
     EXPECT_EQ(Tabs()->CurSel(), 0);
     EXPECT_TRUE(dialog.nodeInfo().isVisible());
     EXPECT_FALSE(dialog.nodeError().isVisible());
     for (QWidget* page :
          {static_cast<QWidget*>(&dialog.nodeInfo()), static_cast<QWidget*>(&dialog.nodeError())}) {
         EXPECT_EQ(page->parentWidget(), Tabs());
-        EXPECT_EQ(page->geometry(), Tabs()->PageArea());
+        EXPECT_EQ(ui::FromQRect(page->geometry()), Tabs()->PageArea());
     }
     // Nothing is connected yet: both lists are without columns.
     EXPECT_EQ(NodeList()->HeaderItemCount(), 0);
     EXPECT_EQ(ErrorList()->HeaderItemCount(), 0);
 
-    EXPECT_EQ(AddressBox()->Entries(), QStringList{"192.168.0.11"});
+    EXPECT_EQ(AddressBox()->Entries(), ui::StringList{"192.168.0.11"});
     EXPECT_EQ(AddressBox()->currentText(), "");
     EXPECT_EQ(Identity(), "");
     QWidget* focus = QApplication::focusWidget();
@@ -125,8 +124,8 @@ TEST_F(MainDialog, StartState) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), dialog.Item(id)) << id;
     }
-    EXPECT_EQ(dialog.ItemText(kIdcConnect), u"连  接"_qs);
-    EXPECT_EQ(dialog.ItemText(kIdcDisconnect), u"断  开"_qs);
+    EXPECT_EQ(dialog.ItemText(kIdcConnect), "连  接");
+    EXPECT_EQ(dialog.ItemText(kIdcDisconnect), "断  开");
     EXPECT_EQ(g_controllerHandle, nullptr);
 
     // Initialisation forgets any handle left over.
@@ -135,7 +134,7 @@ TEST_F(MainDialog, StartState) {
     g_controllerHandle = reinterpret_cast<KST_HANDLE>(&notALink);
     second.Initialize();
     EXPECT_EQ(g_controllerHandle, nullptr);
-    const QList<QSize> iconSizes = AppIcon().availableSizes();
+    const QList<QSize> iconSizes = dialog.windowIcon().availableSizes();
     for (const int size : {16, 24, 32, 48, 256}) EXPECT_TRUE(iconSizes.contains(QSize(size, size)));
 }
 
@@ -169,7 +168,7 @@ TEST_F(MainDialog, ConnectShowsTheIdentityAndKeepsItWhenTheQueryFails) {
 TEST_F(MainDialog, FailedConnectShowsTheMessageFirstAndTheCaptionAfter) {
     Connect(kNobody);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], u"链接失败"_qs);
+    EXPECT_EQ(messages[0], "链接失败");
     // Named as the window names the program, whatever its file is called.
     EXPECT_EQ(boxCaptions[0], "Pelvane");
     EXPECT_EQ(captionDuringMessage, "Pelvane");
@@ -191,7 +190,7 @@ TEST_F(MainDialog, ReconnectClosesTheFirstLink) {
     auto second = StartSimulator("127.0.4.5");
     Connect("127.0.4.4");
     ASSERT_EQ(first->OpenLinks(), 1u);
-    EXPECT_EQ(Identity(), u"软件型号：KSM伺服  软件版本：20261101  控制器ID：控-1"_qs);
+    EXPECT_EQ(Identity(), "软件型号：KSM伺服  软件版本：20261101  控制器ID：控-1");
     Connect("127.0.4.5");
     EXPECT_TRUE(QTest::qWaitFor([&] { return first->OpenLinks() == 0; }, 2000));
     EXPECT_EQ(second->OpenLinks(), 1u);
@@ -266,7 +265,7 @@ TEST_F(MainDialog, AReconnectRenamesTheDiagnosisRowsEvenWithNothingChanged) {
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
     ASSERT_TRUE(QTest::qWaitFor([&] { return ErrorList()->ItemText(1, 1) == "Kestrum(41bH)"; }));
     Connect("127.0.4.9");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ErrorList()->ItemText(1, 1) == u"松下(66fH)"_qs; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ErrorList()->ItemText(1, 1) == "松下(66fH)"; }));
 }
 
 TEST_F(MainDialog, AfterAReconnectTabOneNeverShowsTheEarlierControllersNodes) {
@@ -290,7 +289,8 @@ TEST_F(MainDialog, AfterAReconnectTabOneNeverShowsTheEarlierControllersNodes) {
     auto look = [&] {
         mostRows = std::max(mostRows, ErrorList()->ItemCount());
         for (int row = 0; row < ErrorList()->ItemCount(); ++row)
-            oldVendorSeen = oldVendorSeen || ErrorList()->ItemText(row, 1).contains("66f");
+            oldVendorSeen =
+                oldVendorSeen || ErrorList()->ItemText(row, 1).find("66f") != std::string::npos;
         oldLostcountSeen =
             oldLostcountSeen || dialog.nodeError().ItemText(kIdcLostcount) == "Lostcount:0";
     };
@@ -338,22 +338,22 @@ TEST_F(MainDialog, AStalledReplyHoldsTheWindowForAboutOneTimeOutOnly) {
 
 TEST_F(MainDialog, TabControlAndPagesFollowTheWindowButNotWhenMinimised) {
     auto* tabs = Tabs();
-    const QRect templateTab = dialog.MapDialogRect(QRect(3, 39, 551, 317));
-    const QSize templateClient = ui::DluToPixels(QSize(554, 387), dialog.baseUnits());
+    const QRect templateTab = ui::ToQRect(dialog.MapDialogRect({3, 39, 551, 317}));
+    const ui::Size templateClient = ui::DluToPixels(ui::Size{554, 387}, dialog.baseUnits());
     EXPECT_EQ(tabs->geometry(), templateTab);
 
-    dialog.resize(templateClient.width() + 200, templateClient.height() + 100);
+    dialog.resize(templateClient.width + 200, templateClient.height + 100);
     ASSERT_TRUE(QTest::qWaitFor([&] { return tabs->width() == templateTab.width() + 200; }, 2000));
     EXPECT_EQ(tabs->height(), templateTab.height() + 100);
     EXPECT_TRUE(dialog.rect().contains(tabs->geometry()));
-    EXPECT_EQ(dialog.nodeInfo().geometry(), tabs->PageArea());
-    EXPECT_EQ(dialog.nodeError().geometry(), tabs->PageArea());
+    EXPECT_EQ(dialog.nodeInfo().Geometry(), tabs->PageArea());
+    EXPECT_EQ(dialog.nodeError().Geometry(), tabs->PageArea());
 
     const QRect before = tabs->geometry();
     dialog.showMinimized();
     QTest::qWait(50);
     EXPECT_EQ(tabs->geometry(), before);
-    EXPECT_EQ(dialog.nodeInfo().geometry(), tabs->PageArea());
+    EXPECT_EQ(dialog.nodeInfo().Geometry(), tabs->PageArea());
     dialog.showNormal();
 }
 
@@ -389,11 +389,12 @@ TEST_F(MainDialog, EnterNeverEndsTheProgramButEscapeDoes) {
 // The About box as it is opened from the menu: modal, with the program's name.
 void CloseAboutBoxSoon(bool& seen) {
     QTimer::singleShot(0, [&seen] {
-        auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget());
+        auto* about = dynamic_cast<CAboutDlg*>(QApplication::activeModalWidget());
         ASSERT_NE(about, nullptr);
         seen = true;
         EXPECT_EQ(about->windowTitle(), u"关于 Pelvane"_qs);
-        EXPECT_EQ(about->size(), ui::DluToPixels(QSize(170, 62), about->baseUnits()));
+        const ui::Size size = ui::DluToPixels(ui::Size{170, 62}, about->baseUnits());
+        EXPECT_EQ(about->size(), QSize(size.width, size.height));
         QStringList texts;
         for (QLabel* label : about->findChildren<QLabel*>()) texts << label->text();
         for (const char* part : {"Pelvane", "1.0.0.1", "Copyright"})

@@ -5,41 +5,44 @@
 
 #include <QTest>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "node_cells.h"
 #include "node_error.h"
 #include "node_info.h"
 #include "page_fixture.h"
+#include "ui/controls.h"
 
 namespace pelvane::testing {
 namespace {
 
 // The count of a range cell "16(0-15)"; the first number differs by design.
-QString Count(const QString& cell) {
-    return cell.section('(', 0, 0);
+std::string Count(const std::string& cell) {
+    return cell.substr(0, cell.find('('));
 }
 
-QStringList Row(ui::ListControl& list, int row, int columns, int countsFrom) {
-    QStringList cells;
+std::vector<std::string> Row(ui::ListControl& list, int row, int columns, int countsFrom) {
+    std::vector<std::string> cells;
     for (int column = 0; column < columns; ++column) {
-        const QString cell = list.ItemText(row, column);
-        cells << (column >= countsFrom ? Count(cell) : cell);
+        const std::string cell = list.ItemText(row, column);
+        cells.push_back(column >= countsFrom ? Count(cell) : cell);
     }
     return cells;
 }
 
 struct Rows {
-    QList<QStringList> nodes, errors;
+    std::vector<std::vector<std::string>> nodes, errors;
 };
 
 Rows Read(const char* address) {
     g_nodeTable = {};
     g_errorCounterTable = {};
-    QWidget parent;
+    ui::TabControl parent;
     NodeInfo info;
     NodeError error;
-    info.Create(&parent);
-    error.Create(&parent);
+    info.Create(parent);
+    error.Create(parent);
     PageTest::Link(address);
     error.ForgetLastPoll();
     info.RefreshNodeList();
@@ -49,9 +52,10 @@ Rows Read(const char* address) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return errorList.ItemCount() == count; }, 3000));
     Rows rows;
     for (int row = 0; row < count; ++row) {
-        rows.nodes << Row(nodeList, row, kNodeInfoColumnCount, 5);
+        rows.nodes.push_back(Row(nodeList, row, kNodeInfoColumnCount, 5));
         // The status word needs an SDO, which the gateway refuses: not compared.
-        rows.errors << Row(errorList, row, kErrorListColumnCount - 1, kErrorListColumnCount);
+        rows.errors.push_back(
+            Row(errorList, row, kErrorListColumnCount - 1, kErrorListColumnCount));
     }
     PageTest::Disconnect();
     return rows;
@@ -63,7 +67,7 @@ TEST(PagesAgainstGateway, ShowTheRowsOfTheEmulatedSegment) {
     if (gateway == nullptr || simulator == nullptr) GTEST_SKIP() << "run by the gateway's script";
     const Rows direct = Read(simulator);
     const Rows through = Read(gateway);
-    ASSERT_EQ(through.nodes.size(), 8);
+    ASSERT_EQ(through.nodes.size(), 8u);
     EXPECT_EQ(through.nodes, direct.nodes);
     EXPECT_EQ(through.errors, direct.errors);
 }

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "error_poll.h"
+#include "ui/controls.h"
 #include "node_error.h"
 #include "node_table.h"
 #include "page_fixture.h"
@@ -18,17 +19,17 @@ class NodeErrorPage : public PageTest {
     void SetUp() override {
         g_nodeTable = {};
         g_errorCounterTable = {};
-        page.Create(&parent);
+        page.Create(parent);
         parent.resize(page.size());
         page.show();
         parent.show();
     }
     ui::ListControl& List() { return *page.ItemAs<ui::ListControl>(kIdcErrorList); }
-    QString Lostcount() { return page.ItemText(kIdcLostcount); }
-    bool WaitForCell(int row, int column, const QString& text) {
+    std::string Lostcount() { return page.ItemText(kIdcLostcount); }
+    bool WaitForCell(int row, int column, const std::string& text) {
         return QTest::qWaitFor([&] { return List().ItemText(row, column) == text; }, 3000);
     }
-    QWidget parent;
+    ui::TabControl parent;
     NodeError page;
 };
 
@@ -53,9 +54,9 @@ TEST_F(NodeErrorPage, RowsWithErrorsArePaintedRedWholeAndOthersWhite) {
         EXPECT_EQ(RowPixel(List(), 1, column), red) << column;
         EXPECT_EQ(RowPixel(List(), 2, column), red) << column;
     }
-    EXPECT_EQ(page.ItemAs<QPlainTextEdit>(kIdcRegisterHelp)->toPlainText(),
-              u"300H:节点第一个网口检测的错误计数\n301H:节点第一个网口物理层接收错误计数\n"
-              u"302H:节点第二个网口检测的错误计数\n303H:节点第二个网口物理层接收错误计数\n"_qs);
+    EXPECT_EQ(page.ItemText(kIdcRegisterHelp),
+              "300H:节点第一个网口检测的错误计数\n301H:节点第一个网口物理层接收错误计数\n"
+              "302H:节点第二个网口检测的错误计数\n303H:节点第二个网口物理层接收错误计数\n");
 }
 
 TEST_F(NodeErrorPage, PollsWhileHiddenAndKeepsEverythingAfterADisconnect) {
@@ -65,7 +66,7 @@ TEST_F(NodeErrorPage, PollsWhileHiddenAndKeepsEverythingAfterADisconnect) {
     Connect("127.0.5.12");
     ASSERT_TRUE(WaitForCell(1, 0, "Node1"));
     // The node page never read this bus: rows are named by their place all the same.
-    EXPECT_EQ(List().ItemText(1, 1), u"其他(0H)"_qs);
+    EXPECT_EQ(List().ItemText(1, 1), "其他(0H)");
     page.hide();
     sim->Control("@SIM SET 1 302H 9");
     ASSERT_TRUE(WaitForCell(1, 5, "9"));
@@ -106,7 +107,7 @@ TEST_F(NodeErrorPage, AnEmptyBusShowsTheEightCentredColumnsAndNoRows) {
             List().model()->headerData(column, Qt::Horizontal, Qt::TextAlignmentRole).toInt();
         EXPECT_EQ(align & Qt::AlignHorizontal_Mask, Qt::AlignHCenter) << column;
     }
-    EXPECT_EQ(titles.join('|'), u"节点号|厂商ID|设备ID|300H|301H|302H|303H|驱动器状态字"_qs);
+    EXPECT_EQ(titles.join('|').toStdString(), "节点号|厂商ID|设备ID|300H|301H|302H|303H|驱动器状态字");
     EXPECT_EQ(widths, (QList<int>{50, 100, 80, 80, 80, 80, 80, 80}));
     EXPECT_EQ(List().ExtendedStyle(), ui::kListGridLines | ui::kListFullRowSelect);
     EXPECT_EQ(List().ItemCount(), 0);

@@ -7,6 +7,7 @@
 
 #include "node_info.h"
 #include "node_table.h"
+#include "ui/controls.h"
 #include "page_fixture.h"
 
 namespace pelvane::testing {
@@ -16,19 +17,20 @@ class NodeInfoPage : public PageTest {
   protected:
     void SetUp() override {
         g_nodeTable = {};
-        page.Create(&parent);
+        page.Create(parent);
         parent.resize(page.size());
         page.show();
         parent.show();
     }
     ui::ListControl& List() { return *page.ItemAs<ui::ListControl>(kIdcNodeList); }
-    QStringList Row(int row) {
-        QStringList cells;
+    // The row's cells joined by '|'.
+    std::string Row(int row) {
+        std::string cells;
         for (int column = 0; column < List().HeaderItemCount(); ++column)
-            cells << List().ItemText(row, column);
+            cells += (column > 0 ? "|" : "") + List().ItemText(row, column);
         return cells;
     }
-    QWidget parent;
+    ui::TabControl parent;
     NodeInfo page;
 };
 
@@ -51,12 +53,12 @@ TEST_F(NodeInfoPage, ListsEveryNodeWithItsVendorDeviceAndRanges) {
     QStringList titles;
     for (int column = 0; column < List().HeaderItemCount(); ++column)
         titles << List().model()->headerData(column, Qt::Horizontal).toString();
-    EXPECT_EQ(titles.join('|'), u"节点号|厂商ID|设备ID|拨码号|轴数|输入|输出|AD|DA"_qs);
+    EXPECT_EQ(titles.join('|').toStdString(), "节点号|厂商ID|设备ID|拨码号|轴数|输入|输出|AD|DA");
     EXPECT_EQ(List().ColumnWidth(1), 100);
     ASSERT_EQ(List().ItemCount(), 3);
-    EXPECT_EQ(Row(0).join('|'), u"Node0|Kestrum(41bH)|a5H|0|1|0|0|0|0"_qs);
-    EXPECT_EQ(Row(1).join('|'), u"Node1|其他(2H)|10H|0|0|16(0-15)|16(0-15)|0|0"_qs);
-    EXPECT_EQ(Row(2).join('|'), u"Node2|松下(66fH)|1H|12|0|8(16-23)|0|0|2(4-5)"_qs);
+    EXPECT_EQ(Row(0), "Node0|Kestrum(41bH)|a5H|0|1|0|0|0|0");
+    EXPECT_EQ(Row(1), "Node1|其他(2H)|10H|0|0|16(0-15)|16(0-15)|0|0");
+    EXPECT_EQ(Row(2), "Node2|松下(66fH)|1H|12|0|8(16-23)|0|0|2(4-5)");
     EXPECT_EQ(sim->ReceivedCommands().size(), 31u);
 
     // Disconnected, a refresh keeps the rows of the last connected one.
@@ -100,7 +102,7 @@ TEST_F(NodeInfoPage, ALinkDroppedMidwayEndsTheRefreshAtOnceWithWhatItHas) {
     EXPECT_LT(timer.elapsed(), 10000);
     ASSERT_EQ(List().ItemCount(), 40);
     EXPECT_EQ(List().ItemText(0, 1), "Kestrum(41bH)");
-    EXPECT_EQ(List().ItemText(39, 1), u"其他(0H)"_qs);
+    EXPECT_EQ(List().ItemText(39, 1), "其他(0H)");
 }
 
 TEST_F(NodeInfoPage, TheListFillsThePageAsItGrows) {

@@ -52,11 +52,11 @@ class CountingDialog : public Dialog {
   public:
     using Dialog::Dialog;
     int inits = 0;
-    std::vector<QSize> sizes;
+    std::vector<Size> sizes;
 
   protected:
     bool OnInitDialog() override { return ++inits > 0; }
-    void OnSize(const QSize& clientSize) override { sizes.push_back(clientSize); }
+    void OnSize(const Size& clientSize) override { sizes.push_back(clientSize); }
 };
 
 bool Show(QWidget& widget) {
@@ -76,12 +76,12 @@ TEST(Dialog, ControlsSitAtTheirTemplateGeometryWithTheirIds) {
     EXPECT_EQ(dialog.windowTitle(), "Test");
     const BaseUnits units = BaseUnitsForFont(dialog.font());
     EXPECT_EQ(dialog.baseUnits(), units);
-    EXPECT_EQ(dialog.size(), DluToPixels(QSize(200, 120), units));
+    EXPECT_EQ(dialog.size(), ToQRect(DluToPixels(Rect{0, 0, 200, 120}, units)).size());
 
     ASSERT_NE(dialog.ItemAs<TabControl>(1000), nullptr);
-    EXPECT_EQ(dialog.Item(1000)->geometry(), DluToPixels(QRect(3, 40, 190, 70), units));
+    EXPECT_EQ(FromQRect(dialog.Item(1000)->geometry()), DluToPixels(Rect{3, 40, 190, 70}, units));
     ASSERT_NE(dialog.ItemAs<QPushButton>(1002), nullptr);
-    EXPECT_EQ(dialog.Item(1002)->geometry(), DluToPixels(QRect(80, 12, 40, 14), units));
+    EXPECT_EQ(FromQRect(dialog.Item(1002)->geometry()), DluToPixels(Rect{80, 12, 40, 14}, units));
     // The first item with an id keeps it; unknown ids find nothing.
     ASSERT_NE(dialog.ItemAs<QLineEdit>(1003), nullptr);
     EXPECT_TRUE(dialog.ItemAs<QLineEdit>(1003)->isReadOnly());
@@ -97,14 +97,14 @@ TEST(Dialog, ControlsSitAtTheirTemplateGeometryWithTheirIds) {
     EXPECT_EQ(dialog.ItemAs<QPlainTextEdit>(1004)->document()->blockCount(), 3);
     EXPECT_EQ(dialog.ItemText(1004), "300H:a\n301H:b\n");
     // A single-line text too long for its field shows its start, as a native edit does.
-    dialog.SetItemText(1003, QString(200, QLatin1Char('x')));
+    dialog.SetItemText(1003, std::string(200, 'x'));
     EXPECT_EQ(dialog.ItemAs<QLineEdit>(1003)->cursorPosition(), 0);
 
     // The combo box's 80 units include the dropped list; it starts empty and sorted.
     auto* combo = dialog.ItemAs<ComboBox>(1001);
     ASSERT_NE(combo, nullptr);
     EXPECT_EQ(combo->height(), combo->sizeHint().height());
-    EXPECT_EQ(combo->Entries(), (QStringList{"Alpha", "beta"}));
+    EXPECT_EQ(combo->Entries(), (StringList{"Alpha", "beta"}));
     EXPECT_EQ(combo->currentIndex(), -1);
     EXPECT_EQ(combo->currentText(), "");
 }
@@ -113,8 +113,8 @@ TEST(Dialog, PageIsAHiddenChildFoundThroughItsWindowWhichEscapeCloses) {
     Dialog window(kTest);
     window.Initialize();
     CountingDialog page(kPage);
-    ASSERT_TRUE(page.Create(window.Item(1000)));
-    EXPECT_FALSE(page.Create(window.Item(1000)));
+    ASSERT_TRUE(page.Create(*window.ItemAs<TabControl>(1000)));
+    EXPECT_FALSE(page.Create(*window.ItemAs<TabControl>(1000)));
     EXPECT_EQ(page.inits, 1);
     EXPECT_FALSE(page.isWindow());
     EXPECT_EQ(page.parentWidget(), window.Item(1000));
@@ -170,10 +170,10 @@ TEST(Dialog, SizeChangesReachOnSizeButMinimisingDoesNot) {
     dialog.sizes.clear();
     dialog.resize(500, 400);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.sizes.empty(); }, 2000));
-    EXPECT_EQ(dialog.sizes, std::vector<QSize>{QSize(500, 400)});
+    EXPECT_EQ(dialog.sizes, (std::vector<Size>{Size{500, 400}}));
     dialog.showMinimized();
     QTest::qWait(50);
-    for (const QSize& size : dialog.sizes) EXPECT_EQ(size, QSize(500, 400));
+    for (const Size& size : dialog.sizes) EXPECT_EQ(size, (Size{500, 400}));
 }
 
 TEST(Controls, ComboBoxAddsInOrderAndKeepsTheTypedText) {
@@ -183,14 +183,14 @@ TEST(Controls, ComboBoxAddsInOrderAndKeepsTheTypedText) {
     EXPECT_EQ(combo.AddString("b"), 0);
     EXPECT_EQ(combo.AddString("C"), 1);
     EXPECT_EQ(combo.AddString("A"), 0);
-    EXPECT_EQ(combo.Entries(), (QStringList{"A", "b", "C"}));
+    EXPECT_EQ(combo.Entries(), (StringList{"A", "b", "C"}));
     EXPECT_EQ(combo.currentText(), "typed");
     EXPECT_EQ(combo.FindStringPrefix("c"), 2);
 
     ComboBox unsorted;
     unsorted.AddString("b");
     unsorted.AddString("a");
-    EXPECT_EQ(unsorted.Entries(), (QStringList{"b", "a"}));
+    EXPECT_EQ(unsorted.Entries(), (StringList{"b", "a"}));
 }
 
 TEST(Controls, ComboBoxNotifiesBeforeItsListOpensAndKeepsTypedEntriesOut) {
@@ -255,9 +255,9 @@ TEST(Controls, TabSelectionNotifiesOnlyForTheUsersChoice) {
     EXPECT_EQ(changed.count(), 1);
     EXPECT_EQ(tabs.CurSel(), 1);
     EXPECT_EQ(tabs.PageArea(),
-              QRect(0, TabControl::kStripHeight, 300, 200 - TabControl::kStripHeight));
+              (Rect{0, TabControl::kStripHeight, 300, 200 - TabControl::kStripHeight}));
     tabs.resize(10, 10);
-    EXPECT_EQ(tabs.PageArea().height(), 0);
+    EXPECT_EQ(tabs.PageArea().height, 0);
 }
 
 }  // namespace

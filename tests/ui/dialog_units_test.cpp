@@ -32,28 +32,28 @@ TEST(DialogUnits, BaseUnitsAndConversions) {
     const BaseUnits units{7, 15};
     EXPECT_EQ(DluToPixelsX(4, units), 7);
     EXPECT_EQ(DluToPixelsY(8, units), 15);
-    EXPECT_EQ(DluToPixels(QSize(554, 387), units), QSize(970, 726));
+    EXPECT_EQ(DluToPixels(Size{554, 387}, units), (Size{970, 726}));
     // A size must not depend on where the item sits: 551 wide is 964 pixels at x 3
     // (5 pixels), although the right edge 554 alone would give 970.
-    EXPECT_EQ(DluToPixels(QRect(3, 39, 551, 317), units), QRect(5, 73, 964, 594));
+    EXPECT_EQ(DluToPixels(Rect{3, 39, 551, 317}, units), (Rect{5, 73, 964, 594}));
 }
 
 TEST(StringList, SortedInsertAndPrefixSearchIgnoreCase) {
-    const QStringList entries{"alpha", "Beta", "gamma"};
-    EXPECT_EQ(SortedInsertPosition(entries, u"ALPHA"), 1);  // after equals
-    EXPECT_EQ(SortedInsertPosition(entries, u"beta"), 2);
-    EXPECT_EQ(SortedInsertPosition(entries, u"a"), 0);
-    EXPECT_EQ(SortedInsertPosition(entries, u"Zulu"), 3);
+    const StringList entries{"alpha", "Beta", "gamma"};
+    EXPECT_EQ(SortedInsertPosition(entries, "ALPHA"), 1u);  // after equals
+    EXPECT_EQ(SortedInsertPosition(entries, "beta"), 2u);
+    EXPECT_EQ(SortedInsertPosition(entries, "a"), 0u);
+    EXPECT_EQ(SortedInsertPosition(entries, "Zulu"), 3u);
     // Plain text order, not numeric: 10 sorts before 9.
-    EXPECT_EQ(SortedInsertPosition({"127.0.0.9"}, u"127.0.0.10"), 0);
+    EXPECT_EQ(SortedInsertPosition(StringList{"127.0.0.9"}, "127.0.0.10"), 0u);
 
-    const QStringList found{"192.168.0.11", "Host-A"};
-    EXPECT_EQ(FindStringPrefix(found, u"192.168.0.1"), 0);
-    EXPECT_EQ(FindStringPrefix(found, u"192.168.0.11"), 0);
-    EXPECT_EQ(FindStringPrefix(found, u"192.168.0.111"), -1);
-    EXPECT_EQ(FindStringPrefix(found, u"host-a"), 1);
-    EXPECT_EQ(FindStringPrefix(found, u"68.0"), -1);  // inside, not at the start
-    EXPECT_EQ(FindStringPrefix({}, u"1"), -1);
+    const StringList found{"192.168.0.11", "Host-A"};
+    EXPECT_EQ(FindStringPrefix(found, "192.168.0.1"), 0);
+    EXPECT_EQ(FindStringPrefix(found, "192.168.0.11"), 0);
+    EXPECT_EQ(FindStringPrefix(found, "192.168.0.111"), -1);
+    EXPECT_EQ(FindStringPrefix(found, "host-a"), 1);
+    EXPECT_EQ(FindStringPrefix(found, "68.0"), -1);  // inside, not at the start
+    EXPECT_EQ(FindStringPrefix(StringList{}, "1"), -1);
 }
 
 }  // namespace

@@ -5,21 +5,21 @@
 namespace pelvane::ui {
 namespace {
 
-const QSize kTemplateClient(970, 726);
-const QRect kPlace(5, 73, 900, 594);  // 65 pixels from the right, 59 from the bottom
+const Size kTemplateClient{970, 726};
+const Rect kPlace{5, 73, 900, 594};  // 65 pixels from the right, 59 from the bottom
 
 TEST(FollowClient, StretchedControlsKeepTheirPlaceAndTheTemplatesMargins) {
     EXPECT_EQ(FollowClient(kPlace, kTemplateClient, kTemplateClient, kAnchorAll), kPlace);
     EXPECT_EQ(FollowClient(kPlace, kTemplateClient, {1200, 900}, kAnchorAll),
-              QRect(5, 73, 1130, 768));
+              (Rect{5, 73, 1130, 768}));
     // Too small for the margins: nothing left, never a negative size.
-    EXPECT_EQ(FollowClient(kPlace, kTemplateClient, {4, 100}, kAnchorAll), QRect(5, 73, 0, 0));
+    EXPECT_EQ(FollowClient(kPlace, kTemplateClient, {4, 100}, kAnchorAll), (Rect{5, 73, 0, 0}));
 }
 
 TEST(FollowClient, ControlsAnchoredToTheFarSideMoveWithIt) {
     EXPECT_EQ(FollowClient(kPlace, kTemplateClient, {1200, 900},
                            kAnchorTop | kAnchorRight | kAnchorBottom),
-              QRect(235, 73, 900, 768));
+              (Rect{235, 73, 900, 768}));
     EXPECT_EQ(FollowClient(kPlace, kTemplateClient, {1200, 900}, kAnchorLeft | kAnchorTop), kPlace);
 }
 

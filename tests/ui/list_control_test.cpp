@@ -5,12 +5,13 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QTest>
+#include <string>
 
 namespace pelvane::ui {
 namespace {
 
 // Rows whose data is 0 are red and 1 white; others keep the list's own colours.
-bool PaintByData(int, qintptr data, RowColors& colors) {
+bool PaintByData(int, intptr_t data, RowColors& colors) {
     if (data != 0 && data != 1) return false;
     colors.background = data == 0 ? 0x0000FF : 0xFFFFFF;
     colors.text = 0;
@@ -18,10 +19,10 @@ bool PaintByData(int, qintptr data, RowColors& colors) {
 }
 
 // A list with the given columns and one row per data value.
-void Fill(ListControl& list, int columns, std::initializer_list<qintptr> rows) {
+void Fill(ListControl& list, int columns, std::initializer_list<intptr_t> rows) {
     for (int column = 0; column < columns; ++column)
-        list.InsertColumn(column, QString::number(column), Qt::AlignHCenter, 90);
-    for (qintptr data : rows) {
+        list.InsertColumn(column, std::to_string(column), Align::Center, 90);
+    for (intptr_t data : rows) {
         const int row = list.InsertItem(list.ItemCount(), "");
         list.SetItemData(row, data);
     }
@@ -33,10 +34,10 @@ QVariant Cell(const ListControl& list, int row, int column, int role = Qt::Displ
 
 TEST(ListControl, ColumnsAndRowsInsertDeleteAndCarryTextsAndData) {
     ListControl list;
-    EXPECT_EQ(list.InsertColumn(0, "B", Qt::AlignHCenter, 80), 0);
-    EXPECT_EQ(list.InsertColumn(0, "A", Qt::AlignHCenter, 50), 0);
-    EXPECT_EQ(list.InsertColumn(9, "C", Qt::AlignLeft, 100), 2);  // past the end: appended
-    EXPECT_EQ(list.InsertColumn(-1, "X", Qt::AlignLeft, 10), -1);
+    EXPECT_EQ(list.InsertColumn(0, "B", Align::Center, 80), 0);
+    EXPECT_EQ(list.InsertColumn(0, "A", Align::Center, 50), 0);
+    EXPECT_EQ(list.InsertColumn(9, "C", Align::Left, 100), 2);  // past the end: appended
+    EXPECT_EQ(list.InsertColumn(-1, "X", Align::Left, 10), -1);
     ASSERT_EQ(list.HeaderItemCount(), 3);
     EXPECT_EQ(list.ColumnWidth(0), 50);
     EXPECT_EQ(list.ColumnWidth(1), 80);
@@ -57,7 +58,7 @@ TEST(ListControl, ColumnsAndRowsInsertDeleteAndCarryTextsAndData) {
     EXPECT_EQ(list.ItemText(0, 0), "zero");
     EXPECT_EQ(list.ItemText(1, 0), "first");
 
-    EXPECT_TRUE(list.SetItemText(2, 1, u"ffffffffH"_qs));
+    EXPECT_TRUE(list.SetItemText(2, 1, "ffffffffH"));
     EXPECT_FALSE(list.SetItemText(3, 0, "no row"));
     EXPECT_FALSE(list.SetItemText(0, 2, "no column"));
     EXPECT_EQ(Cell(list, 2, 1).toString(), "ffffffffH");
@@ -93,8 +94,8 @@ TEST(ListControl, ColourHookIsAskedWithTheRowsDataWhenPainting) {
     list.resize(200, 150);
     Fill(list, 2, {0, 1, 7});
     EXPECT_FALSE(Cell(list, 0, 0, Qt::BackgroundRole).isValid());
-    std::vector<std::pair<int, qintptr>> asked;
-    list.SetRowColorHook([&](int row, qintptr data, RowColors& colors) {
+    std::vector<std::pair<int, intptr_t>> asked;
+    list.SetRowColorHook([&](int row, intptr_t data, RowColors& colors) {
         asked.emplace_back(row, data);
         return PaintByData(row, data, colors);
     });
@@ -105,7 +106,7 @@ TEST(ListControl, ColourHookIsAskedWithTheRowsDataWhenPainting) {
         EXPECT_EQ(Cell(list, 1, column, Qt::BackgroundRole).value<QColor>(), Qt::white);
     }
     EXPECT_FALSE(Cell(list, 2, 0, Qt::BackgroundRole).isValid());
-    EXPECT_EQ(asked.back(), (std::pair<int, qintptr>{2, 7}));
+    EXPECT_EQ(asked.back(), (std::pair<int, intptr_t>{2, 7}));
 
     // Asked when painting, so a change of data shows without resetting the hook.
     list.SetItemData(2, 0);
@@ -138,7 +139,7 @@ TEST(ListControl, RebuildsOfTwoHundredRowsStayCheap) {
             list.InsertItem(row, "");
             list.SetItemData(row, row % 7 == 0 ? 0 : 1);
             for (int column = 0; column < 8; ++column)
-                list.SetItemText(row, column, QStringLiteral("%1H").arg(row * column, 0, 16));
+                list.SetItemText(row, column, std::to_string(row * column) + "H");
         }
         QCoreApplication::processEvents();
     }

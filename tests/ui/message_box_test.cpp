@@ -12,20 +12,21 @@ namespace {
 
 TEST(MessageBox, ModalWithTheApplicationsNameAndOnlyOk) {
     int shown = 0;
-    SetMessageBoxHook([&](QMessageBox& box) {
+    SetMessageBoxHook([&](const OpenMessageBox& open) {
         ++shown;
-        EXPECT_TRUE(box.isVisible());
-        EXPECT_EQ(QApplication::activeModalWidget(), &box);
-        EXPECT_EQ(box.windowTitle(), QCoreApplication::applicationName());
-        EXPECT_EQ(box.text(), u"链接失败"_qs);
-        EXPECT_EQ(box.icon(), QMessageBox::NoIcon);
-        ASSERT_EQ(box.buttons().size(), 1);
-        EXPECT_EQ(box.standardButton(box.buttons().front()), QMessageBox::Ok);
-        EXPECT_EQ(box.buttons().front()->text(), u"确定"_qs);
-        EXPECT_TRUE(box.buttons().front()->icon().isNull());
-        box.buttons().front()->click();
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        EXPECT_TRUE(box->isVisible());
+        EXPECT_EQ(open.caption, QCoreApplication::applicationName().toStdString());
+        EXPECT_EQ(open.text, "链接失败");
+        EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+        ASSERT_EQ(box->buttons().size(), 1);
+        EXPECT_EQ(box->standardButton(box->buttons().front()), QMessageBox::Ok);
+        EXPECT_EQ(box->buttons().front()->text(), u"确定"_qs);
+        EXPECT_TRUE(box->buttons().front()->icon().isNull());
+        open.close();
     });
-    MessageBox(nullptr, u"链接失败"_qs);
+    MessageBox(nullptr, "链接失败");
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 
