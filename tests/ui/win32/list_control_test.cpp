@@ -1,0 +1,147 @@
+#include "ui/list_control.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+
+#include "ui/dialog.h"
+#include "ui/dpi.h"
+#include "win32_test_support.h"
+
+namespace pelvane::ui {
+namespace {
+
+const DialogTemplate kList{
+    .caption = "List",
+    .size = {300, 150},
+    .items = {{1007, ItemKind::ListView, "", {0, 0, 300, 150}, kBorder | kTabStop}},
+    .initStrings = {}};
+
+// Rows whose data is 0 are red and 1 white; others keep the list's own colours.
+bool PaintByData(int, intptr_t data, RowColors& colors) {
+    if (data != 0 && data != 1) return false;
+    colors.background = data == 0 ? 0x0000FF : 0xFFFFFF;
+    colors.text = 0;
+    return true;
+}
+
+void Fill(ListControl& list, int columns, std::initializer_list<intptr_t> rows) {
+    for (int column = 0; column < columns; ++column)
+        list.InsertColumn(column, std::to_string(column), Align::Center, 90);
+    for (intptr_t data : rows) list.SetItemData(list.InsertItem(list.ItemCount(), "row"), data);
+}
+
+// Pure red pixels of each row as the list paints itself into a bitmap.
+std::vector<int> RedPixelsPerRow(const ListControl& list) {
+    RECT client{};
+    GetClientRect(list.hwnd(), &client);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = client.right;
+    info.bmiHeader.biHeight = -client.bottom;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageW(list.hwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc),
+                 PRF_CLIENT | PRF_ERASEBKGND);
+    GdiFlush();
+    std::vector<int> counts;
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    for (int row = 0; row < list.ItemCount(); ++row) {
+        RECT rect{LVIR_BOUNDS, 0, 0, 0};
+        SendMessageW(list.hwnd(), LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(&rect));
+        int red = 0;
+        for (LONG y = std::max(rect.top, 0L); y < std::min(rect.bottom, client.bottom); ++y)
+            for (LONG x = std::max(rect.left, 0L); x < std::min(rect.right, client.right); ++x)
+                red += (pixels[y * client.right + x] & 0xFFFFFF) == 0xFF0000;
+        counts.push_back(red);
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return counts;
+}
+
+TEST(ListControl, ColumnsAndRowsInsertDeleteAndCarryTextsAndData) {
+    Dialog dialog(kList);
+    dialog.Initialize();
+    ListControl& list = *dialog.ItemAs<ListControl>(1007);
+    EXPECT_EQ(list.InsertColumn(0, "B", Align::Center, 80), 0);
+    EXPECT_EQ(list.InsertColumn(0, "节点号", Align::Center, 50), 0);
+    EXPECT_EQ(list.InsertColumn(9, "C", Align::Left, 100), 2);  // past the end: appended
+    EXPECT_EQ(list.InsertColumn(-1, "X", Align::Left, 10), -1);
+    ASSERT_EQ(list.HeaderItemCount(), 3);
+    // Widths are given and read at 96 DPI, and are on screen at the window's.
+    EXPECT_EQ(list.ColumnWidth(0), 50);
+    EXPECT_EQ(SendMessageW(list.hwnd(), LVM_GETCOLUMNWIDTH, 1, 0),
+              ScaleForDpi(80, WindowDpi(list.hwnd())));
+    for (int n = 3; n > 0; --n) EXPECT_TRUE(list.DeleteColumn(0));
+    EXPECT_FALSE(list.DeleteColumn(0));
+
+    Fill(list, 2, {});
+    EXPECT_EQ(list.InsertItem(0, "first"), 0);
+    EXPECT_EQ(list.InsertItem(5, ""), 1);  // past the end: appended
+    EXPECT_EQ(list.InsertItem(0, "零"), 0);
+    EXPECT_EQ(list.InsertItem(-1, ""), -1);
+    ASSERT_EQ(list.ItemCount(), 3);
+    EXPECT_EQ(list.ItemText(0, 0), "零");
+    EXPECT_TRUE(list.SetItemText(2, 1, std::string(300, 'f') + "H"));
+    EXPECT_EQ(list.ItemText(2, 1), std::string(300, 'f') + "H");
+    EXPECT_FALSE(list.SetItemText(3, 0, "no row"));
+    EXPECT_FALSE(list.SetItemText(0, 2, "no column"));
+
+    EXPECT_TRUE(list.SetItemData(1, 1));
+    EXPECT_FALSE(list.SetItemData(7, 1));
+    EXPECT_EQ(list.ItemData(0), 0);
+    // Data moves with its row.
+    EXPECT_TRUE(list.DeleteItem(0));
+    EXPECT_EQ(list.ItemData(0), 1);
+    EXPECT_EQ(list.ItemText(0, 0), "first");
+    EXPECT_FALSE(list.DeleteItem(2));
+    list.DeleteAllItems();
+    EXPECT_EQ(list.ItemCount(), 0);
+
+    list.SetExtendedStyle(kListGridLines | kListFullRowSelect);
+    EXPECT_EQ(SendMessageW(list.hwnd(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) &
+                  (LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT),
+              LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    list.SetExtendedStyle(kListGridLines);
+    EXPECT_EQ(list.ExtendedStyle(), kListGridLines);
+}
+
+TEST(ListControl, ColourHookPaintsRowsFromTheirDataWhenDrawn) {
+    Dialog dialog(kList);
+    dialog.Initialize();
+    dialog.Show(true);
+    ListControl& list = *dialog.ItemAs<ListControl>(1007);
+    Fill(list, 2, {0, 1, 7});
+    list.SetExtendedStyle(kListGridLines | kListFullRowSelect);
+    EXPECT_EQ(RedPixelsPerRow(list), (std::vector<int>{0, 0, 0}));
+    list.SetRowColorHook(PaintByData);
+    std::vector<int> red = RedPixelsPerRow(list);
+    EXPECT_GT(red[0], 100);
+    EXPECT_EQ(red[1], 0);
+    EXPECT_EQ(red[2], 0);
+    // Asked when drawing, so new data shows without setting the hook again.
+    list.SetItemData(2, 0);
+    EXPECT_GT(RedPixelsPerRow(list)[2], 100);
+}
+
+TEST(ListControl, WidthsScaleWithTheDpi) {
+    EXPECT_EQ(ScaleForDpi(80, 96), 80);
+    EXPECT_EQ(ScaleForDpi(80, 144), 120);
+    EXPECT_EQ(ScaleForDpi(50, 120), 63);
+    // Back to 96 DPI without drift, as ColumnWidth reads them.
+    for (int dpi : {120, 144, 168, 192})
+        for (int width = 1; width < 400; ++width)
+            ASSERT_EQ(UnscaleForDpi(ScaleForDpi(width, dpi), dpi), width) << dpi;
+}
+
+}  // namespace
+}  // namespace pelvane::ui

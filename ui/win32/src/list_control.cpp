@@ -1,0 +1,157 @@
+#include "ui/list_control.h"
+
+#include "ui/dpi.h"
+#include "ui/win32_text.h"
+#include "win32.h"
+
+namespace pelvane::ui {
+namespace {
+
+int ColumnFormat(Align alignment) {
+    switch (alignment) {
+        case Align::Center:
+            return LVCFMT_CENTER;
+        case Align::Right:
+            return LVCFMT_RIGHT;
+        default:
+            return LVCFMT_LEFT;
+    }
+}
+
+}  // namespace
+
+int ListControl::InsertColumn(int index, const std::string& title, Align alignment, int width) {
+    if (index < 0) return -1;
+    std::wstring text = Widen(title);
+    LVCOLUMNW column{};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
+    column.fmt = ColumnFormat(alignment);
+    column.cx = ScaleForDpi(width, WindowDpi(hwnd()));
+    column.pszText = text.data();
+    return static_cast<int>(SendMessageW(hwnd(), LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
+                                         reinterpret_cast<LPARAM>(&column)));
+}
+
+bool ListControl::DeleteColumn(int index) {
+    return SendMessageW(hwnd(), LVM_DELETECOLUMN, static_cast<WPARAM>(index), 0) != 0;
+}
+
+int ListControl::HeaderItemCount() const {
+    HWND header = reinterpret_cast<HWND>(SendMessageW(hwnd(), LVM_GETHEADER, 0, 0));
+    return header != nullptr ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+}
+
+int ListControl::ColumnWidth(int index) const {
+    const auto pixels =
+        static_cast<int>(SendMessageW(hwnd(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(index), 0));
+    return UnscaleForDpi(pixels, WindowDpi(hwnd()));
+}
+
+int ListControl::InsertItem(int index, const std::string& text) {
+    if (index < 0) return -1;
+    std::wstring wide = Widen(text);
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = index;
+    item.pszText = wide.data();
+    return static_cast<int>(
+        SendMessageW(hwnd(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+bool ListControl::DeleteItem(int index) {
+    return SendMessageW(hwnd(), LVM_DELETEITEM, static_cast<WPARAM>(index), 0) != 0;
+}
+
+void ListControl::DeleteAllItems() {
+    SendMessageW(hwnd(), LVM_DELETEALLITEMS, 0, 0);
+}
+
+int ListControl::ItemCount() const {
+    return static_cast<int>(SendMessageW(hwnd(), LVM_GETITEMCOUNT, 0, 0));
+}
+
+bool ListControl::IsCell(int row, int column) const {
+    return row >= 0 && row < ItemCount() && column >= 0 && column < HeaderItemCount();
+}
+
+bool ListControl::SetItemText(int row, int column, const std::string& text) {
+    if (!IsCell(row, column)) return false;
+    std::wstring wide = Widen(text);
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = wide.data();
+    return SendMessageW(hwnd(), LVM_SETITEMTEXTW, static_cast<WPARAM>(row),
+                        reinterpret_cast<LPARAM>(&item)) != 0;
+}
+
+std::string ListControl::ItemText(int row, int column) const {
+    if (!IsCell(row, column)) return {};
+    // The list copies at most the buffer and says how much it copied.
+    for (size_t size = 64;; size *= 4) {
+        std::wstring text(size, L'\0');
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = text.data();
+        item.cchTextMax = static_cast<int>(size);
+        const auto length = static_cast<size_t>(SendMessageW(
+            hwnd(), LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
+        if (length + 1 < size) {
+            text.resize(length);
+            return Narrow(text);
+        }
+    }
+}
+
+bool ListControl::SetItemData(int row, intptr_t value) {
+    if (row < 0 || row >= ItemCount()) return false;
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    item.lParam = value;
+    if (!SendMessageW(hwnd(), LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return false;
+    // The colours come from the data, so the whole row may look different now.
+    SendMessageW(hwnd(), LVM_REDRAWITEMS, static_cast<WPARAM>(row), row);
+    return true;
+}
+
+intptr_t ListControl::ItemData(int row) const {
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (row < 0 || !SendMessageW(hwnd(), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
+        return 0;
+    return item.lParam;
+}
+
+void ListControl::SetExtendedStyle(uint32_t style) {
+    // Double buffering is ours, not the caller's: a list rebuilt ten times a second
+    // would flicker without it.
+    SendMessageW(hwnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style | LVS_EX_DOUBLEBUFFER);
+}
+
+uint32_t ListControl::ExtendedStyle() const {
+    const auto style =
+        static_cast<uint32_t>(SendMessageW(hwnd(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+    return style & ~static_cast<uint32_t>(LVS_EX_DOUBLEBUFFER);
+}
+
+intptr_t ListControl::CustomDraw(tagNMLVCUSTOMDRAW& draw) const {
+    switch (draw.nmcd.dwDrawStage) {
+        case CDDS_PREPAINT:
+            return hook_ ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
+        case CDDS_ITEMPREPAINT: {
+            RowColors colors;
+            if (!hook_ ||
+                !hook_(static_cast<int>(draw.nmcd.dwItemSpec), draw.nmcd.lItemlParam, colors))
+                return CDRF_DODEFAULT;
+            // 0x00BBGGRR is a COLORREF already.
+            draw.clrText = colors.text;
+            draw.clrTextBk = colors.background;
+            return CDRF_NEWFONT;
+        }
+        default:
+            return CDRF_DODEFAULT;
+    }
+}
+
+}  // namespace pelvane::ui
