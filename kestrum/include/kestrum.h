@@ -5,9 +5,12 @@
 
 #include <stdint.h>
 
+/* On Windows define KESTRUM_STATIC when linking the static library instead of kestrum.dll. */
 #if defined(_WIN32)
 #if defined(KESTRUM_BUILDING)
 #define KST_API __declspec(dllexport)
+#elif defined(KESTRUM_STATIC)
+#define KST_API
 #else
 #define KST_API __declspec(dllimport)
 #endif

@@ -1,12 +1,8 @@
 #include "address.h"
 
-#include <arpa/inet.h>
-
-#include <cstdint>
-
 namespace kestrum {
 
-std::optional<in_addr> ParseIPv4(std::string_view text) {
+std::optional<uint32_t> ParseIPv4(std::string_view text) {
     if (text.empty() || text.size() > kMaxAddressLength) return std::nullopt;
     uint32_t value = 0;
     std::size_t pos = 0;
@@ -27,9 +23,7 @@ std::optional<in_addr> ParseIPv4(std::string_view text) {
         value = value << 8 | octet;
     }
     if (pos != text.size()) return std::nullopt;
-    in_addr out{};
-    out.s_addr = htonl(value);
-    return out;
+    return value;
 }
 
 }  // namespace kestrum

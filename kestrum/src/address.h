@@ -1,8 +1,8 @@
 // Controller addresses as the caller types them.
 #pragma once
 
-#include <netinet/in.h>
-
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -10,9 +10,9 @@ namespace kestrum {
 
 inline constexpr std::size_t kMaxAddressLength = 254;
 
-// Strict dotted quad "a.b.c.d", each part 0 to 255 in decimal without leading
-// zeros. Anything else, including names and the short forms inet_aton accepts,
-// is refused: the caller must never end up on an address it did not type.
-std::optional<in_addr> ParseIPv4(std::string_view text);
+// Strict dotted quad "a.b.c.d", each part 0 to 255 in decimal without leading zeros,
+// as an IPv4 address in host order. Anything else, including names and the short forms
+// inet_aton accepts, is refused: the caller must never end up on an address it did not type.
+std::optional<uint32_t> ParseIPv4(std::string_view text);
 
 }  // namespace kestrum

@@ -71,11 +71,11 @@ KST_API int32_t KST_FastOpen(int32_t type, const char* address, uint32_t timeout
             std::string_view(address, ::strnlen(address, kestrum::kMaxAddressLength + 1)));
         if (!parsed) return KST_ERR_BAD_ADDRESS;
         int32_t status = 0;
-        kestrum::net::UniqueFd fd = kestrum::net::ConnectWithin(
+        kestrum::net::Socket socket = kestrum::net::ConnectWithin(
             *parsed, kestrum::wire::kPort, timeoutMs == 0 ? kestrum::kDefaultTimeoutMs : timeoutMs,
             status);
-        if (!fd.valid()) return status;
-        *handle = Registry::Instance().Add(std::make_shared<Link>(std::move(fd)));
+        if (!socket.valid()) return status;
+        *handle = Registry::Instance().Add(std::make_shared<Link>(std::move(socket)));
         return 0;
     });
 }

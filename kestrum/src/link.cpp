@@ -1,17 +1,11 @@
 #include "link.h"
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-
-#include <cerrno>
-
 #include "kestrum.h"
 
 namespace kestrum {
 
-Link::Link(net::UniqueFd fd)
-    : fd_(std::move(fd)),
+Link::Link(net::Socket socket)
+    : socket_(std::move(socket)),
       assembler_(wire::MakeReplyAssembler(
           [this](const wire::ReplyHeader& header) { return Acceptable(header); })) {}
 
@@ -21,7 +15,7 @@ bool Link::Acceptable(const wire::ReplyHeader& header) const {
 }
 
 void Link::Shutdown() {
-    ::shutdown(fd_.get(), SHUT_RDWR);
+    socket_.Shutdown();
 }
 
 int32_t Link::Fail(int32_t code) {
@@ -57,17 +51,18 @@ int32_t Link::DiscardOverdue() {
 }
 
 int32_t Link::Send(const std::string& frame, const net::Deadline& deadline) {
+    const auto* data = reinterpret_cast<const unsigned char*>(frame.data());
     std::size_t sent = 0;
     while (sent < frame.size()) {
-        ssize_t n = ::send(fd_.get(), frame.data() + sent, frame.size() - sent,
-                           MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n >= 0) {
-            sent += static_cast<std::size_t>(n);
+        std::size_t n = 0;
+        const net::Io result = socket_.SendSome(data + sent, frame.size() - sent, n);
+        if (result == net::Io::kDone) {
+            sent += n;
             continue;
         }
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) return Fail(KST_ERR_LINK_CLOSED);
-        if (net::WaitFor(fd_.get(), POLLOUT, deadline) != net::WaitResult::kReady) {
+        if (result != net::Io::kWouldBlock) return Fail(KST_ERR_LINK_CLOSED);
+        if (net::WaitFor(socket_.get(), net::Direction::kWrite, deadline) !=
+            net::WaitResult::kReady) {
             if (sent == 0) {
                 // Nothing went out: nothing is owed to us and the link stays usable.
                 pending_.reset();
@@ -106,42 +101,24 @@ bool Link::ReceiveReply(const net::Deadline* deadline) {
 }
 
 Link::ReadResult Link::ReadSome(const net::Deadline* deadline) {
-    for (;;) {
-        int flags = MSG_DONTWAIT;
-        if (deadline != nullptr) {
-            // A blocking recv with a receive time-out rather than poll and recv: one
-            // system call less per reply. The time-out is set only when it changes,
-            // which on a link with a steady time-out is once.
-            int left = deadline->RemainingMs();
-            if (left == 0) return ReadResult::kTimeout;
-            if (left != receiveTimeoutMs_) {
-                timeval tv{left / 1000, (left % 1000) * 1000};
-                if (::setsockopt(fd_.get(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0) {
-                    Fail(KST_ERR_SYSTEM);
-                    return ReadResult::kFailed;
-                }
-                receiveTimeoutMs_ = left;
-            }
-            flags = 0;
-        }
-        ssize_t n = ::recv(fd_.get(), buffer_.data(), buffer_.size(), flags);
-        if (n > 0) {
+    std::size_t n = 0;
+    switch (socket_.ReceiveSome(buffer_.data(), buffer_.size(), deadline, n)) {
+        case net::Io::kDone:
             begin_ = 0;
-            end_ = static_cast<std::size_t>(n);
+            end_ = n;
             return ReadResult::kData;
-        }
-        if (n == 0) {
-            Fail(KST_ERR_LINK_CLOSED);
+        case net::Io::kWouldBlock:
+            return ReadResult::kWouldBlock;
+        case net::Io::kTimeout:
+            return ReadResult::kTimeout;
+        case net::Io::kSystem:
+            Fail(KST_ERR_SYSTEM);
             return ReadResult::kFailed;
-        }
-        if (errno == EINTR) continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            if (deadline == nullptr) return ReadResult::kWouldBlock;
-            continue;  // the receive time-out ran out; the deadline decides
-        }
-        Fail(KST_ERR_LINK_CLOSED);
-        return ReadResult::kFailed;
+        case net::Io::kClosed:
+            break;
     }
+    Fail(KST_ERR_LINK_CLOSED);
+    return ReadResult::kFailed;
 }
 
 wire::ReplyAssembler::State Link::FeedBuffered() {

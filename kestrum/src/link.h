@@ -19,8 +19,8 @@ inline constexpr uint32_t kDefaultTimeoutMs = 1000;
 
 class Link {
   public:
-    // fd: a connected socket in blocking mode; calls that must not block say so.
-    explicit Link(net::UniqueFd fd);
+    // socket: as ConnectWithin gives it.
+    explicit Link(net::Socket socket);
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
 
@@ -34,7 +34,7 @@ class Link {
     // the controller's error code with what it printed in text, or one of our codes.
     int32_t Call(wire::Kind kind, std::string_view command, uint32_t timeoutMs, std::string& text);
 
-    // Wakes a call blocked on this link and ends the connection; the descriptor
+    // Wakes a call blocked on this link and ends the connection; the socket
     // stays valid until the last user lets go of the link.
     void Shutdown();
 
@@ -55,7 +55,7 @@ class Link {
     int32_t Fail(int32_t code);
     bool Acceptable(const wire::ReplyHeader& header) const;
 
-    net::UniqueFd fd_;
+    net::Socket socket_;
     std::atomic<uint32_t> timeoutMs_{kDefaultTimeoutMs};
 
     std::mutex mutex_;  // one call at a time, even if the caller breaks that promise
@@ -66,7 +66,6 @@ class Link {
     std::array<unsigned char, 16384> buffer_{};
     std::size_t begin_ = 0;
     std::size_t end_ = 0;
-    int receiveTimeoutMs_ = -1;  // SO_RCVTIMEO as last set
 };
 
 }  // namespace kestrum

@@ -1,11 +1,12 @@
-// Socket helpers with deadlines; every wait goes through poll so that no call
-// can block longer than its caller's time-out.
+// The library's sockets, with deadlines: the one interface over POSIX sockets
+// (net_posix.cpp) and Winsock (net_windows.cpp). No wait can outlast its caller's time-out.
 #pragma once
 
-#include <netinet/in.h>
-
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace kestrum::net {
 
@@ -15,7 +16,7 @@ class Deadline {
   public:
     explicit Deadline(uint32_t timeoutMs)
         : end_(Clock::now() + std::chrono::milliseconds(timeoutMs)) {}
-    // Milliseconds left for poll, rounded up so that we never wake just before the end.
+    // Milliseconds left, rounded up so that we never wake just before the end.
     int RemainingMs() const;
     bool Passed() const { return Clock::now() >= end_; }
 
@@ -23,42 +24,87 @@ class Deadline {
     Clock::time_point end_;
 };
 
-class UniqueFd {
-  public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() { Reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            fd_ = other.Release();
-        }
-        return *this;
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
+#ifdef _WIN32
+using SocketHandle = std::uintptr_t;  // SOCKET
+inline constexpr SocketHandle kNoSocket = ~SocketHandle{0};
+#else
+using SocketHandle = int;
+inline constexpr SocketHandle kNoSocket = -1;
+#endif
 
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    int Release() {
-        int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-    void Reset();
+// Keeps the system's socket layer up while it lives: Winsock is started by the first
+// holder and cleaned up after the last; POSIX sockets need nothing.
+class SocketLayer {
+  public:
+    SocketLayer();
+    ~SocketLayer();
+    SocketLayer(const SocketLayer&) = delete;
+    SocketLayer& operator=(const SocketLayer&) = delete;
+    bool up() const { return up_; }
 
   private:
-    int fd_ = -1;
+    bool up_ = false;
+};
+
+enum class Io { kDone, kWouldBlock, kTimeout, kClosed, kSystem };
+
+// An open socket with the socket layer held for it.
+class Socket {
+  public:
+    Socket() = default;
+    ~Socket() { Reset(); }
+    Socket(Socket&& other) noexcept { *this = std::move(other); }
+    Socket& operator=(Socket&& other) noexcept;
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+
+    SocketHandle get() const { return handle_; }
+    bool valid() const { return handle_ != kNoSocket; }
+    void Reset();
+
+    enum class Type { kStream, kDatagram };
+    // A new non-blocking IPv4 socket in place of this one; false when the system refuses.
+    bool Open(Type type);
+
+    // Stream sockets. Sends what fits without blocking (kDone with sent > 0, or kWouldBlock);
+    // kClosed when the peer is gone.
+    Io SendSome(const unsigned char* data, std::size_t size, std::size_t& sent);
+    // Takes in what has arrived (kDone with received > 0). With a deadline waits for bytes
+    // until then (else kTimeout), without one never blocks (kWouldBlock). kClosed at the
+    // end of the stream or a reset.
+    Io ReceiveSome(unsigned char* data, std::size_t size, const Deadline* deadline,
+                   std::size_t& received);
+    // Wakes a call blocked on the socket; what comes after fails.
+    void Shutdown();
+
+    // Datagram sockets; addresses are IPv4 in host order.
+    void SendDatagram(uint32_t address, uint16_t port, const unsigned char* data, std::size_t size);
+    Io ReceiveDatagram(unsigned char* data, std::size_t size, std::size_t& received,
+                       uint32_t& from);
+
+  private:
+    SocketLayer layer_;  // declared first: it outlives the handle
+    SocketHandle handle_ = kNoSocket;
+#ifndef _WIN32
+    int receiveTimeoutMs_ = -1;  // SO_RCVTIMEO as last set
+#endif
 };
 
 enum class WaitResult { kReady, kTimeout, kError };
+enum class Direction { kRead, kWrite };
 
-// Waits for events on fd until the deadline; retries on EINTR.
-WaitResult WaitFor(int fd, short events, const Deadline& deadline);
+// Waits until the socket is ready in that direction or has failed, or the deadline passed.
+WaitResult WaitFor(SocketHandle socket, Direction direction, const Deadline& deadline);
 
-// Non-blocking TCP connect with TCP_NODELAY. On failure returns an invalid fd
-// and one of the KST_ERR_ codes in status.
-UniqueFd ConnectWithin(const in_addr& address, uint16_t port, uint32_t timeoutMs, int32_t& status);
+// TCP connect within the time-out, with TCP_NODELAY. On failure returns no socket and one
+// of the KST_ERR_ codes in status.
+Socket ConnectWithin(uint32_t address, uint16_t port, uint32_t timeoutMs, int32_t& status);
+
+// A non-blocking UDP socket allowed to broadcast; invalid when the system refuses one.
+Socket OpenBroadcastSocket();
+
+// The broadcast address of every IPv4 network that is up, 127.255.255.255 first. Winsock
+// lists the networks through the socket that will send the probes.
+std::vector<uint32_t> BroadcastTargets(const Socket& socket);
 
 }  // namespace kestrum::net
