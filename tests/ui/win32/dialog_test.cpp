@@ -18,6 +18,7 @@ using testing::ClassOf;
 using testing::PressKey;
 using testing::Pump;
 using testing::PumpUntil;
+using testing::RunInModalLoop;
 
 const DialogTemplate kTest{
     .caption = "Test",
@@ -70,16 +71,6 @@ Rect PlaceInParent(HWND control) {
     GetWindowRect(control, &rect);
     MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
     return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
-}
-
-// Runs action from inside the next modal loop, as a user's input would arrive there.
-void RunInModalLoop(std::function<void()> action) {
-    static std::function<void()> pending;
-    pending = std::move(action);
-    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR timer, DWORD) {
-        KillTimer(nullptr, timer);
-        pending();
-    });
 }
 
 TEST(Dialog, ItemsHaveTheirIdsKindsAndTemplatePlaces) {

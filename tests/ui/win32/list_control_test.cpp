@@ -31,43 +31,6 @@ void Fill(ListControl& list, int columns, std::initializer_list<intptr_t> rows) 
     for (intptr_t data : rows) list.SetItemData(list.InsertItem(list.ItemCount(), "row"), data);
 }
 
-// Pure red pixels of each row as the list paints itself into a bitmap.
-std::vector<int> RedPixelsPerRow(const ListControl& list) {
-    RECT client{};
-    GetClientRect(list.hwnd(), &client);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = client.right;
-    info.bmiHeader.biHeight = -client.bottom;  // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    SendMessageW(list.hwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc),
-                 PRF_CLIENT | PRF_ERASEBKGND);
-    GdiFlush();
-    std::vector<int> counts;
-    const auto* pixels = static_cast<const uint32_t*>(bits);
-    for (int row = 0; row < list.ItemCount(); ++row) {
-        RECT rect{LVIR_BOUNDS, 0, 0, 0};
-        SendMessageW(list.hwnd(), LVM_GETITEMRECT, static_cast<WPARAM>(row),
-                     reinterpret_cast<LPARAM>(&rect));
-        int red = 0;
-        for (LONG y = std::max(rect.top, 0L); y < std::min(rect.bottom, client.bottom); ++y)
-            for (LONG x = std::max(rect.left, 0L); x < std::min(rect.right, client.right); ++x)
-                red += (pixels[y * client.right + x] & 0xFFFFFF) == 0xFF0000;
-        counts.push_back(red);
-    }
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
-    return counts;
-}
-
 TEST(ListControl, ColumnsAndRowsInsertDeleteAndCarryTextsAndData) {
     Dialog dialog(kList);
     dialog.Initialize();
@@ -122,15 +85,15 @@ TEST(ListControl, ColourHookPaintsRowsFromTheirDataWhenDrawn) {
     ListControl& list = *dialog.ItemAs<ListControl>(1007);
     Fill(list, 2, {0, 1, 7});
     list.SetExtendedStyle(kListGridLines | kListFullRowSelect);
-    EXPECT_EQ(RedPixelsPerRow(list), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(testing::RedPixelsPerRow(list.hwnd()), (std::vector<int>{0, 0, 0}));
     list.SetRowColorHook(PaintByData);
-    std::vector<int> red = RedPixelsPerRow(list);
+    std::vector<int> red = testing::RedPixelsPerRow(list.hwnd());
     EXPECT_GT(red[0], 100);
     EXPECT_EQ(red[1], 0);
     EXPECT_EQ(red[2], 0);
     // Asked when drawing, so new data shows without setting the hook again.
     list.SetItemData(2, 0);
-    EXPECT_GT(RedPixelsPerRow(list)[2], 100);
+    EXPECT_GT(testing::RedPixelsPerRow(list.hwnd())[2], 100);
 }
 
 TEST(ListControl, WidthsScaleWithTheDpi) {

@@ -13,8 +13,10 @@
 #include <commctrl.h>
 #undef MessageBox
 
+#include <algorithm>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "ui/dialog.h"
 #include "ui/win32_text.h"
@@ -54,6 +56,51 @@ inline void ClickAt(HWND window, POINT point) {
     PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, where);
     PostMessageW(window, WM_LBUTTONUP, 0, where);
     Pump();
+}
+
+// Runs action from inside the next modal loop, as a user's input would arrive there.
+inline void RunInModalLoop(std::function<void()> action) {
+    static std::function<void()> pending;
+    pending = std::move(action);
+    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        KillTimer(nullptr, timer);
+        pending();
+    });
+}
+
+// Pure red pixels of each row of a report-view list as it paints itself into a bitmap.
+inline std::vector<int> RedPixelsPerRow(HWND list) {
+    RECT client{};
+    GetClientRect(list, &client);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = client.right;
+    info.bmiHeader.biHeight = -client.bottom;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageW(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    GdiFlush();
+    std::vector<int> counts;
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    const auto rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < rows; ++row) {
+        RECT rect{LVIR_BOUNDS, 0, 0, 0};
+        SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(&rect));
+        int red = 0;
+        for (LONG y = std::max(rect.top, 0L); y < std::min(rect.bottom, client.bottom); ++y)
+            for (LONG x = std::max(rect.left, 0L); x < std::min(rect.right, client.right); ++x)
+                red += (pixels[y * client.right + x] & 0xFFFFFF) == 0xFF0000;
+        counts.push_back(red);
+    }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return counts;
 }
 
 inline std::wstring ClassOf(HWND window) {

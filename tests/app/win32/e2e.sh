@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# The Windows program under Wine on Xvfb against the Linux simulator with the demo bus,
+# inside a private network namespace that holds only loopback. First the window's own
+# test, in-process; then a smoke run of pelvane.exe driven by xdotool, judged from the
+# simulator's log of received commands and from a screenshot.
+#
+#   e2e.sh [--screenshot FILE] [WINDOWS_BUILD [LINUX_BUILD]]
+#
+# WINDOWS_BUILD (default build/windows) holds pelvane.exe and pelvane_app_win32_tests.exe,
+# LINUX_BUILD (default build/default) kestrum-sim.
+set -euo pipefail
+cd "$(dirname "$0")/../../.."
+source scripts/lib.sh
+
+shot=""
+if [ "${1:-}" = "--screenshot" ]; then
+    shot=$(realpath -m "$2")
+    shift 2
+fi
+windows=$(realpath "${1:-build/windows}")
+linux=$(realpath "${2:-build/default}")
+
+# Always a namespace of its own, even on a host that has only loopback up.
+if [ -z "${PELVANE_E2E_NETNS:-}" ]; then
+    user=()
+    [ "$(id -u)" -eq 0 ] || user=(--map-root-user)
+    exec unshare --net "${user[@]}" env PELVANE_E2E_NETNS=1 \
+        bash "$0" ${shot:+--screenshot "$shot"} "$windows" "$linux"
+fi
+if ip -o link show | awk -F': ' '$2 != "lo"' | grep -q .; then
+    echo "not in a namespace of our own: run without PELVANE_E2E_NETNS" >&2
+    exit 2
+fi
+ip link set lo up
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+pelvane_scratch
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
+# Wine's xdotool names stay findable with a C locale; the texts are Chinese either way.
+export LANG=C.UTF-8
+trap 'wineserver -k 2>/dev/null || true
+      for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+      wait 2>/dev/null || true
+      rm -rf "$work"' EXIT
+
+# A display of our own; its lock file is the host's, so pick a free number.
+display=90
+while [ -e /tmp/.X$display-lock ]; do display=$((display + 1)); done
+export DISPLAY=:$display
+Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+pelvane_await 10 xdotool getdisplaygeometry >/dev/null 2>&1
+
+# The prefix is made before anything else runs in it, and with the display already set.
+wineboot -i >"$work/wineboot.log" 2>&1
+# Chinese from a font that is installed; no window manager, so no close delay either.
+cat >"$work/setup.reg" <<'EOF'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"SimSun"="WenQuanYi Micro Hei"
+"Microsoft YaHei"="WenQuanYi Micro Hei"
+"Microsoft YaHei UI"="WenQuanYi Micro Hei"
+"MS UI Gothic"="WenQuanYi Micro Hei"
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+EOF
+wine regedit /S "$work/setup.reg"
+
+"$linux/sim/kestrum-sim" --bus sim/buses/demo.json --address 127.0.0.1 -vv \
+    >"$work/sim.out" 2>"$work/sim.log" &
+pids+=($!)
+pelvane_await 10 grep -q listening "$work/sim.out"
+
+echo "== the window, in-process"
+PELVANE_SIM_ADDRESS=127.0.0.1 wine "$windows/tests/app/win32/pelvane_app_win32_tests.exe" \
+    >"$work/window-test.log" 2>&1 || { cat "$work/window-test.log"; fail "the window's test"; }
+grep -E '^\[ *(PASSED|SKIPPED|FAILED) ' "$work/window-test.log"
+grep -q SKIPPED "$work/window-test.log" && fail "the window's test skipped itself"
+
+if ! bash tests/app/win32/smoke.sh "$windows/app/pelvane.exe" "$work"; then
+    [ -n "$shot" ] && cp "$work/failure.png" "${shot%.png}-failure.png" 2>/dev/null
+    fail "the smoke run of pelvane.exe"
+fi
+if [ -n "$shot" ]; then
+    mkdir -p "$(dirname "$shot")"
+    cp "$work/diagnosis.png" "$shot"
+    echo "screenshot: $shot"
+fi
+echo "PASS"
