@@ -68,8 +68,11 @@ inline void RunInModalLoop(std::function<void()> action) {
     });
 }
 
-// Pure red pixels of each row of a report-view list as it paints itself into a bitmap.
+// Pure red pixels of each row of a report-view list as it shows on the screen, once the
+// message loop has drawn what changed.
 inline std::vector<int> RedPixelsPerRow(HWND list) {
+    Pump();
+    UpdateWindow(list);
     RECT client{};
     GetClientRect(list, &client);
     BITMAPINFO info{};
@@ -79,10 +82,12 @@ inline std::vector<int> RedPixelsPerRow(HWND list) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
+    HDC screen = GetDC(list);
+    HDC dc = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(dc, bitmap);
-    SendMessageW(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    BitBlt(dc, 0, 0, client.right, client.bottom, screen, 0, 0, SRCCOPY);
+    ReleaseDC(list, screen);
     GdiFlush();
     std::vector<int> counts;
     const auto* pixels = static_cast<const uint32_t*>(bits);

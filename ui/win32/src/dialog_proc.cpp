@@ -59,6 +59,11 @@ bool DialogWindow::Handle(Dialog& dialog, UINT message, WPARAM wParam, LPARAM lP
         case WM_SIZE:
             if (wParam != SIZE_MINIMIZED) dialog.OnSize({LOWORD(lParam), HIWORD(lParam)});
             return false;
+        case kResumeListRedraw:
+            if (Control* control = dialog.ControlAt(reinterpret_cast<HWND>(lParam));
+                control != nullptr && control->kind() == ItemKind::ListView)
+                static_cast<ListControl*>(control)->ResumeRedraw();
+            return true;
         case WM_SYSCOMMAND:
             for (const Dialog::MenuEntry& entry : dialog.menuEntries_) {
                 if (entry.command != (wParam & 0xFFF0)) continue;

@@ -7,6 +7,9 @@
 
 namespace pelvane::ui {
 
+// Posted to a dialog when one of its lists holds back its drawing; lParam is the list.
+inline constexpr UINT kResumeListRedraw = WM_APP + 1;
+
 class DialogWindow {
   public:
     static INT_PTR CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,8 +1,8 @@
 #include "ui/list_control.h"
 
+#include "dialog_window.h"
 #include "ui/dpi.h"
 #include "ui/win32_text.h"
-#include "win32.h"
 
 namespace pelvane::ui {
 namespace {
@@ -22,6 +22,7 @@ int ColumnFormat(Align alignment) {
 
 int ListControl::InsertColumn(int index, const std::string& title, Align alignment, int width) {
     if (index < 0) return -1;
+    HoldRedraw();
     std::wstring text = Widen(title);
     LVCOLUMNW column{};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
@@ -33,6 +34,7 @@ int ListControl::InsertColumn(int index, const std::string& title, Align alignme
 }
 
 bool ListControl::DeleteColumn(int index) {
+    HoldRedraw();
     return SendMessageW(hwnd(), LVM_DELETECOLUMN, static_cast<WPARAM>(index), 0) != 0;
 }
 
@@ -49,6 +51,7 @@ int ListControl::ColumnWidth(int index) const {
 
 int ListControl::InsertItem(int index, const std::string& text) {
     if (index < 0) return -1;
+    HoldRedraw();
     std::wstring wide = Widen(text);
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_PARAM;
@@ -59,10 +62,12 @@ int ListControl::InsertItem(int index, const std::string& text) {
 }
 
 bool ListControl::DeleteItem(int index) {
+    HoldRedraw();
     return SendMessageW(hwnd(), LVM_DELETEITEM, static_cast<WPARAM>(index), 0) != 0;
 }
 
 void ListControl::DeleteAllItems() {
+    HoldRedraw();
     SendMessageW(hwnd(), LVM_DELETEALLITEMS, 0, 0);
 }
 
@@ -76,6 +81,7 @@ bool ListControl::IsCell(int row, int column) const {
 
 bool ListControl::SetItemText(int row, int column, const std::string& text) {
     if (!IsCell(row, column)) return false;
+    HoldRedraw();
     std::wstring wide = Widen(text);
     LVITEMW item{};
     item.iSubItem = column;
@@ -104,14 +110,13 @@ std::string ListControl::ItemText(int row, int column) const {
 
 bool ListControl::SetItemData(int row, intptr_t value) {
     if (row < 0 || row >= ItemCount()) return false;
+    HoldRedraw();
     LVITEMW item{};
     item.mask = LVIF_PARAM;
     item.iItem = row;
     item.lParam = value;
-    if (!SendMessageW(hwnd(), LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return false;
-    // The colours come from the data, so the whole row may look different now.
-    SendMessageW(hwnd(), LVM_REDRAWITEMS, static_cast<WPARAM>(row), row);
-    return true;
+    // The colours come from the data: the whole row is drawn again when drawing resumes.
+    return SendMessageW(hwnd(), LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)) != 0;
 }
 
 intptr_t ListControl::ItemData(int row) const {
@@ -124,6 +129,7 @@ intptr_t ListControl::ItemData(int row) const {
 }
 
 void ListControl::SetExtendedStyle(uint32_t style) {
+    HoldRedraw();
     // Double buffering is ours, not the caller's: a list rebuilt ten times a second
     // would flicker without it.
     SendMessageW(hwnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style | LVS_EX_DOUBLEBUFFER);
@@ -133,6 +139,29 @@ uint32_t ListControl::ExtendedStyle() const {
     const auto style =
         static_cast<uint32_t>(SendMessageW(hwnd(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
     return style & ~static_cast<uint32_t>(LVS_EX_DOUBLEBUFFER);
+}
+
+void ListControl::SetRowColorHook(RowColorHook hook) {
+    hook_ = std::move(hook);
+    InvalidateRect(hwnd(), nullptr, FALSE);
+}
+
+void ListControl::HoldRedraw() {
+    if (redrawHeld_) return;
+    HWND dialog = GetParent(hwnd());
+    if (dialog == nullptr ||
+        !PostMessageW(dialog, kResumeListRedraw, 0, reinterpret_cast<LPARAM>(hwnd())))
+        return;
+    SendMessageW(hwnd(), WM_SETREDRAW, FALSE, 0);
+    redrawHeld_ = true;
+}
+
+void ListControl::ResumeRedraw() {
+    if (!redrawHeld_) return;
+    redrawHeld_ = false;
+    SendMessageW(hwnd(), WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(hwnd(), nullptr, nullptr,
+                 RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 intptr_t ListControl::CustomDraw(tagNMLVCUSTOMDRAW& draw) const {

@@ -40,14 +40,20 @@ class ListControl : public Control {
     void SetExtendedStyle(uint32_t style);
     uint32_t ExtendedStyle() const;
 
-    void SetRowColorHook(RowColorHook hook) { hook_ = std::move(hook); }
+    // The rows shown are drawn again with the new hook.
+    void SetRowColorHook(RowColorHook hook);
     // The reply to NM_CUSTOMDRAW, which the list sends to its dialog.
     intptr_t CustomDraw(tagNMLVCUSTOMDRAW& draw) const;
+    // Changes are drawn once the message loop comes back to the list's dialog, which
+    // then calls this: a list rebuilt row by row would otherwise be drawn for every row.
+    void ResumeRedraw();
 
   private:
     bool IsCell(int row, int column) const;
+    void HoldRedraw();
 
     RowColorHook hook_;
+    bool redrawHeld_ = false;
 };
 
 }  // namespace pelvane::ui
