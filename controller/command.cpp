@@ -24,7 +24,8 @@ std::string LocalTimestamp(std::time_t when) {
 // returned.
 void LogCommand(int32_t mode, const char* command, int32_t status, const char* reply,
                 std::time_t when) {
-    std::FILE* file = std::fopen(kCommandLogFileName, "a");
+    // Binary: the entries carry their own CR LF, which Windows' text mode would double.
+    std::FILE* file = std::fopen(kCommandLogFileName, "ab");
     if (file == nullptr) return;
     const bool writeError = status != 0 && mode != 2;
     const bool writeReply = status == 0 && mode != 1 && mode != 2;
