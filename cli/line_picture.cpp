@@ -1,8 +1,6 @@
 #include "line_picture.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdlib>
 #include <string_view>
 #include <vector>
 
@@ -125,17 +123,6 @@ std::string LinePicture(const Verdict& verdict, const CounterRises& rises, const
         if (s < count) shown[s] = true;
     }
     return Draw(nodeCount, marked, risen, shown, style).text();
-}
-
-bool OutputIsUtf8() {
-    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
-        const char* value = std::getenv(name);
-        if (value == nullptr || *value == '\0') continue;
-        std::string lower(value);
-        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return lower.find("utf-8") != std::string::npos || lower.find("utf8") != std::string::npos;
-    }
-    return false;
 }
 
 }  // namespace pelvane::cli

@@ -6,6 +6,7 @@
 
 #include "commands.h"
 #include "link.h"
+#include "platform.h"
 #include "snapshot.h"
 
 namespace pelvane::cli {
@@ -53,7 +54,7 @@ ExitCode RunSnapshot(const std::string& address, const std::string& format,
     if (code == kExitOk) file << SnapshotText(snapshot, format);
     file.close();
     if (code == kExitOk && !file) code = CannotWrite(partPath, io);
-    if (code == kExitOk && std::rename(partPath.c_str(), outputPath.c_str()) != 0)
+    if (code == kExitOk && !RenameOver(partPath.c_str(), outputPath.c_str()))
         code = CannotWrite(outputPath, io);
     if (code != kExitOk) std::remove(partPath.c_str());
     return code;

@@ -1,7 +1,4 @@
 // watch and check: the diagnosis polled over time, with the verdict.
-#include <signal.h>
-
-#include <atomic>
 #include <chrono>
 #include <sstream>
 #include <thread>
@@ -10,6 +7,7 @@
 #include "commands.h"
 #include "line_picture.h"
 #include "link.h"
+#include "platform.h"
 #include "progress.h"
 #include "text_format.h"
 #include "watch_session.h"
@@ -21,37 +19,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::atomic<bool> g_interrupted{false};
-
-extern "C" void OnInterrupt(int) {
-    g_interrupted = true;
-}
-
-// Ctrl-C ends a watch with its summary instead of ending the program.
-class InterruptGuard {
-  public:
-    InterruptGuard() {
-        g_interrupted = false;
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &previous_);
-    }
-    ~InterruptGuard() {
-        sigaction(SIGINT, &previous_, nullptr);
-        g_interrupted = false;
-    }
-    InterruptGuard(const InterruptGuard&) = delete;
-    InterruptGuard& operator=(const InterruptGuard&) = delete;
-
-  private:
-    struct sigaction previous_ {};
-};
-
 // Short naps, so Ctrl-C is seen at once; false when it came.
 bool SleepUntil(Clock::time_point when) {
     constexpr auto kNap = std::chrono::milliseconds(50);
-    while (!g_interrupted) {
+    while (!Interrupted()) {
         const auto now = Clock::now();
         if (now >= when) return true;
         std::this_thread::sleep_for(std::min<Clock::duration>(when - now, kNap));
@@ -119,7 +90,7 @@ ExitCode RunWatch(const std::string& address, int intervalMs, std::optional<int6
         Show(session, intervalMs, lines, io);
         // A poll slower than the interval is followed at once, never by a burst.
         next = std::max(next + interval, Clock::now());
-        if (g_interrupted) break;
+        if (Interrupted()) break;
     }
     io.out << WatchSummary(session, LineStyle{OutputIsUtf8(), io.outIsTerminal});
     return kExitOk;
