@@ -1,7 +1,6 @@
 #include "command.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +13,7 @@
 #include <system_error>
 
 #include "controller_fixture.h"
+#include "environment.h"
 
 namespace pelvane::testing {
 namespace {
@@ -61,19 +61,17 @@ class CommandLogTest : public ControllerTest {
     void SetUp() override {
         ControllerTest::SetUp();
         if (const char* tz = std::getenv("TZ")) savedTz_ = tz;
-        setenv("TZ", "PLV-5", 1);
-        tzset();
-        std::string path = (std::filesystem::temp_directory_path() / "pelvane-XXXXXX").string();
-        ASSERT_NE(mkdtemp(path.data()), nullptr);
-        directory_ = path;
+        SetEnvironment("TZ", "PLV-5");
+        ReadTimeZone();
+        directory_ = MakeScratchFolder("pelvane-");
         std::filesystem::current_path(directory_);
     }
     void TearDown() override {
         std::filesystem::current_path(previous_);
         std::error_code ignored;
         std::filesystem::remove_all(directory_, ignored);
-        savedTz_ ? setenv("TZ", savedTz_->c_str(), 1) : unsetenv("TZ");
-        tzset();
+        SetEnvironment("TZ", savedTz_);
+        ReadTimeZone();
         ControllerTest::TearDown();
     }
 

@@ -68,7 +68,8 @@ TEST(ParseNumbersTest, StoresWhatTheTextHolds) {
 // change how replies are read.
 TEST(LocaleTest, CommaDecimalLocaleChangesNothing) {
     const std::string saved = std::setlocale(LC_ALL, nullptr);
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8"}) {
+    for (const char* name :
+         {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8", "German_Germany.1252"}) {
         if (std::setlocale(LC_ALL, name) != nullptr) break;
     }
     if (std::strcmp(std::localeconv()->decimal_point, ",") != 0) {

