@@ -8,10 +8,16 @@ PELVANE_PACKAGES=(
     prometheus-cpp-dev prometheus curl python3 tshark
 )
 
-# Installs what is missing; quiet when everything is there.
+# The Windows build (scripts/windows.sh): MinGW-w64 with posix threads, and Wine for its tests.
+PELVANE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 fonts-wine)
+
+# Installs what is missing of the packages given, by default PELVANE_PACKAGES; quiet when
+# everything is there.
 pelvane_install_packages() {
+    local wanted=("$@")
+    [ ${#wanted[@]} -eq 0 ] && wanted=("${PELVANE_PACKAGES[@]}")
     local missing=()
-    for p in "${PELVANE_PACKAGES[@]}"; do
+    for p in "${wanted[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
