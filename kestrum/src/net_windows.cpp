@@ -17,8 +17,13 @@ namespace {
 
 static_assert(std::is_same_v<SocketHandle, SOCKET> && kNoSocket == INVALID_SOCKET);
 
-std::mutex g_layerMutex;
 int g_layerHolders = 0;  // while above 0, Winsock is started once on our behalf
+
+// Never destroyed, like the registry: a thread still running at exit may close a link.
+std::mutex& LayerMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
 
 sockaddr_in At(uint32_t address, uint16_t port) {
     sockaddr_in at{};
@@ -50,7 +55,7 @@ int32_t ConnectStatus(int error) {
 }  // namespace
 
 SocketLayer::SocketLayer() {
-    std::lock_guard lock(g_layerMutex);
+    std::lock_guard lock(LayerMutex());
     WSADATA data;
     if (g_layerHolders == 0 && ::WSAStartup(MAKEWORD(2, 2), &data) != 0) return;
     ++g_layerHolders;
@@ -59,7 +64,7 @@ SocketLayer::SocketLayer() {
 
 SocketLayer::~SocketLayer() {
     if (!up_) return;
-    std::lock_guard lock(g_layerMutex);
+    std::lock_guard lock(LayerMutex());
     if (--g_layerHolders == 0) ::WSACleanup();
 }
 

@@ -1,6 +1,7 @@
 // Opening links, running commands and the reply buffer contract.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <string>
@@ -163,6 +164,31 @@ TEST(Open, BadAddressesAndNothingListeningAreRefused) {
     EXPECT_EQ(ConnectAttempts(), before + 1);
     EXPECT_EQ(RefusedNonLoopbackConnects(), 0u);
 #endif
+}
+
+// Links opened and closed on several threads at once, at times with none left open between:
+// on Windows each of those times ends Winsock and the next open starts it again.
+TEST(Open, LinksOpenedAndClosedOnManyThreadsAtOnceAllWork) {
+    std::string address;
+    auto sim = MakeSimulator(address);
+    std::string error;
+    ASSERT_TRUE(sim->Start(&error)) << error;
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 25; ++i) {
+                KST_HANDLE handle = nullptr;
+                char reply[16];
+                if (KST_FastOpen(KST_TYPE_ETHERNET, address.c_str(), 1000, &handle) != 0 ||
+                    KST_Execute(handle, "?CONTROL", 1000, reply, sizeof reply) != 0 ||
+                    std::strcmp(reply, "KSM464\r\n") != 0 || KST_Close(handle) != 0)
+                    ++failures;
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(failures.load(), 0);
 }
 
 }  // namespace
