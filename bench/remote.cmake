@@ -7,3 +7,11 @@ target_link_libraries(bench_remote_roundtrip PRIVATE kestrum CLI11::CLI11 pelvan
 add_executable(bench_remote_poll ${CMAKE_CURRENT_LIST_DIR}/remote_poll.cpp)
 target_link_libraries(bench_remote_poll PRIVATE pelvane_node_data kestrum CLI11::CLI11
                                                 pelvane_test_support pelvane_flags)
+
+# The diagnosis list's rebuild in the Win32 backend, under Wine.
+if(WIN32 AND PELVANE_GUI)
+    add_executable(bench_win32_list_rebuild ${CMAKE_CURRENT_LIST_DIR}/win32_list_rebuild.cpp
+                   ${PROJECT_SOURCE_DIR}/ui/win32/resources/pelvane_ui.rc)
+    target_link_libraries(bench_win32_list_rebuild
+        PRIVATE pelvane_ui pelvane_ui_resources pelvane_flags)
+endif()

@@ -112,3 +112,46 @@ pelvane_scratch() {
           wait 2>/dev/null || true
           rm -rf "$work"' EXIT
 }
+
+# pelvane_scratch for a Wine session: its wineserver ends first.
+pelvane_wine_scratch() {
+    pelvane_scratch
+    trap 'wineserver -k 2>/dev/null || true
+          for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+          wait 2>/dev/null || true
+          rm -rf "$work"' EXIT
+}
+
+# A Wine session for tests, in the folder given (pelvane_wine_scratch's $work): Xvfb on a free
+# display, then a prefix of its own made with that display set (a session begun without
+# one never shows a window), Chinese from an installed font, and no close delay without a
+# window manager. Xvfb joins pids; the caller ends the wineserver (pelvane_wine_scratch).
+pelvane_wine_session() {
+    local dir=$1
+    export WINEPREFIX=$dir/prefix WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
+    # Wine's windows stay findable by xdotool with a C locale; the texts are Chinese anyway.
+    export LANG=C.UTF-8
+    local display=90
+    while [ -e /tmp/.X$display-lock ]; do display=$((display + 1)); done
+    export DISPLAY=:$display
+    Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$dir/xvfb.log" 2>&1 &
+    pids+=($!)
+    pelvane_await 10 xdotool getdisplaygeometry >/dev/null 2>&1
+    mkdir -p "$WINEPREFIX"
+    # One wineserver for the session, not one per program.
+    wineserver -p
+    wineboot -i >"$dir/wineboot.log" 2>&1
+    cat >"$dir/setup.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"SimSun"="WenQuanYi Micro Hei"
+"Microsoft YaHei"="WenQuanYi Micro Hei"
+"Microsoft YaHei UI"="WenQuanYi Micro Hei"
+"MS UI Gothic"="WenQuanYi Micro Hei"
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
+REG
+    wine regedit /S "$dir/setup.reg"
+}

@@ -14,13 +14,7 @@ fi
 bench=false
 [ "${1:-}" = --bench ] && bench=true
 
-work=$(mktemp -d)
-pids=()
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
-trap 'wineserver -k 2>/dev/null || true
-      for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-      wait 2>/dev/null || true
-      rm -rf "$work"' EXIT
+pelvane_wine_scratch
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
@@ -42,13 +36,11 @@ serve 127.0.2.1 tests/kestrum/small_bus.json --no-discovery
 for host in 1 2; do serve 127.0.60.$host sim/buses/demo.json --no-discovery; done
 for host in 3 4 5 6 7; do serve 127.0.60.$host tests/cli/quiet_bus.json --no-discovery; done
 
-# One wineserver for the whole stage, and the prefix made before anything else runs in it.
-# A test of a window would need Xvfb started and DISPLAY set before this.
+# The prefix is made before anything else runs in it; the dialog layer's tests need the
+# display.
 start=$(now_ms)
-mkdir -p "$WINEPREFIX"
-wineserver -p
-wineboot -i >/dev/null 2>&1
-echo "Wine prefix made in $(($(now_ms) - start)) ms"
+pelvane_wine_session "$work"
+echo "Wine session ready in $(($(now_ms) - start)) ms"
 
 echo "== tests under Wine"
 start=$(now_ms)

@@ -2,7 +2,8 @@
 # Pelvane for 64-bit Windows: installs MinGW-w64 and Wine if missing, cross-builds the
 # windows preset, runs its tests under Wine against Linux simulators on loopback and
 # compares pelvane-cli.exe's snapshot with the Linux one (scripts/windows-wine.sh, in a
-# private network), then packs build/windows/pelvane-windows-x64.zip. As root.
+# private network), runs pelvane.exe against the simulator (tests/app/win32/e2e.sh), then
+# packs build/windows/pelvane-windows-x64.zip. As root.
 # --bench also prints the Windows figures beside the Linux ones.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,14 +36,15 @@ cmake --build --preset windows -j "$(pelvane_jobs)"
 build_ms=$(($(now_ms) - start))
 
 pelvane_in_private_network bash scripts/windows-wine.sh "${bench[@]}"
+echo "== pelvane.exe against the simulator"
+bash tests/app/win32/e2e.sh build/windows build/default
 
 echo "== package"
 package=build/windows/pelvane-windows-x64
 rm -rf "$package" "$package.zip"
 mkdir -p "$package"
-programs=(build/windows/cli/pelvane-cli.exe build/windows/kestrum/kestrum.dll)
-# The window comes with the Win32 user interface; packed once it is built.
-[ -f build/windows/app/pelvane.exe ] && programs=(build/windows/app/pelvane.exe "${programs[@]}")
+programs=(build/windows/app/pelvane.exe build/windows/cli/pelvane-cli.exe
+          build/windows/kestrum/kestrum.dll)
 for program in "${programs[@]}"; do
     x86_64-w64-mingw32-strip -o "$package/$(basename "$program")" "$program"
 done

@@ -158,7 +158,7 @@ TEST(Dialog, FocusFollowsTheTemplateAndEnterPressesTheFocusedOrDefaultButton) {
     // Enter in an edit field presses the default button; DoModal returns its result.
     Dialog ask(kOkCancel);
     QTimer::singleShot(0, &ask, [&ask] { QTest::keyClick(ask.Item(1010), Qt::Key_Return); });
-    EXPECT_EQ(ask.DoModal(), QDialog::Accepted);
+    EXPECT_EQ(ask.DoModal(), kIdOk);
     // Without a sizing border the size stays that of the template.
     EXPECT_EQ(ask.minimumSize(), ask.maximumSize());
 }

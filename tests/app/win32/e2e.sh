@@ -39,39 +39,8 @@ fail() {
     exit 1
 }
 
-pelvane_scratch
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES=winemenubuilder.exe=d
-# Wine's xdotool names stay findable with a C locale; the texts are Chinese either way.
-export LANG=C.UTF-8
-trap 'wineserver -k 2>/dev/null || true
-      for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-      wait 2>/dev/null || true
-      rm -rf "$work"' EXIT
-
-# A display of our own; its lock file is the host's, so pick a free number.
-display=90
-while [ -e /tmp/.X$display-lock ]; do display=$((display + 1)); done
-export DISPLAY=:$display
-Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-pelvane_await 10 xdotool getdisplaygeometry >/dev/null 2>&1
-
-# The prefix is made before anything else runs in it, and with the display already set.
-wineboot -i >"$work/wineboot.log" 2>&1
-# Chinese from a font that is installed; no window manager, so no close delay either.
-cat >"$work/setup.reg" <<'EOF'
-REGEDIT4
-
-[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
-"SimSun"="WenQuanYi Micro Hei"
-"Microsoft YaHei"="WenQuanYi Micro Hei"
-"Microsoft YaHei UI"="WenQuanYi Micro Hei"
-"MS UI Gothic"="WenQuanYi Micro Hei"
-
-[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
-"Managed"="N"
-EOF
-wine regedit /S "$work/setup.reg"
+pelvane_wine_scratch
+pelvane_wine_session "$work"
 
 "$linux/sim/kestrum-sim" --bus sim/buses/demo.json --address 127.0.0.1 -vv \
     >"$work/sim.out" 2>"$work/sim.log" &

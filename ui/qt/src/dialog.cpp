@@ -82,7 +82,7 @@ void Dialog::Initialize() {
 
 int Dialog::DoModal() {
     Initialize();
-    return exec();
+    return exec() == QDialog::Accepted ? kIdOk : kIdCancel;
 }
 
 bool Dialog::Create(TabControl& host) {

@@ -29,8 +29,20 @@ int ListControl::InsertColumn(int index, const std::string& title, Align alignme
     column.fmt = ColumnFormat(alignment);
     column.cx = ScaleForDpi(width, WindowDpi(hwnd()));
     column.pszText = text.data();
-    return static_cast<int>(SendMessageW(hwnd(), LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
-                                         reinterpret_cast<LPARAM>(&column)));
+    // A list view draws a column inserted first left-aligned whatever it asked for, but
+    // one that becomes first when the column before it goes keeps its own alignment.
+    const bool placeholder = index == 0 && alignment != Align::Left && ItemCount() == 0;
+    if (placeholder) {
+        LVCOLUMNW first{};
+        first.mask = LVCF_WIDTH;
+        SendMessageW(hwnd(), LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&first));
+    }
+    const auto at = static_cast<int>(SendMessageW(hwnd(), LVM_INSERTCOLUMNW,
+                                                  static_cast<WPARAM>(placeholder ? 1 : index),
+                                                  reinterpret_cast<LPARAM>(&column)));
+    if (!placeholder || at < 0) return at;
+    SendMessageW(hwnd(), LVM_DELETECOLUMN, 0, 0);
+    return 0;
 }
 
 bool ListControl::DeleteColumn(int index) {

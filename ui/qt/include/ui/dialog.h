@@ -43,7 +43,7 @@ class Dialog : public QDialog {
 
     // Builds a window dialog and runs OnInitDialog, without showing it.
     void Initialize();
-    // Initialize, then runs the dialog modally. Returns its result.
+    // Initialize, then runs the dialog modally. Returns kIdOk or kIdCancel.
     int DoModal();
     // Builds the dialog as a hidden page of host and runs OnInitDialog. False when it
     // was built already.
