@@ -5,6 +5,7 @@
 #include <map>
 #include <vector>
 
+#include "test_dialogs.h"
 #include "ui/controls.h"
 #include "ui/layout.h"
 #include "ui/list_control.h"
@@ -20,35 +21,9 @@ using testing::Pump;
 using testing::PumpUntil;
 using testing::RunInModalLoop;
 
-const DialogTemplate kTest{
-    .caption = "Test",
-    .size = {200, 120},
-    .styles = kResizable,
-    .items = {{1000, ItemKind::Tab, "", {3, 40, 190, 70}, kNoStyle},
-              {kIdNone, ItemKind::GroupBox, "Group", {3, 1, 190, 36}, kNoStyle},
-              {1001, ItemKind::ComboBox, "", {10, 12, 60, 80}, kSorted | kTabStop},
-              {1002, ItemKind::PushButton, "Go", {80, 12, 40, 14}, kTabStop},
-              {1003, ItemKind::Edit, "", {130, 12, 60, 14}, kReadOnly | kBorder | kTabStop},
-              {1004, ItemKind::Edit, "", {130, 26, 60, 8}, kMultiLine | kHidden | kTabStop},
-              {1005, ItemKind::ListView, "", {0, 0, 10, 10}, kHidden},
-              {1003, ItemKind::Static, "duplicate id", {0, 0, 10, 10}, kNoStyle},
-              {1006, ItemKind::Icon, "", {170, 14, 21, 20}, kNoStyle}},
-    .initStrings = {{1001, "beta"}, {1001, "Alpha"}}};
-
-const DialogTemplate kPage{
-    .pointSize = 8,
-    .size = {100, 50},
-    .styles = kChild,
-    .items = {{1007, ItemKind::ListView, "", {0, 0, 100, 50}, kBorder | kTabStop}},
-    .initStrings = {}};
-
-const DialogTemplate kOkCancel{
-    .caption = "Ask",
-    .size = {120, 40},
-    .items = {{1010, ItemKind::Edit, "", {5, 5, 60, 12}, kTabStop},
-              {kIdOk, ItemKind::PushButton, "OK", {5, 22, 40, 14}, kDefaultButton | kTabStop},
-              {kIdCancel, ItemKind::PushButton, "Cancel", {50, 22, 40, 14}, kTabStop}},
-    .initStrings = {}};
+using testing::kOkCancel;
+using testing::kPage;
+using testing::kTest;
 
 class RecordingDialog : public Dialog {
   public:

@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 
+#include "test_dialogs.h"
 #include "ui/dialog.h"
 #include "ui/dpi.h"
 #include "win32_test_support.h"
@@ -17,19 +18,8 @@ const DialogTemplate kList{
     .items = {{1007, ItemKind::ListView, "", {0, 0, 300, 150}, kBorder | kTabStop}},
     .initStrings = {}};
 
-// Rows whose data is 0 are red and 1 white; others keep the list's own colours.
-bool PaintByData(int, intptr_t data, RowColors& colors) {
-    if (data != 0 && data != 1) return false;
-    colors.background = data == 0 ? 0x0000FF : 0xFFFFFF;
-    colors.text = 0;
-    return true;
-}
-
-void Fill(ListControl& list, int columns, std::initializer_list<intptr_t> rows) {
-    for (int column = 0; column < columns; ++column)
-        list.InsertColumn(column, std::to_string(column), Align::Center, 90);
-    for (intptr_t data : rows) list.SetItemData(list.InsertItem(list.ItemCount(), "row"), data);
-}
+using testing::Fill;
+using testing::PaintByData;
 
 TEST(ListControl, ColumnsAndRowsInsertDeleteAndCarryTextsAndData) {
     Dialog dialog(kList);

@@ -2,16 +2,8 @@
 // and clicks posted as the system would deliver them.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-// After windows.h, which it needs.
-#include <commctrl.h>
-#undef MessageBox
+// The Windows headers as the backend sees them.
+#include "win32.h"
 
 #include <algorithm>
 #include <functional>
