@@ -51,16 +51,7 @@ TEST(ListControl, ColumnsAndRowsInsertDeleteAndCarryTextsAndData) {
     EXPECT_EQ(Cell(list, 2, 1, Qt::TextAlignmentRole).value<Qt::Alignment>(),
               Qt::AlignHCenter | Qt::AlignVCenter);
 
-    EXPECT_TRUE(list.SetItemData(1, 1));
-    EXPECT_FALSE(list.SetItemData(7, 1));
-    EXPECT_EQ(list.ItemData(0), 0);
-    // Data moves with its row.
-    EXPECT_TRUE(list.DeleteItem(0));
-    EXPECT_EQ(list.ItemData(0), 1);
-    EXPECT_EQ(list.ItemText(0, 0), "first");
-    EXPECT_FALSE(list.DeleteItem(2));
-    list.DeleteAllItems();
-    EXPECT_EQ(list.ItemCount(), 0);
+    testing::ExpectDataMovesWithItsRow(list);
 }
 
 TEST(ListControl, ExtendedStyleIsReplacedWhole) {

@@ -5,6 +5,8 @@
 #include <initializer_list>
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "ui/dialog_template.h"
 #include "ui/list_control.h"
 
@@ -54,6 +56,21 @@ inline void Fill(ListControl& list, int columns, std::initializer_list<intptr_t>
     for (int column = 0; column < columns; ++column)
         list.InsertColumn(column, std::to_string(column), Align::Center, 90);
     for (intptr_t data : rows) list.SetItemData(list.InsertItem(list.ItemCount(), "row"), data);
+}
+
+// On a list of three rows whose second reads "first": item data set on rows that exist
+// only, and kept by its row when an earlier one goes.
+inline void ExpectDataMovesWithItsRow(ListControl& list) {
+    EXPECT_TRUE(list.SetItemData(1, 1));
+    EXPECT_FALSE(list.SetItemData(7, 1));
+    EXPECT_EQ(list.ItemData(0), 0);
+    // Data moves with its row.
+    EXPECT_TRUE(list.DeleteItem(0));
+    EXPECT_EQ(list.ItemData(0), 1);
+    EXPECT_EQ(list.ItemText(0, 0), "first");
+    EXPECT_FALSE(list.DeleteItem(2));
+    list.DeleteAllItems();
+    EXPECT_EQ(list.ItemCount(), 0);
 }
 
 }  // namespace pelvane::ui::testing

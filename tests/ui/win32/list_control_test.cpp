@@ -49,16 +49,7 @@ TEST(ListControl, ColumnsAndRowsInsertDeleteAndCarryTextsAndData) {
     EXPECT_FALSE(list.SetItemText(3, 0, "no row"));
     EXPECT_FALSE(list.SetItemText(0, 2, "no column"));
 
-    EXPECT_TRUE(list.SetItemData(1, 1));
-    EXPECT_FALSE(list.SetItemData(7, 1));
-    EXPECT_EQ(list.ItemData(0), 0);
-    // Data moves with its row.
-    EXPECT_TRUE(list.DeleteItem(0));
-    EXPECT_EQ(list.ItemData(0), 1);
-    EXPECT_EQ(list.ItemText(0, 0), "first");
-    EXPECT_FALSE(list.DeleteItem(2));
-    list.DeleteAllItems();
-    EXPECT_EQ(list.ItemCount(), 0);
+    testing::ExpectDataMovesWithItsRow(list);
 
     list.SetExtendedStyle(kListGridLines | kListFullRowSelect);
     EXPECT_EQ(SendMessageW(list.hwnd(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) &
