@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,6 +47,8 @@ struct Settings {
     int roundTrips = 10000;
     int scans = 200;
     int polls = 200;
+    int pulls = 5;
+    bool recoveryOnly = false;
 };
 
 struct Figures {
@@ -234,13 +237,40 @@ struct PollTarget {
     }
 };
 
-void ComparePolls(const Settings& s, std::size_t busNodes) {
-    pelvane::gateway::Gateway gateway({s.masterInterface, kGatewayAddress, 10, 0, false});
-    std::string error;
-    if (!gateway.Start(&error) || !AwaitNodes(gateway, busNodes)) {
-        std::fprintf(stderr, "gateway: %s\n", error.empty() ? "no complete scan" : error.c_str());
-        return;
+// Milliseconds until the gateway serves nodes, or none after a few seconds.
+std::optional<double> MsUntilServed(const pelvane::gateway::Gateway& gateway, std::size_t nodes) {
+    const auto start = Clock::now();
+    if (!AwaitNodes(gateway, nodes)) return std::nullopt;
+    return Since(start, 1e3);
+}
+
+// The whole line pulled at its first node and plugged in again, as the gateway serves it.
+void TimePulls(const Settings& s, sim::Simulator& simulator,
+               const pelvane::gateway::Gateway& gateway, std::size_t busNodes) {
+    std::vector<double> emptied, restored;
+    for (int pull = 0; pull < s.pulls; ++pull) {
+        simulator.Control("@SIM NODE_OFF 0 600000");
+        const auto empty = MsUntilServed(gateway, 0);
+        simulator.Control("@SIM RESET");
+        const auto full = MsUntilServed(gateway, busNodes);
+        if (!empty || !full) {
+            std::fprintf(stderr, "the gateway did not follow the line\n");
+            return;
+        }
+        emptied.push_back(*empty);
+        restored.push_back(*full);
     }
+    std::printf("4. the line pulled at Node0 and plugged in again, %d times (%zu nodes, ms)\n",
+                s.pulls, busNodes);
+    std::printf("   pulled to an empty bus served: median %.0f, max %.0f\n",
+                Percentile(emptied, 50), *std::max_element(emptied.begin(), emptied.end()));
+    std::printf(
+        "   plugged in to the full bus served, identities read again: median %.0f, max %.0f\n",
+        Percentile(restored, 50), *std::max_element(restored.begin(), restored.end()));
+}
+
+// Against the gateway already serving the bus.
+void ComparePolls(const Settings& s) {
     PollTarget direct, through;
     direct.handle = Link(kSimAddress);
     through.handle = Link(kGatewayAddress);
@@ -294,11 +324,11 @@ int Run(const Settings& s) {
         std::fprintf(stderr, "simulator: %s\n", error.c_str());
         return 1;
     }
-    const auto reflected = ReflectedRoundTrips(s);
-    if (reflected.empty()) return 1;
+    const auto reflected = s.recoveryOnly ? std::vector<Figures>{} : ReflectedRoundTrips(s);
+    if (reflected.empty() && !s.recoveryOnly) return 1;
     const auto segment = ServeSegment(simulator, s.segmentInterface);
     if (!segment) return 1;
-    {
+    if (!s.recoveryOnly) {
         auto link = ecat::RawLink::Open(s.masterInterface, &error);
         if (!link) {
             std::fprintf(stderr, "%s\n", error.c_str());
@@ -311,7 +341,13 @@ int Run(const Settings& s) {
         PrintRoundTrips(s, reflected, emulated);
         TimeScans(master, s.scans);
     }
-    ComparePolls(s, busNodes);
+    pelvane::gateway::Gateway gateway({s.masterInterface, kGatewayAddress, 10, 0, false});
+    if (!gateway.Start(&error) || !AwaitNodes(gateway, busNodes)) {
+        std::fprintf(stderr, "gateway: %s\n", error.empty() ? "no complete scan" : error.c_str());
+        return 1;
+    }
+    if (!s.recoveryOnly) ComparePolls(s);
+    TimePulls(s, simulator, gateway, busNodes);
     return 0;
 }
 
@@ -327,6 +363,9 @@ int main(int argc, char** argv) {
     app.add_option("--round-trips", s.roundTrips)->check(CLI::Range(10, 1000000));
     app.add_option("--scans", s.scans)->check(CLI::Range(1, 100000));
     app.add_option("--polls", s.polls)->check(CLI::Range(1, 10000));
+    app.add_option("--pulls", s.pulls, "times the line is pulled and plugged in again")
+        ->check(CLI::Range(1, 1000));
+    app.add_flag("--recovery-only", s.recoveryOnly, "only pull the line and plug it in again");
     CLI11_PARSE(app, argc, argv);
     if (!OnlyOurVethPair(s)) return 2;
     return Run(s);

@@ -14,3 +14,4 @@ source "$here/../scripts/lib.sh"
 # Everything below runs in a fresh namespace: the veth pair exists only there.
 pelvane_enter_veth_namespace "$build" "$@"
 "$program" vseg0 vgw0 --bus "$here/../sim/buses/large.json" "$@"
+"$program" vseg0 vgw0 --bus "$here/../sim/buses/demo.json" --recovery-only

@@ -46,33 +46,71 @@ Datagram ReadAt(uint16_t position, uint16_t ado, uint16_t length) {
     return datagram;
 }
 
-Master::Master(FrameChannel& channel, const Mac& interfaceMac, std::chrono::microseconds timeout)
-    : channel_(channel), source_(interfaceMac), timeout_(timeout) {
+Master::Master(FrameChannel& channel, const Mac& interfaceMac, std::chrono::microseconds timeout,
+               std::chrono::milliseconds foreignQuiet)
+    : channel_(channel), source_(interfaceMac), timeout_(timeout), foreignQuiet_(foreignQuiet) {
     // A unicast source with the locally administered bit clear, so replies differ from it.
     source_[0] = static_cast<uint8_t>(source_[0] & ~(kLocalBit | 0x01));
 }
 
-bool Master::Matches(const Frame& reply, const std::vector<Datagram>& sent) const {
-    if (reply.source == source_ || reply.datagrams.size() != sent.size()) return false;
-    // A frame that went round a broken ring carries nothing to trust.
-    for (const Datagram& back : reply.datagrams)
-        if (back.circulating) return false;
+bool Master::HeldBack() const {
+    return lastForeign_ && Clock::now() - *lastForeign_ < foreignQuiet_;
+}
+
+Master::Arrival Master::Classify(const std::optional<Frame>& frame,
+                                 const std::vector<Datagram>& sent) {
+    if (!frame) return Arrival::kOther;
+    Mac sender = frame->source;
+    sender[0] = static_cast<uint8_t>(sender[0] & ~kLocalBit);
+    if (sender != source_) {
+        // Every EtherCAT frame we did not send is another master's, coming or going.
+        ++framesForeign_;
+        lastForeign_ = Clock::now();
+        return Arrival::kForeign;
+    }
+    // Our own frame seen unprocessed, or a reply of another shape, is no reply.
+    if (frame->source == source_ || frame->datagrams.size() != sent.size()) return Arrival::kOther;
     for (size_t i = 0; i < sent.size(); ++i) {
-        const Datagram& back = reply.datagrams[i];
+        const Datagram& back = frame->datagrams[i];
         if (back.index != sent[i].index || back.command != sent[i].command ||
             back.ado != sent[i].ado || back.data.size() != sent[i].data.size())
-            return false;
+            return Arrival::kOther;
     }
-    return true;
+    // A frame that went round a broken ring carries nothing to trust.
+    for (const Datagram& back : frame->datagrams)
+        if (back.circulating) return Arrival::kCirculating;
+    return Arrival::kReply;
+}
+
+std::optional<std::vector<Datagram>> Master::Fail(ExchangeFailure failure, const char* reason,
+                                                  std::string* error) {
+    lastFailure_ = failure;
+    if (error) *error = reason;
+    return std::nullopt;
+}
+
+void Master::Listen(std::chrono::microseconds duration) {
+    const auto deadline = Clock::now() + duration;
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
+        if (left.count() <= 0) return;
+        const auto received = channel_.Receive(left);
+        if (!received) return;
+        Classify(DecodeFrame(*received, nullptr), {});
+    }
 }
 
 std::optional<std::vector<Datagram>> Master::Exchange(std::vector<Datagram> datagrams,
                                                       std::string* error) {
     for (const Datagram& datagram : datagrams) {
-        if (WritesOnlyEeprom(datagram)) continue;
-        if (error) *error = "a write outside the EEPROM interface";
-        return std::nullopt;
+        if (!WritesOnlyEeprom(datagram))
+            return Fail(ExchangeFailure::kRefused, "a write outside the EEPROM interface", error);
     }
+    // Our frames would disturb that master's cycle.
+    if (HeldBack())
+        return Fail(ExchangeFailure::kAnotherMaster, "another master's frames are on the line",
+                    error);
     const uint8_t index = nextIndex_++;
     for (Datagram& datagram : datagrams) {
         datagram.index = index;
@@ -80,28 +118,35 @@ std::optional<std::vector<Datagram>> Master::Exchange(std::vector<Datagram> data
         datagram.circulating = false;
     }
     const auto bytes = EncodeFrame(Frame{kBroadcastMac, source_, datagrams});
-    if (!bytes) {
-        if (error) *error = "the datagrams do not fit one frame";
-        return std::nullopt;
-    }
+    if (!bytes) return Fail(ExchangeFailure::kRefused, "the datagrams do not fit one frame", error);
     ++framesSent_;
-    const auto deadline = std::chrono::steady_clock::now() + timeout_;
-    if (channel_.Send(*bytes)) {
-        for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) break;
-            const auto received = channel_.Receive(left);
-            if (!received) break;
-            std::string ignored;
-            auto reply = DecodeFrame(*received, &ignored);
-            // Late replies to earlier frames, and anything else, are passed over.
-            if (reply && Matches(*reply, datagrams)) return std::move(reply->datagrams);
+    const auto deadline = Clock::now() + timeout_;
+    if (!channel_.Send(*bytes)) {
+        ++framesLost_;
+        return Fail(ExchangeFailure::kSendFailed, "the port refused the frame", error);
+    }
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
+        if (left.count() <= 0) break;
+        const auto received = channel_.Receive(left);
+        if (!received) break;
+        auto reply = DecodeFrame(*received, nullptr);
+        // Late replies to earlier frames, and anything else, are passed over.
+        switch (Classify(reply, datagrams)) {
+            case Arrival::kReply:
+                lastFailure_ = ExchangeFailure::kNone;
+                return std::move(reply->datagrams);
+            case Arrival::kCirculating:
+                ++framesCirculating_;
+                return Fail(ExchangeFailure::kCirculating, "the frame came back circulating",
+                            error);
+            default:
+                break;
         }
     }
     ++framesLost_;
-    if (error) *error = "no reply within the frame time-out";
-    return std::nullopt;
+    return Fail(ExchangeFailure::kNoReply, "no reply within the frame time-out", error);
 }
 
 }  // namespace pelvane::ecat

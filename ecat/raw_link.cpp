@@ -44,17 +44,25 @@ std::optional<Mac> InterfaceMac(int fd, const std::string& interface) {
 
 }  // namespace
 
-std::unique_ptr<RawLink> RawLink::Open(const std::string& interface, std::string* error) {
+namespace {
+
+struct BoundSocket {
+    int fd = -1;
+    int ifindex = 0;
+    Mac mac{};
+};
+
+std::optional<BoundSocket> Bind(const std::string& interface, std::string* error) {
     const unsigned index = if_nametoindex(interface.c_str());
     if (index == 0) {
         *error = "no interface " + interface;
-        return nullptr;
+        return std::nullopt;
     }
     // Protocol 0 first: a socket with a protocol hears every interface until it is bound.
     const int fd = socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         *error = Reason("raw socket (needs CAP_NET_RAW)");
-        return nullptr;
+        return std::nullopt;
     }
     const int on = 1;
     setsockopt(fd, SOL_PACKET, PACKET_IGNORE_OUTGOING, &on, sizeof on);
@@ -66,9 +74,37 @@ std::unique_ptr<RawLink> RawLink::Open(const std::string& interface, std::string
     if (!mac || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         *error = Reason(("bind to " + interface).c_str());
         close(fd);
-        return nullptr;
+        return std::nullopt;
     }
-    return std::unique_ptr<RawLink>(new RawLink(fd, static_cast<int>(index), *mac));
+    return BoundSocket{fd, static_cast<int>(index), *mac};
+}
+
+}  // namespace
+
+std::unique_ptr<RawLink> RawLink::Open(const std::string& interface, std::string* error) {
+    const auto bound = Bind(interface, error);
+    if (!bound) return nullptr;
+    return std::unique_ptr<RawLink>(new RawLink(interface, bound->fd, bound->ifindex, bound->mac));
+}
+
+bool RawLink::Reopen(std::string* error) {
+    const auto bound = Bind(interface_, error);
+    if (!bound) return false;
+    close(fd_);
+    fd_ = bound->fd;
+    ifindex_ = bound->ifindex;
+    unbound_ = false;
+    return true;
+}
+
+PortState RawLink::State() {
+    ifreq request{};
+    if (unbound_ || !FillName(interface_, request) || ioctl(fd_, SIOCGIFINDEX, &request) != 0 ||
+        request.ifr_ifindex != ifindex_)
+        return PortState::kGone;
+    if (ioctl(fd_, SIOCGIFFLAGS, &request) != 0) return PortState::kGone;
+    const bool up = (request.ifr_flags & IFF_UP) != 0 && (request.ifr_flags & IFF_RUNNING) != 0;
+    return up ? PortState::kUp : PortState::kNoCarrier;
 }
 
 RawLink::~RawLink() {
@@ -84,6 +120,7 @@ bool RawLink::Send(std::span<const uint8_t> frame) {
     if (frame.size() >= 6) std::memcpy(address.sll_addr, frame.data(), 6);
     const ssize_t sent = sendto(fd_, frame.data(), frame.size(), 0,
                                 reinterpret_cast<sockaddr*>(&address), sizeof address);
+    if (sent < 0 && (errno == ENXIO || errno == ENODEV)) unbound_ = true;
     return sent == static_cast<ssize_t>(frame.size());
 }
 

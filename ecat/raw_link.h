@@ -14,12 +14,24 @@
 
 namespace pelvane::ecat {
 
+// What a port says of its link, cheapest question first.
+enum class PortState {
+    kUp,
+    kNoCarrier,  // down, or up without a link partner
+    kGone,       // no such interface any more, or another one under its name
+};
+
 class FrameChannel {
   public:
     virtual ~FrameChannel() = default;
     virtual bool Send(std::span<const uint8_t> frame) = 0;
     // The next frame that arrives within timeout; none when none did.
     virtual std::optional<std::vector<uint8_t>> Receive(std::chrono::microseconds timeout) = 0;
+    // A channel without a port of its own is always up.
+    virtual PortState State() { return PortState::kUp; }
+    // Opens the port again by its name, after it was gone; false and a reason when it
+    // cannot be opened yet.
+    virtual bool Reopen(std::string* /*error*/) { return true; }
 };
 
 class RawLink : public FrameChannel {
@@ -33,15 +45,23 @@ class RawLink : public FrameChannel {
 
     bool Send(std::span<const uint8_t> frame) override;
     std::optional<std::vector<uint8_t>> Receive(std::chrono::microseconds timeout) override;
+    PortState State() override;
+    // A replugged adapter comes back under its name with another index: the socket bound
+    // to the old one never hears it, so a new socket is bound.
+    bool Reopen(std::string* error) override;
 
-    // The interface's own address.
+    // The interface's own address when it was opened.
     const Mac& mac() const { return mac_; }
 
   private:
-    RawLink(int fd, int ifindex, Mac mac) : fd_(fd), ifindex_(ifindex), mac_(mac) {}
+    RawLink(std::string interface, int fd, int ifindex, Mac mac)
+        : interface_(std::move(interface)), fd_(fd), ifindex_(ifindex), mac_(mac) {}
+    std::string interface_;
     int fd_;
     int ifindex_;
     Mac mac_;
+    // Set by a send the kernel refused because the bound interface went away.
+    bool unbound_ = false;
 };
 
 // What the interface says of itself, for the gateway's refusals.

@@ -41,6 +41,8 @@ class Scanner {
     // its last complete scan. SII contents are kept from the scan before for a node
     // that looks the same, and one node's identity words are read again each scan.
     std::optional<BusScan> Scan(std::string* error);
+    // Reads every SII again: after the line was gone another one may be plugged in.
+    void Forget() { last_.clear(); }
 
   private:
     std::optional<uint16_t> CountNodes(std::string* error);

@@ -23,10 +23,10 @@ bool Gateway::Start(std::string* error) {
     server_ = std::make_unique<kestrum::sim::LinkServer>(*interpreter_, serverOptions);
     if (!server_->Start(error)) return false;
     loop_ = std::make_unique<ScanLoop>(
-        *master_, std::chrono::milliseconds(options_.cycleMs),
-        [this](std::shared_ptr<const ecat::BusScan> scan, uint64_t lost) {
-            if (scan) servedNodes_ = scan->nodes.size();
-            server_->Locked([&] { interpreter_->Update(std::move(scan), lost); });
+        *link_, *master_, std::chrono::milliseconds(options_.cycleMs),
+        [this](LineReport report) {
+            if (report.scan) servedNodes_ = report.scan->nodes.size();
+            server_->Locked([&] { interpreter_->Update(std::move(report)); });
         },
         options_.verbosity);
     loop_->Start();

@@ -35,7 +35,7 @@ class Gateway {
     bool Start(std::string* error);
     void Stop();
 
-    // Nodes of the latest complete scan served.
+    // Nodes served now: the latest complete scan's, or none while the line is down.
     std::size_t servedNodes() const { return servedNodes_.load(); }
 
   private:

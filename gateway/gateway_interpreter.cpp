@@ -66,9 +66,10 @@ std::string MacDigits(const ecat::Mac& mac) {
     return text;
 }
 
-void GatewayInterpreter::Update(std::shared_ptr<const ecat::BusScan> scan, uint64_t framesLost) {
-    if (scan) scan_ = std::move(scan);
-    framesLost_ = framesLost;
+void GatewayInterpreter::Update(LineReport report) {
+    if (report.scan) scan_ = std::move(report.scan);
+    framesLost_ = report.framesLost;
+    line_ = report.line;
 }
 
 std::string GatewayInterpreter::Report() const {
@@ -80,7 +81,8 @@ std::string GatewayInterpreter::Report() const {
                          std::to_string(scan_->nodes.size()) + "\r\nStates:";
     for (const auto& [state, count] : states) report += " " + state + " " + std::to_string(count);
     report += "\r\nCycle:" + std::to_string(identity_.cycleMs * 1000) +
-              "us\r\nLostcount:" + std::to_string(framesLost_) + ".\r\n";
+              "us\r\nLine: " + std::string(LineConditionText(line_)) +
+              "\r\nLostcount:" + std::to_string(framesLost_) + ".\r\n";
     return report;
 }
 

@@ -9,6 +9,7 @@
 #include "kestrum_sim/command_text.h"
 #include "kestrum_sim/interpreter.h"
 #include "scan.h"
+#include "scan_loop.h"
 
 namespace pelvane::gateway {
 
@@ -25,9 +26,10 @@ class GatewayInterpreter : public kestrum::sim::CommandInterpreter {
     kestrum::sim::Outcome Execute(std::string_view command,
                                   kestrum::sim::Clock::time_point now) override;
 
-    // A complete scan replaces the one answered from; lost frames count whether or not
-    // the scan completed. Called under the server's lock.
-    void Update(std::shared_ptr<const ecat::BusScan> scan, uint64_t framesLost);
+    // A report with a scan replaces the one answered from (an empty one while the line is
+    // down); lost frames and the line's state count whether or not it has one. Called
+    // under the server's lock.
+    void Update(LineReport report);
 
   private:
     kestrum::sim::Outcome NodeCommand(std::string_view name, std::string_view command);
@@ -38,6 +40,7 @@ class GatewayInterpreter : public kestrum::sim::CommandInterpreter {
     GatewayIdentity identity_;
     std::shared_ptr<const ecat::BusScan> scan_ = std::make_shared<const ecat::BusScan>();
     uint64_t framesLost_ = 0;
+    LineCondition line_ = LineCondition::kUp;
     // Nothing writes it: the SDO read that would is refused.
     const std::vector<float> table_ = std::vector<float>(kestrum::sim::kTableSize, 0.0f);
 };

@@ -1,13 +1,32 @@
 #include "scan_loop.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
 namespace pelvane::gateway {
 
-ScanLoop::ScanLoop(ecat::Master& master, std::chrono::milliseconds cycle, Publish publish,
-                   int verbosity)
-    : master_(master),
+namespace {
+
+constexpr std::chrono::milliseconds kFirstReopenWait{50};
+
+LineCondition FromFailure(ecat::ExchangeFailure failure) {
+    switch (failure) {
+        case ecat::ExchangeFailure::kAnotherMaster:
+            return LineCondition::kAnotherMaster;
+        case ecat::ExchangeFailure::kCirculating:
+            return LineCondition::kCirculating;
+        default:
+            return LineCondition::kNoReply;
+    }
+}
+
+}  // namespace
+
+ScanLoop::ScanLoop(ecat::FrameChannel& port, ecat::Master& master, std::chrono::milliseconds cycle,
+                   Publish publish, int verbosity)
+    : port_(port),
+      master_(master),
       scanner_(master),
       cycle_(cycle),
       publish_(std::move(publish)),
@@ -30,21 +49,100 @@ void ScanLoop::Stop() {
     if (thread_.joinable()) thread_.join();
 }
 
-void ScanLoop::Run() {
-    size_t lastCount = SIZE_MAX;
-    auto next = std::chrono::steady_clock::now();
-    for (;;) {
-        std::string error;
-        auto scan = scanner_.Scan(&error);
-        if (verbosity_ > 0 && !scan) std::fprintf(stderr, "scan: %s\n", error.c_str());
-        if (verbosity_ > 0 && scan && scan->nodes.size() != lastCount) {
-            lastCount = scan->nodes.size();
-            std::fprintf(stderr, "scan: %zu nodes\n", lastCount);
+void ScanLoop::TryReopen() {
+    const auto now = Clock::now();
+    if (now < nextReopen_) return;
+    std::string error;
+    if (port_.Reopen(&error)) {
+        reopenWait_ = kFirstReopenWait;
+        if (verbosity_ > 0) std::fprintf(stderr, "port: open again\n");
+        return;
+    }
+    nextReopen_ = now + reopenWait_;
+    reopenWait_ = std::min(reopenWait_ * 2, kMaxReopenWait);
+}
+
+LineCondition ScanLoop::AfterFailedScan() {
+    // Heard during the scan: whatever else failed, that master comes first.
+    if (master_.HeldBack()) return LineCondition::kAnotherMaster;
+    if (master_.lastFailure() == ecat::ExchangeFailure::kSendFailed) {
+        switch (port_.State()) {
+            case ecat::PortState::kGone:
+                return LineCondition::kPortGone;
+            case ecat::PortState::kNoCarrier:
+                return LineCondition::kNoLink;
+            default:
+                break;
         }
-        publish_(scan ? std::make_shared<const ecat::BusScan>(std::move(*scan)) : nullptr,
-                 master_.framesLost());
+    }
+    return FromFailure(master_.lastFailure());
+}
+
+std::optional<ecat::BusScan> ScanLoop::Cycle(LineCondition* found) {
+    switch (port_.State()) {
+        case ecat::PortState::kGone:
+            *found = LineCondition::kPortGone;
+            TryReopen();
+            return std::nullopt;
+        case ecat::PortState::kNoCarrier:
+            *found = LineCondition::kNoLink;
+            return std::nullopt;
+        case ecat::PortState::kUp:
+            break;
+    }
+    reopenWait_ = kFirstReopenWait;
+    if (master_.HeldBack()) {
+        master_.Listen(cycle_);
+        *found = LineCondition::kAnotherMaster;
+        return std::nullopt;
+    }
+    // After a fault long enough to empty the bus, another line may be plugged in.
+    if (watch_.Stale(Clock::now())) scanner_.Forget();
+    std::string error;
+    auto scan = scanner_.Scan(&error);
+    if (verbosity_ > 1 && !scan) std::fprintf(stderr, "scan: %s\n", error.c_str());
+    // A count that no node answered is no line.
+    if (scan && !scan->nodes.empty()) {
+        *found = master_.HeldBack() ? LineCondition::kAnotherMaster : LineCondition::kUp;
+        return scan;
+    }
+    *found = scan ? LineCondition::kNoReply : AfterFailedScan();
+    return std::nullopt;
+}
+
+void ScanLoop::Say(const LineReport& report) {
+    if (verbosity_ <= 0) return;
+    if (report.line != said_) {
+        said_ = report.line;
+        std::fprintf(stderr, "line: %s (%llu lost, %llu circulating, %llu foreign frames)\n",
+                     std::string(LineConditionText(report.line)).c_str(),
+                     static_cast<unsigned long long>(master_.framesLost()),
+                     static_cast<unsigned long long>(master_.framesCirculating()),
+                     static_cast<unsigned long long>(master_.framesForeign()));
+    }
+    if (report.scan && report.scan->nodes.size() != saidCount_) {
+        saidCount_ = report.scan->nodes.size();
+        std::fprintf(stderr, "scan: %zu nodes\n", saidCount_);
+    }
+}
+
+void ScanLoop::Run() {
+    static const auto kEmptyBus = std::make_shared<const ecat::BusScan>();
+    auto next = Clock::now();
+    for (;;) {
+        LineCondition found = LineCondition::kUp;
+        auto scan = Cycle(&found);
+        const auto now = Clock::now();
+        watch_.Observe(found, now);
+        LineReport report{nullptr, master_.framesLost(), watch_.Shown(now)};
+        if (scan)
+            report.scan = std::make_shared<const ecat::BusScan>(std::move(*scan));
+        else if (watch_.Stale(now))
+            report.scan = kEmptyBus;
+        Say(report);
+        publish_(std::move(report));
         // A scan slower than the cycle is followed at once, never by a burst.
-        next = std::max(next + cycle_, std::chrono::steady_clock::now());
+        next = std::max(next + cycle_, Clock::now());
         std::unique_lock lock(mutex_);
         if (wake_.wait_until(lock, next, [this] { return stopping_; })) return;
     }

@@ -1,4 +1,5 @@
-// Scans the segment every cycle on a thread of its own and hands each result on.
+// Scans the segment every cycle on a thread of its own, watches the port and the line,
+// and hands on what is to be served.
 #pragma once
 
 #include <chrono>
@@ -6,19 +7,31 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
+#include "line_watch.h"
 #include "scan.h"
 
 namespace pelvane::gateway {
 
+// What one cycle hands to the server.
+struct LineReport {
+    std::shared_ptr<const ecat::BusScan> scan;  // none: the last one still stands
+    uint64_t framesLost = 0;
+    LineCondition line = LineCondition::kUp;
+};
+
 class ScanLoop {
   public:
-    // publish gets each complete scan (none for a scan that lost a frame) and the frames
-    // lost so far; it runs on the loop's thread.
-    using Publish = std::function<void(std::shared_ptr<const ecat::BusScan>, uint64_t)>;
+    using Clock = std::chrono::steady_clock;
+    // Runs on the loop's thread, once a cycle.
+    using Publish = std::function<void(LineReport)>;
+    // The longest wait between two tries to open a port that went away.
+    static constexpr std::chrono::milliseconds kMaxReopenWait{1000};
 
-    ScanLoop(ecat::Master& master, std::chrono::milliseconds cycle, Publish publish, int verbosity);
+    ScanLoop(ecat::FrameChannel& port, ecat::Master& master, std::chrono::milliseconds cycle,
+             Publish publish, int verbosity);
     ~ScanLoop();
     ScanLoop(const ScanLoop&) = delete;
     ScanLoop& operator=(const ScanLoop&) = delete;
@@ -29,12 +42,23 @@ class ScanLoop {
 
   private:
     void Run();
+    // One cycle: the port first, then the line unless something keeps us quiet.
+    std::optional<ecat::BusScan> Cycle(LineCondition* found);
+    LineCondition AfterFailedScan();
+    void TryReopen();
+    void Say(const LineReport& report);
 
+    ecat::FrameChannel& port_;
     ecat::Master& master_;
     ecat::Scanner scanner_;
+    LineWatch watch_;
     const std::chrono::milliseconds cycle_;
     const Publish publish_;
     const int verbosity_;
+    std::chrono::milliseconds reopenWait_{50};
+    Clock::time_point nextReopen_{};
+    LineCondition said_ = LineCondition::kUp;
+    size_t saidCount_ = SIZE_MAX;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopping_ = false;

@@ -14,7 +14,6 @@
 
 namespace kestrum::sim {
 
-
 // A node as the line holds it at one moment, for what answers frames on the segment.
 struct SegmentNode {
     int32_t vendorId = 0;
@@ -42,6 +41,10 @@ class Machine final : public CommandInterpreter {
     std::vector<SegmentNode> SegmentNodes(Clock::time_point now) const;
     // How many of every hundred frames the segment loses (0..100).
     double segmentLossPercent() const { return segmentLossPercent_; }
+    // Replies come back marked circulating, as from a line cabled at a node's OUT port.
+    bool segmentCirculating() const { return segmentCirculating_; }
+    // A second master sends its own frames onto the segment.
+    bool segmentSecondMaster() const { return segmentSecondMaster_; }
 
   private:
     enum class Odd { kWord, kEmpty, kLong, kBinary };
@@ -84,7 +87,8 @@ class Machine final : public CommandInterpreter {
     int latencyMs_ = 0;
     Clock::time_point stallUntil_{};
     double segmentLossPercent_ = 0.0;
+    bool segmentCirculating_ = false;
+    bool segmentSecondMaster_ = false;
 };
-
 
 }  // namespace kestrum::sim

@@ -47,9 +47,20 @@ Outcome Machine::SimCommand(std::string_view command, Clock::time_point now) {
     if (auto out = LinkCommand(w, now)) return *out;
     if (auto out = BusCommand(w, now)) return *out;
     if (auto out = ReplyCommand(w)) return *out;
-    static constexpr std::string_view kVerbs[] = {
-        "RESET", "LATENCY", "STALL", "DROP_LINK", "COUNTERS",     "NODE_OFF",
-        "LOST",  "SET",     "ODD",   "LINK",      "SEGMENT_LOSS", "TABLE"};
+    static constexpr std::string_view kVerbs[] = {"RESET",
+                                                  "LATENCY",
+                                                  "STALL",
+                                                  "DROP_LINK",
+                                                  "COUNTERS",
+                                                  "NODE_OFF",
+                                                  "LOST",
+                                                  "SET",
+                                                  "ODD",
+                                                  "LINK",
+                                                  "SEGMENT_LOSS",
+                                                  "TABLE",
+                                                  "SEGMENT_CIRCULATING",
+                                                  "SEGMENT_MASTER"};
     if (std::find(std::begin(kVerbs), std::end(kVerbs), w[0]) != std::end(kVerbs)) return Bad();
     return Error(kUnknownCommand, "unknown @SIM command");
 }
@@ -68,6 +79,8 @@ void Machine::Reset(Clock::time_point now) {
     latencyMs_ = 0;
     stallUntil_ = {};
     segmentLossPercent_ = 0.0;
+    segmentCirculating_ = false;
+    segmentSecondMaster_ = false;
 }
 
 std::optional<Outcome> Machine::LinkCommand(const std::vector<std::string_view>& w,
@@ -138,6 +151,11 @@ std::optional<Outcome> Machine::BusCommand(const std::vector<std::string_view>& 
         auto percent = ToRate(w[1]);
         if (!percent || *percent > 100.0) return Bad();
         segmentLossPercent_ = *percent;
+        return Ok();
+    }
+    if ((verb == "SEGMENT_CIRCULATING" || verb == "SEGMENT_MASTER") && argc == 1) {
+        if (w[1] != "0" && w[1] != "1") return Bad();
+        (verb == "SEGMENT_MASTER" ? segmentSecondMaster_ : segmentCirculating_) = w[1] == "1";
         return Ok();
     }
     return std::nullopt;

@@ -28,7 +28,7 @@ class GatewayInterpreterTest : public ::testing::Test {
                        Node(0x80000001u, 5, 5, {4, 4, 4, 2, 0})};
         scan->nodes[1].counters[2] = 0xFF;
         scan->nodes[1].counters[0x10] = 3;  // lost link, port 0
-        interpreter.Update(scan, 5);
+        interpreter.Update({scan, 5, LineCondition::kUp});
     }
     std::string Text(const char* command) {
         return interpreter.Execute(command, kestrum::sim::Clock::now()).text;
@@ -66,9 +66,16 @@ TEST_F(GatewayInterpreterTest, NodeQueriesComeFromTheScan) {
 TEST_F(GatewayInterpreterTest, TheReportCutsToTheLostFramesAndAFailedScanKeepsTheLast) {
     EXPECT_EQ(CutLostcountText(Text("?*ETHERCAT")), "Lostcount:5");
     EXPECT_NE(Text("?*ETHERCAT").find("States: INIT 3"), std::string::npos);
-    interpreter.Update(nullptr, 9);
+    EXPECT_NE(Text("?*ETHERCAT").find("\r\nLine: up\r\nLostcount:5."), std::string::npos);
+    interpreter.Update({nullptr, 9, LineCondition::kUp});
     EXPECT_EQ(Text("?NODE_COUNT(0)"), "3\r\n");
     EXPECT_EQ(CutLostcountText(Text("?*ETHERCAT")), "Lostcount:9");
+    // A line gone for long enough is served as an empty bus, and says why.
+    interpreter.Update({std::make_shared<ecat::BusScan>(), 12, LineCondition::kAnotherMaster});
+    EXPECT_EQ(Text("?NODE_COUNT(0)"), "0\r\n");
+    EXPECT_EQ(Text("?NODE_INFO(0,0,768)"), "Error 2003: no such node\r\n");
+    EXPECT_EQ(CutLostcountText(Text("?*ETHERCAT")), "Lostcount:12");
+    EXPECT_NE(Text("?*ETHERCAT").find("\r\nLine: another master\r\n"), std::string::npos);
     EXPECT_EQ(BuildDate("Dec  8 2026"), "20261208");
     EXPECT_EQ(BuildDate("Jan 31 2027"), "20270131");
 }

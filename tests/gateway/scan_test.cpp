@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <thread>
 
 #include "segment/emulated_line.h"
 
@@ -94,7 +95,6 @@ TEST_F(ScanTest, RepliesThatDoNotMatchAreNeverTaken) {
     };
     const Case cases[] = {
         {"another index", [](std::vector<uint8_t>& f) { ++f[17]; }},
-        {"circulating", [](std::vector<uint8_t>& f) { f[23] |= 0x40; }},
         {"our own frame",
          [](std::vector<uint8_t>& f) {
              std::copy(kOurs.begin(), kOurs.end(), f.begin() + 6);
@@ -113,6 +113,37 @@ TEST_F(ScanTest, RepliesThatDoNotMatchAreNeverTaken) {
     }
     channel.tamper = nullptr;
     EXPECT_TRUE(scanner.Scan(&error));
+}
+
+TEST_F(ScanTest, CirculatingFramesAreNotLostAndAnotherMasterHoldsUsBack) {
+    std::string error;
+    channel.tamper = [](std::vector<uint8_t>& f) -> std::optional<std::vector<uint8_t>> {
+        f[23] |= 0x40;
+        return f;
+    };
+    EXPECT_FALSE(scanner.Scan(&error));
+    EXPECT_EQ(master.lastFailure(), ExchangeFailure::kCirculating);
+    EXPECT_EQ(master.framesCirculating(), 1u);
+    EXPECT_EQ(master.framesLost(), 0u);
+
+    // A frame from anyone else, coming or going, is another master's: until the line has
+    // been quiet for a while nothing more is sent.
+    Master held(channel, kOurs, std::chrono::milliseconds(5), std::chrono::milliseconds(30));
+    channel.tamper = [](std::vector<uint8_t>& f) -> std::optional<std::vector<uint8_t>> {
+        std::fill(f.begin() + 6, f.begin() + 12, 0x0E);
+        return f;
+    };
+    const Datagram count = ReadAt(0, kRegType, 1);
+    EXPECT_FALSE(held.Exchange({count}));
+    EXPECT_EQ(held.framesForeign(), 1u);
+    const int sent = channel.sent;
+    EXPECT_FALSE(held.Exchange({count}, &error));
+    EXPECT_EQ(held.lastFailure(), ExchangeFailure::kAnotherMaster);
+    EXPECT_EQ(channel.sent, sent);
+    channel.tamper = nullptr;
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    held.Listen(std::chrono::microseconds(100));
+    EXPECT_TRUE(held.Exchange({count}, &error)) << error;
 }
 
 TEST_F(ScanTest, ANodeThatStopsAnsweringEndsTheLineAndAnUnreadSiiIsTriedAgain) {

@@ -275,7 +275,8 @@ TEST(SegmentOfTheSimulator, FollowsTheSimulatorsFaults) {
     auto now = kestrum::sim::Clock::now();
     kestrum::sim::Machine machine(*bus, now);
     LineChannel channel([&] {
-        return LineState{machine.SegmentNodes(now), machine.segmentLossPercent()};
+        return LineState{machine.SegmentNodes(now), machine.segmentLossPercent(),
+                         machine.segmentCirculating(), machine.segmentSecondMaster()};
     });
     const auto run = [&](const char* command) {
         EXPECT_EQ(machine.Execute(command, now).status, 0) << command;
@@ -296,6 +297,14 @@ TEST(SegmentOfTheSimulator, FollowsTheSimulatorsFaults) {
     now += std::chrono::seconds(3);
     const Datagram risen = One(channel, Read(Command::kAprd, Position(2), 0x0300, 2));
     EXPECT_EQ(risen.data, (Bytes{30, 30}));
+
+    run("@SIM SEGMENT_CIRCULATING 1");
+    const auto marked =
+        Raw(channel, *ecat::EncodeFrame({.datagrams = {Read(Command::kBrd, 0, 0, 1)}}));
+    ASSERT_TRUE(marked);
+    EXPECT_TRUE(ecat::DecodeFrame(*marked, nullptr)->datagrams.front().circulating);
+    run("@SIM RESET");
+    EXPECT_EQ(count(), 8);  // and unmarked again
 
     run("@SIM SEGMENT_LOSS 100");
     EXPECT_FALSE(Raw(channel, *ecat::EncodeFrame({.datagrams = {Read(Command::kBrd, 0, 0, 1)}})));

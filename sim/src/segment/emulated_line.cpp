@@ -11,6 +11,7 @@ constexpr std::size_t kEcatHeaderBytes = 2;
 constexpr std::size_t kDatagramHeaderBytes = 10;
 constexpr std::size_t kMemoryBytes = 0x10000;
 constexpr uint8_t kProcessedSourceBit = 0x02;
+constexpr uint16_t kCirculatingBit = 0x4000;
 // Replies a master has not fetched; more are dropped, as a full receive ring drops them.
 constexpr std::size_t kMaxQueuedReplies = 64;
 
@@ -87,6 +88,10 @@ std::optional<std::vector<uint8_t>> EmulatedLine::Answer(std::span<const uint8_t
     std::size_t at = ecat::kEthernetHeaderBytes + kEcatHeaderBytes;
     for (const ecat::Datagram& datagram : frame->datagrams) {
         ecat::PutLe16(reply, at + 2, datagram.adp);
+        // The node whose port 0 is closed marks every datagram passing it.
+        if (state.circulating)
+            ecat::PutLe16(reply, at + 6,
+                          static_cast<uint16_t>(ecat::Le16(reply, at + 6) | kCirculatingBit));
         std::copy(datagram.data.begin(), datagram.data.end(),
                   reply.begin() + static_cast<std::ptrdiff_t>(at + kDatagramHeaderBytes));
         ecat::PutLe16(reply, at + kDatagramHeaderBytes + datagram.data.size(), datagram.wkc);

@@ -24,6 +24,8 @@ namespace kestrum::sim {
 struct LineState {
     std::vector<SegmentNode> nodes;  // in line order, ended at the first node off
     double lossPercent = 0.0;        // of frames the line loses (0..100)
+    bool circulating = false;        // replies come back with the circulating bit
+    bool secondMaster = false;       // another master sends frames onto the line
 };
 
 class EmulatedLine {

@@ -17,17 +17,34 @@
 namespace kestrum::sim {
 namespace {
 
-// How long Stop may wait for the thread to notice.
+// How long Stop may wait for the thread to notice; also how often a port that went
+// away is looked for again.
 constexpr std::chrono::milliseconds kPollInterval{50};
 constexpr std::size_t kSourceMacByte = 6;
 constexpr uint8_t kProcessedSourceBit = 0x02;
+// The second master's cycle, and its address as its frames come back from the line.
+constexpr std::chrono::milliseconds kSecondMasterCycle{2};
+constexpr pelvane::ecat::Mac kSecondMasterSource = {0x0E, 0x0C, 0x0C, 0x0C, 0x0C, 0x0C};
+
+// What that master reads every cycle: the AL status of every node, OR-ed.
+std::optional<std::vector<uint8_t>> SecondMasterFrame(uint8_t index, std::size_t nodes) {
+    pelvane::ecat::Datagram read;
+    read.command = pelvane::ecat::Command::kBrd;
+    read.index = index;
+    read.adp = static_cast<uint16_t>(nodes);
+    read.ado = 0x0130;
+    read.data = {0x08, 0x00};
+    read.wkc = static_cast<uint16_t>(nodes);
+    return pelvane::ecat::EncodeFrame({pelvane::ecat::kBroadcastMac, kSecondMasterSource, {read}});
+}
 
 }  // namespace
 
 SegmentServer::StateSource LineOf(Simulator& simulator) {
     return [&simulator] {
         return simulator.WithMachine([](Machine& machine) {
-            return LineState{machine.SegmentNodes(Clock::now()), machine.segmentLossPercent()};
+            return LineState{machine.SegmentNodes(Clock::now()), machine.segmentLossPercent(),
+                             machine.segmentCirculating(), machine.segmentSecondMaster()};
         });
     };
 }
@@ -62,9 +79,26 @@ void SegmentServer::Stop() {
     link_.reset();
 }
 
+void SegmentServer::Tend(bool idle) {
+    // A deleted interface leaves the socket deaf; one made again under the name is heard.
+    if (idle && link_->State() == pelvane::ecat::PortState::kGone) {
+        std::string ignored;
+        link_->Reopen(&ignored);
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (!idle && now < nextForeign_) return;
+    const LineState state = source_();
+    secondMaster_ = state.secondMaster;
+    if (!secondMaster_ || now < nextForeign_) return;
+    nextForeign_ = now + kSecondMasterCycle;
+    if (auto frame = SecondMasterFrame(secondMasterIndex_++, state.nodes.size()))
+        link_->Send(*frame);
+}
+
 void SegmentServer::Run() {
     while (!stop_) {
-        auto frame = link_->Receive(kPollInterval);
+        auto frame = link_->Receive(secondMaster_ ? kSecondMasterCycle : kPollInterval);
+        Tend(!frame);
         if (!frame) continue;
         // A frame that has passed a processing unit is a reply, ours or another line's.
         if (frame->size() <= kSourceMacByte || ((*frame)[kSourceMacByte] & kProcessedSourceBit))

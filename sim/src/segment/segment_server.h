@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -36,6 +37,9 @@ class SegmentServer {
 
   private:
     void Run();
+    // Between frames: the port opened again if it went away, and the second master's
+    // frame sent when one is due.
+    void Tend(bool idle);
 
     std::string interface_;
     StateSource source_;
@@ -44,6 +48,9 @@ class SegmentServer {
     EmulatedLine line_;
     std::atomic<bool> stop_{false};
     std::atomic<uint64_t> answered_{0};
+    bool secondMaster_ = false;
+    uint8_t secondMasterIndex_ = 0;
+    std::chrono::steady_clock::time_point nextForeign_{};
     std::thread thread_;
 };
 
