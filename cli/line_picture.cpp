@@ -88,7 +88,8 @@ Row Draw(int32_t nodeCount, const std::vector<bool>& marked, const std::vector<b
         }
         ++node;
     }
-    if (nodeCount > 0 && marked[static_cast<size_t>(nodeCount)]) {
+    // Also a line of no node at all: the controller's own port is open then.
+    if (marked[static_cast<size_t>(nodeCount)]) {
         join(nodeCount);
         row.Add("end");
     }
@@ -106,6 +107,8 @@ std::string LinePicture(const Verdict& verdict, const CounterRises& rises, const
     for (const SegmentFinding& finding : verdict.worst)
         if (finding.segment >= 0 && finding.segment <= nodeCount)
             marked[static_cast<size_t>(finding.segment)] = true;
+    if (verdict.line.broken() && verdict.line.segment() >= 0 && verdict.line.segment() <= nodeCount)
+        marked[static_cast<size_t>(verdict.line.segment())] = true;
     std::vector<bool> risen(count, false);
     for (int32_t node = 0; node < nodeCount; ++node)
         risen[static_cast<size_t>(node)] = Rose(rises, node);

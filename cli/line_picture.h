@@ -1,4 +1,5 @@
-// The EtherCAT line as one row, controller first, with the cable the verdict blames marked:
+// The EtherCAT line as one row, controller first, with the cable the verdict blames, or
+// where the line broke, marked:
 // PLC ─ Node0 ─ Node1 ═✗═ Node2 ─ Node3
 #pragma once
 

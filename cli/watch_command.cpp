@@ -93,7 +93,8 @@ ExitCode RunWatch(const std::string& address, int intervalMs, std::optional<int6
         if (Interrupted()) break;
     }
     io.out << WatchSummary(session, LineStyle{OutputIsUtf8(), io.outIsTerminal});
-    return kExitOk;
+    // Rising counters are what a watch shows; a line that broke under it is a fault.
+    return session.Judge().line.broken() ? kExitErrorsFound : kExitOk;
 }
 
 ExitCode RunCheck(const std::string& address, double durationS, int intervalMs,

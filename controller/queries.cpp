@@ -42,11 +42,11 @@ int32_t GetControllerInfo(char* model, char* version, char* id) {
     return QueryWord("?SERIAL_NUMBER", id);
 }
 
-int32_t GetNodeCount(int32_t* count) {
+int32_t GetNodeCount(int32_t* count, bool* numberFound) {
     if (count == nullptr) return kResultBadArgument;
     char command[kReplyCapacity];
     std::snprintf(command, sizeof command, "?NODE_COUNT(%d)", 0);
-    return QueryInteger(g_controllerHandle, command, count);
+    return QueryInteger(g_controllerHandle, command, count, numberFound);
 }
 
 int32_t GetNodeAxisCount(KST_HANDLE handle, int32_t node, int32_t* axisCount, bool* numberFound) {

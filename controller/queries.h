@@ -24,7 +24,8 @@ enum NodeInfoItem : int32_t {
 
 // Each place holds kIdentityFieldSize bytes.
 int32_t GetControllerInfo(char* model, char* version, char* id);
-int32_t GetNodeCount(int32_t* count);
+// numberFound as below.
+int32_t GetNodeCount(int32_t* count, bool* numberFound = nullptr);
 // numberFound, when given, tells a reply that held a number from one that did not
 // (both succeed); it is left alone when the query fails.
 int32_t GetNodeAxisCount(KST_HANDLE handle, int32_t node, int32_t* axisCount,

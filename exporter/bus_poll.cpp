@@ -38,6 +38,7 @@ BusSample BusPoll::Sample() const {
     BusSample sample;
     sample.up = true;
     sample.nodeCount = session_.nodeCount();
+    sample.nodeCountDrops = session_.nodeCounts().drops;
     sample.nodes.resize(static_cast<size_t>(sample.nodeCount));
     const BusReading& reading = session_.last();
     for (int32_t node = 0; node < sample.nodeCount; ++node) {

@@ -22,6 +22,7 @@ struct NodeSample {
 struct BusSample {
     bool up = false;
     int32_t nodeCount = 0;
+    int64_t nodeCountDrops = 0;        // polls whose node count fell, since the exporter started
     std::optional<int32_t> lostCount;  // empty when the report held none
     std::vector<NodeSample> nodes;
 };

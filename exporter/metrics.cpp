@@ -19,6 +19,7 @@ using Labels = std::vector<ClientMetric::Label>;
 enum Family : int {
     kUp,
     kNodes,
+    kNodeCountDrops,
     kLostCount,
     kErrorRegister,
     kPortErrors,
@@ -36,6 +37,9 @@ std::vector<MetricFamily> EmptyFamilies() {
         family("pelvane_up", "1 while the last poll of the controller succeeded",
                MetricType::Gauge),
         family("pelvane_nodes", "Nodes on the bus, as polled", MetricType::Gauge),
+        family("pelvane_node_count_drops_total",
+               "Polls whose node count fell below the poll before: the line broke",
+               MetricType::Counter),
         family("pelvane_lost_count", "The number in the controller's Lostcount text",
                MetricType::Gauge),
         family("pelvane_error_register", "Receive-error register 300H to 303H, raw value",
@@ -60,6 +64,13 @@ ClientMetric Gauge(Labels labels, double value) {
     return metric;
 }
 
+ClientMetric Counter(Labels labels, int64_t value) {
+    ClientMetric metric;
+    metric.label = std::move(labels);
+    metric.counter.value = static_cast<double>(value);
+    return metric;
+}
+
 void AddNode(std::vector<MetricFamily>& families, const std::string& controller,
              const NodeSample& node) {
     const std::string position = std::to_string(node.node);
@@ -70,10 +81,7 @@ void AddNode(std::vector<MetricFamily>& families, const std::string& controller,
         const Labels labels = {
             {"controller", controller}, {"node", position}, {"register", CounterName(k)}};
         families[kErrorRegister].metric.push_back(Gauge(labels, reg.value));
-        ClientMetric total;
-        total.label = labels;
-        total.counter.value = static_cast<double>(reg.total);
-        families[kPortErrors].metric.push_back(std::move(total));
+        families[kPortErrors].metric.push_back(Counter(labels, reg.total));
         families[kSaturated].metric.push_back(Gauge(labels, CounterSaturated(reg.value)));
     }
     if (node.statusWord) {
@@ -100,6 +108,7 @@ void AddController(std::vector<MetricFamily>& families, const ControllerPoller& 
     // A controller that does not answer has no bus to report.
     if (!sample->up) return;
     families[kNodes].metric.push_back(Gauge(labels, sample->nodeCount));
+    families[kNodeCountDrops].metric.push_back(Counter(labels, sample->nodeCountDrops));
     if (sample->lostCount) {
         families[kLostCount].metric.push_back(
             Gauge(labels, static_cast<double>(*sample->lostCount)));

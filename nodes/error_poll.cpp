@@ -54,7 +54,9 @@ std::string ErrorPoll::ReadLostcountText() {
 
 bool ErrorPoll::PollNodes(ErrorCounterTable& table, int32_t& nodeCount) {
     int32_t count = nodeCount;
-    lastStatus_ = GetNodeCount(&count);
+    bool countFound = false;
+    lastStatus_ = GetNodeCount(&count, &countFound);
+    countRead_ = lastStatus_ == 0 && countFound;
     count = std::clamp(count, 0, kPollCapacity);
     // Nodes that joined or left change the rows even when no counter changed.
     bool changed = count != nodeCount;

@@ -50,6 +50,8 @@ class ErrorPoll {
     bool counterRead(int32_t node, int counter) const {
         return counterRead_[static_cast<size_t>(counter)][static_cast<size_t>(node)];
     }
+    // Whether the last poll read the node count; the count it kept says nothing new.
+    bool countRead() const { return countRead_; }
     // Whether the link still answered at the end of the last poll: the poll goes on
     // through failed queries, so only its last one tells a live link from a dead one.
     bool linkAnswered() const;
@@ -58,6 +60,7 @@ class ErrorPoll {
 
   private:
     int32_t lastStatus_ = 0;
+    bool countRead_ = false;
     std::array<std::array<bool, kPollCapacity>, kCounterCount> counterRead_{};
 };
 

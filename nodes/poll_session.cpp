@@ -11,6 +11,7 @@ bool PollSession::PollOnce() {
     reading.lostcountText = poll_.ReadLostcountText();
     poll_.PollNodes(table_, polledCount_);
     if (!poll_.linkAnswered()) return false;
+    reading.countRead = poll_.countRead();
     for (int32_t node = 0; node < polledCount_; ++node) {
         const auto i = static_cast<size_t>(node);
         CounterReadings counters;
@@ -34,7 +35,14 @@ void PollSession::Take(const BusReading& reading) {
         if (lostCount_) lostRise_ += LostCountRise(*lostCount_, *lost);
         lostCount_ = lost;
     }
+    if (reading.countRead) nodeCounts_.Take(nodeCount());
     ++readings_;
+}
+
+Verdict PollSession::Judge() const {
+    Verdict verdict = JudgeRises(rises_, nodeCount(), lostRise_);
+    verdict.line = nodeCounts_;
+    return verdict;
 }
 
 }  // namespace pelvane

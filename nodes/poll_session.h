@@ -1,6 +1,6 @@
 // The diagnosis followed over time, one reading after another: the rises of every
-// register, the lost count and the verdict. Every headless program judges a bus
-// through it, so a value that was not read can never become a rise in any of them.
+// register, the lost count, the node counts and the verdict. Every headless program judges
+// a bus through it, so a value that was not read can never become a rise in any of them.
 #pragma once
 
 #include <array>
@@ -23,6 +23,8 @@ struct BusReading {
     std::vector<CounterReadings> counters;  // by position; the node count is its size
     std::vector<int32_t> statusWords;       // by position; kStatusWordUnread when unread
     std::string lostcountText;
+    // False when the poll kept the count of the poll before: no count of the line then.
+    bool countRead = true;
 };
 
 class PollSession {
@@ -34,7 +36,7 @@ class PollSession {
     // A reading from elsewhere; nodes beyond kPollCapacity are not taken.
     void Take(const BusReading& reading);
 
-    Verdict Judge() const { return JudgeRises(rises_, nodeCount(), lostRise_); }
+    Verdict Judge() const;
 
     int32_t nodeCount() const { return static_cast<int32_t>(last_.counters.size()); }
     int64_t readings() const { return readings_; }
@@ -42,6 +44,7 @@ class PollSession {
     const BusReading& last() const { return last_; }
     const std::string& lostcountText() const { return last_.lostcountText; }
     const CounterRises& rises() const { return rises_; }
+    const NodeCounts& nodeCounts() const { return nodeCounts_; }
     // The result of the last live poll's last query.
     int32_t lastStatus() const { return poll_.lastStatus(); }
 
@@ -53,6 +56,7 @@ class PollSession {
     BusReading last_;
     std::optional<int32_t> lostCount_;
     int64_t lostRise_ = 0;
+    NodeCounts nodeCounts_;
     int64_t readings_ = 0;
 };
 

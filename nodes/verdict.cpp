@@ -83,7 +83,7 @@ Verdict JudgeRises(const CounterRises& rises, int32_t nodeCount, int64_t lostCou
 }
 
 std::string VerdictText(const Verdict& verdict) {
-    std::string text;
+    std::string text = LineBreakText(verdict.line);
     for (const SegmentFinding& finding : verdict.worst)
         text += (text.empty() ? "" : "; ") + FindingText(finding, verdict.nodeCount);
     // A lost count that rose is no clean bus, even without a counter to blame.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "counter_rises.h"
+#include "line_break.h"
 #include "lostcount.h"
 
 namespace pelvane {
@@ -32,8 +33,9 @@ struct Verdict {
     int32_t nodeCount = 0;
     std::vector<SegmentFinding> worst;  // the segments with the most new errors
     int64_t lostCountRise = 0;
+    NodeCounts line;  // a line that broke is named before any counter
 
-    bool clean() const { return worst.empty() && lostCountRise == 0; }
+    bool clean() const { return worst.empty() && lostCountRise == 0 && !line.broken(); }
 };
 
 // Judges the rises since the first sample of the first nodeCount nodes.
@@ -42,7 +44,8 @@ Verdict JudgeRises(const CounterRises& rises, int32_t nodeCount, int64_t lostCou
 // "+12", or "at least +12" when the register reached saturation.
 std::string RiseText(const CounterStep& step);
 
-// "cable between Node3 and Node4, seen by Node4 port 1 (301H +12)", or a clean bus.
+// "cable between Node3 and Node4, seen by Node4 port 1 (301H +12)", after where the line
+// broke, or a clean bus.
 std::string VerdictText(const Verdict& verdict);
 
 }  // namespace pelvane

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -241,6 +242,74 @@ TEST_F(CliTest, WatchAndCheckSeeRisingCounters) {
     EXPECT_EQ(stalled.code, 1) << stalled.out;
     EXPECT_NE(stalled.err.find("stopped answering"), std::string::npos) << stalled.err;
 }
+
+#ifndef _WIN32
+// How often the run asked for the node count: each poll asks once, first of its nodes.
+size_t NodeCountQueries(const TestSimulator& sim) {
+    const std::vector<std::string> commands = sim.ReceivedCommands();
+    return static_cast<size_t>(std::count(commands.begin(), commands.end(), "?NODE_COUNT(0)"));
+}
+
+TEST_F(CliTest, ALineThatBreaksIsNeverACleanBus) {
+    Start(8, true);
+    struct Case {
+        // during: sent once the second poll asks for the count, so the first saw the line whole
+        std::vector<std::string> args, before, during;
+        const char *verdict, *utf8, *ascii;
+    };
+    const Case cases[] = {
+        {{"check", "--duration", "0.5"},
+         {},
+         {"@SIM NODE_OFF 5 60000"},
+         "verdict: line broken after Node4: 8 -> 5 nodes (cable between Node4 and Node5, or "
+         "Node5 lost power)\n",
+         " ─ Node4 ═✗═ end\n",
+         " - Node4 =X= end\n"},
+        {{"watch", "--count", "2"},
+         {"@SIM NODE_OFF 0 60000"},
+         {},
+         "verdict: no node answers (the cable to Node0, or the controller's port)\n",
+         "line: PLC ═✗═ end\n",
+         "line: PLC =X= end\n"},
+        {{"watch", "--count", "8"},
+         {"@SIM NODE_OFF 5 60000"},
+         {"@SIM RESET"},
+         "verdict: line flapped after Node4: down to 5 of 8 nodes, back to 8 (cable between Node4 "
+         "and Node5, or Node5 lost power)\n",
+         " ─ Node4 ═✗═ Node5 ─ ",
+         " - Node4 =X= Node5 - "},
+        // The break first, then the counters of the nodes still on the line.
+        {{"check", "--duration", "0.5"},
+         {"@SIM COUNTERS 2 0 100"},
+         {"@SIM NODE_OFF 5 60000"},
+         "verdict: line broken after Node4: 8 -> 5 nodes (cable between Node4 and Node5, or "
+         "Node5 lost power); cable between Node1 and Node2, seen by Node2 port 1 (300H +",
+         "line: PLC ─ Node0 ─ Node1 ═✗═ [Node2] ─ Node3 ─ Node4 ═✗═ end\n",
+         "line: PLC - Node0 - Node1 =X= [Node2] - Node3 - Node4 =X= end\n"},
+    };
+    for (const Case& c : cases) {
+        sim->Control("@SIM RESET");
+        for (const std::string& command : c.before) sim->Control(command);
+        sim->ClearReceivedCommands();
+        std::thread meanwhile([&] {
+            const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (!c.during.empty() && NodeCountQueries(*sim) < 2 &&
+                   std::chrono::steady_clock::now() < limit)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            for (const std::string& command : c.during) sim->Control(command);
+        });
+        std::vector<std::string> args = c.args;
+        args.insert(args.begin() + 1, address);
+        args.insert(args.end(), {"--interval", "50"});
+        const Result result = Cli(args);
+        meanwhile.join();
+        EXPECT_EQ(result.code, 3) << args[0] << result.out << result.err;
+        EXPECT_NE(result.out.find(c.verdict), std::string::npos) << result.out;
+        EXPECT_NE(result.out.find(OutputIsUtf8() ? c.utf8 : c.ascii), std::string::npos)
+            << result.out;
+    }
+}
+#endif
 
 TEST_F(CliTest, DiffCountsSaturationAndClears) {
     Start(5, false);

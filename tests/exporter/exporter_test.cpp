@@ -116,6 +116,27 @@ TEST_F(ExporterTest, RisesCountAcrossAClearAndSaturation) {
               0);
 }
 
+TEST_F(ExporterTest, ANodeCountThatFallsIsCountedAsADrop) {
+    const std::string address = "127.0.70.6";
+    auto sim = StartSim(address, "demo.json");
+    ASSERT_TRUE(sim);
+    ControllerPoller poller(address, 50ms);
+    BusMetrics metrics({&poller});
+    poller.Start();
+    const Labels controller = {{"controller", address}};
+    ASSERT_TRUE(Await(metrics, "pelvane_nodes", controller, 8));
+    EXPECT_EQ(Value(metrics, "pelvane_node_count_drops_total", controller), 0);
+    sim->Control("@SIM NODE_OFF 5 60000");
+    ASSERT_TRUE(Await(metrics, "pelvane_nodes", controller, 5));
+    EXPECT_EQ(Value(metrics, "pelvane_node_count_drops_total", controller), 1);
+    // Nodes that come back are no drop; a line with no node left is one more.
+    sim->Control("@SIM RESET");
+    ASSERT_TRUE(Await(metrics, "pelvane_nodes", controller, 8));
+    sim->Control("@SIM NODE_OFF 0 60000");
+    ASSERT_TRUE(Await(metrics, "pelvane_nodes", controller, 0));
+    EXPECT_EQ(Value(metrics, "pelvane_node_count_drops_total", controller), 2);
+}
+
 TEST_F(ExporterTest, ANodeSwappedOnAnUnchangedLineShowsItsNewIdentity) {
     const std::string address = "127.0.70.5";
     auto sim = StartSim(address, "demo.json");

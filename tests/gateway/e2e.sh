@@ -114,4 +114,55 @@ for line in frames:
 assert sent > 100, f"only {sent} frames of the gateway captured"
 print(f"{sent} frames of the gateway, all EtherCAT, none malformed, writes only to the EEPROM interface")
 PY
+
+echo "-- the line's states: each fault empties the served bus, each repair brings it back"
+ask() { "$sim_command" $gw "$1" | tr -d '\r'; }
+line_is() { ask "?*ETHERCAT" | grep -qx "Line: $1"; }
+count_is() { [ "$(ask '?NODE_COUNT(0)')" = "$1" ]; }
+sim() { "$sim_command" $controller "$1" >/dev/null; }
+now_ms() { date +%s%3N; }
+sent_frames() { ip -s -j link show vgw0 | python3 -c 'import json,sys; print(json.load(sys.stdin)[0]["stats64"]["tx"]["packets"])'; }
+# Runs the fault, waits for its state and an empty bus, runs the repair, waits for the
+# whole line and "up"; says how long each took (the limits are generous: no timing test).
+break_and_mend() {
+    local state=$1 fault=$2 mend=$3 start emptied
+    start=$(now_ms)
+    eval "$fault"
+    await 5 line_is "$state"
+    await 5 count_is 0
+    emptied=$(($(now_ms) - start))
+    [ "$state" = "another master" ] && held_back
+    start=$(now_ms)
+    eval "$mend"
+    await 15 count_is 8
+    await 2 line_is up
+    echo "$state ($fault): empty bus after ${emptied} ms, 8 nodes again $(($(now_ms) - start)) ms after the repair"
+}
+# While another master's frames come, the gateway sends nothing at all.
+held_back() {
+    local before
+    before=$(sent_frames)
+    sleep 1
+    [ "$(sent_frames)" = "$before" ] || fail "the gateway sent frames beside another master"
+}
+await 5 line_is up
+break_and_mend "no reply" 'sim "@SIM NODE_OFF 0 600000"' 'sim "@SIM RESET"'
+break_and_mend "no link" 'ip link set vseg0 down' 'ip link set vseg0 up'
+break_and_mend "no link" 'ip link set vgw0 down' 'ip link set vgw0 up'
+break_and_mend "circulating" 'sim "@SIM SEGMENT_CIRCULATING 1"' 'sim "@SIM SEGMENT_CIRCULATING 0"'
+break_and_mend "another master" 'sim "@SIM SEGMENT_MASTER 1"' 'sim "@SIM SEGMENT_MASTER 0"'
+break_and_mend "port gone" 'ip link del vgw0' 'pelvane_make_veth_pair'
+
+echo "-- check through the gateway on a dead line: a fault, never a clean bus"
+sim "@SIM NODE_OFF 0 600000"
+await 5 count_is 0
+set +e
+"$cli" check $gw --duration 1 --interval 100 >"$work/dead.out"
+code=$?
+set -e
+cat "$work/dead.out"
+[ $code -eq 3 ] || fail "check of a dead line exited $code, not 3"
+grep -q "verdict: no node answers" "$work/dead.out" || fail "check did not say that no node answers"
+grep -q "bus clean" "$work/dead.out" && fail "check called a dead line clean"
+sim "@SIM RESET"
 echo "PASS"

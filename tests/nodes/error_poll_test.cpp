@@ -120,6 +120,15 @@ TEST_F(ErrorPollTest, ACounterFirstReadLateBecomesTheBaselineNotARise) {
     EXPECT_EQ(session.readings(), 3);
 }
 
+TEST_F(ErrorPollTest, ANodeCountNotReadIsNoLineThatBroke) {
+    PollSession session;
+    for (const char* reply : {"busy", "2\r\n", "busy"}) {
+        Reply("?NODE_COUNT(0)", reply);
+        ASSERT_TRUE(session.PollOnce());
+        EXPECT_TRUE(session.Judge().clean()) << VerdictText(session.Judge());
+    }
+}
+
 TEST_F(ErrorPollTest, ABusLargerThanAPollIsPolledInPart) {
     Reply("?NODE_COUNT(0)", "300\r\n");
     table[kRegister300H][200] = 9;

@@ -42,15 +42,18 @@ TEST(CounterRises, StepsSaturateAndRestartAfterAClear) {
     EXPECT_EQ(rises.at(0, kRegister300H).total, 0);
 }
 
-// Rises on the given registers between two samples, judged on a bus of count nodes.
+// Rises on the given registers between two samples, judged on a bus of count nodes, after
+// a run whose node counts were counts (ending at count).
 Verdict Judge(int32_t count, std::initializer_list<std::tuple<int32_t, int, int32_t>> rises,
-              int64_t lostRise = 0) {
+              int64_t lostRise = 0, std::initializer_list<int32_t> counts = {}) {
     CounterRises tracker;
     ErrorCounterTable table{};
     tracker.Take(table, count);
     for (const auto& [node, counter, rise] : rises) table[counter][node] = rise;
     tracker.Take(table, count);
-    return JudgeRises(tracker, count, lostRise);
+    Verdict verdict = JudgeRises(tracker, count, lostRise);
+    for (const int32_t c : counts) verdict.line.Take(c);
+    return verdict;
 }
 
 TEST(Verdict, NamesTheSegmentWithTheMostNewErrors) {
@@ -76,6 +79,17 @@ TEST(Verdict, NamesTheSegmentWithTheMostNewErrors) {
          "cable between Node0 and Node1, seen by Node1 port 1 (300H at least +255)"},
         {Judge(8, {}), "bus clean: no error counter rose"},
         {Judge(8, {}, 2), "no error counter rose; lost count rose by 2"},
+        // The break comes first; the counters are judged on the nodes still on the line.
+        {Judge(6, {{2, kRegister300H, 3}}, 0, {8, 3, 6}),
+         "line broken after Node5: 8 -> 6 nodes (cable between Node5 and Node6, or Node6 lost "
+         "power); at times only 3 nodes; cable between Node1 and Node2, seen by Node2 port 1 "
+         "(300H +3)"},
+        {Judge(0, {}, 1, {8, 0}),
+         "no node answers: 8 -> 0 nodes (the cable to Node0, or the controller's port); lost "
+         "count rose by 1"},
+        {Judge(2, {}, 0, {2, 0, 2}),
+         "line flapped at the controller: down to 0 of 2 nodes, back to 2 (the cable to Node0, "
+         "or the controller's port)"},
     };
     for (const Case& c : cases) EXPECT_EQ(VerdictText(c.verdict), c.text);
     EXPECT_TRUE(Judge(8, {}).clean());
