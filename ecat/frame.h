@@ -15,8 +15,8 @@ namespace pelvane::ecat {
 
 inline constexpr uint16_t kEthertype = 0x88A4;
 inline constexpr std::size_t kEthernetHeaderBytes = 14;
-inline constexpr std::size_t kMinFrameBytes = 60;    // without the FCS; shorter ones are padded
-inline constexpr std::size_t kMaxFrameBytes = 1514;  // 1500-byte payload
+inline constexpr std::size_t kMinFrameBytes = 60;     // without the FCS; shorter ones are padded
+inline constexpr std::size_t kMaxFrameBytes = 1514;   // 1500-byte payload
 inline constexpr std::size_t kDatagramOverhead = 12;  // 10-byte header, 2-byte working counter
 inline constexpr std::size_t kMaxDatagramData = 1486;
 

@@ -1,6 +1,7 @@
 // Datagrams sent as one frame and their replies matched by index: the only way the
-// gateway talks to a segment. It refuses to send any write but to the EEPROM interface,
-// so no scan can change a node's state or clear its counters.
+// gateway talks to a segment. It sends register reads (APRD, FPRD, BRD) and APWR to the
+// EEPROM interface's control and address, and refuses everything else, so no scan can
+// change a node's state or clear its counters.
 #pragma once
 
 #include <chrono>
@@ -48,6 +49,8 @@ class Master {
 
     // No frame is sent until the line has been free of foreign frames for the quiet time.
     bool HeldBack() const;
+    // The largest frame the port takes now.
+    size_t maxFrameBytes() const { return channel_.MaxFrameBytes(); }
     ExchangeFailure lastFailure() const { return lastFailure_; }
 
     // Frames sent; those of them that got no reply before their time-out; those that came

@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -50,7 +51,20 @@ struct BoundSocket {
     int fd = -1;
     int ifindex = 0;
     Mac mac{};
+    std::size_t maxFrameBytes = kMaxFrameBytes;
 };
+
+std::optional<int> InterfaceMtu(int fd, const std::string& interface) {
+    ifreq request{};
+    if (!FillName(interface, request) || ioctl(fd, SIOCGIFMTU, &request) != 0) return std::nullopt;
+    return request.ifr_mtu;
+}
+
+std::size_t FrameLimit(int mtu) {
+    const int clamped =
+        std::clamp(mtu, kMinMtu, static_cast<int>(kMaxFrameBytes - kEthernetHeaderBytes));
+    return static_cast<std::size_t>(clamped) + kEthernetHeaderBytes;
+}
 
 std::optional<BoundSocket> Bind(const std::string& interface, std::string* error) {
     const unsigned index = if_nametoindex(interface.c_str());
@@ -76,7 +90,8 @@ std::optional<BoundSocket> Bind(const std::string& interface, std::string* error
         close(fd);
         return std::nullopt;
     }
-    return BoundSocket{fd, static_cast<int>(index), *mac};
+    return BoundSocket{fd, static_cast<int>(index), *mac,
+                       FrameLimit(InterfaceMtu(fd, interface).value_or(kMinMtu))};
 }
 
 }  // namespace
@@ -84,7 +99,8 @@ std::optional<BoundSocket> Bind(const std::string& interface, std::string* error
 std::unique_ptr<RawLink> RawLink::Open(const std::string& interface, std::string* error) {
     const auto bound = Bind(interface, error);
     if (!bound) return nullptr;
-    return std::unique_ptr<RawLink>(new RawLink(interface, bound->fd, bound->ifindex, bound->mac));
+    return std::unique_ptr<RawLink>(
+        new RawLink(interface, bound->fd, bound->ifindex, bound->mac, bound->maxFrameBytes));
 }
 
 bool RawLink::Reopen(std::string* error) {
@@ -93,6 +109,7 @@ bool RawLink::Reopen(std::string* error) {
     close(fd_);
     fd_ = bound->fd;
     ifindex_ = bound->ifindex;
+    maxFrameBytes_ = bound->maxFrameBytes;
     unbound_ = false;
     return true;
 }
@@ -161,6 +178,13 @@ InterfaceState QueryInterface(const std::string& interface) {
             state.hasIpv4 = true;
     }
     freeifaddrs(list);
+    if (state.exists) {
+        const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (fd >= 0) {
+            state.mtu = InterfaceMtu(fd, interface).value_or(0);
+            close(fd);
+        }
+    }
     return state;
 }
 

@@ -27,8 +27,9 @@ class FrameChannel {
     virtual bool Send(std::span<const uint8_t> frame) = 0;
     // The next frame that arrives within timeout; none when none did.
     virtual std::optional<std::vector<uint8_t>> Receive(std::chrono::microseconds timeout) = 0;
-    // A channel without a port of its own is always up.
+    // A channel without a port of its own is always up and takes full Ethernet frames.
     virtual PortState State() { return PortState::kUp; }
+    virtual std::size_t MaxFrameBytes() { return kMaxFrameBytes; }
     // Opens the port again by its name, after it was gone; false and a reason when it
     // cannot be opened yet.
     virtual bool Reopen(std::string* /*error*/) { return true; }
@@ -46,6 +47,8 @@ class RawLink : public FrameChannel {
     bool Send(std::span<const uint8_t> frame) override;
     std::optional<std::vector<uint8_t>> Receive(std::chrono::microseconds timeout) override;
     PortState State() override;
+    // The interface's MTU as it was when opened, plus the Ethernet header, at most 1,514.
+    std::size_t MaxFrameBytes() override { return maxFrameBytes_; }
     // A replugged adapter comes back under its name with another index: the socket bound
     // to the old one never hears it, so a new socket is bound.
     bool Reopen(std::string* error) override;
@@ -54,21 +57,30 @@ class RawLink : public FrameChannel {
     const Mac& mac() const { return mac_; }
 
   private:
-    RawLink(std::string interface, int fd, int ifindex, Mac mac)
-        : interface_(std::move(interface)), fd_(fd), ifindex_(ifindex), mac_(mac) {}
+    RawLink(std::string interface, int fd, int ifindex, Mac mac, std::size_t maxFrameBytes)
+        : interface_(std::move(interface)),
+          fd_(fd),
+          ifindex_(ifindex),
+          mac_(mac),
+          maxFrameBytes_(maxFrameBytes) {}
     std::string interface_;
     int fd_;
     int ifindex_;
     Mac mac_;
+    std::size_t maxFrameBytes_;
     // Set by a send the kernel refused because the bound interface went away.
     bool unbound_ = false;
 };
+
+// The smallest MTU an IPv4 host must take; a port with less cannot carry a useful frame.
+inline constexpr int kMinMtu = 576;
 
 // What the interface says of itself, for the gateway's refusals.
 struct InterfaceState {
     bool exists = false;
     bool up = false;
     bool hasIpv4 = false;
+    int mtu = 0;
 };
 InterfaceState QueryInterface(const std::string& interface);
 

@@ -5,7 +5,7 @@
 
 namespace pelvane::ecat {
 
-inline constexpr uint16_t kRegType = 0x0000;           // 1 byte; the type block is 10 bytes
+inline constexpr uint16_t kRegType = 0x0000;  // 1 byte; the type block is 10 bytes
 inline constexpr uint16_t kTypeBlockBytes = 10;
 inline constexpr uint16_t kRegStationAddress = 0x0010;  // 2 bytes; never written here
 inline constexpr uint16_t kRegAlias = 0x0012;           // 2 bytes: the configured station alias

@@ -18,10 +18,9 @@ constexpr RegisterRead kNodeReads[] = {
 };
 constexpr size_t kReadsPerNode = std::size(kNodeReads);
 
-constexpr int kEepromPolls = 50;
 // The pages show at most 256 nodes; a segment that claims more is read that far.
 constexpr uint16_t kMaxScannedNodes = 256;
-constexpr int kEepromTries = 3;
+constexpr uint16_t kChecksumErrorBit = 0x0800;
 
 void Fill(NodeScan& node, size_t read, const std::vector<uint8_t>& data) {
     switch (read) {
@@ -42,10 +41,6 @@ void Fill(NodeScan& node, size_t read, const std::vector<uint8_t>& data) {
     }
 }
 
-bool SameNode(const NodeScan& a, const NodeScan& b) {
-    return a.typeBlock == b.typeBlock && a.alias == b.alias;
-}
-
 }  // namespace
 
 std::optional<uint16_t> Scanner::CountNodes(std::string* error) {
@@ -58,7 +53,9 @@ std::optional<uint16_t> Scanner::CountNodes(std::string* error) {
     return reply->front().wkc;
 }
 
-bool Scanner::ReadRegisters(std::vector<NodeScan>& nodes, std::string* error) {
+bool Scanner::ReadRegisters(std::vector<NodeScan>& nodes, size_t* frames, std::string* error) {
+    // The port's MTU, not Ethernet's, says how much one frame may carry.
+    const size_t frameLimit = master_.maxFrameBytes();
     std::vector<Datagram> batch;
     size_t batchBytes = FrameBytes(batch);
     size_t first = 0;  // the read index of batch's first datagram
@@ -67,6 +64,7 @@ bool Scanner::ReadRegisters(std::vector<NodeScan>& nodes, std::string* error) {
         if (batch.empty()) return true;
         const auto replies = master_.Exchange(batch, error);
         if (!replies) return false;
+        ++*frames;
         for (size_t i = 0; i < replies->size(); ++i) {
             const size_t read = first + i;
             const size_t node = read / kReadsPerNode;
@@ -85,7 +83,7 @@ bool Scanner::ReadRegisters(std::vector<NodeScan>& nodes, std::string* error) {
         const RegisterRead& r = kNodeReads[read % kReadsPerNode];
         Datagram datagram = ReadAt(static_cast<uint16_t>(read / kReadsPerNode), r.ado, r.length);
         const size_t bytes = kDatagramOverhead + datagram.data.size();
-        if (batchBytes + bytes > kMaxFrameBytes && !flush()) return false;
+        if (batchBytes + bytes > frameLimit && !flush()) return false;
         batchBytes += bytes;
         batch.push_back(std::move(datagram));
     }
@@ -94,46 +92,42 @@ bool Scanner::ReadRegisters(std::vector<NodeScan>& nodes, std::string* error) {
     return true;
 }
 
-bool Scanner::EepromOffered(uint16_t position) {
-    const auto reply = master_.Exchange({ReadAt(position, kRegEepromConfig, 2)});
-    // Owned by the node's own processor: never taken from it.
-    return !reply || reply->front().wkc != 1 || (reply->front().data[0] & 0x01) != 0;
-}
-
-std::optional<std::vector<uint8_t>> Scanner::ReadEeprom(uint16_t position, uint32_t word) {
-    for (int attempt = 0; attempt < kEepromTries; ++attempt) {
-        Datagram command = ReadAt(position, kRegEepromControl, 6);
-        command.command = Command::kApwr;
-        PutLe16(command.data, 0, kEepromCommandRead);
-        PutLe32(command.data, 2, word);
-        const auto written = master_.Exchange({command});
-        if (!written || written->front().wkc != 1) return std::nullopt;
-        for (int poll = 0; poll < kEepromPolls; ++poll) {
-            const auto status = master_.Exchange({ReadAt(position, kRegEepromControl, 14)});
-            if (!status || status->front().wkc != 1) return std::nullopt;
-            const std::vector<uint8_t>& data = status->front().data;
-            const uint16_t control = Le16(data, 0);
-            if ((control & (kEepromBusy | kEepromCommandMask)) != 0) continue;
-            if ((control & kEepromErrorMask) != 0) break;  // try the command again
-            const size_t bytes = (control & kEepromReads8Bytes) != 0 ? 8 : 4;
-            return std::vector<uint8_t>(data.begin() + 6,
-                                        data.begin() + 6 + static_cast<long>(bytes));
-        }
+void Scanner::Remember(std::vector<NodeScan>& nodes) {
+    // Another count is another line: every identity is read again.
+    if (known_.size() != nodes.size()) known_.assign(nodes.size(), Known{});
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        Known& known = known_[i];
+        NodeScan& node = nodes[i];
+        if (!known.placed || known.typeBlock != node.typeBlock || known.alias != node.alias)
+            known = Known::Placed(node.typeBlock, node.alias);
+        node.siiRead = known.read && !known.verify;
+        node.siiFault = known.fault;
+        node.eepromChecksumError = known.checksumError;
+        node.sii = known.sii;
+        node.io = known.io;
     }
-    return std::nullopt;
 }
 
-std::optional<SiiInfo> Scanner::ReadNodeSii(uint16_t position) {
-    if (EepromOffered(position)) return std::nullopt;
+void Scanner::ReadNodeSii(uint16_t position) {
+    Known& known = known_[position];
+    known.nextTry = Clock::now() + kRetryAfter;  // unless it succeeds
+    EepromPort port(master_, position);
+    const auto offered = port.Offered();
+    if (!offered || !*offered) {
+        // Never taken from the node's processor: asking again later is all we do.
+        known.fault = offered ? SiiFault::kHeldByProcessor : SiiFault::kTimeout;
+        return;
+    }
     // Each EEPROM read brings two or four words; keep the last so small reads share it.
     uint32_t cachedWord = 0;
     std::vector<uint8_t> cached;
+    SiiFault fault = SiiFault::kNone;
     const SiiReader reader = [&](uint32_t word, uint32_t count, std::vector<uint8_t>& out) {
         out.clear();
         while (out.size() < count * 2u) {
             const uint32_t at = word + static_cast<uint32_t>(out.size() / 2);
             if (cached.empty() || at < cachedWord || at >= cachedWord + cached.size() / 2) {
-                auto chunk = ReadEeprom(position, at);
+                auto chunk = port.Read(at, &fault);
                 if (!chunk) return false;
                 cachedWord = at;
                 cached = std::move(*chunk);
@@ -146,57 +140,80 @@ std::optional<SiiInfo> Scanner::ReadNodeSii(uint16_t position) {
         return true;
     };
     std::string ignored;
-    return ReadSii(reader, &ignored);
+    auto sii = ReadSii(reader, &ignored);
+    eepromCommands_ += static_cast<uint64_t>(port.commands());
+    known.checksumError = (port.lastStatus() & kChecksumErrorBit) != 0;
+    if (!sii) {
+        known.fault = fault != SiiFault::kNone ? fault : SiiFault::kMalformed;
+        return;
+    }
+    known.read = true;
+    known.fault = SiiFault::kNone;
+    known.io = CountIo(*sii);
+    known.sii = std::move(*sii);
 }
 
-bool Scanner::IdentityChanged(uint16_t position, const NodeScan& node) {
-    if (EepromOffered(position)) return false;
+std::optional<bool> Scanner::IdentityChanged(uint16_t position) {
+    EepromPort port(master_, position);
+    const auto offered = port.Offered();
+    if (!offered || !*offered) return std::nullopt;
     std::vector<uint8_t> words;
+    SiiFault fault = SiiFault::kNone;
     while (words.size() < 8) {
         const auto chunk =
-            ReadEeprom(position, kSiiVendorWord + static_cast<uint32_t>(words.size() / 2));
-        if (!chunk) return false;
+            port.Read(kSiiVendorWord + static_cast<uint32_t>(words.size() / 2), &fault);
+        if (!chunk) break;
         words.insert(words.end(), chunk->begin(), chunk->end());
     }
-    return Le32(words, 0) != node.sii.vendorId || Le32(words, 4) != node.sii.productCode;
+    eepromCommands_ += static_cast<uint64_t>(port.commands());
+    if (words.size() < 8) return std::nullopt;
+    const Known& known = known_[position];
+    return Le32(words, 0) != known.sii.vendorId || Le32(words, 4) != known.sii.productCode;
 }
 
-void Scanner::ReadSiis(std::vector<NodeScan>& nodes) {
-    for (size_t i = 0; i < nodes.size(); ++i) {
-        NodeScan& node = nodes[i];
-        if (i < last_.size() && last_[i].siiRead && SameNode(last_[i], node)) {
-            node.siiRead = true;
-            node.sii = last_[i].sii;
-            node.io = last_[i].io;
-        }
+void Scanner::Verify(uint16_t position) {
+    const auto changed = IdentityChanged(position);
+    Known& known = known_[position];
+    known.verify = false;
+    // Another node, or one that no longer answers: its whole SII is read again.
+    if (!changed || *changed) known = Known::Placed(known.typeBlock, known.alias);
+}
+
+void Scanner::Forget() {
+    for (Known& known : known_) {
+        if (known.read) known.verify = true;
+        // A node that failed is asked again at once: it may be another one now.
+        known.nextTry = {};
     }
-    // A node swapped for one of the same kind keeps its registers; its identity tells.
-    if (!nodes.empty()) {
-        const size_t i = recheck_++ % nodes.size();
-        if (nodes[i].siiRead && IdentityChanged(static_cast<uint16_t>(i), nodes[i]))
-            nodes[i].siiRead = false;
+}
+
+void Scanner::ReadIdentities(Clock::time_point deadline) {
+    bool readAny = false;
+    for (size_t i = 0; i < known_.size(); ++i) {
+        const Known& known = known_[i];
+        if (known.read && !known.verify) continue;
+        if (!known.read && Clock::now() < known.nextTry) continue;
+        if (Clock::now() >= deadline) return;
+        if (known.verify) Verify(static_cast<uint16_t>(i));
+        if (!known_[i].read) ReadNodeSii(static_cast<uint16_t>(i));
+        readAny = true;
     }
-    for (size_t i = 0; i < nodes.size(); ++i) {
-        if (nodes[i].siiRead) continue;
-        if (auto sii = ReadNodeSii(static_cast<uint16_t>(i))) {
-            nodes[i].siiRead = true;
-            nodes[i].io = CountIo(*sii);
-            nodes[i].sii = std::move(*sii);
-        } else {
-            nodes[i].sii = {};
-            nodes[i].io = {};
-        }
-    }
+    if (readAny || known_.empty() || Clock::now() - lastRecheck_ < recheckEvery_) return;
+    lastRecheck_ = Clock::now();
+    const size_t i = recheck_++ % known_.size();
+    // A node whose words cannot be read now keeps what was read: it is asked in turn again.
+    if (known_[i].read && IdentityChanged(static_cast<uint16_t>(i)).value_or(false))
+        known_[i] = Known::Placed(known_[i].typeBlock, known_[i].alias);
 }
 
 std::optional<BusScan> Scanner::Scan(std::string* error) {
     const auto count = CountNodes(error);
     if (!count) return std::nullopt;
     BusScan scan;
+    scan.frames = 1;
     scan.nodes.resize(std::min(*count, kMaxScannedNodes));
-    if (!ReadRegisters(scan.nodes, error)) return std::nullopt;
-    ReadSiis(scan.nodes);
-    last_ = scan.nodes;
+    if (!ReadRegisters(scan.nodes, &scan.frames, error)) return std::nullopt;
+    Remember(scan.nodes);
     scan.framesSent = master_.framesSent();
     scan.framesLost = master_.framesLost();
     return scan;

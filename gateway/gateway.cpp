@@ -1,5 +1,7 @@
 #include "gateway.h"
 
+#include <algorithm>
+
 namespace pelvane::gateway {
 
 Gateway::~Gateway() {
@@ -7,6 +9,8 @@ Gateway::~Gateway() {
 }
 
 bool Gateway::Start(std::string* error) {
+    lock_ = PortLock::Take(options_.interface, error);
+    if (!lock_) return false;
     link_ = ecat::RawLink::Open(options_.interface, error);
     if (!link_) {
         *error += " (setcap cap_net_raw+ep on the program lets a user run it)";
@@ -25,7 +29,14 @@ bool Gateway::Start(std::string* error) {
     loop_ = std::make_unique<ScanLoop>(
         *link_, *master_, std::chrono::milliseconds(options_.cycleMs),
         [this](LineReport report) {
-            if (report.scan) servedNodes_ = report.scan->nodes.size();
+            if (report.scan) {
+                const auto& nodes = report.scan->nodes;
+                servedNodes_ = nodes.size();
+                servedIdentities_ = static_cast<std::size_t>(
+                    std::count_if(nodes.begin(), nodes.end(), [](const ecat::NodeScan& node) {
+                        return node.siiRead || node.siiFault != ecat::SiiFault::kNone;
+                    }));
+            }
             server_->Locked([&] { interpreter_->Update(std::move(report)); });
         },
         options_.verbosity);

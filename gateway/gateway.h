@@ -10,6 +10,7 @@
 #include "gateway_interpreter.h"
 #include "kestrum_sim/link_server.h"
 #include "master.h"
+#include "port_lock.h"
 #include "raw_link.h"
 #include "scan_loop.h"
 
@@ -37,15 +38,19 @@ class Gateway {
 
     // Nodes served now: the latest complete scan's, or none while the line is down.
     std::size_t servedNodes() const { return servedNodes_.load(); }
+    // Of those, the nodes whose identity is served, or the reason it cannot be.
+    std::size_t servedIdentities() const { return servedIdentities_.load(); }
 
   private:
     GatewayOptions options_;
+    std::unique_ptr<PortLock> lock_;
     std::unique_ptr<ecat::RawLink> link_;
     std::unique_ptr<ecat::Master> master_;
     std::unique_ptr<GatewayInterpreter> interpreter_;
     std::unique_ptr<kestrum::sim::LinkServer> server_;
     std::unique_ptr<ScanLoop> loop_;
     std::atomic<std::size_t> servedNodes_{0};
+    std::atomic<std::size_t> servedIdentities_{0};
 };
 
 }  // namespace pelvane::gateway

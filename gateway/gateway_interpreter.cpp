@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <map>
+#include <optional>
 
 #include "kestrum_sim/command_text.h"
 
@@ -16,13 +17,16 @@ using kestrum::sim::Outcome;
 using kestrum::sim::PrintInt;
 
 constexpr int32_t kFirstRegisterItem = 768;  // 0300H, one item a byte up to 0313H
+constexpr int32_t kSiiUnread = 3002;
+constexpr size_t kMaxNodeLines = 24;
+constexpr uint16_t kAlErrorBit = 0x10;
 
 // Numbers the controller prints are signed 32-bit; IDs keep their bit pattern.
 Outcome PrintId(uint32_t id) {
     return PrintInt(static_cast<int32_t>(id));
 }
 
-const char* StateName(uint16_t alStatus) {
+const char* StateBase(uint16_t alStatus) {
     switch (alStatus & 0x0F) {
         case ecat::kAlStateInit:
             return "INIT";
@@ -37,6 +41,11 @@ const char* StateName(uint16_t alStatus) {
         default:
             return "UNKNOWN";
     }
+}
+
+// "SAFEOP+ERR" for a node whose AL status has its error bit.
+std::string StateName(uint16_t alStatus) {
+    return std::string(StateBase(alStatus)) + ((alStatus & kAlErrorBit) != 0 ? "+ERR" : "");
 }
 
 }  // namespace
@@ -72,6 +81,34 @@ void GatewayInterpreter::Update(LineReport report) {
     line_ = report.line;
 }
 
+namespace {
+
+// What is wrong with each node that the user should see, a line each, at most
+// kMaxNodeLines of them: the reply must keep its lost count inside a client's buffer.
+std::string NodeLines(const std::vector<ecat::NodeScan>& nodes) {
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        const ecat::NodeScan& node = nodes[i];
+        const std::string name = "Node" + std::to_string(i) + ": ";
+        if (node.siiFault != ecat::SiiFault::kNone)
+            lines.push_back(name + std::string(ecat::SiiFaultText(node.siiFault)));
+        else if (node.eepromChecksumError)
+            lines.push_back(name + std::string(ecat::SiiFaultText(ecat::SiiFault::kChecksumError)));
+        if (node.alStatusCode != 0) {
+            char code[32];
+            std::snprintf(code, sizeof code, "AL status code %04XH", node.alStatusCode);
+            lines.push_back(name + code);
+        }
+    }
+    std::string text;
+    for (size_t i = 0; i < lines.size() && i < kMaxNodeLines; ++i) text += lines[i] + "\r\n";
+    if (lines.size() > kMaxNodeLines)
+        text += "and " + std::to_string(lines.size() - kMaxNodeLines) + " more node lines\r\n";
+    return text;
+}
+
+}  // namespace
+
 std::string GatewayInterpreter::Report() const {
     std::map<std::string, int> states;
     for (const ecat::NodeScan& node : scan_->nodes) ++states[StateName(node.alStatus)];
@@ -80,13 +117,29 @@ std::string GatewayInterpreter::Report() const {
     std::string report = "EtherCAT gateway: read only, nodes are left in their state.\r\nNodes:" +
                          std::to_string(scan_->nodes.size()) + "\r\nStates:";
     for (const auto& [state, count] : states) report += " " + state + " " + std::to_string(count);
-    report += "\r\nCycle:" + std::to_string(identity_.cycleMs * 1000) +
-              "us\r\nLine: " + std::string(LineConditionText(line_)) +
+    report += "\r\nCycle:" + std::to_string(identity_.cycleMs * 1000) + "us\r\n" +
+              NodeLines(scan_->nodes) + "Line: " + std::string(LineConditionText(line_)) +
               "\r\nLostcount:" + std::to_string(framesLost_) + ".\r\n";
     return report;
 }
 
+namespace {
+
+// Identity and PDO counts of a node whose SII is not read are no numbers: a 0 would read
+// as a vendor.
+std::optional<Outcome> Unread(const ecat::NodeScan& node) {
+    if (node.siiRead) return std::nullopt;
+    const std::string_view reason = node.siiFault == ecat::SiiFault::kNone
+                                        ? std::string_view("SII not read yet")
+                                        : ecat::SiiFaultText(node.siiFault);
+    return Error(kSiiUnread, std::string(reason));
+}
+
+}  // namespace
+
 Outcome GatewayInterpreter::NodeInfo(const ecat::NodeScan& node, int32_t item) const {
+    const bool fromSii = (item >= 0 && item <= 2) || (item >= 10 && item <= 13);
+    if (auto unread = Unread(node); unread && fromSii) return *unread;
     switch (item) {
         case 0:
             return PrintId(node.sii.vendorId);
@@ -130,9 +183,12 @@ Outcome GatewayInterpreter::NodeCommand(std::string_view name, std::string_view 
                      "SDO read refused: the gateway changes no node state, and a mailbox "
                      "needs PREOP");
     if (name == "?NODE_INFO") return NodeInfo(nodes[node], args[2]);
+    if (auto unread = Unread(nodes[node]); unread && name == "?NODE_AXIS_COUNT") return *unread;
     if (name == "?NODE_AXIS_COUNT") return PrintInt(nodes[node].io.axes);
     int64_t base = 0;
     for (size_t i = 0; i < node; ++i) {
+        // A base counted over a node whose PDOs are unknown would be a guess.
+        if (auto unread = Unread(nodes[i])) return *unread;
         const ecat::IoCounts& io = nodes[i].io;
         base += name == "?NODE_IO" ? std::max(io.inputs, io.outputs) : std::max(io.ad, io.da);
     }

@@ -24,6 +24,9 @@ std::string Refusal(const Options& options) {
     const auto state = pelvane::ecat::QueryInterface(options.interface);
     if (!state.exists) return "no interface " + options.interface;
     if (!state.up) return options.interface + " is down (ip link set " + options.interface + " up)";
+    if (state.mtu < pelvane::ecat::kMinMtu)
+        return options.interface + " has an MTU of " + std::to_string(state.mtu) + ", below the " +
+               std::to_string(pelvane::ecat::kMinMtu) + " a scan needs";
     if (state.hasIpv4 && !options.force)
         return options.interface +
                " carries an IPv4 address, so it is likely not a spare port cabled to an "

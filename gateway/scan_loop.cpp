@@ -9,6 +9,8 @@ namespace pelvane::gateway {
 namespace {
 
 constexpr std::chrono::milliseconds kFirstReopenWait{50};
+// Time for SII reads each cycle even when the scan filled it.
+constexpr std::chrono::milliseconds kIdentityBudget{2};
 
 LineCondition FromFailure(ecat::ExchangeFailure failure) {
     switch (failure) {
@@ -120,9 +122,15 @@ void ScanLoop::Say(const LineReport& report) {
                      static_cast<unsigned long long>(master_.framesCirculating()),
                      static_cast<unsigned long long>(master_.framesForeign()));
     }
-    if (report.scan && report.scan->nodes.size() != saidCount_) {
+    if (report.scan &&
+        (report.scan->nodes.size() != saidCount_ || report.scan->frames != saidFrames_)) {
         saidCount_ = report.scan->nodes.size();
-        std::fprintf(stderr, "scan: %zu nodes\n", saidCount_);
+        saidFrames_ = report.scan->frames;
+        std::fprintf(
+            stderr,
+            "scan: %zu nodes in %zu frames of at most %zu bytes, %llu EEPROM commands so far\n",
+            saidCount_, saidFrames_, master_.maxFrameBytes(),
+            static_cast<unsigned long long>(scanner_.eepromCommands()));
     }
 }
 
@@ -143,6 +151,10 @@ void ScanLoop::Run() {
         publish_(std::move(report));
         // A scan slower than the cycle is followed at once, never by a burst.
         next = std::max(next + cycle_, Clock::now());
+        // What the registers showed is served already; identities fill the rest of the
+        // cycle, and the next scan serves them.
+        if (found == LineCondition::kUp)
+            scanner_.ReadIdentities(std::max(next, Clock::now() + kIdentityBudget));
         std::unique_lock lock(mutex_);
         if (wake_.wait_until(lock, next, [this] { return stopping_; })) return;
     }

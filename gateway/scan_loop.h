@@ -59,6 +59,7 @@ class ScanLoop {
     Clock::time_point nextReopen_{};
     LineCondition said_ = LineCondition::kUp;
     size_t saidCount_ = SIZE_MAX;
+    size_t saidFrames_ = 0;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopping_ = false;

@@ -63,6 +63,40 @@ TEST_F(GatewayInterpreterTest, NodeQueriesComeFromTheScan) {
     EXPECT_NE(sdo.text.find("changes no node state"), std::string::npos);
 }
 
+TEST_F(GatewayInterpreterTest, AnUnreadSiiIsNoNumberAndTheReportSaysWhy) {
+    auto scan = std::make_shared<ecat::BusScan>();
+    scan->nodes = {Node(0x41B, 1, 1, {8, 8, 0, 0, 0}), Node(0, 0, 2, {}), Node(0x41B, 2, 3, {})};
+    scan->nodes[1].siiRead = false;
+    scan->nodes[1].siiFault = ecat::SiiFault::kHeldByProcessor;
+    scan->nodes[2].alStatus = ecat::kAlStateSafeop | 0x10;
+    scan->nodes[2].alStatusCode = 0x1B;
+    scan->nodes[2].eepromChecksumError = true;
+    interpreter.Update({scan, 0, LineCondition::kUp});
+    const std::pair<const char*, const char*> cases[] = {
+        {"?NODE_INFO(0,1,0)", "Error 3002: SII held by the node's processor\r\n"},
+        {"?NODE_INFO(0,1,10)", "Error 3002: SII held by the node's processor\r\n"},
+        {"?NODE_AXIS_COUNT(0,1)", "Error 3002: SII held by the node's processor\r\n"},
+        {"?NODE_IO(0,2)", "Error 3002: SII held by the node's processor\r\n"},  // counted over it
+        {"?NODE_IO(0,1)", "8\r\n"},
+        {"?NODE_INFO(0,1,3)", "2\r\n"},  // registers are read all the same
+        {"?NODE_INFO(0,2,0)", "1051\r\n"},
+    };
+    for (const auto& [command, reply] : cases) EXPECT_EQ(Text(command), reply) << command;
+    const std::string report = Text("?*ETHERCAT");
+    EXPECT_NE(report.find("States: INIT 2 SAFEOP+ERR 1\r\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("\r\nNode1: SII held by the node's processor\r\nNode2: EEPROM checksum "
+                          "error\r\nNode2: AL status code 001BH\r\nLine: up\r\n"),
+              std::string::npos)
+        << report;
+    EXPECT_EQ(CutLostcountText(report), "Lostcount:0");
+
+    // However many nodes fail, the lost count stays inside a client's reply buffer.
+    scan->nodes.assign(256, scan->nodes[1]);
+    interpreter.Update({scan, 4, LineCondition::kUp});
+    EXPECT_LT(Text("?*ETHERCAT").size(), 1500u);
+    EXPECT_EQ(CutLostcountText(Text("?*ETHERCAT")), "Lostcount:4");
+}
+
 TEST_F(GatewayInterpreterTest, TheReportCutsToTheLostFramesAndAFailedScanKeepsTheLast) {
     EXPECT_EQ(CutLostcountText(Text("?*ETHERCAT")), "Lostcount:5");
     EXPECT_NE(Text("?*ETHERCAT").find("States: INIT 3"), std::string::npos);

@@ -34,8 +34,10 @@ class TamperedChannel : public FrameChannel {
     explicit TamperedChannel(LineState& state) : line_([&state] { return state; }) {}
     bool Send(std::span<const uint8_t> frame) override {
         ++sent;
+        largest = std::max(largest, frame.size());
         return line_.Send(frame);
     }
+    std::size_t MaxFrameBytes() override { return maxFrame; }
     std::optional<std::vector<uint8_t>> Receive(std::chrono::microseconds timeout) override {
         auto reply = line_.Receive(timeout);
         if (reply && tamper) return tamper(*reply);
@@ -43,6 +45,8 @@ class TamperedChannel : public FrameChannel {
     }
     std::function<std::optional<std::vector<uint8_t>>(std::vector<uint8_t>&)> tamper;
     int sent = 0;
+    std::size_t largest = 0;
+    std::size_t maxFrame = kMaxFrameBytes;
 
   private:
     kestrum::sim::LineChannel line_;
@@ -57,15 +61,26 @@ class ScanTest : public ::testing::Test {
     }
     LineState state;
     TamperedChannel channel{state};
+    // Scans and reads the identities it lacks, then scans again to see them.
+    std::optional<BusScan> ScanWithIdentities(std::string* error) {
+        if (!scanner.Scan(error)) return std::nullopt;
+        scanner.ReadIdentities(Scanner::Clock::now() + std::chrono::seconds(5));
+        return scanner.Scan(error);
+    }
     Master master{channel, kOurs, std::chrono::milliseconds(5)};
-    Scanner scanner{master};
+    Scanner scanner{master, std::chrono::milliseconds(1)};
 };
 
 TEST_F(ScanTest, ReadsEveryNodeByPositionWithItsSii) {
     std::string error;
-    const auto scan = scanner.Scan(&error);
+    auto scan = scanner.Scan(&error);
     ASSERT_TRUE(scan) << error;
     ASSERT_EQ(scan->nodes.size(), 3u);
+    // Registers are served at once, identities only once read.
+    EXPECT_FALSE(scan->nodes[1].siiRead);
+    EXPECT_EQ(scan->nodes[1].siiFault, SiiFault::kNone);
+    scan = ScanWithIdentities(&error);
+    ASSERT_TRUE(scan) << error;
     const NodeScan& drive = scan->nodes[1];
     EXPECT_EQ(drive.alias, 2);
     EXPECT_EQ(drive.counters[1], 7);
@@ -79,11 +94,25 @@ TEST_F(ScanTest, ReadsEveryNodeByPositionWithItsSii) {
     EXPECT_EQ(scan->nodes[0].alStatus & 0x0F, kAlStateInit);
     EXPECT_EQ(scan->framesLost, 0u);
 
-    // A later scan keeps the SII of nodes that look the same: only registers are read,
-    // and one node's identity words.
+    // A later scan keeps the SII of nodes that look the same: registers only, and one
+    // node's identity words now and then.
     const int before = channel.sent;
+    const uint64_t commands = scanner.eepromCommands();
     ASSERT_TRUE(scanner.Scan(&error));
-    EXPECT_LT(channel.sent - before, 12);
+    EXPECT_EQ(channel.sent - before, 2);
+    scanner.ReadIdentities(Scanner::Clock::now());
+    EXPECT_EQ(scanner.eepromCommands(), commands + 1);  // 8 bytes: vendor and product
+}
+
+TEST_F(ScanTest, RegisterFramesFitThePort) {
+    state.nodes.assign(40, state.nodes[0]);
+    channel.maxFrame = 590;  // MTU 576
+    std::string error;
+    const auto scan = scanner.Scan(&error);
+    ASSERT_TRUE(scan) << error;
+    EXPECT_EQ(scan->nodes.size(), 40u);
+    EXPECT_LE(channel.largest, 590u);
+    EXPECT_GT(scan->frames, 4u);
 }
 
 TEST_F(ScanTest, RepliesThatDoNotMatchAreNeverTaken) {
@@ -153,12 +182,17 @@ TEST_F(ScanTest, ANodeThatStopsAnsweringEndsTheLineAndAnUnreadSiiIsTriedAgain) {
         return frame;
     };
     std::string error;
-    auto scan = scanner.Scan(&error);
+    auto scan = ScanWithIdentities(&error);
     ASSERT_TRUE(scan) << error;
     EXPECT_FALSE(scan->nodes[0].siiRead);
-    EXPECT_EQ(scan->nodes[0].sii.vendorId, 0u);
+    EXPECT_EQ(scan->nodes[0].siiFault, SiiFault::kTimeout);
+    // Not asked again before its time, unless the line changes.
     channel.tamper = nullptr;
-    scan = scanner.Scan(&error);
+    const uint64_t commands = scanner.eepromCommands();
+    scan = ScanWithIdentities(&error);
+    EXPECT_EQ(scanner.eepromCommands(), commands);
+    scanner.Forget();
+    scan = ScanWithIdentities(&error);
     ASSERT_TRUE(scan);
     EXPECT_EQ(scan->nodes[0].sii.vendorId, 0x41Bu);
 
@@ -178,10 +212,13 @@ TEST_F(ScanTest, ANodeThatStopsAnsweringEndsTheLineAndAnUnreadSiiIsTriedAgain) {
 
 TEST_F(ScanTest, ANodeSwappedForOneOfItsKindShowsItsNewIdentity) {
     std::string error;
-    ASSERT_TRUE(scanner.Scan(&error));
+    ASSERT_TRUE(ScanWithIdentities(&error));
     state.nodes[2].deviceId = 0x30004;  // same ESC, same switch, same I/O
     std::optional<BusScan> scan;
-    for (int i = 0; i < 4; ++i) scan = scanner.Scan(&error);
+    for (int i = 0; i < 6; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        scan = ScanWithIdentities(&error);
+    }
     ASSERT_TRUE(scan);
     EXPECT_EQ(scan->nodes[2].sii.productCode, 0x30004u);
 }
@@ -202,8 +239,16 @@ TEST(Master, RefusesEveryWriteButTheEepromInterfaces) {
     Datagram eeprom = ReadAt(0, kRegEepromControl, 6);
     eeprom.command = Command::kApwr;
     EXPECT_TRUE(master.Exchange({eeprom}, &error)) << error;
+    // Only APWR may write there, and only reads of the read-only kind go out at all.
+    for (const int code : {0x00, 0x03, 0x05, 0x06, 0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F,
+                           0x20, 0xFF}) {
+        Datagram other = eeprom;
+        other.command = static_cast<Command>(code);
+        EXPECT_FALSE(master.Exchange({other}, &error)) << code;
+    }
     eeprom.data.resize(7);  // would reach 0508H
     EXPECT_FALSE(master.Exchange({eeprom}, &error));
+    EXPECT_EQ(master.framesSent(), 1u);
 }
 
 }  // namespace
