@@ -80,6 +80,31 @@ std::string ToWord(const json& value, const std::string& where) {
     return s;
 }
 
+// Segment fields are checked in their text form, the one "@SIM SET" gives them in.
+void ReadSegmentField(Node& node, const std::string& name, const json& value,
+                      const std::string& where) {
+    std::string text;
+    if (value.is_boolean())
+        text = value.get<bool>() ? "true" : "false";
+    else if (value.is_number())
+        text = value.dump();
+    else if (value.is_string())
+        text = value.get<std::string>();
+    else
+        Fail(where, "expected a number, a string or true/false");
+    std::string reason;
+    if (!SetSegmentField(node, name, text, &reason)) Fail(where, reason);
+}
+
+void ReadEsc(Node& node, const json& j, const std::string& where) {
+    if (!j.is_object()) Fail(where, "expected an object");
+    for (const auto& [key, value] : j.items()) {
+        const std::string name = "esc." + key;
+        if (!IsSegmentField(name)) Fail(where + "." + key, "unknown key");
+        ReadSegmentField(node, name, value, where + "." + key);
+    }
+}
+
 Node ReadNode(const json& j, const std::string& where) {
     if (!j.is_object()) Fail(where, "expected an object");
     Node node;
@@ -95,6 +120,10 @@ Node ReadNode(const json& j, const std::string& where) {
             if (!value.is_array() || value.size() != 2) Fail(at, "expected 2 numbers");
             for (std::size_t i = 0; i < 2; ++i)
                 node.counterRate[i] = ToRate(value[i], at + "[" + std::to_string(i) + "]");
+        } else if (key == "esc") {
+            ReadEsc(node, value, at);
+        } else if (IsSegmentField(key) && !key.starts_with("esc.")) {
+            ReadSegmentField(node, key, value, at);
         } else if (int32_t* field = NodeField(node, key)) {
             *field = ToInt32(value, at);
         } else {

@@ -99,6 +99,10 @@ std::vector<SegmentNode> Machine::SegmentNodes(Clock::time_point now) const {
         s.outputCount = n.outputCount;
         s.adCount = n.adCount;
         s.daCount = n.daCount;
+        s.esc = n.esc;
+        s.alState = n.alState;
+        s.alError = n.alError;
+        s.alStatusCode = n.alStatusCode;
         for (int reg = 0; reg < 4; ++reg)
             s.counters[static_cast<std::size_t>(reg)] = Counter(i, reg, now);
     }

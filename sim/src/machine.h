@@ -25,6 +25,10 @@ struct SegmentNode {
     int32_t adCount = 0;
     int32_t daCount = 0;
     std::array<int32_t, 4> counters{};  // 300H..303H, as ?NODE_INFO prints them
+    EscTraits esc;
+    int32_t alState = kAlInit;
+    bool alError = false;
+    int32_t alStatusCode = 0;
 };
 
 class Machine final : public CommandInterpreter {

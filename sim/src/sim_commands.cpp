@@ -174,6 +174,8 @@ void Machine::SwitchOff(int32_t node, Clock::time_point until) {
 
 Outcome Machine::SetField(const std::vector<std::string_view>& w, Clock::time_point now) {
     auto node = NodeArg(w[1], bus_.nodes.size());
+    if (node && IsSegmentField(w[2]))
+        return SetSegmentField(bus_.nodes[*node], w[2], w[3], nullptr) ? Ok() : Bad();
     auto value = ToInt<int32_t>(w[3]);
     if (!node || !value) return Bad();
     Node& n = bus_.nodes[*node];

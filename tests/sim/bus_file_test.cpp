@@ -2,6 +2,7 @@
 // that points at the problem.
 #include <string>
 
+#include "machine.h"
 #include "sim_client.h"
 
 namespace simtest {
@@ -70,6 +71,13 @@ TEST(BusFile, BrokenFilesAreRefusedWithAReason) {
         {R"({"nodes": [{"vendorId": 4294967296}]})", "vendorId"},
         {R"({"nodes": [{"counterRate": [0, -1]}]})", "counterRate[1]"},
         {R"({"nodes": [], "controller": {"model": "KSM 464"}})", "controller.model"},
+        {R"({"nodes": [{"esc": {"eepromReadBytes": 6}}]})", "nodes[0].esc.eepromReadBytes"},
+        {R"({"nodes": [{"esc": {"eepromBusyMs": 1001}}]})", "esc.eepromBusyMs: must be 0 to 1000"},
+        {R"({"nodes": [{"esc": {"eepromNotLoaded": "yes"}}]})", "esc.eepromNotLoaded"},
+        {R"({"nodes": [{"esc": {"eepromEmulated": [true]}}]})", "esc.eepromEmulated"},
+        {R"({"nodes": [{"esc": {"busyMs": 1}}]})", "nodes[0].esc.busyMs: unknown key"},
+        {R"({"nodes": [{"alState": "RUN"}]})", "nodes[0].alState"},
+        {R"({"nodes": [{"alStatusCode": "0x10000"}]})", "alStatusCode"},
         {tooMany, "1024"}};
     for (const auto& [json, reason] : cases) {
         std::string error;
@@ -79,6 +87,40 @@ TEST(BusFile, BrokenFilesAreRefusedWithAReason) {
     std::string error;
     EXPECT_FALSE(kestrum::sim::LoadBusFile(BusFile("no-such-bus.json"), &error));
     EXPECT_NE(error.find("no-such-bus.json"), std::string::npos) << error;
+}
+
+TEST(BusFile, SegmentFieldsLoadAndSimSetChangesThem) {
+    std::string error;
+    auto bus = ParseBus(R"({"nodes": [{"esc": {"eepromBusyMs": 1.5, "eepromEmulated": true,
+        "eepromReadBytes": 4, "eepromAssignedToPdi": true, "pdiAccessActive": true,
+        "eepromChecksumError": true, "eepromNotLoaded": true},
+        "alState": "SAFEOP", "alError": true, "alStatusCode": "0x1B"}, {}]})",
+                        &error);
+    ASSERT_TRUE(bus) << error;
+    const kestrum::sim::EscTraits& esc = bus->nodes[0].esc;
+    EXPECT_EQ(esc.eepromBusyMs, 1.5);
+    EXPECT_TRUE(esc.eepromEmulated && esc.eepromAssignedToPdi && esc.pdiAccessActive &&
+                esc.eepromChecksumError && esc.eepromNotLoaded);
+    EXPECT_EQ(esc.eepromReadBytes, 4);
+    EXPECT_FALSE(bus->nodes[1].esc.eepromBusyMs);  // left to the kind's default
+
+    const auto now = Clock::now();
+    kestrum::sim::Machine machine(*bus, now);
+    for (const char* good : {"@SIM SET 1 esc.pdiAccessActive 1", "@SIM SET 1 alState OP",
+                             "@SIM SET 1 alStatusCode 0x1D", "@SIM SET 1 esc.eepromBusyMs 2.5"})
+        EXPECT_EQ(machine.Execute(good, now).status, 0) << good;
+    for (const char* bad : {"@SIM SET 1 alState RUN", "@SIM SET 1 esc.eepromReadBytes 6",
+                            "@SIM SET 1 alError 2", "@SIM SET 2 alError 1"})
+        EXPECT_EQ(machine.Execute(bad, now).status, 2002) << bad;
+    const auto line = machine.SegmentNodes(now);
+    EXPECT_EQ(line[0].alState, 4);
+    EXPECT_TRUE(line[0].alError);
+    EXPECT_EQ(line[0].alStatusCode, 0x1B);
+    EXPECT_TRUE(line[1].esc.pdiAccessActive);
+    EXPECT_EQ(line[1].esc.eepromBusyMs, 2.5);
+    EXPECT_EQ(line[1].alState, 8);
+    EXPECT_FALSE(line[1].alError);
+    EXPECT_EQ(line[1].alStatusCode, 0x1D);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 namespace {
 
 namespace ecat = pelvane::ecat;
+using namespace std::chrono_literals;
 using ecat::Command;
 using ecat::Datagram;
 using kestrum::sim::LineChannel;
@@ -93,6 +94,9 @@ class SegmentLine : public ::testing::Test {
         state_.nodes[1].axisCount = 1;
         state_.nodes[2].inputCount = 8;
         state_.nodes[2].outputCount = 4;
+        // Every kind of EEPROM interface the master reads through.
+        state_.nodes[1].esc.eepromReadBytes = 4;
+        state_.nodes[2].esc.eepromEmulated = true;
     }
 
     std::optional<Bytes> Raw(const Bytes& request) { return ::Raw(channel_, request); }
@@ -101,17 +105,37 @@ class SegmentLine : public ::testing::Test {
     }
     Datagram One(Datagram datagram) { return ::One(channel_, std::move(datagram)); }
 
-    // The node's EEPROM read as a master reads it: command and address, then the data.
+    uint16_t Register16(int k, uint16_t ado) {
+        return ecat::Le16(One(Read(Command::kAprd, Position(k), ado, 2)).data, 0);
+    }
+    // 0500H-050FH in one read, as a master polls it.
+    Bytes EepromWindow(int k) { return One(Read(Command::kAprd, Position(k), 0x0500, 16)).data; }
+    void EepromCommand(int k, uint16_t command, uint32_t word) {
+        Bytes bytes = {0x00, static_cast<uint8_t>(command >> 8), 0, 0, 0, 0};
+        ecat::PutLe32(bytes, 2, word);
+        EXPECT_EQ(One(Make(Command::kApwr, Position(k), 0x0502, bytes)).wkc, 1);
+    }
+    // The window once busy has cleared, or nullopt after the limit.
+    std::optional<Bytes> AwaitIdle(int k, std::chrono::milliseconds limit = 100ms) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        do {
+            Bytes window = EepromWindow(k);
+            if ((window[3] & 0x80) == 0) return window;
+        } while (std::chrono::steady_clock::now() < end);
+        return std::nullopt;
+    }
+
+    // The node's EEPROM read as a master reads it: command and address, then the data
+    // once busy clears, 4 or 8 bytes as 0502H bit 6 says.
     bool ReadEeprom(int k, uint32_t word, uint32_t count, Bytes& out) {
-        for (uint32_t done = 0; done < count; done += 4) {
-            Bytes command = {0x00, 0x01, 0, 0, 0, 0};
-            ecat::PutLe32(command, 2, word + done);
-            if (One(Make(Command::kApwr, Position(k), ecat::kRegEepromControl, command)).wkc != 1)
-                return false;
-            const Datagram status = One(Read(Command::kAprd, Position(k), 0x0502, 14));
-            if (status.wkc != 1 || (ecat::Le16(status.data, 0) & 0xF800) != 0) return false;
-            const std::size_t words = std::min<uint32_t>(4, count - done);
-            out.insert(out.end(), status.data.begin() + 6, status.data.begin() + 6 + 2 * words);
+        for (uint32_t done = 0; done < count;) {
+            EepromCommand(k, 0x0100, word + done);
+            const auto window = AwaitIdle(k);
+            if (!window || (ecat::Le16(*window, 2) & 0x7800) != 0) return false;
+            const uint32_t perRead = ((*window)[2] & 0x40) != 0 ? 4 : 2;
+            const uint32_t words = std::min(perRead, count - done);
+            out.insert(out.end(), window->begin() + 8, window->begin() + 8 + 2 * words);
+            done += words;
         }
         return true;
     }
@@ -176,17 +200,116 @@ TEST_F(SegmentLine, TheEepromInterfaceServesEachNodesSiiImage) {
     EXPECT_EQ(erased, Bytes(8, 0xFF));
 }
 
-TEST_F(SegmentLine, AnUnknownEepromCommandIsRefusedUntilANopClearsIt) {
-    const auto control = [&] {
-        return ecat::Le16(One(Read(Command::kAprd, 0, ecat::kRegEepromControl, 2)).data, 0);
+TEST_F(SegmentLine, AnEepromReadIsBusyForItsTimeAndACommandMeanwhileIsLost) {
+    using kestrum::sim::EscTraits;
+    struct Case {
+        int node;
+        EscTraits esc;
+        std::chrono::microseconds busy;
+        uint16_t kindBits;  // of 0502H
     };
-    EXPECT_EQ(control(), ecat::kEepromReads8Bytes);
-    One(Make(Command::kApwr, 0, ecat::kRegEepromControl, {0x00, 0x04}));  // reload
-    EXPECT_EQ(control(), ecat::kEepromReads8Bytes | 0x2000);
-    EXPECT_EQ(ecat::Le16(One(Read(Command::kAprd, Position(1), 0x0502, 2)).data, 0),
-              ecat::kEepromReads8Bytes);
-    One(Make(Command::kApwr, 0, ecat::kRegEepromControl, {0x00, 0x00}));
-    EXPECT_EQ(control(), ecat::kEepromReads8Bytes);
+    const Case cases[] = {{0, {.eepromBusyMs = 5.0}, 5000us, 0x0040},
+                          {1, {.eepromBusyMs = {}, .eepromEmulated = true}, 3000us, 0x0060},
+                          {2, {.eepromBusyMs = {}}, 300us, 0x0040}};
+    for (const Case& c : cases) state_.nodes[c.node].esc = c.esc;
+    for (const Case& c : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        EepromCommand(c.node, 0x0100, ecat::kSiiVendorWord);
+        const Bytes during = EepromWindow(c.node);
+        EXPECT_EQ(ecat::Le16(during, 2), 0x8100 | c.kindBits) << c.node;
+        EXPECT_EQ(Bytes(during.begin() + 8, during.end()), Bytes(8, 0)) << c.node;
+        EepromCommand(c.node, 0x0100, ecat::kSiiProductWord);
+        const auto done = AwaitIdle(c.node);
+        const auto took = std::chrono::steady_clock::now() - start;
+        ASSERT_TRUE(done) << c.node;
+        EXPECT_GE(took, c.busy) << c.node;
+        EXPECT_LT(took, c.busy + 50ms) << c.node;
+        EXPECT_EQ(ecat::Le16(*done, 2) & 0xFF00, 0) << c.node;
+        EXPECT_EQ(ecat::Le32(*done, 4), ecat::kSiiVendorWord) << c.node;
+        EXPECT_EQ(ecat::Le32(*done, 8), static_cast<uint32_t>(state_.nodes[c.node].vendorId));
+    }
+}
+
+TEST_F(SegmentLine, EepromErrorBitsStayThroughReadsUntilCommandZero) {
+    state_.nodes[0].esc.eepromBusyMs = 0.0;
+    const auto status = [&] { return Register16(0, 0x0502); };
+    EepromCommand(0, 0x0400, 0);  // reload, not offered
+    EXPECT_EQ(status(), 0x2040);
+    EXPECT_EQ(Register16(2, 0x0502), 0x0060);  // another node's stays clear
+    EepromCommand(0, 0x0200, 0);               // a write without write enable
+    EXPECT_EQ(status(), 0x6040);
+    EepromCommand(0, 0x0100, ecat::kSiiVendorWord);
+    EXPECT_EQ(status(), 0x6040);
+    EXPECT_EQ(ecat::Le16(EepromWindow(0), 8), 0x41B);
+    EepromCommand(0, 0x0000, 0);
+    EXPECT_EQ(status(), 0x0040);
+}
+
+TEST_F(SegmentLine, EachKindOfEepromShowsInItsBitsAndReadsAsItsKindDoes) {
+    using kestrum::sim::EscTraits;
+    const Bytes untouched(8, 0);
+    const Bytes vendorAndProduct = {0x1B, 0x04, 0, 0, 0x70, 0x50, 0x30, 0x10};
+    struct Case {
+        const char* kind;
+        EscTraits esc;
+        uint8_t config, pdiAccess;  // 0500H, 0501H
+        uint16_t status;            // 0502H after a read command
+        Bytes data;                 // 0508H-050FH after it
+        bool configLoaded;          // DL status bit 0 and the alias
+    };
+    const Case cases[] = {
+        {"8 bytes", {.eepromBusyMs = 0.0}, 0, 0, 0x0040, vendorAndProduct, true},
+        {"4 bytes",
+         {.eepromBusyMs = 0.0, .eepromReadBytes = 4},
+         0,
+         0,
+         0x0000,
+         {0x1B, 0x04, 0, 0, 0, 0, 0, 0},
+         true},
+        {"assigned to PDI",
+         {.eepromBusyMs = 0.0, .eepromAssignedToPdi = true},
+         1,
+         0,
+         0x0040,
+         untouched,
+         true},
+        {"PDI access",
+         {.eepromBusyMs = 0.0, .pdiAccessActive = true},
+         0,
+         1,
+         0x0040,
+         untouched,
+         true},
+        {"checksum error",
+         {.eepromBusyMs = 0.0, .eepromChecksumError = true},
+         0,
+         0,
+         0x0840,
+         vendorAndProduct,
+         false},
+        {"not loaded",
+         {.eepromBusyMs = 0.0, .eepromNotLoaded = true},
+         0,
+         0,
+         0x3040,
+         untouched,
+         false},
+    };
+    int32_t switchNo = 10;  // a new one each time: a fresh device
+    for (const Case& c : cases) {
+        state_.nodes[0] = Node(0x41B, 0x10305070, ++switchNo);
+        state_.nodes[0].esc = c.esc;
+        EepromCommand(0, 0x0100, ecat::kSiiVendorWord);
+        const Bytes window = EepromWindow(0);
+        EXPECT_EQ(window[0], c.config) << c.kind;
+        EXPECT_EQ(window[1], c.pdiAccess) << c.kind;
+        EXPECT_EQ(ecat::Le16(window, 2), c.status) << c.kind;
+        const bool held = c.config != 0 || c.pdiAccess != 0;
+        EXPECT_EQ(ecat::Le32(window, 4), held ? 0 : ecat::kSiiVendorWord) << c.kind;
+        EXPECT_EQ(Bytes(window.begin() + 8, window.end()), c.data) << c.kind;
+        EXPECT_EQ(Register16(0, ecat::kRegDlStatus) & 1, c.configLoaded ? 1 : 0) << c.kind;
+        EXPECT_EQ(Register16(0, ecat::kRegAlias), c.configLoaded ? switchNo : 0) << c.kind;
+    }
 }
 
 TEST_F(SegmentLine, AWriteToTheCounterBlockClearsItAndCountingGoesOnFromThere) {
@@ -308,6 +431,38 @@ TEST(SegmentOfTheSimulator, FollowsTheSimulatorsFaults) {
 
     run("@SIM SEGMENT_LOSS 100");
     EXPECT_FALSE(Raw(channel, *ecat::EncodeFrame({.datagrams = {Read(Command::kBrd, 0, 0, 1)}})));
+}
+
+// field.json holds one node of each kind, in the order its comment names them.
+TEST(SegmentOfTheFieldBus, ShowsEachKindOfNode) {
+    auto bus = kestrum::sim::LoadBusFile(std::string(KESTRUM_SIM_BUS_DIR) + "/field.json");
+    ASSERT_TRUE(bus);
+    const kestrum::sim::Machine machine(*bus);
+    LineChannel channel(
+        [&] { return LineState{machine.SegmentNodes(kestrum::sim::Clock::now())}; });
+    // 0500H-0503H, then AL status and code.
+    const std::vector<std::pair<Bytes, Bytes>> expected = {
+        {{0, 0, 0x40, 0}, {1, 0, 0, 0, 0, 0}},    {{0, 0, 0, 0}, {1, 0, 0, 0, 0, 0}},
+        {{0, 0, 0x60, 0}, {1, 0, 0, 0, 0, 0}},    {{1, 0, 0x40, 0}, {1, 0, 0, 0, 0, 0}},
+        {{0, 1, 0x40, 0}, {1, 0, 0, 0, 0, 0}},    {{0, 0, 0x40, 0x08}, {1, 0, 0, 0, 0, 0}},
+        {{0, 0, 0x40, 0x10}, {1, 0, 0, 0, 0, 0}}, {{0, 0, 0x40, 0}, {0x14, 0, 0, 0, 0x1B, 0}},
+        {{0, 0, 0x40, 0}, {1, 0, 0, 0, 0, 0}},    {{0, 0, 0x40, 0}, {1, 0, 0, 0, 0, 0}}};
+    // AL control writes change nothing; the node's application sets its state.
+    EXPECT_EQ(One(channel, Make(Command::kBwr, 0, ecat::kRegAlControl, {0x11, 0})).wkc,
+              expected.size());
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+        const auto position = Position(static_cast<int>(k));
+        EXPECT_EQ(One(channel, Read(Command::kAprd, position, 0x0500, 4)).data, expected[k].first)
+            << k;
+        EXPECT_EQ(One(channel, Read(Command::kAprd, position, 0x0130, 6)).data, expected[k].second)
+            << k;
+    }
+    // An ESC does not look at the source address, the processed bit included.
+    const auto marked =
+        Raw(channel, *ecat::EncodeFrame({.source = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC},
+                                         .datagrams = {Read(Command::kBrd, 0, 0, 1)}}));
+    ASSERT_TRUE(marked);
+    EXPECT_EQ(ecat::DecodeFrame(*marked, nullptr)->datagrams.front().wkc, expected.size());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # kestrum-sim --segment answers a broadcast read on a veth pair that exists only in a
-# network namespace of this test's own. Usage: segment_raw_test.sh SIM PROBE BUS NODES
+# network namespace of this test's own, and never answers the frames it sends itself as a
+# second master. Usage: segment_raw_test.sh SIM PROBE BUS NODES
 set -euo pipefail
 sim=$1 probe=$2 bus=$3 nodes=$4
 skip() { echo "SKIP: $*"; exit 77; }
@@ -21,3 +22,15 @@ pelvane_await 10 grep -q "listening on" "$out" || { cat "$out"; exit 1; }
 read -r wkc adp < <("$probe")
 echo "BRD came back with WKC $wkc and ADP $adp"
 [ "$wkc" -eq "$nodes" ] && [ "$adp" -eq "$nodes" ]
+
+# "@SIM SEGMENT_MASTER 1" over the link protocol: header, then the command text.
+port=$(sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$out")
+command="@SIM SEGMENT_MASTER 1"
+exec 3<>"/dev/tcp/127.0.0.1/$port"
+printf 'KQ\x01\x00\x01\x00\x00\x00\xe8\x03\x00\x00'"\\x$(printf %02x ${#command})"'\x00\x00\x00%s' \
+    "$command" >&3
+timeout 5 head -c 20 <&3 | grep -qa OK || { echo "no OK to SEGMENT_MASTER"; exit 1; }
+
+read -r seen answered < <("$probe" watch "$nodes")
+echo "second master: $seen frames seen, $answered answered by the segment"
+[ "$seen" -gt 0 ] && [ "$answered" -eq 0 ]

@@ -9,6 +9,19 @@
 
 namespace kestrum::sim {
 
+// The node's slave controller as a master on the segment finds it; see docs/simulator.md.
+struct EscTraits {
+    std::optional<double> eepromBusyMs;  // unset: 3 for an emulated EEPROM, else 0.3
+    bool eepromEmulated = false;
+    int32_t eepromReadBytes = 8;       // 4 or 8
+    bool eepromAssignedToPdi = false;  // 0500H bit 0 at power-up
+    bool pdiAccessActive = false;      // 0501H bit 0
+    bool eepromChecksumError = false;
+    bool eepromNotLoaded = false;
+};
+
+inline constexpr int32_t kAlInit = 1;
+
 struct Node {
     int32_t vendorId = 0;
     int32_t deviceId = 0;
@@ -24,6 +37,10 @@ struct Node {
     int32_t statusWord = 0;                   // object 6041H, drives only
     // Faults from the bus file; see docs/simulator.md.
     double counterRate[2] = {0.0, 0.0};  // per second, for port 0 (300H/301H) and port 1
+    EscTraits esc;
+    int32_t alState = kAlInit;  // 1, 2, 3, 4 or 8
+    bool alError = false;
+    int32_t alStatusCode = 0;  // 0..FFFFH
 };
 
 struct Bus {
@@ -38,6 +55,12 @@ struct Bus {
 
 // The node fields that a bus file and "@SIM SET" name; nullptr for an unknown name.
 int32_t* NodeField(Node& node, std::string_view name);
+
+// Sets one of the node's segment fields ("esc.eepromBusyMs", ..., "alState", "alError",
+// "alStatusCode") from its text form; false and a reason for a bad value. IsSegmentField
+// tells whether a name is one of them.
+bool IsSegmentField(std::string_view name);
+bool SetSegmentField(Node& node, std::string_view name, std::string_view text, std::string* error);
 
 // Reads a bus file (JSON). nullopt and a reason when it cannot be used.
 std::optional<Bus> LoadBusFile(const std::string& path, std::string* error = nullptr);

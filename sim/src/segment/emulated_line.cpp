@@ -107,16 +107,18 @@ bool EmulatedLine::Lost(double percent) {
 }
 
 void EmulatedLine::Refresh(const std::vector<SegmentNode>& nodes) {
+    // Real time, since a master waits for the EEPROM by time.
+    const auto now = std::chrono::steady_clock::now();
     if (escs_.size() > nodes.size()) {
         escs_.erase(escs_.begin() + static_cast<std::ptrdiff_t>(nodes.size()), escs_.end());
     }
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         if (i == escs_.size()) {
-            escs_.emplace_back(nodes[i]);
+            escs_.emplace_back(nodes[i], now);
         } else if (!escs_[i].SameDevice(nodes[i])) {
-            escs_[i] = EmulatedEsc(nodes[i]);
+            escs_[i] = EmulatedEsc(nodes[i], now);
         }
-        escs_[i].Update(nodes[i], i + 1 == nodes.size());
+        escs_[i].Update(nodes[i], i + 1 == nodes.size(), now);
     }
 }
 

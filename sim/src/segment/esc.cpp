@@ -1,7 +1,7 @@
 #include "esc.h"
 
 #include <algorithm>
-#include <optional>
+#include <vector>
 
 #include "registers.h"
 #include "sii.h"
@@ -32,9 +32,24 @@ constexpr std::size_t kOtherCounterFirst = 0x030C;
 constexpr std::size_t kLostLinkLast = 0x0313;
 constexpr std::size_t kPdiErrorCode = 0x030E;  // 2 bytes, a code rather than a counter
 
-constexpr uint16_t kEepromWriteEnable = 0x0001;
-constexpr uint16_t kEepromNack = 0x2000;
-constexpr std::size_t kEepromWordsPerRead = 4;
+constexpr uint16_t kAlError = 0x0010;
+
+// A node whose EEPROM did not load, or loaded with a bad checksum, has no configuration
+// from it: no alias, and its PDI never comes up.
+bool ConfigLoaded(const EscTraits& esc) {
+    return !esc.eepromNotLoaded && !esc.eepromChecksumError;
+}
+
+std::vector<uint8_t> SiiOf(const SegmentNode& node) {
+    const ecat::IoCounts io{.inputs = node.inputCount,
+                            .outputs = node.outputCount,
+                            .ad = node.adCount,
+                            .da = node.daCount,
+                            .axes = node.axisCount};
+    return ecat::BuildSii(ecat::SiiFor(static_cast<uint32_t>(node.vendorId),
+                                       static_cast<uint32_t>(node.deviceId), 0, io),
+                          static_cast<uint16_t>(std::clamp<int32_t>(node.switchNo, 0, 0xFFFF)));
+}
 
 uint8_t CounterByte(int32_t value) {
     return static_cast<uint8_t>(std::clamp<int32_t>(value, 0, 0xFF));
@@ -42,16 +57,11 @@ uint8_t CounterByte(int32_t value) {
 
 }  // namespace
 
-EmulatedEsc::EmulatedEsc(const SegmentNode& node) : device_(node) {
-    const auto alias = static_cast<uint16_t>(std::clamp<int32_t>(node.switchNo, 0, 0xFFFF));
-    const ecat::IoCounts io{.inputs = node.inputCount,
-                            .outputs = node.outputCount,
-                            .ad = node.adCount,
-                            .da = node.daCount,
-                            .axes = node.axisCount};
-    sii_ = ecat::BuildSii(ecat::SiiFor(static_cast<uint32_t>(node.vendorId),
-                                       static_cast<uint32_t>(node.deviceId), 0, io),
-                          alias);
+EmulatedEsc::EmulatedEsc(const SegmentNode& node, SteadyClock::time_point now)
+    : device_(node), eeprom_(SiiOf(node), node.esc, now) {
+    const auto alias = ConfigLoaded(node.esc)
+                           ? static_cast<uint16_t>(std::clamp<int32_t>(node.switchNo, 0, 0xFFFF))
+                           : uint16_t{0};
 
     registers_[ecat::kRegType] = kEscType;
     registers_[0x0001] = kEscRevision;
@@ -61,9 +71,7 @@ EmulatedEsc::EmulatedEsc(const SegmentNode& node) : device_(node) {
     registers_[0x0006] = kRamKib;
     registers_[0x0007] = kPortDescriptor;
     SetRegister16(ecat::kRegAlias, alias);
-    SetRegister16(ecat::kRegAlStatus, ecat::kAlStateInit);
-    SetRegister16(ecat::kRegEepromControl, ecat::kEepromReads8Bytes);
-    Update(node, true);
+    Update(node, true, now);
 }
 
 bool EmulatedEsc::SameDevice(const SegmentNode& node) const {
@@ -71,13 +79,24 @@ bool EmulatedEsc::SameDevice(const SegmentNode& node) const {
     return d.vendorId == node.vendorId && d.deviceId == node.deviceId &&
            d.switchNo == node.switchNo && d.axisCount == node.axisCount &&
            d.inputCount == node.inputCount && d.outputCount == node.outputCount &&
-           d.adCount == node.adCount && d.daCount == node.daCount;
+           d.adCount == node.adCount && d.daCount == node.daCount &&
+           d.esc.eepromEmulated == node.esc.eepromEmulated &&
+           d.esc.eepromReadBytes == node.esc.eepromReadBytes &&
+           d.esc.eepromChecksumError == node.esc.eepromChecksumError &&
+           d.esc.eepromNotLoaded == node.esc.eepromNotLoaded;
 }
 
-void EmulatedEsc::Update(const SegmentNode& node, bool last) {
-    uint16_t dl = kDlPdiOperational | kDlPort0Open | kDlPorts23Closed;
+void EmulatedEsc::Update(const SegmentNode& node, bool last, SteadyClock::time_point now) {
+    uint16_t dl = kDlPort0Open | kDlPorts23Closed;
+    if (ConfigLoaded(node.esc)) dl |= kDlPdiOperational;
     dl |= last ? kDlPort1Closed : kDlPort1Open;
     SetRegister16(ecat::kRegDlStatus, dl);
+    // The node's application sets its state; the master's AL control requests go unheard.
+    const auto state = static_cast<uint16_t>(node.alState & 0x0F);
+    SetRegister16(ecat::kRegAlStatus, node.alError ? state | kAlError : state);
+    SetRegister16(ecat::kRegAlStatusCode,
+                  static_cast<uint16_t>(std::clamp<int32_t>(node.alStatusCode, 0, 0xFFFF)));
+    eeprom_.Update(node.esc, now);
     for (std::size_t i = 0; i < counters_.size(); ++i) {
         counters_[i] = node.counters[i];
         // A counter set back below the last clear starts over from the simulator's value.
@@ -89,7 +108,10 @@ void EmulatedEsc::Update(const SegmentNode& node, bool last) {
 void EmulatedEsc::Read(uint16_t address, std::span<uint8_t> out) const {
     for (std::size_t i = 0; i < out.size(); ++i) {
         const std::size_t at = std::size_t{address} + i;
-        out[i] = at < registers_.size() ? registers_[at] : 0;
+        if (at >= kEepromFirst && at < kEepromFirst + kEepromBytes)
+            out[i] = eeprom_.Read(at - kEepromFirst);
+        else
+            out[i] = at < registers_.size() ? registers_[at] : 0;
     }
 }
 
@@ -97,7 +119,6 @@ void EmulatedEsc::Read(uint16_t address, std::span<uint8_t> out) const {
 // as the ESC's read-only registers take them.
 void EmulatedEsc::Write(uint16_t address, std::span<const uint8_t> in) {
     bool clearCounters = false;
-    std::optional<uint16_t> command;
     for (std::size_t i = 0; i < in.size(); ++i) {
         const std::size_t at = std::size_t{address} + i;
         const uint8_t value = in[i];
@@ -108,20 +129,13 @@ void EmulatedEsc::Write(uint16_t address, std::span<const uint8_t> in) {
         } else if (at >= kOtherCounterFirst && at <= kLostLinkLast && at != kPdiErrorCode &&
                    at != kPdiErrorCode + 1) {
             registers_[at] = 0;
-        } else if (at == ecat::kRegEepromConfig) {
-            registers_[at] = value & 0x01;  // bit 1 asks the PDI to let go; it never holds it
-        } else if (at == ecat::kRegEepromControl) {
-            registers_[at] = static_cast<uint8_t>((registers_[at] & ~kEepromWriteEnable) |
-                                                  (value & kEepromWriteEnable));
-        } else if (at == ecat::kRegEepromControl + 1) {
-            command = static_cast<uint16_t>((value << 8) & ecat::kEepromCommandMask);
-        } else if (at >= ecat::kRegEepromAddress && at < ecat::kRegEepromData + 8) {
-            registers_[at] = value;
         }
     }
     if (clearCounters) ClearCounters();
-    // After the loop, so that the address written with the command is the one used.
-    if (command) RunEepromCommand(*command);
+    // The EEPROM interface takes its part of the write as one, as the ESC does.
+    const std::size_t begin = std::max<std::size_t>(address, kEepromFirst);
+    const std::size_t end = std::min(std::size_t{address} + in.size(), kEepromFirst + kEepromBytes);
+    if (begin < end) eeprom_.Write(begin - kEepromFirst, in.subspan(begin - address, end - begin));
 }
 
 uint16_t EmulatedEsc::stationAddress() const {
@@ -141,29 +155,6 @@ void EmulatedEsc::ClearCounters() {
     clearedAt_ = counters_;
     std::fill(registers_.begin() + kCounterClearFirst, registers_.begin() + kCounterClearLast + 1,
               uint8_t{0});
-}
-
-// Every command completes at once, so busy is never seen set.
-void EmulatedEsc::RunEepromCommand(uint16_t command) {
-    uint16_t control = Register16(ecat::kRegEepromControl);
-    control &= static_cast<uint16_t>(~(ecat::kEepromCommandMask | ecat::kEepromBusy));
-    if (command == ecat::kEepromCommandRead) {
-        control &= static_cast<uint16_t>(~ecat::kEepromErrorMask);
-        const uint64_t first = Register16(ecat::kRegEepromAddress) |
-                               (uint64_t{Register16(ecat::kRegEepromAddress + 2)} << 16);
-        for (std::size_t i = 0; i < kEepromWordsPerRead; ++i) {
-            const uint64_t byte = (first + i) * 2;
-            const uint16_t word = byte + 1 < sii_.size()
-                                      ? static_cast<uint16_t>(sii_[byte] | (sii_[byte + 1] << 8))
-                                      : 0xFFFF;
-            SetRegister16(ecat::kRegEepromData + 2 * i, word);
-        }
-    } else if (command == 0) {
-        control &= static_cast<uint16_t>(~ecat::kEepromErrorMask);
-    } else {
-        control |= kEepromNack;
-    }
-    SetRegister16(ecat::kRegEepromControl, control);
 }
 
 }  // namespace kestrum::sim

@@ -3,11 +3,12 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <vector>
 
+#include "eeprom_port.h"
 #include "machine.h"
 
 namespace kestrum::sim {
@@ -17,12 +18,15 @@ inline constexpr std::size_t kEscRegisterBytes = 0x1000;
 
 class EmulatedEsc {
   public:
-    explicit EmulatedEsc(const SegmentNode& node);
+    using SteadyClock = std::chrono::steady_clock;
+
+    EmulatedEsc(const SegmentNode& node, SteadyClock::time_point now);
 
     // The same device at the same place: one that differs is a new ESC with fresh state.
     bool SameDevice(const SegmentNode& node) const;
-    // Takes the node's counters now and whether another node follows on port 1.
-    void Update(const SegmentNode& node, bool last);
+    // Before each frame: takes the node's counters, AL state and EEPROM ownership now, and
+    // whether another node follows on port 1.
+    void Update(const SegmentNode& node, bool last, SteadyClock::time_point now);
 
     // address + size must not pass 64 KiB; the line checks that before.
     void Read(uint16_t address, std::span<uint8_t> out) const;
@@ -34,10 +38,9 @@ class EmulatedEsc {
     uint16_t Register16(std::size_t address) const;
     void SetRegister16(std::size_t address, uint16_t value);
     void ClearCounters();
-    void RunEepromCommand(uint16_t command);
 
     SegmentNode device_;
-    std::vector<uint8_t> sii_;
+    EepromPort eeprom_;
     std::array<uint8_t, kEscRegisterBytes> registers_{};
     // The node's counters count on from the simulator's; a clear makes them the new zero.
     std::array<int32_t, 4> counters_{};

@@ -20,8 +20,6 @@ namespace {
 // How long Stop may wait for the thread to notice; also how often a port that went
 // away is looked for again.
 constexpr std::chrono::milliseconds kPollInterval{50};
-constexpr std::size_t kSourceMacByte = 6;
-constexpr uint8_t kProcessedSourceBit = 0x02;
 // The second master's cycle, and its address as its frames come back from the line.
 constexpr std::chrono::milliseconds kSecondMasterCycle{2};
 constexpr pelvane::ecat::Mac kSecondMasterSource = {0x0E, 0x0C, 0x0C, 0x0C, 0x0C, 0x0C};
@@ -99,10 +97,10 @@ void SegmentServer::Run() {
     while (!stop_) {
         auto frame = link_->Receive(secondMaster_ ? kSecondMasterCycle : kPollInterval);
         Tend(!frame);
+        // An ESC does not look at addresses, so a frame with the processed bit in its source
+        // is answered too. Our own replies and the second master's frames never come back
+        // here: the link does not hear what it sends (PACKET_IGNORE_OUTGOING).
         if (!frame) continue;
-        // A frame that has passed a processing unit is a reply, ours or another line's.
-        if (frame->size() <= kSourceMacByte || ((*frame)[kSourceMacByte] & kProcessedSourceBit))
-            continue;
         auto reply = line_.Answer(*frame, source_());
         if (reply && link_->Send(*reply)) ++answered_;
     }
