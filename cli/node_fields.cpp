@@ -1,5 +1,7 @@
 #include "node_fields.h"
 
+#include <array>
+
 #include "gbk.h"
 #include "node_cells.h"
 #include "vendor_table.h"
@@ -81,9 +83,24 @@ std::vector<std::string> NodeListHeader() {
     return {"node", "vendor", "device ID", "switch", "axes", "inputs", "outputs", "AD", "DA"};
 }
 
-std::vector<std::string> NodeListCells(const NodeRecord& record) {
+std::vector<std::string> NodeListCells(const NodeRecord& record, NodeSlotsRead read) {
+    // The slots behind each cell after the node number, in the list's order.
+    static constexpr std::array<std::array<int, 2>, 8> kCellSlots = {{
+        {kSlotVendorId, kSlotVendorId},
+        {kSlotDeviceId, kSlotDeviceId},
+        {kSlotSwitchNo, kSlotSwitchNo},
+        {kSlotAxisCount, kSlotAxisCount},
+        {kSlotIoBase, kSlotInputCount},
+        {kSlotIoBase, kSlotOutputCount},
+        {kSlotAioBase, kSlotAdCount},
+        {kSlotAioBase, kSlotDaCount},
+    }};
     std::vector<std::string> cells;
     for (const std::string& cell : NodeInfoCells(record)) cells.push_back(GbkToUtf8(cell));
+    for (size_t i = 0; i < kCellSlots.size() && i + 1 < cells.size(); ++i) {
+        const auto [a, b] = kCellSlots[i];
+        if (!read[static_cast<size_t>(a)] || !read[static_cast<size_t>(b)]) cells[i + 1] = "unread";
+    }
     return cells;
 }
 

@@ -22,8 +22,9 @@ std::vector<std::string> NodeIdentityCsvFields(const NodeRecord& record,
 // IDs are written as their unsigned 32-bit pattern, as the node list shows them in hex.
 uint32_t IdNumber(int32_t id);
 
-// The node list's nine cells in UTF-8, and their column titles.
+// The node list's nine cells in UTF-8, "unread" where a slot behind a cell was not read,
+// and their column titles.
 std::vector<std::string> NodeListHeader();
-std::vector<std::string> NodeListCells(const NodeRecord& record);
+std::vector<std::string> NodeListCells(const NodeRecord& record, NodeSlotsRead read);
 
 }  // namespace pelvane::cli

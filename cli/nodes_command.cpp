@@ -10,18 +10,24 @@ namespace pelvane::cli {
 
 namespace {
 
-void PrintNodes(int32_t count, const std::string& format, const CliIo& io) {
-    const auto records = std::vector<NodeRecord>(g_nodeTable.begin(), g_nodeTable.begin() + count);
+// A value the controller would not give is null, empty or "unread", never the 0 or the
+// stale number its slot still holds.
+void PrintNodes(const std::vector<NodeSlotsRead>& slotsRead, const std::string& format,
+                const CliIo& io) {
+    const auto& table = g_nodeTable;
     if (format == "json") {
         nlohmann::ordered_json nodes = nlohmann::ordered_json::array();
-        for (const NodeRecord& record : records) nodes.push_back(NodeIdentityJson(record));
+        for (size_t i = 0; i < slotsRead.size(); ++i)
+            nodes.push_back(NodeIdentityJson(table[i], slotsRead[i]));
         io.out << nodes.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     } else if (format == "csv") {
         io.out << CsvLine(NodeIdentityCsvHeader());
-        for (const NodeRecord& record : records) io.out << CsvLine(NodeIdentityCsvFields(record));
+        for (size_t i = 0; i < slotsRead.size(); ++i)
+            io.out << CsvLine(NodeIdentityCsvFields(table[i], slotsRead[i]));
     } else {
         std::vector<std::vector<std::string>> rows = {NodeListHeader()};
-        for (const NodeRecord& record : records) rows.push_back(NodeListCells(record));
+        for (size_t i = 0; i < slotsRead.size(); ++i)
+            rows.push_back(NodeListCells(table[i], slotsRead[i]));
         for (const std::string& line : AlignedTable(rows)) io.out << line << "\n";
     }
 }
@@ -31,9 +37,9 @@ void PrintNodes(int32_t count, const std::string& format, const CliIo& io) {
 ExitCode RunNodes(const std::string& address, const std::string& format, const CliIo& io) {
     ControllerLink link;
     if (const ExitCode code = link.Open(address, io); code != kExitOk) return code;
-    const auto count = ReadNodeTableOnLiveLink(address, io);
-    if (!count) return kExitLinkFailed;
-    PrintNodes(*count, format, io);
+    std::vector<NodeSlotsRead> slotsRead;
+    if (!ReadNodeTableOnLiveLink(address, io, &slotsRead)) return kExitLinkFailed;
+    PrintNodes(slotsRead, format, io);
     return kExitOk;
 }
 

@@ -107,6 +107,16 @@ TEST_F(CliTest, InfoAndNodesOfTheDemoBus) {
               "node,vendorId,vendorName,deviceId,switchNo,axes,inputs.first,inputs.count,"
               "outputs.first,outputs.count,ad.first,ad.count,da.first,da.count");
     EXPECT_NE(csv.out.find("\n4,1051,Kestrum,196612,5,0,48,4,48,4,0,4,0,2\n"), std::string::npos);
+
+    // A vendor the controller would not give is no vendor 0, in any format.
+    sim->Control("@SIM ODD ?NODE_INFO(0,4,0) WORD");
+    EXPECT_NE(Cli({"nodes", address}).out.find("\nNode4  unread         30004H"),
+              std::string::npos);
+    EXPECT_TRUE(
+        nlohmann::json::parse(Cli({"nodes", address, "--format", "json"}).out)[4]["vendorId"]
+            .is_null());
+    EXPECT_NE(Cli({"nodes", address, "--format", "csv"}).out.find("\n4,,,196612,5,"),
+              std::string::npos);
 }
 
 TEST_F(CliTest, SnapshotJsonAndCsv) {
