@@ -38,10 +38,18 @@ for port in nothere0 lo; do
     [ $code -eq 2 ] || fail "the gateway took $port (exit $code)"
 done
 grep -q "carries an IPv4 address" "$work/refused.out" || fail "no reason given for lo"
-"$gateway" --interface vgw0 --address $gw --cycle 10 >"$work/gw.out" 2>&1 &
+"$gateway" --interface vgw0 --address $gw --cycle 10 -v >"$work/gw.out" 2>&1 &
 pids+=($!)
 await 10 grep -q "serving vgw0" "$work/gw.out"
 await 10 bash -c "[ \"\$('$cli' nodes $gw --format csv | wc -l)\" -eq 9 ]"
+# Counters are served at once, identities as each node's SII is read.
+# A vendor ID, or the reason it cannot be read; not the wait for it, nor no answer at all.
+identities_served() {
+    local reply
+    reply=$("$sim_command" $gw "?NODE_INFO(0,$1,0)" | tr -d '\r\n')
+    [[ $reply =~ ^-?[0-9]+$ || ($reply == "Error 3002: "* && $reply != *"not read yet") ]]
+}
+await 10 identities_served 7
 
 echo "-- nodes: the bus file's identities, switches, axes and I/O counts"
 "$cli" nodes $gw --format json >"$work/gw.json"
@@ -87,33 +95,46 @@ echo "$before -> $after"
 [ "${after#Lostcount:}" -gt "${before#Lostcount:}" ] || fail "the lost count did not rise"
 "$sim_command" $controller "@SIM RESET" >/dev/null
 
-echo "-- tshark: every frame the gateway sent is EtherCAT, none malformed, writes only 0502H-0507H"
-kill "${pids[0]}"
-wait "${pids[0]}" 2>/dev/null || true
-mac=$(ip -o link show vgw0 | sed -n 's/.*link\/ether \([0-9a-f:]*\).*/\1/p')
-tshark -r "$work/gw.pcapng" -T fields -E separator='|' -e eth.src -e ecat.cmd -e ecat.ado \
-    -e ecat.subframe.length -e _ws.malformed 2>/dev/null >"$work/frames.txt"
-python3 - "$work/frames.txt" "$mac" <<'PY'
+# Every frame of the gateway's port address in capture $1 is well-formed EtherCAT whose only
+# writes are APWR to 0502H-0507H. Prints how many EEPROM commands went out in the capture's
+# last $2 seconds, once it is older than that.
+check_frames() {
+    local mac
+    mac=$(ip -o link show vgw0 | sed -n 's/.*link\/ether \([0-9a-f:]*\).*/\1/p')
+    tshark -r "$1" -T fields -E separator='|' -e frame.time_relative -e eth.src -e ecat.cmd \
+        -e ecat.ado -e ecat.subframe.length -e _ws.malformed 2>/dev/null >"$work/frames.txt"
+    python3 - "$work/frames.txt" "$mac" "$2" <<'PY'
 import sys
-frames, mac = open(sys.argv[1]).read().splitlines(), sys.argv[2]
+frames, mac, window = open(sys.argv[1]).read().splitlines(), sys.argv[2], float(sys.argv[3])
 first = int(mac[:2], 16) & ~0x03
 ours = f"{first:02x}" + mac[2:]
-writes = {2, 3, 5, 6, 8, 9, 11, 12, 13, 14}
-sent = 0
+sent, commands, end = 0, [], 0.0
 for line in frames:
-    src, cmds, ados, lens, malformed = line.split("|")
+    at, src, cmds, ados, lens, malformed = line.split("|")
     assert not malformed, line
+    end = max(end, float(at))
     if src != ours:
         continue
     sent += 1
     assert cmds, f"a frame of the gateway not decoded as EtherCAT: {line}"
     for cmd, ado, length in zip(cmds.split(","), ados.split(","), lens.split(",")):
         cmd, ado, length = int(cmd, 16), int(ado, 16), int(length)
-        if cmd in writes:
+        assert cmd in (1, 2, 4, 7), f"a command outside APRD, APWR, FPRD, BRD: {line}"
+        if cmd == 2:
             assert 0x502 <= ado and ado + length <= 0x508, f"a write outside 0502H-0507H: {line}"
+            commands.append(float(at))
 assert sent > 100, f"only {sent} frames of the gateway captured"
-print(f"{sent} frames of the gateway, all EtherCAT, none malformed, writes only to the EEPROM interface")
+print(f"{sent} frames of the gateway, all EtherCAT, none malformed, writes only APWR to 0502H-0507H")
+if window > 0:
+    steady = sum(1 for at in commands if at > end - window)
+    print(f"{steady / window:.1f} EEPROM commands a second over the last {window:.0f} s")
 PY
+}
+
+echo "-- tshark: every frame the gateway sent is EtherCAT, none malformed, writes only 0502H-0507H"
+kill "${pids[0]}"
+wait "${pids[0]}" 2>/dev/null || true
+check_frames "$work/gw.pcapng" 0
 
 echo "-- the line's states: each fault empties the served bus, each repair brings it back"
 ask() { "$sim_command" $gw "$1" | tr -d '\r'; }
@@ -165,4 +186,61 @@ cat "$work/dead.out"
 grep -q "verdict: no node answers" "$work/dead.out" || fail "check did not say that no node answers"
 grep -q "bus clean" "$work/dead.out" && fail "check called a dead line clean"
 sim "@SIM RESET"
+
+echo "-- field.json on a port of MTU 1000: every identity, or why not"
+kill "${pids[1]}" "${pids[2]}"
+wait "${pids[1]}" "${pids[2]}" 2>/dev/null || true
+ip link set vseg0 mtu 1000
+ip link set vgw0 mtu 1000
+tshark -q -i vgw0 -f "ether proto 0x88a4" -w "$work/field.pcapng" 2>"$work/tshark-field.err" &
+pids+=($!)
+await 10 grep -q "Capturing on" "$work/tshark-field.err"
+"$sim" --bus "$source/sim/buses/field.json" --address $controller --no-discovery \
+    --segment vseg0 >"$work/sim-field.out" 2>&1 &
+pids+=($!)
+await 10 grep -q "listening on" "$work/sim-field.out"
+"$gateway" --interface vgw0 --address $gw -v >"$work/gw-field.out" 2>&1 &
+first=$!
+pids+=($first)
+await 10 grep -q "serving vgw0" "$work/gw-field.out"
+await 5 grep -q "frames of at most 1014 bytes" "$work/gw-field.out"
+set +e
+"$gateway" --interface vgw0 --address 127.0.0.9 >"$work/second.out" 2>&1
+code=$?
+set -e
+[ $code -eq 1 ] || fail "a second gateway on vgw0 exited $code, not 1"
+grep -qx "kestrum-gateway: vgw0 is already served by another kestrum-gateway (pid $first)" \
+    "$work/second.out" || fail "the second gateway said: $(cat "$work/second.out")"
+# Served once every node is read or has its reason.
+await 20 identities_served 9
+"$cli" nodes $gw --format json >"$work/field.json"
+ask "?*ETHERCAT" >"$work/field-report.txt"
+cat "$work/field-report.txt"
+python3 - "$work/field.json" "$source/sim/buses/field.json" "$work/field-report.txt" <<'PY'
+import json, sys
+served, bus = json.load(open(sys.argv[1])), json.load(open(sys.argv[2]))["nodes"]
+report = open(sys.argv[3]).read().splitlines()
+assert len(served) == len(bus) == 10, len(served)
+unread = {3: "SII held by the node's processor", 4: "SII held by the node's processor",
+          6: "EEPROM not loaded"}
+for i, (node, known) in enumerate(zip(served, bus)):
+    if i in unread:
+        assert node["vendorId"] is None and node["deviceId"] is None, (i, node)
+        assert f"Node{i}: {unread[i]}" in report, (i, report)
+    else:
+        assert node["vendorId"] == int(known["vendorId"], 16), (i, node["vendorId"])
+        assert node["deviceId"] == int(known["deviceId"], 16), (i, node["deviceId"])
+assert "Node5: EEPROM checksum error" in report, report
+assert "Node7: AL status code 001BH" in report, report
+assert any(line.startswith("States:") and "SAFEOP+ERR 1" in line for line in report), report
+print("identities as the bus file has them; unread ones null with their reasons in the report")
+PY
+echo "-- a steady line: the EEPROM is hardly touched"
+sleep 4
+kill "${pids[-3]}"
+wait "${pids[-3]}" 2>/dev/null || true
+check_frames "$work/field.pcapng" 3 | tee "$work/field-frames.txt"
+rate=$(sed -n 's/^\([0-9.]*\) EEPROM commands a second.*/\1/p' "$work/field-frames.txt")
+python3 -c "import sys; sys.exit(0 if float('$rate') <= 10 else 1)" ||
+    fail "$rate EEPROM commands a second on a steady line"
 echo "PASS"
