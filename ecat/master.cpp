@@ -100,16 +100,17 @@ std::optional<std::vector<Datagram>> Master::Fail(ExchangeFailure failure, const
     return std::nullopt;
 }
 
+std::optional<std::vector<uint8_t>> Master::ReceiveBefore(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
+    if (left.count() <= 0) return std::nullopt;
+    return channel_.Receive(left);
+}
+
 void Master::Listen(std::chrono::microseconds duration) {
     const auto deadline = Clock::now() + duration;
-    for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
-        if (left.count() <= 0) return;
-        const auto received = channel_.Receive(left);
-        if (!received) return;
+    while (const auto received = ReceiveBefore(deadline))
         Classify(DecodeFrame(*received, nullptr), {});
-    }
 }
 
 std::optional<std::vector<Datagram>> Master::Exchange(std::vector<Datagram> datagrams,
@@ -140,12 +141,7 @@ std::optional<std::vector<Datagram>> Master::Exchange(std::vector<Datagram> data
         ++framesLost_;
         return Fail(ExchangeFailure::kSendFailed, "the port refused the frame", error);
     }
-    for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
-        if (left.count() <= 0) break;
-        const auto received = channel_.Receive(left);
-        if (!received) break;
+    while (const auto received = ReceiveBefore(deadline)) {
         auto reply = DecodeFrame(*received, nullptr);
         // Late replies to earlier frames, and anything else, are passed over.
         switch (Classify(reply, datagrams)) {

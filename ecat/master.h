@@ -64,6 +64,8 @@ class Master {
   private:
     enum class Arrival { kOther, kForeign, kReply, kCirculating };
     Arrival Classify(const std::optional<Frame>& frame, const std::vector<Datagram>& sent);
+    // The next frame that arrives before the deadline.
+    std::optional<std::vector<uint8_t>> ReceiveBefore(Clock::time_point deadline);
     std::optional<std::vector<Datagram>> Fail(ExchangeFailure failure, const char* reason,
                                               std::string* error);
 

@@ -21,13 +21,18 @@ await() { pelvane_await "$@" || exit 1; }
 
 controller=127.0.0.2  # the simulator's own link, for @SIM faults
 gw=127.0.0.1
-tshark -q -i vgw0 -f "ether proto 0x88a4" -w "$work/gw.pcapng" 2>"$work/tshark.err" &
-pids+=($!)
-await 10 grep -q "Capturing on" "$work/tshark.err"
-"$sim" --bus "$source/sim/buses/demo.json" --address $controller --no-discovery \
-    --segment vseg0 >"$work/sim.out" 2>&1 &
-pids+=($!)
-await 10 grep -q "listening on" "$work/sim.out"
+# tshark capturing the gateway's port into $work/$2.pcapng, then the bus file $1 served
+# as the segment; both join pids.
+serve_segment() {
+    tshark -q -i vgw0 -f "ether proto 0x88a4" -w "$work/$2.pcapng" 2>"$work/$2-tshark.err" &
+    pids+=($!)
+    await 10 grep -q "Capturing on" "$work/$2-tshark.err"
+    "$sim" --bus "$source/sim/buses/$1" --address $controller --no-discovery \
+        --segment vseg0 >"$work/$2-sim.out" 2>&1 &
+    pids+=($!)
+    await 10 grep -q "listening on" "$work/$2-sim.out"
+}
+serve_segment demo.json gw
 "$sim_command" $controller "@SIM COUNTERS 6 1 0" >/dev/null  # a quiet line to start from
 echo "-- refusals: a missing port, a port that carries an IPv4 address"
 for port in nothere0 lo; do
@@ -192,13 +197,7 @@ kill "${pids[1]}" "${pids[2]}"
 wait "${pids[1]}" "${pids[2]}" 2>/dev/null || true
 ip link set vseg0 mtu 1000
 ip link set vgw0 mtu 1000
-tshark -q -i vgw0 -f "ether proto 0x88a4" -w "$work/field.pcapng" 2>"$work/tshark-field.err" &
-pids+=($!)
-await 10 grep -q "Capturing on" "$work/tshark-field.err"
-"$sim" --bus "$source/sim/buses/field.json" --address $controller --no-discovery \
-    --segment vseg0 >"$work/sim-field.out" 2>&1 &
-pids+=($!)
-await 10 grep -q "listening on" "$work/sim-field.out"
+serve_segment field.json field
 "$gateway" --interface vgw0 --address $gw -v >"$work/gw-field.out" 2>&1 &
 first=$!
 pids+=($first)
