@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <span>
 
-#include "eeprom_port.h"
+#include "emulated_eeprom.h"
 #include "machine.h"
 
 namespace kestrum::sim {
@@ -40,7 +40,7 @@ class EmulatedEsc {
     void ClearCounters();
 
     SegmentNode device_;
-    EepromPort eeprom_;
+    EmulatedEeprom eeprom_;
     std::array<uint8_t, kEscRegisterBytes> registers_{};
     // The node's counters count on from the simulator's; a clear makes them the new zero.
     std::array<int32_t, 4> counters_{};

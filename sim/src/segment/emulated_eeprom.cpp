@@ -1,4 +1,4 @@
-#include "eeprom_port.h"
+#include "emulated_eeprom.h"
 
 #include <algorithm>
 #include <cmath>
@@ -40,8 +40,8 @@ std::chrono::nanoseconds BusyTime(const EscTraits& traits) {
 
 }  // namespace
 
-EepromPort::EepromPort(std::vector<uint8_t> sii, const EscTraits& traits,
-                       SteadyClock::time_point now)
+EmulatedEeprom::EmulatedEeprom(std::vector<uint8_t> sii, const EscTraits& traits,
+                               SteadyClock::time_point now)
     : sii_(std::move(sii)),
       readWords_(traits.eepromReadBytes == 4 ? 2 : 4),
       notLoaded_(traits.eepromNotLoaded),
@@ -55,7 +55,7 @@ EepromPort::EepromPort(std::vector<uint8_t> sii, const EscTraits& traits,
     Update(traits, now);
 }
 
-void EepromPort::Update(const EscTraits& traits, SteadyClock::time_point now) {
+void EmulatedEeprom::Update(const EscTraits& traits, SteadyClock::time_point now) {
     now_ = now;
     busyTime_ = BusyTime(traits);
     registers_[kPdiAccess] = traits.pdiAccessActive ? 1 : 0;
@@ -69,7 +69,7 @@ void EepromPort::Update(const EscTraits& traits, SteadyClock::time_point now) {
 
 // While busy, or while the processor holds the EEPROM, the ESC drops the whole write to
 // 0502H-050FH, address and all; 0500H stays the master's to write.
-void EepromPort::Write(std::size_t first, std::span<const uint8_t> in) {
+void EmulatedEeprom::Write(std::size_t first, std::span<const uint8_t> in) {
     const bool locked = doneAt_.has_value() || HeldByPdi();
     std::optional<uint16_t> command;
     for (std::size_t i = 0; i < in.size(); ++i) {
@@ -92,21 +92,21 @@ void EepromPort::Write(std::size_t first, std::span<const uint8_t> in) {
     if (command) Start(*command);
 }
 
-uint16_t EepromPort::Control() const {
+uint16_t EmulatedEeprom::Control() const {
     return static_cast<uint16_t>(registers_[kControl] | (registers_[kControl + 1] << 8));
 }
 
-void EepromPort::SetControl(uint16_t value) {
+void EmulatedEeprom::SetControl(uint16_t value) {
     registers_[kControl] = static_cast<uint8_t>(value & 0xFF);
     registers_[kControl + 1] = static_cast<uint8_t>(value >> 8);
 }
 
-bool EepromPort::HeldByPdi() const {
+bool EmulatedEeprom::HeldByPdi() const {
     return ((registers_[kConfig] | registers_[kPdiAccess]) & 0x01) != 0;
 }
 
 // Error bits stay through reads; only command 000 clears them.
-void EepromPort::Start(uint16_t command) {
+void EmulatedEeprom::Start(uint16_t command) {
     uint16_t control = Control();
     if (command == 0) {
         control &= static_cast<uint16_t>(~(kNack | kWriteEnableError));
@@ -123,7 +123,7 @@ void EepromPort::Start(uint16_t command) {
     SetControl(control);
 }
 
-void EepromPort::Complete() {
+void EmulatedEeprom::Complete() {
     doneAt_.reset();
     uint16_t control = Control() & static_cast<uint16_t>(~(kBusy | kCommandMask));
     if (notLoaded_) {

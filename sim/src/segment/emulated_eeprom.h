@@ -18,13 +18,13 @@ namespace kestrum::sim {
 inline constexpr uint16_t kEepromFirst = 0x0500;
 inline constexpr std::size_t kEepromBytes = 16;
 
-class EepromPort {
+class EmulatedEeprom {
   public:
     using SteadyClock = std::chrono::steady_clock;
 
     // traits.eepromReadBytes, eepromEmulated, eepromChecksumError and eepromNotLoaded are
     // the device's own and stay; the rest follow Update.
-    EepromPort(std::vector<uint8_t> sii, const EscTraits& traits, SteadyClock::time_point now);
+    EmulatedEeprom(std::vector<uint8_t> sii, const EscTraits& traits, SteadyClock::time_point now);
 
     // Before each frame: the traits that may change at run time, and a command that is
     // due completes.
