@@ -42,11 +42,15 @@ std::string_view SiiFaultText(SiiFault fault) {
 }
 
 std::optional<bool> EepromPort::Offered() {
-    const auto reply = master_.Exchange({ReadAt(position_, kRegEepromConfig, 2)});
-    if (!reply || reply->front().wkc != 1) return std::nullopt;
-    const std::vector<uint8_t>& data = reply->front().data;
-    // Assigned to the PDI, or the PDI using it right now: either way not ours to touch.
-    return (data[0] & 0x01) == 0 && (data[1] & 0x01) == 0;
+    // One lost frame must not cost the node its identity until the next try.
+    for (int attempt = 0; attempt < kTries; ++attempt) {
+        const auto reply = master_.Exchange({ReadAt(position_, kRegEepromConfig, 2)});
+        if (!reply || reply->front().wkc != 1) continue;
+        const std::vector<uint8_t>& data = reply->front().data;
+        // Assigned to the PDI, or the PDI using it right now: either way not ours to touch.
+        return (data[0] & 0x01) == 0 && (data[1] & 0x01) == 0;
+    }
+    return std::nullopt;
 }
 
 std::optional<std::vector<uint8_t>> EepromPort::Status() {
