@@ -37,8 +37,6 @@ using pelvane::bench::Percentile;
 
 constexpr char kSimAddress[] = "127.0.0.2";
 constexpr char kGatewayAddress[] = "127.0.0.1";
-constexpr uint8_t kProcessedSourceBit = 0x02;
-constexpr std::size_t kSourceMacByte = 6;
 constexpr int kWarmUp = 200;
 
 struct Settings {
@@ -125,9 +123,8 @@ Figures RoundTrips(ecat::Master& master, const std::vector<ecat::Datagram>& data
 void Reflect(ecat::RawLink& link, const std::atomic<bool>& stop) {
     while (!stop) {
         auto frame = link.Receive(std::chrono::milliseconds(20));
-        if (!frame || frame->size() <= kSourceMacByte) continue;
-        if (((*frame)[kSourceMacByte] & kProcessedSourceBit) != 0) continue;
-        (*frame)[kSourceMacByte] |= kProcessedSourceBit;
+        if (!frame || ecat::Processed(*frame)) continue;
+        ecat::MarkProcessed(*frame);
         (void)link.Send(*frame);
     }
 }

@@ -5,14 +5,6 @@
 namespace pelvane::ecat {
 namespace {
 
-constexpr std::size_t kEcatHeaderBytes = 2;
-constexpr std::size_t kDatagramHeaderBytes = 10;
-constexpr std::size_t kWkcBytes = 2;
-constexpr uint16_t kLengthMask = 0x07FF;
-constexpr uint16_t kTypeDatagrams = 1;
-constexpr uint16_t kCirculatingBit = 0x4000;
-constexpr uint16_t kMoreBit = 0x8000;
-
 std::optional<Frame> Fail(std::string* error, std::string text) {
     if (error != nullptr) *error = std::move(text);
     return std::nullopt;
@@ -109,6 +101,14 @@ std::optional<Frame> DecodeFrame(std::span<const uint8_t> bytes, std::string* er
         if (at == end) return fail(" says more follow, but the frame ends");
     }
     return frame;
+}
+
+bool Processed(std::span<const uint8_t> frame) {
+    return frame.size() > kSourceMacOffset && (frame[kSourceMacOffset] & kProcessedBit) != 0;
+}
+
+void MarkProcessed(std::span<uint8_t> frame) {
+    if (frame.size() > kSourceMacOffset) frame[kSourceMacOffset] |= kProcessedBit;
 }
 
 // Callers check lengths first; out of range reads 0 and writes nothing rather than

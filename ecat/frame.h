@@ -20,6 +20,23 @@ inline constexpr std::size_t kMaxFrameBytes = 1514;   // 1500-byte payload
 inline constexpr std::size_t kDatagramOverhead = 12;  // 10-byte header, 2-byte working counter
 inline constexpr std::size_t kMaxDatagramData = 1486;
 
+// The layout within a frame: the EtherCAT header after the Ethernet one, then datagrams of
+// a 10-byte header (command, index, ADP, ADO, length and flags, IRQ), data and a working
+// counter.
+inline constexpr std::size_t kSourceMacOffset = 6;
+inline constexpr std::size_t kEcatHeaderBytes = 2;
+inline constexpr std::size_t kDatagramHeaderBytes = 10;
+inline constexpr std::size_t kDatagramAdpOffset = 2;
+inline constexpr std::size_t kDatagramFlagsOffset = 6;
+inline constexpr std::size_t kWkcBytes = 2;
+inline constexpr uint16_t kLengthMask = 0x07FF;
+inline constexpr uint16_t kCirculatingBit = 0x4000;
+inline constexpr uint16_t kMoreBit = 0x8000;
+inline constexpr uint16_t kTypeDatagrams = 1;
+// Every slave controller sets this bit of the source's first byte on a frame it processed
+// (the locally administered bit): a master tells its replies from its requests by it.
+inline constexpr uint8_t kProcessedBit = 0x02;
+
 using Mac = std::array<uint8_t, 6>;
 inline constexpr Mac kBroadcastMac = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
@@ -68,6 +85,10 @@ std::optional<std::vector<uint8_t>> EncodeFrame(const Frame& frame);
 // Reads a frame; bytes after the last datagram (its M bit clear) are padding. None, with
 // a reason, for anything but a well-formed type-1 EtherCAT frame.
 std::optional<Frame> DecodeFrame(std::span<const uint8_t> bytes, std::string* error);
+
+// Whether a frame on the wire has passed a slave controller; marks it as one does.
+bool Processed(std::span<const uint8_t> frame);
+void MarkProcessed(std::span<uint8_t> frame);
 
 // Little-endian fields of register data; offset and size must lie inside bytes.
 uint16_t Le16(std::span<const uint8_t> bytes, std::size_t offset);

@@ -6,9 +6,6 @@ namespace pelvane::ecat {
 
 namespace {
 
-// Every ESC sets the locally administered bit of the source on the way.
-constexpr uint8_t kLocalBit = 0x02;
-
 // Reads of registers, and the EEPROM interface's control and address: nothing else ever
 // leaves the gateway, whatever code a caller puts in a datagram.
 bool Allowed(const Datagram& datagram) {
@@ -61,7 +58,7 @@ Master::Master(FrameChannel& channel, const Mac& interfaceMac, std::chrono::micr
                std::chrono::milliseconds foreignQuiet)
     : channel_(channel), source_(interfaceMac), timeout_(timeout), foreignQuiet_(foreignQuiet) {
     // A unicast source with the locally administered bit clear, so replies differ from it.
-    source_[0] = static_cast<uint8_t>(source_[0] & ~(kLocalBit | 0x01));
+    source_[0] = static_cast<uint8_t>(source_[0] & ~(kProcessedBit | 0x01));
 }
 
 bool Master::HeldBack() const {
@@ -72,7 +69,7 @@ Master::Arrival Master::Classify(const std::optional<Frame>& frame,
                                  const std::vector<Datagram>& sent) {
     if (!frame) return Arrival::kOther;
     Mac sender = frame->source;
-    sender[0] = static_cast<uint8_t>(sender[0] & ~kLocalBit);
+    sender[0] = static_cast<uint8_t>(sender[0] & ~kProcessedBit);
     if (sender != source_) {
         // Every EtherCAT frame we did not send is another master's, coming or going.
         ++framesForeign_;

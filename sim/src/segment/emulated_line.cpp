@@ -7,11 +7,7 @@ namespace {
 
 namespace ecat = pelvane::ecat;
 
-constexpr std::size_t kEcatHeaderBytes = 2;
-constexpr std::size_t kDatagramHeaderBytes = 10;
 constexpr std::size_t kMemoryBytes = 0x10000;
-constexpr uint8_t kProcessedSourceBit = 0x02;
-constexpr uint16_t kCirculatingBit = 0x4000;
 // Replies a master has not fetched; more are dropped, as a full receive ring drops them.
 constexpr std::size_t kMaxQueuedReplies = 64;
 
@@ -84,17 +80,18 @@ std::optional<std::vector<uint8_t>> EmulatedLine::Answer(std::span<const uint8_t
 
     // Patched in place, so that the reply keeps the request's length and padding.
     std::vector<uint8_t> reply(request.begin(), request.end());
-    reply[6] |= kProcessedSourceBit;
-    std::size_t at = ecat::kEthernetHeaderBytes + kEcatHeaderBytes;
+    ecat::MarkProcessed(reply);
+    std::size_t at = ecat::kEthernetHeaderBytes + ecat::kEcatHeaderBytes;
     for (const ecat::Datagram& datagram : frame->datagrams) {
-        ecat::PutLe16(reply, at + 2, datagram.adp);
+        ecat::PutLe16(reply, at + ecat::kDatagramAdpOffset, datagram.adp);
         // The node whose port 0 is closed marks every datagram passing it.
+        const std::size_t flags = at + ecat::kDatagramFlagsOffset;
         if (state.circulating)
-            ecat::PutLe16(reply, at + 6,
-                          static_cast<uint16_t>(ecat::Le16(reply, at + 6) | kCirculatingBit));
+            ecat::PutLe16(reply, flags,
+                          static_cast<uint16_t>(ecat::Le16(reply, flags) | ecat::kCirculatingBit));
         std::copy(datagram.data.begin(), datagram.data.end(),
-                  reply.begin() + static_cast<std::ptrdiff_t>(at + kDatagramHeaderBytes));
-        ecat::PutLe16(reply, at + kDatagramHeaderBytes + datagram.data.size(), datagram.wkc);
+                  reply.begin() + static_cast<std::ptrdiff_t>(at + ecat::kDatagramHeaderBytes));
+        ecat::PutLe16(reply, at + ecat::kDatagramHeaderBytes + datagram.data.size(), datagram.wkc);
         at += ecat::kDatagramOverhead + datagram.data.size();
     }
     return reply;
