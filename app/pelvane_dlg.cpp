@@ -62,10 +62,7 @@ void CPelvaneDlg::OnSize(const ui::Size&) {
 }
 
 void CPelvaneDlg::OnConnect() {
-    if (g_controllerHandle != nullptr) {
-        KST_Close(g_controllerHandle);
-        g_controllerHandle = nullptr;
-    }
+    CloseControllerLink();
     const std::string address = AddressForOpen(ItemText(kIdcAddress));
     if (OpenControllerLink(address.c_str()) != 0) {
         ui::MessageBox(this, "链接失败");
@@ -87,10 +84,7 @@ void CPelvaneDlg::OnConnect() {
 }
 
 void CPelvaneDlg::OnDisconnect() {
-    if (g_controllerHandle == nullptr) return;
-    KST_Close(g_controllerHandle);
-    g_controllerHandle = nullptr;
-    SetCaption(kCaptionDisconnected);
+    if (CloseControllerLink()) SetCaption(kCaptionDisconnected);
 }
 
 void CPelvaneDlg::OnSearchDropDown() {

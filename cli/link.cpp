@@ -49,9 +49,7 @@ std::string StatusText(int32_t status) {
 }
 
 ControllerLink::~ControllerLink() {
-    if (g_controllerHandle == nullptr) return;
-    KST_Close(g_controllerHandle);
-    g_controllerHandle = nullptr;
+    CloseControllerLink();
 }
 
 ExitCode ControllerLink::Open(const std::string& address, const CliIo& io) {

@@ -16,6 +16,13 @@ int32_t OpenControllerLink(const char* address) {
     return 0;
 }
 
+bool CloseControllerLink() {
+    if (g_controllerHandle == nullptr) return false;
+    KST_Close(g_controllerHandle);
+    g_controllerHandle = nullptr;
+    return true;
+}
+
 bool LinkFailed(int32_t status) {
     return status >= KST_ERR_INVALID_ARGUMENT && status <= KST_ERR_SYSTEM;
 }

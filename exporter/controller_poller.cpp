@@ -5,7 +5,6 @@
 #include "bus_poll.h"
 #include "controller_link.h"
 #include "controller_state.h"
-#include "kestrum.h"
 
 namespace pelvane::exporter {
 
@@ -84,9 +83,7 @@ bool ControllerPoller::Link() {
 }
 
 void ControllerPoller::Unlink() {
-    if (g_controllerHandle == nullptr) return;
-    KST_Close(g_controllerHandle);
-    g_controllerHandle = nullptr;
+    CloseControllerLink();
 }
 
 void ControllerPoller::Publish(BusSample sample) {
