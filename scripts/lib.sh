@@ -47,19 +47,22 @@ pelvane_only_loopback() {
     ! ip -o link show up 2>/dev/null | awk -F': ' '{print $2}' | grep -qv '^lo$'
 }
 
+# The one way into a fresh network namespace: runs "$@" there, as root or, for a user,
+# inside a user namespace of its own (where unprivileged ones are allowed).
+pelvane_unshare_net() {
+    local user=()
+    [ "$(id -u)" -eq 0 ] || user=(--map-root-user)
+    unshare --net "${user[@]}" -- "$@"
+}
+
 # Runs "$@" in a fresh network namespace that holds only loopback, so nothing
-# it sends can leave this machine. Needs root (or unprivileged user namespaces).
+# it sends can leave this machine; where only loopback is up already, right here.
 pelvane_in_private_network() {
     if pelvane_only_loopback; then
         "$@"
         return
     fi
-    local inner='ip link set lo up && exec "$@"'
-    if [ "$(id -u)" -eq 0 ]; then
-        unshare --net -- bash -c "$inner" pelvane "$@"
-    else
-        unshare --net --map-root-user -- bash -c "$inner" pelvane "$@"
-    fi
+    pelvane_unshare_net bash -c 'ip link set lo up && exec "$@"' pelvane "$@"
 }
 
 pelvane_jobs() {
@@ -77,17 +80,24 @@ pelvane_make_veth_pair() {
 }
 
 # Runs the calling script again, with its arguments, in a fresh network namespace that
-# holds only loopback and the veth pair, and goes on there. Needs root.
-pelvane_enter_veth_namespace() {
-    if [ -z "${PELVANE_VETH_NETNS:-}" ]; then
-        exec unshare --net env PELVANE_VETH_NETNS=1 bash "$0" "$@"
+# holds only loopback, and goes on there; even on a host with only loopback up, so that
+# what the script makes there stays there.
+pelvane_enter_private_network() {
+    if [ -z "${PELVANE_NETNS:-}" ]; then
+        pelvane_unshare_net env PELVANE_NETNS=1 bash "$0" "$@"
+        exit $?
     fi
     # A namespace this did not just make may hold real interfaces: refuse it.
-    if ! pelvane_only_loopback || ip -o link show | awk -F': ' '$2 != "lo"' | grep -q .; then
-        echo "not in a namespace of our own: run without PELVANE_VETH_NETNS" >&2
+    if ip -o link show | awk -F': ' '$2 != "lo"' | grep -q .; then
+        echo "not in a namespace of our own: run without PELVANE_NETNS" >&2
         exit 2
     fi
     ip link set lo up
+}
+
+# The same, with the veth pair made there. Needs root.
+pelvane_enter_veth_namespace() {
+    pelvane_enter_private_network "$@"
     pelvane_make_veth_pair
 }
 

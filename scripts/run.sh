@@ -17,7 +17,8 @@ cmake --build --preset default -j "$(pelvane_jobs)" --target pelvane kestrum-sim
 if [ $segment = 1 ]; then
     [ "$(id -u)" -eq 0 ] || { echo "--segment needs root: a veth pair and raw sockets" >&2; exit 1; }
     # Always a fresh namespace: the veth pair must never exist outside it.
-    exec unshare --net -- bash -c 'ip link set lo up && PELVANE_SEGMENT=1 exec bash scripts/demo-session.sh'
+    PELVANE_SEGMENT=1 pelvane_unshare_net bash -c 'ip link set lo up && exec bash scripts/demo-session.sh'
+    exit $?
 fi
 if [ "$(id -u)" -ne 0 ] && ! pelvane_only_loopback; then
     echo "note: not root, so the network search of this run is not confined to loopback" >&2

@@ -21,18 +21,7 @@ fi
 windows=$(realpath "${1:-build/windows}")
 linux=$(realpath "${2:-build/default}")
 
-# Always a namespace of its own, even on a host that has only loopback up.
-if [ -z "${PELVANE_E2E_NETNS:-}" ]; then
-    user=()
-    [ "$(id -u)" -eq 0 ] || user=(--map-root-user)
-    exec unshare --net "${user[@]}" env PELVANE_E2E_NETNS=1 \
-        bash "$0" ${shot:+--screenshot "$shot"} "$windows" "$linux"
-fi
-if ip -o link show | awk -F': ' '$2 != "lo"' | grep -q .; then
-    echo "not in a namespace of our own: run without PELVANE_E2E_NETNS" >&2
-    exit 2
-fi
-ip link set lo up
+pelvane_enter_private_network ${shot:+--screenshot "$shot"} "$windows" "$linux"
 
 fail() {
     echo "FAIL: $*" >&2
