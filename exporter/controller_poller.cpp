@@ -29,15 +29,11 @@ ControllerPoller::~ControllerPoller() {
 }
 
 void ControllerPoller::Start() {
-    thread_ = std::thread([this] { Run(); });
+    thread_ = std::jthread([this](std::stop_token stop) { Run(stop); });
 }
 
 void ControllerPoller::Stop() {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_all();
+    thread_.request_stop();
     if (thread_.joinable()) thread_.join();
 }
 
@@ -46,14 +42,14 @@ std::shared_ptr<const BusSample> ControllerPoller::sample() const {
     return sample_;
 }
 
-void ControllerPoller::Run() {
+void ControllerPoller::Run(std::stop_token stop) {
     // Large tables: on the heap rather than the thread's stack.
     auto poll = std::make_unique<BusPoll>(identityInterval_);
     Millis retryDelay = kFirstRetryDelay;
     while (true) {
         if (g_controllerHandle == nullptr) {
             if (!Link()) {
-                if (!Sleep(retryDelay)) break;
+                if (!Sleep(stop, retryDelay)) break;
                 retryDelay = std::min(retryDelay * 2, kLastRetryDelay);
                 continue;
             }
@@ -73,7 +69,7 @@ void ControllerPoller::Run() {
             wait = retryDelay;
             retryDelay = std::min(retryDelay * 2, kLastRetryDelay);
         }
-        if (!Sleep(std::max(wait, Millis{0}))) break;
+        if (!Sleep(stop, std::max(wait, Millis{0}))) break;
     }
     Unlink();
 }
@@ -92,9 +88,10 @@ void ControllerPoller::Publish(BusSample sample) {
     sample_ = std::move(shared);
 }
 
-bool ControllerPoller::Sleep(Millis time) {
+bool ControllerPoller::Sleep(std::stop_token stop, Millis time) {
     std::unique_lock lock(mutex_);
-    return !wake_.wait_for(lock, time, [this] { return stopping_; });
+    wake_.wait_for(lock, stop, time, [] { return false; });
+    return !stop.stop_requested();
 }
 
 }  // namespace pelvane::exporter

@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <string>
 #include <thread>
 
@@ -41,12 +42,12 @@ class ControllerPoller {
     prometheus::ClientMetric pollDuration() const { return pollDuration_.Collect(); }
 
   private:
-    void Run();
+    void Run(std::stop_token stop);
     bool Link();
     void Unlink();
     void Publish(BusSample sample);
     // False when asked to stop before the time was up.
-    bool Sleep(Millis time);
+    bool Sleep(std::stop_token stop, Millis time);
 
     const std::string address_;
     const Millis interval_;
@@ -54,10 +55,9 @@ class ControllerPoller {
     prometheus::Histogram pollDuration_;
 
     mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stopping_ = false;
+    std::condition_variable_any wake_;
     std::shared_ptr<const BusSample> sample_;
-    std::thread thread_;
+    std::jthread thread_;  // last: stopped and joined before the rest goes
 };
 
 }  // namespace pelvane::exporter

@@ -39,15 +39,11 @@ ScanLoop::~ScanLoop() {
 }
 
 void ScanLoop::Start() {
-    thread_ = std::thread([this] { Run(); });
+    thread_ = std::jthread([this](std::stop_token stop) { Run(stop); });
 }
 
 void ScanLoop::Stop() {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_all();
+    thread_.request_stop();
     if (thread_.joinable()) thread_.join();
 }
 
@@ -134,7 +130,7 @@ void ScanLoop::Say(const LineReport& report) {
     }
 }
 
-void ScanLoop::Run() {
+void ScanLoop::Run(std::stop_token stop) {
     static const auto kEmptyBus = std::make_shared<const ecat::BusScan>();
     auto next = Clock::now();
     for (;;) {
@@ -156,7 +152,8 @@ void ScanLoop::Run() {
         if (found == LineCondition::kUp)
             scanner_.ReadIdentities(std::max(next, Clock::now() + kIdentityBudget));
         std::unique_lock lock(mutex_);
-        if (wake_.wait_until(lock, next, [this] { return stopping_; })) return;
+        if (wake_.wait_until(lock, stop, next, [] { return false; }) || stop.stop_requested())
+            return;
     }
 }
 

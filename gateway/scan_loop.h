@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <thread>
 
 #include "line_watch.h"
@@ -41,7 +42,7 @@ class ScanLoop {
     void Stop();
 
   private:
-    void Run();
+    void Run(std::stop_token stop);
     // One cycle: the port first, then the line unless something keeps us quiet.
     std::optional<ecat::BusScan> Cycle(LineCondition* found);
     LineCondition AfterFailedScan();
@@ -61,9 +62,8 @@ class ScanLoop {
     size_t saidCount_ = SIZE_MAX;
     size_t saidFrames_ = 0;
     std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stopping_ = false;
-    std::thread thread_;
+    std::condition_variable_any wake_;
+    std::jthread thread_;  // last: stopped and joined before the rest goes
 };
 
 }  // namespace pelvane::gateway
