@@ -188,48 +188,90 @@ std::vector<double> Time(int iterations, F&& once) {
     return ns;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    CLI::App app{"Round trip of KST_Execute against its TCP floor"};
+struct Settings {
     int iterations = 20000;
     int warmup = 2000;
     int rounds = 20;
     std::string address = "127.0.0.1";
     std::string echoAddress = "127.0.0.2";
     std::string command = "?NODE_COUNT(0)";
-    app.add_option("-n,--iterations", iterations, "Measured round trips of each kind")
-        ->check(CLI::Range(100, 10000000));
-    app.add_option("-w,--warmup", warmup, "Unmeasured round trips first")
-        ->check(CLI::Range(0, 1000000));
-    app.add_option("-r,--rounds", rounds, "Alternate the three kinds this many times")
-        ->check(CLI::Range(1, 10000000));
-    app.add_option("-a,--address", address, "Loopback address for the simulator");
-    app.add_option("-e,--echo-address", echoAddress, "Loopback address for the echo server");
-    app.add_option("-c,--command", command, "Command to time");
-    CLI11_PARSE(app, argc, argv);
+};
 
-    for (const std::string& a : {address, echoAddress}) {
+// Both servers on loopback addresses of their own, in a namespace that holds only loopback.
+bool SafeToRun(const Settings& s, const char* program) {
+    for (const std::string& a : {s.address, s.echoAddress}) {
         in_addr parsed{};
         if (inet_pton(AF_INET, a.c_str(), &parsed) != 1 || (ntohl(parsed.s_addr) >> 24) != 127) {
             std::fprintf(stderr, "%s is not a loopback address\n", a.c_str());
-            return 2;
+            return false;
         }
     }
-    if (address == echoAddress) {
+    if (s.address == s.echoAddress) {
         std::fprintf(stderr, "the simulator and the echo server need addresses of their own\n");
-        return 2;
+        return false;
     }
     if (!pelvane::testing::OnlyLoopbackInterfaces()) {
         std::fprintf(stderr,
                      "run this inside a private network namespace:\n"
                      "  unshare --net bash -c 'ip link set lo up && %s'\n",
-                     argv[0]);
-        return 2;
+                     program);
+        return false;
     }
+    return true;
+}
 
+KST_HANDLE OpenLink(const std::string& address) {
+    KST_HANDLE handle = nullptr;
+    if (KST_FastOpen(KST_TYPE_ETHERNET, address.c_str(), 500, &handle) != 0) {
+        std::fprintf(stderr, "cannot open a link to %s\n", address.c_str());
+        return nullptr;
+    }
+    return handle;
+}
+
+struct Series {
+    std::vector<double> library, libraryEcho, bare;
+};
+
+// Alternating in short rounds spreads the load of other processes, and the machine's
+// changes of pace, evenly over all three.
+template <typename A, typename B, typename C>
+Series Measure(const Settings& s, A execute, B executeEcho, C ping) {
+    Time(s.warmup, execute);
+    Time(s.warmup, executeEcho);
+    Time(s.warmup, ping);
+    Series series;
+    auto append = [](std::vector<double>& to, const std::vector<double>& from) {
+        to.insert(to.end(), from.begin(), from.end());
+    };
+    const int perRound = std::max(1, s.iterations / s.rounds);
+    for (int r = 0; r < s.rounds; ++r) {
+        append(series.library, Time(perRound, execute));
+        append(series.libraryEcho, Time(perRound, executeEcho));
+        append(series.bare, Time(perRound, ping));
+    }
+    return series;
+}
+
+void Report(const Series& series, std::size_t requestSize, std::size_t replySize) {
+    const Stats lib = Summarise(series.library);
+    const Stats echo = Summarise(series.libraryEcho);
+    const Stats flo = Summarise(series.bare);
+    std::printf("frames: request %zu bytes, reply %zu bytes, %zu round trips each\n", requestSize,
+                replySize, series.library.size());
+    std::printf("KST_Execute, simulator    mean %8.2f us   p99 %8.2f us\n", lib.meanUs, lib.p99Us);
+    std::printf("KST_Execute, echo server  mean %8.2f us   p99 %8.2f us\n", echo.meanUs,
+                echo.p99Us);
+    std::printf("TCP floor, echo server    mean %8.2f us   p99 %8.2f us\n", flo.meanUs, flo.p99Us);
+    std::printf("ratio simulator / floor   mean %8.2f      p99 %8.2f\n", lib.meanUs / flo.meanUs,
+                lib.p99Us / flo.p99Us);
+    std::printf("ratio echo / floor        mean %8.2f      p99 %8.2f\n", echo.meanUs / flo.meanUs,
+                echo.p99Us / flo.p99Us);
+}
+
+int Run(const Settings& s) {
     kestrum::sim::SimulatorOptions options;
-    options.address = address;
+    options.address = s.address;
     options.discovery = false;
     kestrum::sim::Bus bus;
     bus.nodes.resize(3);
@@ -239,65 +281,47 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "simulator: %s\n", error.c_str());
         return 1;
     }
-    KST_HANDLE handle = nullptr;
-    if (KST_FastOpen(KST_TYPE_ETHERNET, address.c_str(), 500, &handle) != 0) {
-        std::fprintf(stderr, "cannot open a link to %s\n", address.c_str());
-        return 1;
-    }
+    KST_HANDLE handle = OpenLink(s.address);
+    if (handle == nullptr) return 1;
     char reply[2048];
     auto execute = [&] {
-        return KST_Execute(handle, command.c_str(), 1000, reply, sizeof reply) == 0;
+        return KST_Execute(handle, s.command.c_str(), 1000, reply, sizeof reply) == 0;
     };
     if (!execute()) {
-        std::fprintf(stderr, "%s failed\n", command.c_str());
+        std::fprintf(stderr, "%s failed\n", s.command.c_str());
         return 1;
     }
-    const std::size_t requestSize = kHeader + command.size();
+    const std::size_t requestSize = kHeader + s.command.size();
     const std::size_t replySize = kHeader + std::strlen(reply);
-    EchoFloor floor(echoAddress, 17180, requestSize, replySize);
-    floor.ConnectClient(echoAddress);
-    KST_HANDLE echoHandle = nullptr;
-    if (KST_FastOpen(KST_TYPE_ETHERNET, echoAddress.c_str(), 500, &echoHandle) != 0) {
-        std::fprintf(stderr, "cannot open a link to %s\n", echoAddress.c_str());
-        return 1;
-    }
+    EchoFloor floor(s.echoAddress, 17180, requestSize, replySize);
+    floor.ConnectClient(s.echoAddress);
+    KST_HANDLE echoHandle = OpenLink(s.echoAddress);
+    if (echoHandle == nullptr) return 1;
     auto executeEcho = [&] {
-        return KST_Execute(echoHandle, command.c_str(), 1000, reply, sizeof reply) == 0;
+        return KST_Execute(echoHandle, s.command.c_str(), 1000, reply, sizeof reply) == 0;
     };
-    auto ping = [&] { return floor.RoundTrip(); };
-
-    Time(warmup, execute);
-    Time(warmup, executeEcho);
-    Time(warmup, ping);
-    std::vector<double> library;
-    std::vector<double> libraryEcho;
-    std::vector<double> bare;
-    auto append = [](std::vector<double>& to, const std::vector<double>& from) {
-        to.insert(to.end(), from.begin(), from.end());
-    };
-    // Alternating in short rounds spreads the load of other processes, and the machine's
-    // changes of pace, evenly over all three.
-    const int perRound = std::max(1, iterations / rounds);
-    for (int r = 0; r < rounds; ++r) {
-        append(library, Time(perRound, execute));
-        append(libraryEcho, Time(perRound, executeEcho));
-        append(bare, Time(perRound, ping));
-    }
+    const Series series = Measure(s, execute, executeEcho, [&] { return floor.RoundTrip(); });
     KST_Close(handle);
     KST_Close(echoHandle);
-
-    Stats lib = Summarise(library);
-    Stats echo = Summarise(libraryEcho);
-    Stats flo = Summarise(bare);
-    std::printf("frames: request %zu bytes, reply %zu bytes, %zu round trips each\n", requestSize,
-                replySize, library.size());
-    std::printf("KST_Execute, simulator    mean %8.2f us   p99 %8.2f us\n", lib.meanUs, lib.p99Us);
-    std::printf("KST_Execute, echo server  mean %8.2f us   p99 %8.2f us\n", echo.meanUs,
-                echo.p99Us);
-    std::printf("TCP floor, echo server    mean %8.2f us   p99 %8.2f us\n", flo.meanUs, flo.p99Us);
-    std::printf("ratio simulator / floor   mean %8.2f      p99 %8.2f\n", lib.meanUs / flo.meanUs,
-                lib.p99Us / flo.p99Us);
-    std::printf("ratio echo / floor        mean %8.2f      p99 %8.2f\n", echo.meanUs / flo.meanUs,
-                echo.p99Us / flo.p99Us);
+    Report(series, requestSize, replySize);
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Round trip of KST_Execute against its TCP floor"};
+    Settings s;
+    app.add_option("-n,--iterations", s.iterations, "Measured round trips of each kind")
+        ->check(CLI::Range(100, 10000000));
+    app.add_option("-w,--warmup", s.warmup, "Unmeasured round trips first")
+        ->check(CLI::Range(0, 1000000));
+    app.add_option("-r,--rounds", s.rounds, "Alternate the three kinds this many times")
+        ->check(CLI::Range(1, 10000000));
+    app.add_option("-a,--address", s.address, "Loopback address for the simulator");
+    app.add_option("-e,--echo-address", s.echoAddress, "Loopback address for the echo server");
+    app.add_option("-c,--command", s.command, "Command to time");
+    CLI11_PARSE(app, argc, argv);
+    if (!SafeToRun(s, argv[0])) return 2;
+    return Run(s);
 }
