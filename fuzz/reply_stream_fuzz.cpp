@@ -4,6 +4,7 @@
 // Input: byte 0 selects the seq check (even: any seq, odd: 1, 2, 3, ... in
 // order, as a link expects); byte 1 is the number n of piece lengths (mod 16);
 // the next n bytes are the piece lengths, used in turn; the rest is the stream.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -63,14 +64,68 @@ void Check(bool condition) {
     if (!condition) std::abort();
 }
 
+// Feeds one piece, in as many calls as the assembler needs; false once it broke.
+bool FeedPiece(ReplyAssembler& assembler, const unsigned char* piece, std::size_t size,
+               Outcome& got, uint32_t& expected) {
+    std::size_t offset = 0;
+    do {
+        std::size_t consumed = 0;
+        auto state = assembler.Feed(piece + offset, size - offset, consumed);
+        Check(consumed <= size - offset);
+        offset += consumed;
+        if (state == ReplyAssembler::State::kMalformed) {
+            Check(assembler.malformed());
+            return false;
+        }
+        if (state == ReplyAssembler::State::kFrame) {
+            const ReplyHeader& h = assembler.header();
+            Check(h.length <= kestrum::wire::kMaxReplyLength);
+            Check(assembler.payload().size() == h.length);
+            got.frames.push_back({h.seq, h.status, assembler.payload()});
+            ++expected;
+        } else {
+            Check(offset == size);  // asks for more only when it took everything
+        }
+        // Memory stays bounded by the largest frame the protocol allows.
+        Check(assembler.payload().capacity() <= 2 * kestrum::wire::kMaxReplyLength + 64);
+    } while (offset < size);
+    return true;
+}
+
+// The stream in the pieces the input chose.
+Outcome FeedInPieces(const CutStream& input, ReplyAssembler& assembler, uint32_t& expected) {
+    Outcome got;
+    std::size_t pos = 0;
+    std::size_t turn = 0;
+    while (pos < input.size && !got.malformed) {
+        std::size_t piece = input.PieceLength(turn++);
+        if (piece == 0) {
+            // An empty piece is legal and must change nothing; then go on by one byte.
+            std::size_t consumed = 1;
+            auto state = assembler.Feed(input.stream + pos, 0, consumed);
+            Check(consumed == 0 && state == ReplyAssembler::State::kNeedMore);
+            piece = 1;
+        }
+        piece = std::min(piece, input.size - pos);
+        got.malformed = !FeedPiece(assembler, input.stream + pos, piece, got, expected);
+        pos += piece;
+    }
+    if (got.malformed) {
+        // Broken for good: nothing more is taken.
+        std::size_t consumed = 1;
+        Check(assembler.Feed(input.stream, input.size, consumed) ==
+              ReplyAssembler::State::kMalformed);
+        Check(consumed == 0);
+    }
+    return got;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::optional<CutStream> input = CutStream::Read(data, size);
     if (!input) return 0;
     const bool inOrder = (input->flags & 1) != 0;
-    const unsigned char* stream = input->stream;
-    const std::size_t streamSize = input->size;
 
     uint32_t expected = 1;
     std::size_t checks = 0;
@@ -78,54 +133,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         ++checks;
         return !inOrder || h.seq == expected;
     });
+    const Outcome got = FeedInPieces(*input, assembler, expected);
 
-    Outcome got;
-    std::size_t pos = 0;
-    std::size_t turn = 0;
-    while (pos < streamSize && !got.malformed) {
-        std::size_t piece = input->PieceLength(turn++);
-        if (piece == 0) {
-            // An empty piece is legal and must change nothing; then go on by one byte.
-            std::size_t consumed = 1;
-            auto state = assembler.Feed(stream + pos, 0, consumed);
-            Check(consumed == 0 && state == ReplyAssembler::State::kNeedMore);
-            piece = 1;
-        }
-        if (piece > streamSize - pos) piece = streamSize - pos;
-        std::size_t offset = 0;
-        do {
-            std::size_t consumed = 0;
-            auto state = assembler.Feed(stream + pos + offset, piece - offset, consumed);
-            Check(consumed <= piece - offset);
-            offset += consumed;
-            if (state == ReplyAssembler::State::kMalformed) {
-                Check(assembler.malformed());
-                got.malformed = true;
-                break;
-            }
-            if (state == ReplyAssembler::State::kFrame) {
-                const ReplyHeader& h = assembler.header();
-                Check(h.length <= kestrum::wire::kMaxReplyLength);
-                Check(assembler.payload().size() == h.length);
-                got.frames.push_back({h.seq, h.status, assembler.payload()});
-                ++expected;
-            } else {
-                Check(offset == piece);  // asks for more only when it took everything
-            }
-            // Memory stays bounded by the largest frame the protocol allows.
-            Check(assembler.payload().capacity() <= 2 * kestrum::wire::kMaxReplyLength + 64);
-        } while (offset < piece);
-        pos += piece;
-    }
-
-    if (got.malformed) {
-        // Broken for good: nothing more is taken.
-        std::size_t consumed = 1;
-        Check(assembler.Feed(stream, streamSize, consumed) == ReplyAssembler::State::kMalformed);
-        Check(consumed == 0);
-    }
-
-    Outcome want = Reference(stream, streamSize, inOrder);
+    const Outcome want = Reference(input->stream, input->size, inOrder);
     Check(got.malformed == want.malformed);
     Check(got.frames.size() == want.frames.size());
     for (std::size_t i = 0; i < want.frames.size(); ++i) {
