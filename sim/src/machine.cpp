@@ -89,20 +89,8 @@ std::vector<SegmentNode> Machine::SegmentNodes(Clock::time_point now) const {
     auto end = static_cast<std::size_t>(LineEnd(now));
     line.reserve(end);
     for (std::size_t i = 0; i < end; ++i) {
-        const Node& n = bus_.nodes[i];
         SegmentNode& s = line.emplace_back();
-        s.vendorId = n.vendorId;
-        s.deviceId = n.deviceId;
-        s.switchNo = n.switchNo;
-        s.axisCount = n.axisCount;
-        s.inputCount = n.inputCount;
-        s.outputCount = n.outputCount;
-        s.adCount = n.adCount;
-        s.daCount = n.daCount;
-        s.esc = n.esc;
-        s.alState = n.alState;
-        s.alError = n.alError;
-        s.alStatusCode = n.alStatusCode;
+        s.device = bus_.nodes[i];
         for (int reg = 0; reg < 4; ++reg)
             s.counters[static_cast<std::size_t>(reg)] = Counter(i, reg, now);
     }
@@ -129,6 +117,33 @@ void Machine::RebaseCounters(std::size_t node, int port, Clock::time_point now) 
 void Machine::RebaseLost(Clock::time_point now) {
     bus_.lostCount = LostCount(now);
     lostStart_ = now;
+}
+
+Outcome Machine::NodeInfo(std::size_t node, int32_t item, Clock::time_point now) const {
+    const Node& n = bus_.nodes[node];
+    switch (item) {
+        case 0:
+            return PrintInt(n.vendorId);
+        case 1:
+            return PrintInt(n.deviceId);
+        case 3:
+            return PrintInt(n.switchNo);
+        case 10:
+            return PrintInt(n.inputCount);
+        case 11:
+            return PrintInt(n.outputCount);
+        case 12:
+            return PrintInt(n.adCount);
+        case 13:
+            return PrintInt(n.daCount);
+        case 768:
+        case 769:
+        case 770:
+        case 771:
+            return PrintInt(Counter(node, item - 768, now));
+        default:
+            return Error(kBadArgument, "no such item");
+    }
 }
 
 Outcome Machine::Query(std::string_view command, Clock::time_point now) {
@@ -162,30 +177,7 @@ Outcome Machine::Query(std::string_view command, Clock::time_point now) {
     }
     if (name == "?NODE_INFO") {
         if (auto bad = busArgs(3, a)) return *bad;
-        const Node& n = bus_.nodes[static_cast<std::size_t>(a[1])];
-        switch (a[2]) {
-            case 0:
-                return PrintInt(n.vendorId);
-            case 1:
-                return PrintInt(n.deviceId);
-            case 3:
-                return PrintInt(n.switchNo);
-            case 10:
-                return PrintInt(n.inputCount);
-            case 11:
-                return PrintInt(n.outputCount);
-            case 12:
-                return PrintInt(n.adCount);
-            case 13:
-                return PrintInt(n.daCount);
-            case 768:
-            case 769:
-            case 770:
-            case 771:
-                return PrintInt(Counter(static_cast<std::size_t>(a[1]), a[2] - 768, now));
-            default:
-                return Error(kBadArgument, "no such item");
-        }
+        return NodeInfo(static_cast<std::size_t>(a[1]), a[2], now);
     }
     if (name == "?NODE_AXIS_COUNT") {
         if (auto bad = busArgs(2, a)) return *bad;

@@ -16,19 +16,8 @@ namespace kestrum::sim {
 
 // A node as the line holds it at one moment, for what answers frames on the segment.
 struct SegmentNode {
-    int32_t vendorId = 0;
-    int32_t deviceId = 0;
-    int32_t switchNo = 0;
-    int32_t axisCount = 0;
-    int32_t inputCount = 0;
-    int32_t outputCount = 0;
-    int32_t adCount = 0;
-    int32_t daCount = 0;
-    std::array<int32_t, 4> counters{};  // 300H..303H, as ?NODE_INFO prints them
-    EscTraits esc;
-    int32_t alState = kAlInit;
-    bool alError = false;
-    int32_t alStatusCode = 0;
+    Node device;                        // as the bus file and @SIM commands made it
+    std::array<int32_t, 4> counters{};  // 300H..303H now, as ?NODE_INFO prints them
 };
 
 class Machine final : public CommandInterpreter {
@@ -62,6 +51,7 @@ class Machine final : public CommandInterpreter {
     };
 
     Outcome Query(std::string_view command, Clock::time_point now);
+    Outcome NodeInfo(std::size_t node, int32_t item, Clock::time_point now) const;
     Outcome SimCommand(std::string_view command, Clock::time_point now);
     // @SIM commands by kind; nullopt for a verb or argument count of another kind.
     std::optional<Outcome> LinkCommand(const std::vector<std::string_view>& w,

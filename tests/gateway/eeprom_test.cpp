@@ -20,9 +20,9 @@ class EepromTest : public ::testing::Test {
   protected:
     void Place(EscTraits esc) {
         SegmentNode node;
-        node.vendorId = 0x41B;
-        node.deviceId = 0x10305070;
-        node.esc = esc;
+        node.device.vendorId = 0x41B;
+        node.device.deviceId = 0x10305070;
+        node.device.esc = esc;
         state.nodes = {node};
     }
     // Writes a command straight to the interface, as another user of it would.

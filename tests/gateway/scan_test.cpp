@@ -19,12 +19,12 @@ constexpr Mac kOurs = {0x02, 0x10, 0x10, 0x10, 0x10, 0x10};
 
 SegmentNode Node(int32_t vendor, int32_t device, int32_t switchNo, int32_t axes, int32_t inputs) {
     SegmentNode node;
-    node.vendorId = vendor;
-    node.deviceId = device;
-    node.switchNo = switchNo;
-    node.axisCount = axes;
-    node.inputCount = inputs;
-    node.outputCount = inputs / 2;
+    node.device.vendorId = vendor;
+    node.device.deviceId = device;
+    node.device.switchNo = switchNo;
+    node.device.axisCount = axes;
+    node.device.inputCount = inputs;
+    node.device.outputCount = inputs / 2;
     return node;
 }
 
@@ -213,7 +213,7 @@ TEST_F(ScanTest, ANodeThatStopsAnsweringEndsTheLineAndAnUnreadSiiIsTriedAgain) {
 TEST_F(ScanTest, ANodeSwappedForOneOfItsKindShowsItsNewIdentity) {
     std::string error;
     ASSERT_TRUE(ScanWithIdentities(&error));
-    state.nodes[2].deviceId = 0x30004;  // same ESC, same switch, same I/O
+    state.nodes[2].device.deviceId = 0x30004;  // same ESC, same switch, same I/O
     std::optional<BusScan> scan;
     for (int i = 0; i < 6; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -240,8 +240,8 @@ TEST(Master, RefusesEveryWriteButTheEepromInterfaces) {
     eeprom.command = Command::kApwr;
     EXPECT_TRUE(master.Exchange({eeprom}, &error)) << error;
     // Only APWR may write there, and only reads of the read-only kind go out at all.
-    for (const int code : {0x00, 0x03, 0x05, 0x06, 0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F,
-                           0x20, 0xFF}) {
+    for (const int code :
+         {0x00, 0x03, 0x05, 0x06, 0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x20, 0xFF}) {
         Datagram other = eeprom;
         other.command = static_cast<Command>(code);
         EXPECT_FALSE(master.Exchange({other}, &error)) << code;

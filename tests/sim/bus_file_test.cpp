@@ -113,14 +113,14 @@ TEST(BusFile, SegmentFieldsLoadAndSimSetChangesThem) {
                             "@SIM SET 1 alError 2", "@SIM SET 2 alError 1"})
         EXPECT_EQ(machine.Execute(bad, now).status, 2002) << bad;
     const auto line = machine.SegmentNodes(now);
-    EXPECT_EQ(line[0].alState, 4);
-    EXPECT_TRUE(line[0].alError);
-    EXPECT_EQ(line[0].alStatusCode, 0x1B);
-    EXPECT_TRUE(line[1].esc.pdiAccessActive);
-    EXPECT_EQ(line[1].esc.eepromBusyMs, 2.5);
-    EXPECT_EQ(line[1].alState, 8);
-    EXPECT_FALSE(line[1].alError);
-    EXPECT_EQ(line[1].alStatusCode, 0x1D);
+    EXPECT_EQ(line[0].device.alState, 4);
+    EXPECT_TRUE(line[0].device.alError);
+    EXPECT_EQ(line[0].device.alStatusCode, 0x1B);
+    EXPECT_TRUE(line[1].device.esc.pdiAccessActive);
+    EXPECT_EQ(line[1].device.esc.eepromBusyMs, 2.5);
+    EXPECT_EQ(line[1].device.alState, 8);
+    EXPECT_FALSE(line[1].device.alError);
+    EXPECT_EQ(line[1].device.alStatusCode, 0x1D);
 }
 
 }  // namespace

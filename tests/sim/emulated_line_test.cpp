@@ -31,9 +31,9 @@ constexpr ecat::Mac kMaster = {0x10, 0x10, 0x10, 0x10, 0x10, 0x10};
 
 SegmentNode Node(int32_t vendor, int32_t device, int32_t switchNo) {
     SegmentNode node;
-    node.vendorId = vendor;
-    node.deviceId = device;
-    node.switchNo = switchNo;
+    node.device.vendorId = vendor;
+    node.device.deviceId = device;
+    node.device.switchNo = switchNo;
     return node;
 }
 
@@ -91,12 +91,12 @@ class SegmentLine : public ::testing::Test {
     void SetUp() override {
         state_.nodes = {Node(0x41B, 0x10305070, 1), Node(0x66F, 0x60380005, 2),
                         Node(0x2, 0x044C2C52, 7)};
-        state_.nodes[1].axisCount = 1;
-        state_.nodes[2].inputCount = 8;
-        state_.nodes[2].outputCount = 4;
+        state_.nodes[1].device.axisCount = 1;
+        state_.nodes[2].device.inputCount = 8;
+        state_.nodes[2].device.outputCount = 4;
         // Every kind of EEPROM interface the master reads through.
-        state_.nodes[1].esc.eepromReadBytes = 4;
-        state_.nodes[2].esc.eepromEmulated = true;
+        state_.nodes[1].device.esc.eepromReadBytes = 4;
+        state_.nodes[2].device.esc.eepromEmulated = true;
     }
 
     std::optional<Bytes> Raw(const Bytes& request) { return ::Raw(channel_, request); }
@@ -166,7 +166,7 @@ TEST_F(SegmentLine, BroadcastCountsTheNodesAndEachPositionReadsItsOwnRegisters) 
             EXPECT_EQ(datagram.wkc, 1) << k;
             EXPECT_EQ(datagram.adp, Position(k - 3)) << k;
         }
-        EXPECT_EQ(ecat::Le16((*reply)[0].data, 0), state_.nodes[k].switchNo);
+        EXPECT_EQ(ecat::Le16((*reply)[0].data, 0), state_.nodes[k].device.switchNo);
         // Port 1 open with communication on all but the last, whose loop closes it.
         EXPECT_EQ(ecat::Le16((*reply)[1].data, 0), k < 2 ? 0x5A31 : 0x5611) << k;
         EXPECT_EQ(ecat::Le16((*reply)[2].data, 0), ecat::kAlStateInit);
@@ -184,15 +184,15 @@ TEST_F(SegmentLine, TheEepromInterfaceServesEachNodesSiiImage) {
                                             Bytes& out) { return ReadEeprom(k, word, count, out); },
                                         nullptr);
         ASSERT_TRUE(info) << k;
-        EXPECT_EQ(info->vendorId, static_cast<uint32_t>(node.vendorId));
-        EXPECT_EQ(info->productCode, static_cast<uint32_t>(node.deviceId));
+        EXPECT_EQ(info->vendorId, static_cast<uint32_t>(node.device.vendorId));
+        EXPECT_EQ(info->productCode, static_cast<uint32_t>(node.device.deviceId));
         const ecat::IoCounts io = ecat::CountIo(*info);
-        EXPECT_EQ(io.axes, node.axisCount);
-        EXPECT_EQ(io.inputs, node.inputCount);
-        EXPECT_EQ(io.outputs, node.outputCount);
+        EXPECT_EQ(io.axes, node.device.axisCount);
+        EXPECT_EQ(io.inputs, node.device.inputCount);
+        EXPECT_EQ(io.outputs, node.device.outputCount);
         Bytes alias;
         ASSERT_TRUE(ReadEeprom(k, ecat::kSiiAliasWord, 1, alias));
-        EXPECT_EQ(ecat::Le16(alias, 0), node.switchNo);
+        EXPECT_EQ(ecat::Le16(alias, 0), node.device.switchNo);
     }
     // Past the image the EEPROM reads as erased.
     Bytes erased;
@@ -211,7 +211,7 @@ TEST_F(SegmentLine, AnEepromReadIsBusyForItsTimeAndACommandMeanwhileIsLost) {
     const Case cases[] = {{0, {.eepromBusyMs = 5.0}, 5000us, 0x0040},
                           {1, {.eepromBusyMs = {}, .eepromEmulated = true}, 3000us, 0x0060},
                           {2, {.eepromBusyMs = {}}, 300us, 0x0040}};
-    for (const Case& c : cases) state_.nodes[c.node].esc = c.esc;
+    for (const Case& c : cases) state_.nodes[c.node].device.esc = c.esc;
     for (const Case& c : cases) {
         const auto start = std::chrono::steady_clock::now();
         EepromCommand(c.node, 0x0100, ecat::kSiiVendorWord);
@@ -226,12 +226,13 @@ TEST_F(SegmentLine, AnEepromReadIsBusyForItsTimeAndACommandMeanwhileIsLost) {
         EXPECT_LT(took, c.busy + 50ms) << c.node;
         EXPECT_EQ(ecat::Le16(*done, 2) & 0xFF00, 0) << c.node;
         EXPECT_EQ(ecat::Le32(*done, 4), ecat::kSiiVendorWord) << c.node;
-        EXPECT_EQ(ecat::Le32(*done, 8), static_cast<uint32_t>(state_.nodes[c.node].vendorId));
+        EXPECT_EQ(ecat::Le32(*done, 8),
+                  static_cast<uint32_t>(state_.nodes[c.node].device.vendorId));
     }
 }
 
 TEST_F(SegmentLine, EepromErrorBitsStayThroughReadsUntilCommandZero) {
-    state_.nodes[0].esc.eepromBusyMs = 0.0;
+    state_.nodes[0].device.esc.eepromBusyMs = 0.0;
     const auto status = [&] { return Register16(0, 0x0502); };
     EepromCommand(0, 0x0400, 0);  // reload, not offered
     EXPECT_EQ(status(), 0x2040);
@@ -298,7 +299,7 @@ TEST_F(SegmentLine, EachKindOfEepromShowsInItsBitsAndReadsAsItsKindDoes) {
     int32_t switchNo = 10;  // a new one each time: a fresh device
     for (const Case& c : cases) {
         state_.nodes[0] = Node(0x41B, 0x10305070, ++switchNo);
-        state_.nodes[0].esc = c.esc;
+        state_.nodes[0].device.esc = c.esc;
         EepromCommand(0, 0x0100, ecat::kSiiVendorWord);
         const Bytes window = EepromWindow(0);
         EXPECT_EQ(window[0], c.config) << c.kind;
@@ -320,7 +321,7 @@ TEST_F(SegmentLine, AWriteToTheCounterBlockClearsItAndCountingGoesOnFromThere) {
     state_.nodes[1].counters = {13, 20, 30, 300};
     EXPECT_EQ(One(Read(Command::kAprd, Position(1), 0x0300, 4)).data, (Bytes{3, 0, 0, 255}));
     // Another device in its place starts afresh.
-    state_.nodes[1].deviceId += 1;
+    state_.nodes[1].device.deviceId += 1;
     EXPECT_EQ(One(Read(Command::kAprd, Position(1), 0x0300, 4)).data, (Bytes{13, 20, 30, 255}));
 }
 

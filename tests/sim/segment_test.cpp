@@ -37,16 +37,16 @@ TEST(Segment, TheLineEndsAtTheFirstNodeOffAndReadsAsNodeInfoPrints) {
                 machine, "?NODE_INFO(0," + std::to_string(i) + "," + std::to_string(n) + ")", now);
         };
         const auto& node = line[i];
-        EXPECT_EQ(node.vendorId, item(0)) << i;
-        EXPECT_EQ(node.deviceId, item(1)) << i;
-        EXPECT_EQ(node.switchNo, item(3)) << i;
-        EXPECT_EQ(node.inputCount, item(10)) << i;
-        EXPECT_EQ(node.outputCount, item(11)) << i;
-        EXPECT_EQ(node.adCount, item(12)) << i;
-        EXPECT_EQ(node.daCount, item(13)) << i;
+        EXPECT_EQ(node.device.vendorId, item(0)) << i;
+        EXPECT_EQ(node.device.deviceId, item(1)) << i;
+        EXPECT_EQ(node.device.switchNo, item(3)) << i;
+        EXPECT_EQ(node.device.inputCount, item(10)) << i;
+        EXPECT_EQ(node.device.outputCount, item(11)) << i;
+        EXPECT_EQ(node.device.adCount, item(12)) << i;
+        EXPECT_EQ(node.device.daCount, item(13)) << i;
         for (int reg = 0; reg < 4; ++reg)
             EXPECT_EQ(node.counters[static_cast<std::size_t>(reg)], item(768 + reg)) << i;
-        EXPECT_EQ(node.axisCount,
+        EXPECT_EQ(node.device.axisCount,
                   Printed(machine, "?NODE_AXIS_COUNT(0," + std::to_string(i) + ")", now));
     }
 }

@@ -41,14 +41,15 @@ bool ConfigLoaded(const EscTraits& esc) {
 }
 
 std::vector<uint8_t> SiiOf(const SegmentNode& node) {
-    const ecat::IoCounts io{.inputs = node.inputCount,
-                            .outputs = node.outputCount,
-                            .ad = node.adCount,
-                            .da = node.daCount,
-                            .axes = node.axisCount};
-    return ecat::BuildSii(ecat::SiiFor(static_cast<uint32_t>(node.vendorId),
-                                       static_cast<uint32_t>(node.deviceId), 0, io),
-                          static_cast<uint16_t>(std::clamp<int32_t>(node.switchNo, 0, 0xFFFF)));
+    const ecat::IoCounts io{.inputs = node.device.inputCount,
+                            .outputs = node.device.outputCount,
+                            .ad = node.device.adCount,
+                            .da = node.device.daCount,
+                            .axes = node.device.axisCount};
+    return ecat::BuildSii(
+        ecat::SiiFor(static_cast<uint32_t>(node.device.vendorId),
+                     static_cast<uint32_t>(node.device.deviceId), 0, io),
+        static_cast<uint16_t>(std::clamp<int32_t>(node.device.switchNo, 0, 0xFFFF)));
 }
 
 uint8_t CounterByte(int32_t value) {
@@ -58,10 +59,11 @@ uint8_t CounterByte(int32_t value) {
 }  // namespace
 
 EmulatedEsc::EmulatedEsc(const SegmentNode& node, SteadyClock::time_point now)
-    : device_(node), eeprom_(SiiOf(node), node.esc, now) {
-    const auto alias = ConfigLoaded(node.esc)
-                           ? static_cast<uint16_t>(std::clamp<int32_t>(node.switchNo, 0, 0xFFFF))
-                           : uint16_t{0};
+    : device_(node), eeprom_(SiiOf(node), node.device.esc, now) {
+    const auto alias =
+        ConfigLoaded(node.device.esc)
+            ? static_cast<uint16_t>(std::clamp<int32_t>(node.device.switchNo, 0, 0xFFFF))
+            : uint16_t{0};
 
     registers_[ecat::kRegType] = kEscType;
     registers_[0x0001] = kEscRevision;
@@ -76,27 +78,29 @@ EmulatedEsc::EmulatedEsc(const SegmentNode& node, SteadyClock::time_point now)
 
 bool EmulatedEsc::SameDevice(const SegmentNode& node) const {
     const SegmentNode& d = device_;
-    return d.vendorId == node.vendorId && d.deviceId == node.deviceId &&
-           d.switchNo == node.switchNo && d.axisCount == node.axisCount &&
-           d.inputCount == node.inputCount && d.outputCount == node.outputCount &&
-           d.adCount == node.adCount && d.daCount == node.daCount &&
-           d.esc.eepromEmulated == node.esc.eepromEmulated &&
-           d.esc.eepromReadBytes == node.esc.eepromReadBytes &&
-           d.esc.eepromChecksumError == node.esc.eepromChecksumError &&
-           d.esc.eepromNotLoaded == node.esc.eepromNotLoaded;
+    return d.device.vendorId == node.device.vendorId && d.device.deviceId == node.device.deviceId &&
+           d.device.switchNo == node.device.switchNo &&
+           d.device.axisCount == node.device.axisCount &&
+           d.device.inputCount == node.device.inputCount &&
+           d.device.outputCount == node.device.outputCount &&
+           d.device.adCount == node.device.adCount && d.device.daCount == node.device.daCount &&
+           d.device.esc.eepromEmulated == node.device.esc.eepromEmulated &&
+           d.device.esc.eepromReadBytes == node.device.esc.eepromReadBytes &&
+           d.device.esc.eepromChecksumError == node.device.esc.eepromChecksumError &&
+           d.device.esc.eepromNotLoaded == node.device.esc.eepromNotLoaded;
 }
 
 void EmulatedEsc::Update(const SegmentNode& node, bool last, SteadyClock::time_point now) {
     uint16_t dl = kDlPort0Open | kDlPorts23Closed;
-    if (ConfigLoaded(node.esc)) dl |= kDlPdiOperational;
+    if (ConfigLoaded(node.device.esc)) dl |= kDlPdiOperational;
     dl |= last ? kDlPort1Closed : kDlPort1Open;
     SetRegister16(ecat::kRegDlStatus, dl);
     // The node's application sets its state; the master's AL control requests go unheard.
-    const auto state = static_cast<uint16_t>(node.alState & 0x0F);
-    SetRegister16(ecat::kRegAlStatus, node.alError ? state | kAlError : state);
+    const auto state = static_cast<uint16_t>(node.device.alState & 0x0F);
+    SetRegister16(ecat::kRegAlStatus, node.device.alError ? state | kAlError : state);
     SetRegister16(ecat::kRegAlStatusCode,
-                  static_cast<uint16_t>(std::clamp<int32_t>(node.alStatusCode, 0, 0xFFFF)));
-    eeprom_.Update(node.esc, now);
+                  static_cast<uint16_t>(std::clamp<int32_t>(node.device.alStatusCode, 0, 0xFFFF)));
+    eeprom_.Update(node.device.esc, now);
     for (std::size_t i = 0; i < counters_.size(); ++i) {
         counters_[i] = node.counters[i];
         // A counter set back below the last clear starts over from the simulator's value.
