@@ -1,4 +1,4 @@
-// pelvane-cli's command line: the subcommands, their options and the exit codes.
+// pelvane-cli's command line: the subcommands put together, and the exit codes.
 #pragma once
 
 #include "cli_io.h"

@@ -1,27 +1,31 @@
-// The subcommands; each returns its exit code.
+// The subcommands of pelvane-cli. Each declares its own options and runs itself once
+// they are parsed; cli_app.cpp only puts them together.
 #pragma once
 
-#include <cstdint>
-#include <optional>
-#include <string>
+#include <memory>
 
 #include "cli_io.h"
-#include "error_poll.h"
+
+namespace CLI {
+class App;
+}
 
 namespace pelvane::cli {
 
-inline constexpr int kDefaultIntervalMs = kPollPeriodMs;  // as the diagnosis page polls
+class Command {
+  public:
+    virtual ~Command() = default;
+    // Adds the subcommand to app, its options bound to this command.
+    virtual CLI::App* Declare(CLI::App& app) = 0;
+    virtual ExitCode Run(const CliIo& io) const = 0;
+};
 
-ExitCode RunSearch(uint32_t timeMs, const CliIo& io);
-ExitCode RunInfo(const std::string& address, const CliIo& io);
-ExitCode RunNodes(const std::string& address, const std::string& format, const CliIo& io);
-ExitCode RunWatch(const std::string& address, int intervalMs, std::optional<int64_t> count,
-                  const CliIo& io);
-// referencePath, when not empty, names a snapshot the live bus is compared with first.
-ExitCode RunCheck(const std::string& address, double durationS, int intervalMs,
-                  const std::string& referencePath, const CliIo& io);
-ExitCode RunSnapshot(const std::string& address, const std::string& format,
-                     const std::string& outputPath, const CliIo& io);
-ExitCode RunDiff(const std::string& oldPath, const std::string& newPath, const CliIo& io);
+std::unique_ptr<Command> MakeSearchCommand();
+std::unique_ptr<Command> MakeInfoCommand();
+std::unique_ptr<Command> MakeNodesCommand();
+std::unique_ptr<Command> MakeWatchCommand();
+std::unique_ptr<Command> MakeCheckCommand();
+std::unique_ptr<Command> MakeSnapshotCommand();
+std::unique_ptr<Command> MakeDiffCommand();
 
 }  // namespace pelvane::cli

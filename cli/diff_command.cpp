@@ -1,9 +1,11 @@
 // diff: two snapshots compared: the bus itself, then the counters, with the verdict.
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <memory>
 #include <sstream>
+#include <string>
 
-#include "bus_check.h"
+#include "bus_report.h"
 #include "commands.h"
 #include "node_cells.h"
 #include "snapshot.h"
@@ -34,35 +36,54 @@ std::string UnreadLines(const BusReading& before, const BusReading& after) {
     return text;
 }
 
+class DiffCommand final : public Command {
+  public:
+    CLI::App* Declare(CLI::App& app) override {
+        CLI::App* sub = app.add_subcommand(
+            "diff", "two JSON snapshots compared: the bus, the counters, the verdict");
+        sub->add_option("OLD", oldPath_, "the earlier snapshot")->required();
+        sub->add_option("NEW", newPath_, "the later snapshot")->required();
+        return sub;
+    }
+
+    ExitCode Run(const CliIo& io) const override {
+        const auto before = LoadSnapshot(oldPath_, io);
+        const auto after = LoadSnapshot(newPath_, io);
+        if (!before || !after) return kExitUsage;
+        if (before->address != after->address || before->id != after->id)
+            io.err << "pelvane-cli: warning: the snapshots come from different controllers ("
+                   << Printable(before->address) << " id " << Printable(before->id) << ", "
+                   << Printable(after->address) << " id " << Printable(after->id) << ")\n";
+        const std::vector<BusChange> changes =
+            CompareBuses(IdentitiesOf(*before), IdentitiesOf(*after));
+        const BusReading was = ReadingOf(*before), is = ReadingOf(*after);
+        auto session = std::make_unique<PollSession>();
+        session->Take(was);
+        session->Take(is);
+        std::ostringstream text;
+        text << "diff " << Printable(before->time) << " -> " << Printable(after->time) << ", "
+             << Printable(before->lostcountText) << " -> " << Printable(after->lostcountText)
+             << "\n"
+             << BusReport(changes, before->nodes.size(), after->nodes.size())
+             << UnreadLines(was, is) << RiseLines(session->rises(), session->nodeCount());
+        Verdict verdict = session->Judge();
+        // Snapshots taken apart are no run: a line of another length is the bus report's to
+        // tell; only a NEW snapshot without a node is a fault of its own.
+        verdict.line = {};
+        verdict.line.Take(session->nodeCount());
+        io.out << text.str() << "verdict: " << VerdictText(verdict) << "\n";
+        if (BusDiffers(changes)) return kExitBusDiffers;
+        return verdict.clean() ? kExitOk : kExitErrorsFound;
+    }
+
+  private:
+    std::string oldPath_, newPath_;
+};
+
 }  // namespace
 
-ExitCode RunDiff(const std::string& oldPath, const std::string& newPath, const CliIo& io) {
-    const auto before = LoadSnapshot(oldPath, io);
-    const auto after = LoadSnapshot(newPath, io);
-    if (!before || !after) return kExitUsage;
-    if (before->address != after->address || before->id != after->id)
-        io.err << "pelvane-cli: warning: the snapshots come from different controllers ("
-               << Printable(before->address) << " id " << Printable(before->id) << ", "
-               << Printable(after->address) << " id " << Printable(after->id) << ")\n";
-    const std::vector<BusChange> changes =
-        CompareBuses(IdentitiesOf(*before), IdentitiesOf(*after));
-    const BusReading was = ReadingOf(*before), is = ReadingOf(*after);
-    auto session = std::make_unique<PollSession>();
-    session->Take(was);
-    session->Take(is);
-    std::ostringstream text;
-    text << "diff " << Printable(before->time) << " -> " << Printable(after->time) << ", "
-         << Printable(before->lostcountText) << " -> " << Printable(after->lostcountText) << "\n"
-         << BusReport(changes, before->nodes.size(), after->nodes.size()) << UnreadLines(was, is)
-         << RiseLines(session->rises(), session->nodeCount());
-    Verdict verdict = session->Judge();
-    // Snapshots taken apart are no run: a line of another length is the bus report's to
-    // tell; only a NEW snapshot without a node is a fault of its own.
-    verdict.line = {};
-    verdict.line.Take(session->nodeCount());
-    io.out << text.str() << "verdict: " << VerdictText(verdict) << "\n";
-    if (BusDiffers(changes)) return kExitBusDiffers;
-    return verdict.clean() ? kExitOk : kExitErrorsFound;
+std::unique_ptr<Command> MakeDiffCommand() {
+    return std::make_unique<DiffCommand>();
 }
 
 }  // namespace pelvane::cli

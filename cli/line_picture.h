@@ -22,8 +22,4 @@ struct LineStyle {
 std::string LinePicture(const Verdict& verdict, const CounterRises& rises, const LineStyle& style,
                         size_t maxWidth = 120);
 
-// The output is read as UTF-8: on POSIX the locale environment (LC_ALL, LC_CTYPE, LANG,
-// first one set) asks for it, on Windows the console's output code page is UTF-8.
-bool OutputIsUtf8();
-
 }  // namespace pelvane::cli

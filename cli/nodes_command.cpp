@@ -1,6 +1,9 @@
 // nodes: the node list's columns for every node.
+#include <CLI/CLI.hpp>
+#include <string>
 #include <vector>
 
+#include "command_options.h"
 #include "commands.h"
 #include "link.h"
 #include "node_fields.h"
@@ -32,15 +35,34 @@ void PrintNodes(const std::vector<NodeSlotsRead>& slotsRead, const std::string& 
     }
 }
 
+class NodesCommand final : public Command {
+  public:
+    CLI::App* Declare(CLI::App& app) override {
+        CLI::App* sub =
+            AddAddressedSubcommand(app, "nodes", "the node list of every node", address_);
+        sub->add_option("--format", format_, "table, json or csv")
+            ->check(CLI::IsMember({"table", "json", "csv"}))
+            ->capture_default_str();
+        return sub;
+    }
+
+    ExitCode Run(const CliIo& io) const override {
+        ControllerLink link;
+        if (const ExitCode code = link.Open(address_, io); code != kExitOk) return code;
+        std::vector<NodeSlotsRead> slotsRead;
+        if (!ReadNodeTableOnLiveLink(address_, io, &slotsRead)) return kExitLinkFailed;
+        PrintNodes(slotsRead, format_, io);
+        return kExitOk;
+    }
+
+  private:
+    std::string address_, format_ = "table";
+};
+
 }  // namespace
 
-ExitCode RunNodes(const std::string& address, const std::string& format, const CliIo& io) {
-    ControllerLink link;
-    if (const ExitCode code = link.Open(address, io); code != kExitOk) return code;
-    std::vector<NodeSlotsRead> slotsRead;
-    if (!ReadNodeTableOnLiveLink(address, io, &slotsRead)) return kExitLinkFailed;
-    PrintNodes(slotsRead, format, io);
-    return kExitOk;
+std::unique_ptr<Command> MakeNodesCommand() {
+    return std::make_unique<NodesCommand>();
 }
 
 }  // namespace pelvane::cli

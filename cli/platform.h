@@ -1,5 +1,4 @@
 // What pelvane-cli needs of the operating system: platform_posix.cpp, platform_windows.cpp.
-// OutputIsUtf8 (line_picture.h) is defined there too.
 #pragma once
 
 namespace pelvane::cli {
@@ -12,6 +11,10 @@ struct Terminals {
 // For main, once: which of stdout and stderr are terminals. On Windows a console is also
 // set to take ANSI escapes and UTF-8 until the program ends.
 Terminals PrepareTerminals();
+
+// The output is read as UTF-8: on POSIX the locale environment (LC_ALL, LC_CTYPE, LANG,
+// first one set) asks for it, on Windows the console's output code page is UTF-8.
+bool OutputIsUtf8();
 
 // While one lives, Ctrl-C only makes Interrupted() true: a watch ends with its summary
 // instead of ending the program.

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "line_picture.h"
 #include "platform.h"
 
 namespace pelvane::cli {

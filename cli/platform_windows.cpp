@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "line_picture.h"
 #include "platform.h"
 
 namespace pelvane::cli {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "node_cells.h"
+#include "platform.h"
 #include "text_format.h"
 
 namespace pelvane::cli {

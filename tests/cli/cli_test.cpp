@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "cli_app.h"
-#include "line_picture.h"
+#include "platform.h"
 #include "text_format.h"
 #ifdef _WIN32
 #include "remote_simulator.h"

@@ -1,4 +1,4 @@
-#include "bus_check.h"
+#include "bus_report.h"
 
 namespace pelvane::cli {
 

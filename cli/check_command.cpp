@@ -1,0 +1,119 @@
+// check: the diagnosis polled for a while, after the bus is compared with a reference.
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <chrono>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bus_report.h"
+#include "command_options.h"
+#include "commands.h"
+#include "line_picture.h"
+#include "link.h"
+#include "platform.h"
+#include "poll_pacing.h"
+#include "progress.h"
+#include "snapshot.h"
+#include "text_format.h"
+#include "watch_session.h"
+#include "watch_view.h"
+
+namespace pelvane::cli {
+
+namespace {
+
+// Reads the live bus's identities and says how they differ from reference's; none when
+// the link failed (said on io.err).
+std::optional<bool> CompareWithReference(const Snapshot& reference, const std::string& path,
+                                         const std::string& address, const CliIo& io) {
+    if (reference.address != address)
+        io.err << "pelvane-cli: warning: " << path << " was taken of "
+               << Printable(reference.address) << ", not of " << address << "\n";
+    std::vector<NodeSlotsRead> slotsRead;
+    if (!ReadNodeTableOnLiveLink(address, io, &slotsRead)) return std::nullopt;
+    std::vector<NodeIdentity> live;
+    for (size_t i = 0; i < slotsRead.size(); ++i)
+        live.push_back(IdentityOf(g_nodeTable[i], slotsRead[i]));
+    const std::vector<BusChange> changes = CompareBuses(IdentitiesOf(reference), live);
+    io.out << BusReport(changes, reference.nodes.size(), live.size()) << std::flush;
+    return BusDiffers(changes);
+}
+
+// Polls until the deadline; false once the link failed.
+bool PollUntil(WatchSession& session, double durationS, int intervalMs, Progress& progress,
+               const CliIo& io) {
+    const auto start = PollClock::now();
+    const auto deadline = start + std::chrono::duration_cast<PollClock::duration>(
+                                      std::chrono::duration<double>(durationS));
+    auto next = start;
+    for (;;) {
+        SleepUntil(next);
+        if (!session.PollOnce(io)) return false;
+        const auto now = PollClock::now();
+        progress.Show(std::chrono::duration_cast<std::chrono::seconds>(now - start).count(),
+                      static_cast<int64_t>(durationS), "s");
+        if (now >= deadline) return true;
+        next = std::min(std::max(next + std::chrono::milliseconds(intervalMs), now), deadline);
+    }
+}
+
+class CheckCommand final : public Command {
+  public:
+    CLI::App* Declare(CLI::App& app) override {
+        CLI::App* sub = AddAddressedSubcommand(
+            app, "check", "watch for a while; exit 3 if errors rose, 4 if the bus differs",
+            address_);
+        sub->add_option("--duration", durationS_, "seconds to watch")
+            ->required()
+            ->check(CLI::Range(0.0, 1e6));
+        AddIntervalOption(*sub, intervalMs_);
+        sub->add_option("--reference", referencePath_,
+                        "a snapshot of the bus as it should be, compared before watching");
+        return sub;
+    }
+
+    ExitCode Run(const CliIo& io) const override {
+        std::optional<Snapshot> reference;
+        if (!referencePath_.empty() && !(reference = LoadSnapshot(referencePath_, io)))
+            return kExitUsage;
+        ControllerLink link;
+        if (const ExitCode code = link.Open(address_, io); code != kExitOk) return code;
+        bool busDiffers = false;
+        if (reference) {
+            const std::optional<bool> differs =
+                CompareWithReference(*reference, referencePath_, address_, io);
+            if (!differs) return kExitLinkFailed;
+            busDiffers = *differs;
+        }
+        WatchSession session(address_);
+        // A failure is said once the progress line is gone, not written onto it.
+        std::ostringstream failure;
+        bool polled = false;
+        {
+            Progress progress(io, "checking " + address_);
+            polled = PollUntil(session, durationS_, intervalMs_, progress,
+                               CliIo{io.out, failure, io.outIsTerminal, io.errIsTerminal});
+        }
+        io.err << failure.str();
+        if (!polled) return kExitLinkFailed;
+        io.out << WatchSummary(session, LineStyle{OutputIsUtf8(), io.outIsTerminal});
+        if (busDiffers) return kExitBusDiffers;
+        return session.Judge().clean() ? kExitOk : kExitErrorsFound;
+    }
+
+  private:
+    std::string address_;
+    std::string referencePath_;  // empty: nothing to compare with
+    double durationS_ = 0;
+    int intervalMs_ = kDefaultIntervalMs;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> MakeCheckCommand() {
+    return std::make_unique<CheckCommand>();
+}
+
+}  // namespace pelvane::cli
