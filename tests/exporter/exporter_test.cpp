@@ -62,6 +62,17 @@ bool Await(const BusMetrics& metrics, const std::string& family, const Labels& l
     return false;
 }
 
+// The demo bus on address, polled every 50 ms, with its metrics.
+struct PolledDemo {
+    explicit PolledDemo(const std::string& address)
+        : sim(StartSim(address, "demo.json")), poller(address, 50ms), metrics({&poller}) {
+        poller.Start();
+    }
+    std::unique_ptr<kestrum::sim::Simulator> sim;
+    ControllerPoller poller;
+    BusMetrics metrics;
+};
+
 class ExporterTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -72,11 +83,10 @@ class ExporterTest : public ::testing::Test {
 
 TEST_F(ExporterTest, DemoBusGivesTheWindowsNumbers) {
     const std::string address = "127.0.70.1";
-    auto sim = StartSim(address, "demo.json");
-    ASSERT_TRUE(sim);
-    ControllerPoller poller(address, 50ms);
-    BusMetrics metrics({&poller});
-    poller.Start();
+    PolledDemo demo(address);
+    ASSERT_TRUE(demo.sim);
+    auto& sim = demo.sim;
+    auto& metrics = demo.metrics;
     const Labels controller = {{"controller", address}};
     ASSERT_TRUE(Await(metrics, "pelvane_up", controller, 1));
     EXPECT_EQ(Value(metrics, "pelvane_nodes", controller), 8);
@@ -94,11 +104,10 @@ TEST_F(ExporterTest, DemoBusGivesTheWindowsNumbers) {
 
 TEST_F(ExporterTest, RisesCountAcrossAClearAndSaturation) {
     const std::string address = "127.0.70.2";
-    auto sim = StartSim(address, "demo.json");
-    ASSERT_TRUE(sim);
-    ControllerPoller poller(address, 50ms);
-    BusMetrics metrics({&poller});
-    poller.Start();
+    PolledDemo demo(address);
+    ASSERT_TRUE(demo.sim);
+    auto& sim = demo.sim;
+    auto& metrics = demo.metrics;
     const Labels reg = {{"node", "2"}, {"register", "301H"}};
     ASSERT_TRUE(Await(metrics, "pelvane_port_errors_total", reg, 0));
     sim->Control("@SIM SET 2 301H 7");
@@ -118,11 +127,10 @@ TEST_F(ExporterTest, RisesCountAcrossAClearAndSaturation) {
 
 TEST_F(ExporterTest, ANodeCountThatFallsIsCountedAsADrop) {
     const std::string address = "127.0.70.6";
-    auto sim = StartSim(address, "demo.json");
-    ASSERT_TRUE(sim);
-    ControllerPoller poller(address, 50ms);
-    BusMetrics metrics({&poller});
-    poller.Start();
+    PolledDemo demo(address);
+    ASSERT_TRUE(demo.sim);
+    auto& sim = demo.sim;
+    auto& metrics = demo.metrics;
     const Labels controller = {{"controller", address}};
     ASSERT_TRUE(Await(metrics, "pelvane_nodes", controller, 8));
     EXPECT_EQ(Value(metrics, "pelvane_node_count_drops_total", controller), 0);
