@@ -48,6 +48,40 @@ std::string StateName(uint16_t alStatus) {
     return std::string(StateBase(alStatus)) + ((alStatus & kAlErrorBit) != 0 ? "+ERR" : "");
 }
 
+// What is wrong with each node that the user should see, a line each, at most
+// kMaxNodeLines of them: the reply must keep its lost count inside a client's buffer.
+std::string NodeLines(const std::vector<ecat::NodeScan>& nodes) {
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < nodes.size(); ++i) {
+        const ecat::NodeScan& node = nodes[i];
+        const std::string name = "Node" + std::to_string(i) + ": ";
+        if (node.siiFault != ecat::SiiFault::kNone)
+            lines.push_back(name + std::string(ecat::SiiFaultText(node.siiFault)));
+        else if (node.eepromChecksumError)
+            lines.push_back(name + std::string(ecat::SiiFaultText(ecat::SiiFault::kChecksumError)));
+        if (node.alStatusCode != 0) {
+            char code[32];
+            std::snprintf(code, sizeof code, "AL status code %04XH", node.alStatusCode);
+            lines.push_back(name + code);
+        }
+    }
+    std::string text;
+    for (size_t i = 0; i < lines.size() && i < kMaxNodeLines; ++i) text += lines[i] + "\r\n";
+    if (lines.size() > kMaxNodeLines)
+        text += "and " + std::to_string(lines.size() - kMaxNodeLines) + " more node lines\r\n";
+    return text;
+}
+
+// Identity and PDO counts of a node whose SII is not read are no numbers: a 0 would read
+// as a vendor.
+std::optional<Outcome> Unread(const ecat::NodeScan& node) {
+    if (node.siiRead) return std::nullopt;
+    const std::string_view reason = node.siiFault == ecat::SiiFault::kNone
+                                        ? std::string_view("SII not read yet")
+                                        : ecat::SiiFaultText(node.siiFault);
+    return Error(kSiiUnread, std::string(reason));
+}
+
 }  // namespace
 
 std::string BuildDate(const char* compilerDate) {
@@ -81,34 +115,6 @@ void GatewayInterpreter::Update(LineReport report) {
     line_ = report.line;
 }
 
-namespace {
-
-// What is wrong with each node that the user should see, a line each, at most
-// kMaxNodeLines of them: the reply must keep its lost count inside a client's buffer.
-std::string NodeLines(const std::vector<ecat::NodeScan>& nodes) {
-    std::vector<std::string> lines;
-    for (size_t i = 0; i < nodes.size(); ++i) {
-        const ecat::NodeScan& node = nodes[i];
-        const std::string name = "Node" + std::to_string(i) + ": ";
-        if (node.siiFault != ecat::SiiFault::kNone)
-            lines.push_back(name + std::string(ecat::SiiFaultText(node.siiFault)));
-        else if (node.eepromChecksumError)
-            lines.push_back(name + std::string(ecat::SiiFaultText(ecat::SiiFault::kChecksumError)));
-        if (node.alStatusCode != 0) {
-            char code[32];
-            std::snprintf(code, sizeof code, "AL status code %04XH", node.alStatusCode);
-            lines.push_back(name + code);
-        }
-    }
-    std::string text;
-    for (size_t i = 0; i < lines.size() && i < kMaxNodeLines; ++i) text += lines[i] + "\r\n";
-    if (lines.size() > kMaxNodeLines)
-        text += "and " + std::to_string(lines.size() - kMaxNodeLines) + " more node lines\r\n";
-    return text;
-}
-
-}  // namespace
-
 std::string GatewayInterpreter::Report() const {
     std::map<std::string, int> states;
     for (const ecat::NodeScan& node : scan_->nodes) ++states[StateName(node.alStatus)];
@@ -122,20 +128,6 @@ std::string GatewayInterpreter::Report() const {
               "\r\nLostcount:" + std::to_string(framesLost_) + ".\r\n";
     return report;
 }
-
-namespace {
-
-// Identity and PDO counts of a node whose SII is not read are no numbers: a 0 would read
-// as a vendor.
-std::optional<Outcome> Unread(const ecat::NodeScan& node) {
-    if (node.siiRead) return std::nullopt;
-    const std::string_view reason = node.siiFault == ecat::SiiFault::kNone
-                                        ? std::string_view("SII not read yet")
-                                        : ecat::SiiFaultText(node.siiFault);
-    return Error(kSiiUnread, std::string(reason));
-}
-
-}  // namespace
 
 Outcome GatewayInterpreter::NodeInfo(const ecat::NodeScan& node, int32_t item) const {
     const bool fromSii = (item >= 0 && item <= 2) || (item >= 10 && item <= 13);
