@@ -31,6 +31,7 @@
 #include "resource.h"
 #include "ui/controls.h"
 #include "ui/list_control.h"
+#include "ui/qt_access.h"
 #include "window_poll.h"
 
 namespace {
@@ -154,10 +155,17 @@ Summary RebuildAndRepaint(QWidget& page, pelvane::ui::ListControl& list, int row
 
 void ListTimes() {
     std::puts("== list rebuild plus repaint, offscreen (median / worst of 50)");
-    QWidget page;
+    static const pelvane::ui::DialogTemplate kListPage{
+        .size = {100, 100},
+        .styles = pelvane::ui::kResizable,
+        .items = {{1, pelvane::ui::ItemKind::ListView, "", {0, 0, 100, 100}, 0}},
+        .initStrings = {}};
+    pelvane::ui::Dialog dialog(kListPage);
+    dialog.Initialize();
+    QWidget& page = pelvane::ui::WidgetOf(dialog);
     page.resize(1100, 700);
-    auto* list = new pelvane::ui::ListControl(&page);
-    list->setGeometry(page.rect());
+    auto* list = dialog.ItemAs<pelvane::ui::ListControl>(1);
+    pelvane::ui::WidgetOf(*list).setGeometry(page.rect());
     page.show();
     for (const bool errors : {false, true}) {
         const Summary two = RebuildAndRepaint(page, *list, 200, errors);
@@ -188,10 +196,12 @@ void WindowLoad(const std::string& busFile, int seconds) {
     Close();  // the window opens its own link
     pelvane::CPelvaneDlg dialog;
     dialog.Initialize();
-    dialog.show();
-    dialog.ItemAs<pelvane::ui::ComboBox>(pelvane::kIdcAddress)->setEditText("127.0.6.4");
+    pelvane::ui::WidgetOf(dialog).show();
+    pelvane::ui::WidgetOf(*dialog.ItemAs<pelvane::ui::ComboBox>(pelvane::kIdcAddress))
+        .setEditText("127.0.6.4");
     dialog.OnConnect();
-    QTabBar* bar = dialog.ItemAs<pelvane::ui::TabControl>(pelvane::kIdcTab)->tabBar();
+    QTabBar* bar =
+        pelvane::ui::WidgetOf(*dialog.ItemAs<pelvane::ui::TabControl>(pelvane::kIdcTab)).tabBar();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
     sim->ClearReceivedCommands();
     const double cpuBefore = ThreadCpuSeconds();

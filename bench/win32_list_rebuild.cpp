@@ -13,6 +13,7 @@
 #include "ui/application.h"
 #include "ui/dialog.h"
 #include "ui/list_control.h"
+#include "ui/win32_access.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ int main(int argc, char** argv) {
     for (int run = 0; run < 20; ++run) {
         const auto start = std::chrono::steady_clock::now();
         Rebuild(list, rows);
-        DrainMessages(page.hwnd());
+        DrainMessages(HwndOf(page));
         ms.push_back(
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count());

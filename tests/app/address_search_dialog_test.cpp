@@ -12,6 +12,7 @@
 #include "pelvane_dlg.h"
 #include "resource.h"
 #include "ui/controls.h"
+#include "ui/qt_access.h"
 
 namespace pelvane {
 namespace {
@@ -29,13 +30,13 @@ TEST(AddressSearch, AddsEachControllerOnceBeforeTheListOpensAndKeepsIt) {
     PELVANE_REQUIRE_PRIVATE_NETWORK();
     CPelvaneDlg dialog;
     dialog.Initialize();
-    dialog.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-    auto* box = dialog.ItemAs<ui::ComboBox>(kIdcAddress);
+    ui::WidgetOf(dialog).show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&ui::WidgetOf(dialog)));
+    auto* box = &ui::WidgetOf(*dialog.ItemAs<ui::ComboBox>(kIdcAddress));
     ui::StringList whenOpening;
     bool listWasOpen = true;
     // Connected after the dialog's own handler, so it sees the search's result.
-    QObject::connect(box, &ui::ComboBox::dropDown, [&] {
+    QObject::connect(box, &ui::QtComboBox::dropDown, [&] {
         whenOpening = box->Entries();
         listWasOpen = box->view()->isVisible();
     });

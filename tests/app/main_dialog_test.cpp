@@ -27,6 +27,7 @@
 #include "ui/controls.h"
 #include "ui/list_control.h"
 #include "ui/message_box.h"
+#include "ui/qt_access.h"
 
 namespace pelvane {
 namespace {
@@ -56,14 +57,14 @@ class MainDialog : public ::testing::Test {
         g_controllerHandle = nullptr;
         ui::SetMessageBoxHook([this](const ui::OpenMessageBox& box) {
             messages.push_back(box.text);
-            captionDuringMessage = dialog.windowTitle();
+            captionDuringMessage = window.windowTitle();
             boxCaptions.push_back(box.caption);
             handleDuringMessage = g_controllerHandle;
             box.close();
         });
         dialog.Initialize();
-        dialog.show();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     }
 
     void TearDown() override {
@@ -72,8 +73,10 @@ class MainDialog : public ::testing::Test {
         g_controllerHandle = nullptr;
     }
 
-    ui::ComboBox* AddressBox() { return dialog.ItemAs<ui::ComboBox>(kIdcAddress); }
-    ui::TabControl* Tabs() { return dialog.ItemAs<ui::TabControl>(kIdcTab); }
+    ui::QtComboBox* AddressBox() {
+        return &ui::WidgetOf(*dialog.ItemAs<ui::ComboBox>(kIdcAddress));
+    }
+    ui::QtTabControl* Tabs() { return &ui::WidgetOf(*dialog.ItemAs<ui::TabControl>(kIdcTab)); }
     std::string Identity() { return dialog.ItemText(kIdcIdentity); }
     ui::ListControl* NodeList() { return dialog.nodeInfo().ItemAs<ui::ListControl>(kIdcNodeList); }
     ui::ListControl* ErrorList() {
@@ -86,10 +89,11 @@ class MainDialog : public ::testing::Test {
 
     void Connect(const QString& address) {
         AddressBox()->setEditText(address);
-        dialog.ItemAs<QPushButton>(kIdcConnect)->click();
+        ui::ItemWidgetAs<QPushButton>(dialog, kIdcConnect)->click();
     }
 
     CPelvaneDlg dialog;
+    QDialog& window = ui::WidgetOf(dialog);
     std::vector<std::string> messages;
     QString captionDuringMessage;
     std::vector<std::string> boxCaptions;
@@ -97,16 +101,16 @@ class MainDialog : public ::testing::Test {
 };
 
 TEST_F(MainDialog, StartState) {
-    EXPECT_EQ(dialog.windowTitle(), "Pelvane");
-    EXPECT_FALSE(dialog.windowIcon().isNull());
+    EXPECT_EQ(window.windowTitle(), "Pelvane");
+    EXPECT_FALSE(window.windowIcon().isNull());
     ASSERT_EQ(Tabs()->ItemCount(), 2);
     EXPECT_EQ(Tabs()->ItemText(0), "总线节点信息");
     EXPECT_EQ(Tabs()->ItemText(1), "通 讯 诊  断");
     EXPECT_EQ(Tabs()->CurSel(), 0);
-    EXPECT_TRUE(dialog.nodeInfo().isVisible());
-    EXPECT_FALSE(dialog.nodeError().isVisible());
-    for (QWidget* page :
-         {static_cast<QWidget*>(&dialog.nodeInfo()), static_cast<QWidget*>(&dialog.nodeError())}) {
+    EXPECT_TRUE(dialog.nodeInfo().IsShown());
+    EXPECT_FALSE(dialog.nodeError().IsShown());
+    for (QWidget* page : {static_cast<QWidget*>(&ui::WidgetOf(dialog.nodeInfo())),
+                          static_cast<QWidget*>(&ui::WidgetOf(dialog.nodeError()))}) {
         EXPECT_EQ(page->parentWidget(), Tabs());
         EXPECT_EQ(ui::FromQRect(page->geometry()), Tabs()->PageArea());
     }
@@ -122,7 +126,7 @@ TEST_F(MainDialog, StartState) {
     // Tab order: Address box, connect, disconnect, Identity line.
     for (const int id : {kIdcConnect, kIdcDisconnect, kIdcIdentity}) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        EXPECT_EQ(QApplication::focusWidget(), dialog.Item(id)) << id;
+        EXPECT_EQ(QApplication::focusWidget(), ui::ItemWidget(dialog, id)) << id;
     }
     EXPECT_EQ(dialog.ItemText(kIdcConnect), "连  接");
     EXPECT_EQ(dialog.ItemText(kIdcDisconnect), "断  开");
@@ -134,7 +138,7 @@ TEST_F(MainDialog, StartState) {
     g_controllerHandle = reinterpret_cast<KST_HANDLE>(&notALink);
     second.Initialize();
     EXPECT_EQ(g_controllerHandle, nullptr);
-    const QList<QSize> iconSizes = dialog.windowIcon().availableSizes();
+    const QList<QSize> iconSizes = window.windowIcon().availableSizes();
     for (const int size : {16, 24, 32, 48, 256}) EXPECT_TRUE(iconSizes.contains(QSize(size, size)));
 }
 
@@ -147,7 +151,7 @@ TEST_F(MainDialog, ConnectShowsTheIdentityAndKeepsItWhenTheQueryFails) {
     EXPECT_TRUE(messages.empty());
     EXPECT_NE(g_controllerHandle, nullptr);
     EXPECT_EQ(g_commandTimeout, 1000u);
-    EXPECT_EQ(dialog.windowTitle(), kConnected);
+    EXPECT_EQ(window.windowTitle(), kConnected);
     EXPECT_EQ(Identity(), kIdentity);
     EXPECT_EQ(NodeList()->ItemCount(), 3);
     EXPECT_EQ(sim->OpenLinks(), 1u);
@@ -160,7 +164,7 @@ TEST_F(MainDialog, ConnectShowsTheIdentityAndKeepsItWhenTheQueryFails) {
     Connect("127.0.4.1");
     EXPECT_TRUE(messages.empty());
     EXPECT_NE(g_controllerHandle, nullptr);
-    EXPECT_EQ(dialog.windowTitle(), kConnected);
+    EXPECT_EQ(window.windowTitle(), kConnected);
     EXPECT_EQ(Identity(), kIdentity);
     EXPECT_FALSE(Sent(*sim, "?NODE_COUNT(0)"));
 }
@@ -173,7 +177,7 @@ TEST_F(MainDialog, FailedConnectShowsTheMessageFirstAndTheCaptionAfter) {
     EXPECT_EQ(boxCaptions[0], "Pelvane");
     EXPECT_EQ(captionDuringMessage, "Pelvane");
     EXPECT_EQ(handleDuringMessage, nullptr);
-    EXPECT_EQ(dialog.windowTitle(), kDisconnected);
+    EXPECT_EQ(window.windowTitle(), kDisconnected);
     EXPECT_EQ(g_controllerHandle, nullptr);
 
     // An empty address is handed on as it is and fails the same way.
@@ -194,35 +198,35 @@ TEST_F(MainDialog, ReconnectClosesTheFirstLink) {
     Connect("127.0.4.5");
     EXPECT_TRUE(QTest::qWaitFor([&] { return first->OpenLinks() == 0; }, 2000));
     EXPECT_EQ(second->OpenLinks(), 1u);
-    EXPECT_EQ(dialog.windowTitle(), kConnected);
+    EXPECT_EQ(window.windowTitle(), kConnected);
 
     // A failed open after a good one: the old link is gone and the state is not connected.
     Connect(kNobody);
     EXPECT_TRUE(QTest::qWaitFor([&] { return second->OpenLinks() == 0; }, 2000));
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(captionDuringMessage, kConnected);
-    EXPECT_EQ(dialog.windowTitle(), kDisconnected);
+    EXPECT_EQ(window.windowTitle(), kDisconnected);
     EXPECT_EQ(g_controllerHandle, nullptr);
 }
 
 TEST_F(MainDialog, DisconnectClosesTheLinkAndKeepsWhatIsShown) {
-    auto* disconnect = dialog.ItemAs<QPushButton>(kIdcDisconnect);
+    auto* disconnect = ui::ItemWidgetAs<QPushButton>(dialog, kIdcDisconnect);
     disconnect->click();
-    EXPECT_EQ(dialog.windowTitle(), "Pelvane");
+    EXPECT_EQ(window.windowTitle(), "Pelvane");
 
     auto sim = StartSimulator("127.0.4.7");
     Connect("127.0.4.7");
     disconnect->click();
     EXPECT_EQ(g_controllerHandle, nullptr);
-    EXPECT_EQ(dialog.windowTitle(), kDisconnected);
+    EXPECT_EQ(window.windowTitle(), kDisconnected);
     EXPECT_TRUE(QTest::qWaitFor([&] { return sim->OpenLinks() == 0; }, 2000));
     EXPECT_EQ(Identity(), kIdentity);
     EXPECT_EQ(AddressBox()->currentText(), "127.0.4.7");
 
     // Not connected any more: a second press changes nothing.
-    dialog.setWindowTitle("unchanged");
+    window.setWindowTitle("unchanged");
     disconnect->click();
-    EXPECT_EQ(dialog.windowTitle(), "unchanged");
+    EXPECT_EQ(window.windowTitle(), "unchanged");
     EXPECT_EQ(sim->AcceptedLinks(), 1u);
 }
 
@@ -235,18 +239,18 @@ TEST_F(MainDialog, TabSwitchShowsOnePageAndRefreshesIt) {
     for (int round = 1; round <= 2; ++round) {
         sim->ClearReceivedCommands();
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
-        EXPECT_FALSE(dialog.nodeInfo().isVisible());
-        EXPECT_TRUE(dialog.nodeError().isVisible());
+        EXPECT_FALSE(dialog.nodeInfo().IsShown());
+        EXPECT_TRUE(dialog.nodeError().IsShown());
         EXPECT_EQ(ErrorList()->HeaderItemCount(), 8);
         EXPECT_FALSE(Sent(*sim, "?NODE_INFO(0,0,0)"));
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
-        EXPECT_TRUE(dialog.nodeInfo().isVisible());
-        EXPECT_FALSE(dialog.nodeError().isVisible());
+        EXPECT_TRUE(dialog.nodeInfo().IsShown());
+        EXPECT_FALSE(dialog.nodeError().IsShown());
         EXPECT_TRUE(Sent(*sim, "?NODE_INFO(0,1,13)"));
         EXPECT_EQ(NodeList()->ItemCount(), 2);
     }
     // Not connected, tab 0 keeps the rows of the last connected refresh.
-    dialog.ItemAs<QPushButton>(kIdcDisconnect)->click();
+    ui::ItemWidgetAs<QPushButton>(dialog, kIdcDisconnect)->click();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
     EXPECT_EQ(NodeList()->ItemCount(), 2);
@@ -326,7 +330,7 @@ TEST_F(MainDialog, AStalledReplyHoldsTheWindowForAboutOneTimeOutOnly) {
     bool switched = false;
     QTimer::singleShot(0, [&] {
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
-        switched = dialog.nodeInfo().isVisible();
+        switched = dialog.nodeInfo().IsShown();
     });
     ASSERT_TRUE(QTest::qWaitFor([&] { return switched; }, 5000));
     EXPECT_LT(timer.elapsed(), 2000);
@@ -342,65 +346,65 @@ TEST_F(MainDialog, TabControlAndPagesFollowTheWindowButNotWhenMinimised) {
     const ui::Size templateClient = ui::DluToPixels(ui::Size{554, 387}, dialog.baseUnits());
     EXPECT_EQ(tabs->geometry(), templateTab);
 
-    dialog.resize(templateClient.width + 200, templateClient.height + 100);
+    window.resize(templateClient.width + 200, templateClient.height + 100);
     ASSERT_TRUE(QTest::qWaitFor([&] { return tabs->width() == templateTab.width() + 200; }, 2000));
     EXPECT_EQ(tabs->height(), templateTab.height() + 100);
-    EXPECT_TRUE(dialog.rect().contains(tabs->geometry()));
+    EXPECT_TRUE(window.rect().contains(tabs->geometry()));
     EXPECT_EQ(dialog.nodeInfo().Geometry(), tabs->PageArea());
     EXPECT_EQ(dialog.nodeError().Geometry(), tabs->PageArea());
 
     const QRect before = tabs->geometry();
-    dialog.showMinimized();
+    window.showMinimized();
     QTest::qWait(50);
     EXPECT_EQ(tabs->geometry(), before);
     EXPECT_EQ(dialog.nodeInfo().Geometry(), tabs->PageArea());
-    dialog.showNormal();
+    window.showNormal();
 }
 
 TEST_F(MainDialog, EnterNeverEndsTheProgramButEscapeDoes) {
-    QWidget* identity = dialog.Item(kIdcIdentity);
+    QWidget* identity = ui::ItemWidget(dialog, kIdcIdentity);
     identity->setFocus();
     QTest::keyClick(identity, Qt::Key_Return);
-    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(window.isVisible());
     EXPECT_TRUE(messages.empty());
 
     // Enter on the focused connect button presses it.
     AddressBox()->setEditText(kNobody);
-    auto* connect = dialog.ItemAs<QPushButton>(kIdcConnect);
+    auto* connect = ui::ItemWidgetAs<QPushButton>(dialog, kIdcConnect);
     connect->setFocus();
     QTest::keyClick(connect, Qt::Key_Return);
     EXPECT_EQ(messages.size(), 1u);
-    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(window.isVisible());
 
     // Enter in the Address box connects.
     auto sim = StartSimulator("127.0.4.3");
     AddressBox()->setEditText("");
     QTest::keyClicks(AddressBox(), "127.0.4.3");
     QTest::keyClick(AddressBox(), Qt::Key_Return);
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(dialog.windowTitle(), kConnected);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.windowTitle(), kConnected);
     EXPECT_EQ(sim->AcceptedLinks(), 1u);
 
     QTest::keyClick(AddressBox(), Qt::Key_Escape);
-    EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(window.result(), QDialog::Rejected);
 }
 
 // The About box as it is opened from the menu: modal, with the program's name.
 void CloseAboutBoxSoon(bool& seen) {
     QTimer::singleShot(0, [&seen] {
-        auto* about = dynamic_cast<CAboutDlg*>(QApplication::activeModalWidget());
+        auto* about = dynamic_cast<CAboutDlg*>(ui::DialogOf(QApplication::activeModalWidget()));
         ASSERT_NE(about, nullptr);
         seen = true;
-        EXPECT_EQ(about->windowTitle(), u"关于 Pelvane"_qs);
+        EXPECT_EQ(ui::WidgetOf(*about).windowTitle(), u"关于 Pelvane"_qs);
         const ui::Size size = ui::DluToPixels(ui::Size{170, 62}, about->baseUnits());
-        EXPECT_EQ(about->size(), QSize(size.width, size.height));
+        EXPECT_EQ(ui::WidgetOf(*about).size(), QSize(size.width, size.height));
         QStringList texts;
-        for (QLabel* label : about->findChildren<QLabel*>()) texts << label->text();
+        for (QLabel* label : ui::WidgetOf(*about).findChildren<QLabel*>()) texts << label->text();
         for (const char* part : {"Pelvane", "1.0.0.1", "Copyright"})
             EXPECT_TRUE(texts.join('\n').contains(part)) << texts.join('|').toStdString();
-        about->Item(ui::kIdOk)->setFocus();
-        QTest::keyClick(about->Item(ui::kIdOk), Qt::Key_Return);
+        ui::ItemWidget(*about, ui::kIdOk)->setFocus();
+        QTest::keyClick(ui::ItemWidget(*about, ui::kIdOk), Qt::Key_Return);
     });
 }
 
@@ -418,7 +422,7 @@ TEST_F(MainDialog, BackgroundMenuEndsWithTheAboutEntryWhichOpensTheAboutBox) {
         menu->close();
     });
     // Clicked on the page's background, it reaches the dialog.
-    QWidget* page = &dialog.nodeInfo();
+    QWidget* page = &ui::WidgetOf(dialog.nodeInfo());
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
                             page->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(page, &event);
@@ -428,7 +432,7 @@ TEST_F(MainDialog, BackgroundMenuEndsWithTheAboutEntryWhichOpensTheAboutBox) {
     // Other menus get the entry after a separator too.
     QMenu menu;
     menu.addAction("earlier entry");
-    dialog.AddSystemMenuEntries(menu);
+    ui::AddSystemMenuEntries(dialog, menu);
     ASSERT_EQ(menu.actions().size(), 3);
     EXPECT_TRUE(menu.actions()[1]->isSeparator());
 }

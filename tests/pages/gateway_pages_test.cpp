@@ -38,11 +38,11 @@ struct Rows {
 Rows Read(const char* address) {
     g_nodeTable = {};
     g_errorCounterTable = {};
-    ui::TabControl parent;
+    PageHost parent;
     NodeInfo info;
     NodeError error;
-    info.Create(parent);
-    error.Create(parent);
+    info.Create(parent.tabs());
+    error.Create(parent.tabs());
     PageTest::Link(address);
     error.ForgetLastPoll();
     info.RefreshNodeList();

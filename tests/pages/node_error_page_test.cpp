@@ -6,10 +6,10 @@
 #include <QTest>
 
 #include "error_poll.h"
-#include "ui/controls.h"
 #include "node_error.h"
 #include "node_table.h"
 #include "page_fixture.h"
+#include "ui/controls.h"
 
 namespace pelvane::testing {
 namespace {
@@ -19,17 +19,17 @@ class NodeErrorPage : public PageTest {
     void SetUp() override {
         g_nodeTable = {};
         g_errorCounterTable = {};
-        page.Create(parent);
-        parent.resize(page.size());
-        page.show();
-        parent.show();
+        page.Create(parent.tabs());
+        parent.Resize(ui::WidgetOf(page).size());
+        page.Show(true);
+        parent.Show();
     }
     ui::ListControl& List() { return *page.ItemAs<ui::ListControl>(kIdcErrorList); }
     std::string Lostcount() { return page.ItemText(kIdcLostcount); }
     bool WaitForCell(int row, int column, const std::string& text) {
         return QTest::qWaitFor([&] { return List().ItemText(row, column) == text; }, 3000);
     }
-    ui::TabControl parent;
+    PageHost parent;
     NodeError page;
 };
 
@@ -67,7 +67,7 @@ TEST_F(NodeErrorPage, PollsWhileHiddenAndKeepsEverythingAfterADisconnect) {
     ASSERT_TRUE(WaitForCell(1, 0, "Node1"));
     // The node page never read this bus: rows are named by their place all the same.
     EXPECT_EQ(List().ItemText(1, 1), "其他(0H)");
-    page.hide();
+    page.Show(false);
     sim->Control("@SIM SET 1 302H 9");
     ASSERT_TRUE(WaitForCell(1, 5, "9"));
     EXPECT_EQ(List().ItemData(1), 0);
@@ -77,7 +77,7 @@ TEST_F(NodeErrorPage, PollsWhileHiddenAndKeepsEverythingAfterADisconnect) {
     sim->ClearReceivedCommands();
     QTest::qWait(700);
     EXPECT_TRUE(sim->ReceivedCommands().empty());
-    page.show();
+    page.Show(true);
     EXPECT_EQ(List().ItemCount(), 2);
     EXPECT_EQ(List().ItemText(1, 5), "9");
     EXPECT_EQ(RowPixel(List(), 1, 2), QColor(255, 0, 0));
@@ -101,13 +101,16 @@ TEST_F(NodeErrorPage, AnEmptyBusShowsTheEightCentredColumnsAndNoRows) {
     QStringList titles;
     QList<int> widths;
     for (int column = 0; column < List().HeaderItemCount(); ++column) {
-        titles << List().model()->headerData(column, Qt::Horizontal).toString();
+        titles << ui::WidgetOf(List()).model()->headerData(column, Qt::Horizontal).toString();
         widths << List().ColumnWidth(column);
-        const int align =
-            List().model()->headerData(column, Qt::Horizontal, Qt::TextAlignmentRole).toInt();
+        const int align = ui::WidgetOf(List())
+                              .model()
+                              ->headerData(column, Qt::Horizontal, Qt::TextAlignmentRole)
+                              .toInt();
         EXPECT_EQ(align & Qt::AlignHorizontal_Mask, Qt::AlignHCenter) << column;
     }
-    EXPECT_EQ(titles.join('|').toStdString(), "节点号|厂商ID|设备ID|300H|301H|302H|303H|驱动器状态字");
+    EXPECT_EQ(titles.join('|').toStdString(),
+              "节点号|厂商ID|设备ID|300H|301H|302H|303H|驱动器状态字");
     EXPECT_EQ(widths, (QList<int>{50, 100, 80, 80, 80, 80, 80, 80}));
     EXPECT_EQ(List().ExtendedStyle(), ui::kListGridLines | ui::kListFullRowSelect);
     EXPECT_EQ(List().ItemCount(), 0);
@@ -131,19 +134,19 @@ TEST_F(NodeErrorPage, TwoNodesChangedInOnePollReachTheTableThenTheList) {
 }
 
 TEST_F(NodeErrorPage, ControlsFollowThePageSize) {
-    const int helpWidth = page.Item(kIdcRegisterHelp)->width();
-    parent.resize(1400, 900);
-    page.resize(1400, 900);
+    const int helpWidth = ui::ItemWidget(page, kIdcRegisterHelp)->width();
+    parent.Resize({1400, 900});
+    ui::WidgetOf(page).resize(1400, 900);
     QTest::qWait(10);
-    const QRect list = List().geometry();
-    const QRect help = page.Item(kIdcRegisterHelp)->geometry();
-    EXPECT_EQ(page.Item(kIdcLostcount)->width(), page.width());
+    const QRect list = ui::WidgetOf(List()).geometry();
+    const QRect help = ui::ItemWidget(page, kIdcRegisterHelp)->geometry();
+    EXPECT_EQ(ui::ItemWidget(page, kIdcLostcount)->width(), ui::WidgetOf(page).width());
     // The help box keeps its width at the right; the list takes the rest.
     EXPECT_EQ(help.width(), helpWidth);
-    EXPECT_GT(help.right(), page.width() - 10);
+    EXPECT_GT(help.right(), ui::WidgetOf(page).width() - 10);
     EXPECT_EQ(list.right() + 1, help.left());
-    EXPECT_EQ(list.bottom(), page.height() - 1);
-    EXPECT_EQ(help.bottom(), page.height() - 1);
+    EXPECT_EQ(list.bottom(), ui::WidgetOf(page).height() - 1);
+    EXPECT_EQ(help.bottom(), ui::WidgetOf(page).height() - 1);
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 
 #include "node_info.h"
 #include "node_table.h"
-#include "ui/controls.h"
 #include "page_fixture.h"
+#include "ui/controls.h"
 
 namespace pelvane::testing {
 namespace {
@@ -17,10 +17,10 @@ class NodeInfoPage : public PageTest {
   protected:
     void SetUp() override {
         g_nodeTable = {};
-        page.Create(parent);
-        parent.resize(page.size());
-        page.show();
-        parent.show();
+        page.Create(parent.tabs());
+        parent.Resize(ui::WidgetOf(page).size());
+        page.Show(true);
+        parent.Show();
     }
     ui::ListControl& List() { return *page.ItemAs<ui::ListControl>(kIdcNodeList); }
     // The row's cells joined by '|'.
@@ -30,7 +30,7 @@ class NodeInfoPage : public PageTest {
             cells += (column > 0 ? "|" : "") + List().ItemText(row, column);
         return cells;
     }
-    ui::TabControl parent;
+    PageHost parent;
     NodeInfo page;
 };
 
@@ -52,7 +52,7 @@ TEST_F(NodeInfoPage, ListsEveryNodeWithItsVendorDeviceAndRanges) {
     page.RefreshNodeList();
     QStringList titles;
     for (int column = 0; column < List().HeaderItemCount(); ++column)
-        titles << List().model()->headerData(column, Qt::Horizontal).toString();
+        titles << ui::WidgetOf(List()).model()->headerData(column, Qt::Horizontal).toString();
     EXPECT_EQ(titles.join('|').toStdString(), "节点号|厂商ID|设备ID|拨码号|轴数|输入|输出|AD|DA");
     EXPECT_EQ(List().ColumnWidth(1), 100);
     ASSERT_EQ(List().ItemCount(), 3);
@@ -106,14 +106,14 @@ TEST_F(NodeInfoPage, ALinkDroppedMidwayEndsTheRefreshAtOnceWithWhatItHas) {
 }
 
 TEST_F(NodeInfoPage, TheListFillsThePageAsItGrows) {
-    parent.resize(1400, 900);
-    page.resize(1400, 900);
+    parent.Resize({1400, 900});
+    ui::WidgetOf(page).resize(1400, 900);
     QTest::qWait(10);
-    const QRect list = List().geometry();
+    const QRect list = ui::WidgetOf(List()).geometry();
     EXPECT_EQ(list.topLeft(), QPoint(0, 0));
-    EXPECT_EQ(list.bottom(), page.height() - 1);
+    EXPECT_EQ(list.bottom(), ui::WidgetOf(page).height() - 1);
     // Up to the page's right edge, less the template's narrow margin.
-    EXPECT_GE(list.right(), page.width() - 6);
+    EXPECT_GE(list.right(), ui::WidgetOf(page).width() - 6);
 }
 
 }  // namespace

@@ -11,7 +11,10 @@
 #include "controller_state.h"
 #include "kestrum.h"
 #include "kestrum_sim/simulator.h"
+#include "ui/controls.h"
+#include "ui/dialog.h"
 #include "ui/list_control.h"
+#include "ui/qt_access.h"
 
 namespace pelvane::testing {
 
@@ -53,8 +56,31 @@ class PageTest : public ::testing::Test {
     std::unique_ptr<kestrum::sim::Simulator> sim;
 };
 
+// A window whose tab control hosts the pages under test, as the main window's does.
+class PageHost {
+  public:
+    PageHost() { window_.Initialize(); }
+    ui::TabControl& tabs() { return *window_.ItemAs<ui::TabControl>(kTabId); }
+    // The window and its tab control alike.
+    void Resize(const QSize& size) {
+        ui::WidgetOf(window_).resize(size);
+        ui::WidgetOf(tabs()).resize(size);
+    }
+    void Show() { window_.Show(true); }
+
+  private:
+    static constexpr int kTabId = 100;
+    inline static const ui::DialogTemplate kTemplate{
+        .size = {200, 100},
+        .styles = ui::kResizable,
+        .items = {{kTabId, ui::ItemKind::Tab, "", {0, 0, 200, 100}, ui::kNoStyle}},
+        .initStrings = {}};
+    ui::Dialog window_{kTemplate};
+};
+
 // The colour the list paints in the middle of a row's given column.
-inline QColor RowPixel(ui::ListControl& list, int row, int column) {
+inline QColor RowPixel(ui::ListControl& control, int row, int column) {
+    const ui::QtListControl& list = ui::WidgetOf(control);
     const QImage image = list.viewport()->grab().toImage();
     const int x = list.columnViewportPosition(column) + list.columnWidth(column) / 2;
     const int y = list.rowViewportPosition(row) + 2;

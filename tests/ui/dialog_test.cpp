@@ -1,32 +1,34 @@
+// The dialog surface as the program uses it, the same on every backend: each test
+// binary runs this file against its own backend through driver.h.
 #include "ui/dialog.h"
 
 #include <gtest/gtest.h>
 
-#include <QAbstractItemView>
-#include <QApplication>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTabBar>
-#include <QTest>
-#include <QTextDocument>
-#include <QTimer>
+#include <map>
+#include <vector>
 
+#include "driver.h"
 #include "test_dialogs.h"
 #include "ui/controls.h"
+#include "ui/layout.h"
 #include "ui/list_control.h"
+#include "ui/message_box.h"
 
 namespace pelvane::ui {
 namespace {
 
+using testing::Key;
 using testing::kOkCancel;
 using testing::kPage;
 using testing::kTest;
+using testing::Press;
+using testing::Pump;
+using testing::PumpUntil;
 
-class CountingDialog : public Dialog {
+class RecordingDialog : public Dialog {
   public:
-    using Dialog::Dialog;
+    explicit RecordingDialog(const DialogTemplate& dialogTemplate, Dialog* parent = nullptr)
+        : Dialog(dialogTemplate, parent) {}
     int inits = 0;
     std::vector<Size> sizes;
 
@@ -35,205 +37,193 @@ class CountingDialog : public Dialog {
     void OnSize(const Size& clientSize) override { sizes.push_back(clientSize); }
 };
 
-bool Show(QWidget& widget) {
-    widget.show();
-    return QTest::qWaitForWindowActive(&widget);
-}
-
-bool HasFocus(QWidget* widget) {
-    QWidget* focus = QApplication::focusWidget();
-    return focus == widget || widget->isAncestorOf(focus);
-}
-
-TEST(Dialog, ControlsSitAtTheirTemplateGeometryWithTheirIds) {
-    CountingDialog dialog(kTest);
+TEST(Dialog, ItemsHaveTheirIdsKindsAndTemplatePlaces) {
+    RecordingDialog dialog(kTest);
+    dialog.Initialize();
     dialog.Initialize();
     EXPECT_EQ(dialog.inits, 1);
-    EXPECT_EQ(dialog.windowTitle(), "Test");
-    const BaseUnits units = BaseUnitsForFont(dialog.font());
-    EXPECT_EQ(dialog.baseUnits(), units);
-    EXPECT_EQ(dialog.size(), ToQRect(DluToPixels(Rect{0, 0, 200, 120}, units)).size());
+    EXPECT_EQ(dialog.Caption(), "Test");
+    EXPECT_FALSE(dialog.IsShown());
 
-    ASSERT_NE(dialog.ItemAs<TabControl>(1000), nullptr);
-    EXPECT_EQ(FromQRect(dialog.Item(1000)->geometry()), DluToPixels(Rect{3, 40, 190, 70}, units));
-    ASSERT_NE(dialog.ItemAs<QPushButton>(1002), nullptr);
-    EXPECT_EQ(FromQRect(dialog.Item(1002)->geometry()), DluToPixels(Rect{80, 12, 40, 14}, units));
     // The first item with an id keeps it; unknown ids find nothing.
-    ASSERT_NE(dialog.ItemAs<QLineEdit>(1003), nullptr);
-    EXPECT_TRUE(dialog.ItemAs<QLineEdit>(1003)->isReadOnly());
+    for (int id = 1000; id <= 1006; ++id) {
+        ASSERT_TRUE(testing::HasItem(dialog, id)) << id;
+        EXPECT_EQ(testing::SystemIdOf(dialog, id), id);
+    }
+    EXPECT_FALSE(testing::HasItem(dialog, 4242));
+    EXPECT_FALSE(testing::HasItem(dialog, kIdNone));
+    EXPECT_NE(dialog.ItemAs<TabControl>(1000), nullptr);
     EXPECT_NE(dialog.ItemAs<ListControl>(1005), nullptr);
-    for (int id = 1000; id <= 1005; ++id) EXPECT_EQ(ItemIdOf(dialog.Item(id)), id);
-    EXPECT_EQ(dialog.Item(4242), nullptr);
-    EXPECT_EQ(dialog.Item(kIdNone), nullptr);
-    EXPECT_EQ(FindItem(&dialog, 4242), nullptr);
+    EXPECT_EQ(dialog.ItemAs<ComboBox>(1000), nullptr);
+    EXPECT_EQ(dialog.ItemAs<TabControl>(1002), nullptr);
+    EXPECT_EQ(dialog.ItemAs<ListControl>(4242), nullptr);
+    EXPECT_FALSE(testing::ItemShown(dialog, 1004));
 
-    // Texts with CR LF line ends show as lines.
-    ASSERT_NE(dialog.ItemAs<QPlainTextEdit>(1004), nullptr);
-    dialog.SetItemText(1004, "300H:a\r\n301H:b\r\n");
-    EXPECT_EQ(dialog.ItemAs<QPlainTextEdit>(1004)->document()->blockCount(), 3);
-    EXPECT_EQ(dialog.ItemText(1004), "300H:a\n301H:b\n");
-    // A single-line text too long for its field shows its start, as a native edit does.
-    dialog.SetItemText(1003, std::string(200, 'x'));
-    EXPECT_EQ(dialog.ItemAs<QLineEdit>(1003)->cursorPosition(), 0);
+    // Our measure is the one the system laid the template out with.
+    EXPECT_EQ(testing::PlaceOf(dialog, 1000), dialog.MapDialogRect({3, 40, 190, 70}));
+    EXPECT_EQ(testing::PlaceOf(dialog, 1002), dialog.MapDialogRect({80, 12, 40, 14}));
+    EXPECT_EQ(testing::ClientSize(dialog), DluToPixels(Size{200, 120}, dialog.baseUnits()));
 
-    // The combo box's 80 units include the dropped list; it starts empty and sorted.
+    // The combo box starts sorted by our rule, with nothing typed.
     auto* combo = dialog.ItemAs<ComboBox>(1001);
     ASSERT_NE(combo, nullptr);
-    EXPECT_EQ(combo->height(), combo->sizeHint().height());
     EXPECT_EQ(combo->Entries(), (StringList{"Alpha", "beta"}));
-    EXPECT_EQ(combo->currentIndex(), -1);
-    EXPECT_EQ(combo->currentText(), "");
+    EXPECT_EQ(dialog.ItemText(1001), "");
 }
 
-TEST(Dialog, PageIsAHiddenChildFoundThroughItsWindowWhichEscapeCloses) {
-    Dialog window(kTest);
-    window.Initialize();
-    CountingDialog page(kPage);
-    ASSERT_TRUE(page.Create(*window.ItemAs<TabControl>(1000)));
-    EXPECT_FALSE(page.Create(*window.ItemAs<TabControl>(1000)));
-    EXPECT_EQ(page.inits, 1);
-    EXPECT_FALSE(page.isWindow());
-    EXPECT_EQ(page.parentWidget(), window.Item(1000));
-    EXPECT_EQ(page.font().pointSize(), 8);
-
-    ASSERT_TRUE(Show(window));
-    EXPECT_FALSE(page.isVisible());
-    EXPECT_EQ(FindItem(&window, 1007), page.Item(1007));
-    page.show();
-    page.Item(1007)->setFocus();
-    QTest::keyClick(page.Item(1007), Qt::Key_Escape);
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(window.result(), QDialog::Rejected);
-    EXPECT_FALSE(page.isHidden());
-}
-
-TEST(Dialog, FocusFollowsTheTemplateAndEnterPressesTheFocusedOrDefaultButton) {
-    Dialog dialog(kTest);
+TEST(Dialog, TextsRoundTripAndTheComboBoxKeepsWhatWasTyped) {
+    RecordingDialog dialog(kTest);
     dialog.Initialize();
-    ASSERT_TRUE(Show(dialog));
-    EXPECT_TRUE(HasFocus(dialog.Item(1001)));
+    dialog.SetCaption("Pelvane-已链接");
+    EXPECT_EQ(dialog.Caption(), "Pelvane-已链接");
+    EXPECT_EQ(testing::SystemCaption(dialog), "Pelvane-已链接");
+
+    // A single-line text too long for its field shows its start, as a native edit does.
+    dialog.SetItemText(1003, std::string(200, 'x') + "控制器");
+    EXPECT_EQ(dialog.ItemText(1003), std::string(200, 'x') + "控制器");
+    EXPECT_EQ(testing::FirstShownCharacter(dialog, 1003), 0);
+
+    auto* combo = dialog.ItemAs<ComboBox>(1001);
+    dialog.SetItemText(1001, "10.0.0.1");
+    EXPECT_EQ(combo->AddString("C"), 2);
+    EXPECT_EQ(combo->AddString("0.0.0.0"), 0);
+    EXPECT_EQ(combo->AddString("alpha"), 2);  // after its equal
+    EXPECT_EQ(combo->Entries(), (StringList{"0.0.0.0", "Alpha", "alpha", "beta", "C"}));
+    EXPECT_EQ(combo->FindStringPrefix("B"), 3);
+    EXPECT_EQ(combo->FindStringPrefix("x"), -1);
+    EXPECT_EQ(dialog.ItemText(1001), "10.0.0.1");
+}
+
+TEST(Dialog, FocusFollowsTheTemplateAndEnterNeverClosesButEscapeDoes) {
+    RecordingDialog dialog(kTest);
+    dialog.Initialize();
+    ASSERT_TRUE(testing::ShowActive(dialog));
+    // The first tab stop has the focus: the combo box.
+    EXPECT_TRUE(testing::HasFocus(dialog, 1001));
     // Past items without a tab stop and hidden ones, round to the start.
-    EXPECT_EQ(dialog.Item(1000)->focusPolicy(), Qt::NoFocus);
     for (int id : {1002, 1003, 1001}) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        EXPECT_TRUE(HasFocus(dialog.Item(id))) << id;
+        Press(Key::Tab);
+        EXPECT_TRUE(testing::HasFocus(dialog, id)) << id;
     }
+    int clicks = 0;
+    int enters = 0;
+    dialog.Bind(1002, Notify::Clicked, [&] { ++clicks; });
+    dialog.Bind(1001, Notify::EnterPressed, [&] { ++enters; });
 
-    // Enter never closes the window by itself.
-    auto* go = dialog.ItemAs<QPushButton>(1002);
-    QSignalSpy clicked(go, &QPushButton::clicked);
-    dialog.Item(1003)->setFocus();
-    QTest::keyClick(dialog.Item(1003), Qt::Key_Return);
-    EXPECT_EQ(clicked.count(), 0);
-    go->setFocus();
-    QTest::keyClick(go, Qt::Key_Return);
-    QTest::keyClick(go, Qt::Key_Enter);
-    EXPECT_EQ(clicked.count(), 2);
-    EXPECT_TRUE(dialog.isVisible());
+    // Enter in the combo box is its own event; the typed text stays out of the list.
+    dialog.SetItemText(1001, "10.0.0.1");
+    Press(Key::Enter);
+    EXPECT_EQ(enters, 1);
+    EXPECT_EQ(dialog.ItemAs<ComboBox>(1001)->Entries().size(), 2u);
+    EXPECT_EQ(dialog.ItemText(1001), "10.0.0.1");
+    testing::Focus(dialog, 1003);
+    Press(Key::Enter);
+    EXPECT_EQ(clicks, 0);
+    testing::Focus(dialog, 1002);
+    Press(Key::Enter);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_TRUE(dialog.IsShown());
+    Press(Key::Escape);
+    EXPECT_FALSE(dialog.IsShown());
 
-    // Enter in an edit field presses the default button; DoModal returns its result.
-    Dialog ask(kOkCancel);
-    QTimer::singleShot(0, &ask, [&ask] { QTest::keyClick(ask.Item(1010), Qt::Key_Return); });
+    // Modal: Enter in the edit presses the default button; the owner waits meanwhile.
+    dialog.Show(true);
+    Dialog ask(kOkCancel, &dialog);
+    bool ownerWaited = false;
+    testing::RunInModalLoop([&] {
+        ownerWaited = testing::OwnerWaits(dialog);
+        Press(Key::Enter);
+    });
     EXPECT_EQ(ask.DoModal(), kIdOk);
-    // Without a sizing border the size stays that of the template.
-    EXPECT_EQ(ask.minimumSize(), ask.maximumSize());
+    EXPECT_TRUE(ownerWaited);
+    EXPECT_FALSE(testing::OwnerWaits(dialog));
+    EXPECT_FALSE(ask.IsShown());
+    testing::RunInModalLoop([] { Press(Key::Escape); });
+    EXPECT_EQ(ask.DoModal(), kIdCancel);
 }
 
-TEST(Dialog, SizeChangesReachOnSizeButMinimisingDoesNot) {
-    CountingDialog dialog(kTest);
+TEST(Dialog, TabsNotifyOnlyTheUsersChoiceAndHostPagesBelowTheStrip) {
+    RecordingDialog dialog(kTest);
     dialog.Initialize();
-    ASSERT_TRUE(Show(dialog));
+    ASSERT_TRUE(testing::ShowActive(dialog));
+    auto* tabs = dialog.ItemAs<TabControl>(1000);
+    ASSERT_NE(tabs, nullptr);
+    tabs->InsertItem(0, "总线节点信息");
+    tabs->InsertItem(1, "通 讯 诊  断");
+    EXPECT_EQ(tabs->ItemCount(), 2);
+    EXPECT_EQ(tabs->ItemText(1), "通 讯 诊  断");
+    int changes = 0;
+    dialog.Bind(1000, Notify::SelChange, [&] { ++changes; });
+    tabs->SetCurSel(1);
+    tabs->SetCurSel(0);
+    Pump();
+    EXPECT_EQ(changes, 0);
+    testing::ClickTab(*tabs, 1);
+    EXPECT_EQ(changes, 1);
+    EXPECT_EQ(tabs->CurSel(), 1);
+
+    RecordingDialog page(kPage);
+    ASSERT_TRUE(page.Create(*tabs));
+    EXPECT_FALSE(page.Create(*tabs));
+    EXPECT_EQ(page.inits, 1);
+    EXPECT_FALSE(page.IsShown());
+    const Rect area = tabs->PageArea();
+    EXPECT_GE(area.y, testing::StripBottom(*tabs));
+    page.SetGeometry(area);
+    EXPECT_EQ(page.Geometry(), area);
+    page.Show(true);
+    EXPECT_TRUE(page.IsShown());
+    ASSERT_TRUE(PumpUntil([&] { return !page.sizes.empty(); }));
+    EXPECT_EQ(page.sizes.back(), (Size{area.width, area.height}));
+    // The Tab key walks through the page as through the window's own items.
+    testing::Focus(dialog, 1003);
+    Press(Key::Tab);
+    EXPECT_TRUE(testing::HasFocus(page, 1007));
+    // Escape from inside a page closes its window.
+    testing::Focus(page, 1007);
+    Press(Key::Escape);
+    EXPECT_FALSE(dialog.IsShown());
+}
+
+TEST(Dialog, SizesReachOnSizeAndFollowSizeButMinimisingDoesNot) {
+    RecordingDialog dialog(kTest);
+    dialog.Initialize();
+    ASSERT_TRUE(testing::ShowActive(dialog));
     dialog.sizes.clear();
-    dialog.resize(500, 400);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.sizes.empty(); }, 2000));
+    dialog.SetGeometry({40, 40, 500, 400});
+    EXPECT_EQ(dialog.Geometry(), (Rect{40, 40, 500, 400}));
+    ASSERT_TRUE(PumpUntil([&] { return !dialog.sizes.empty(); }));
     EXPECT_EQ(dialog.sizes, (std::vector<Size>{Size{500, 400}}));
-    dialog.showMinimized();
-    QTest::qWait(50);
+    dialog.FollowSize(1000, kAnchorAll);
+    const Rect place = dialog.MapDialogRect({3, 40, 190, 70});
+    const Size client = DluToPixels(Size{200, 120}, dialog.baseUnits());
+    EXPECT_EQ(testing::PlaceOf(dialog, 1000), FollowClient(place, client, {500, 400}, kAnchorAll));
+    testing::Minimise(dialog);
+    Pump();
     for (const Size& size : dialog.sizes) EXPECT_EQ(size, (Size{500, 400}));
 }
 
-TEST(Controls, ComboBoxAddsInOrderAndKeepsTheTypedText) {
-    ComboBox combo;
-    combo.SetSorted(true);
-    combo.setEditText("typed");
-    EXPECT_EQ(combo.AddString("b"), 0);
-    EXPECT_EQ(combo.AddString("C"), 1);
-    EXPECT_EQ(combo.AddString("A"), 0);
-    EXPECT_EQ(combo.Entries(), (StringList{"A", "b", "C"}));
-    EXPECT_EQ(combo.currentText(), "typed");
-    EXPECT_EQ(combo.FindStringPrefix("c"), 2);
-
-    ComboBox unsorted;
-    unsorted.AddString("b");
-    unsorted.AddString("a");
-    EXPECT_EQ(unsorted.Entries(), (StringList{"b", "a"}));
-}
-
-TEST(Controls, ComboBoxNotifiesBeforeItsListOpensAndKeepsTypedEntriesOut) {
-    ComboBox combo;
-    combo.resize(150, combo.sizeHint().height());
-    ASSERT_TRUE(Show(combo));
-    QSignalSpy enter(&combo, &ComboBox::enterPressed);
-    QTest::keyClicks(&combo, "10.0.0.1");
-    QTest::keyClick(&combo, Qt::Key_Return);
-    EXPECT_EQ(enter.count(), 1);
-    EXPECT_EQ(combo.count(), 0);
-    EXPECT_EQ(combo.currentText(), "10.0.0.1");
-
-    bool listWasOpen = true;
-    QObject::connect(&combo, &ComboBox::dropDown, [&] {
-        listWasOpen = combo.view()->isVisible();
-        combo.AddString("found");
+TEST(MessageBox, HookReadsTheOpenBoxAndClosesIt) {
+    RecordingDialog dialog(kTest);
+    dialog.Initialize();
+    dialog.Show(true);
+    std::vector<OpenMessageBox> seen;
+    bool ownerWaited = false;
+    SetMessageBoxHook([&](const OpenMessageBox& box) {
+        seen.push_back(box);
+        if (seen.size() == 1) ownerWaited = testing::OwnerWaits(dialog);
+        box.close();
     });
-    combo.showPopup();
-    EXPECT_FALSE(listWasOpen);
-    EXPECT_TRUE(combo.view()->isVisible());
-    EXPECT_EQ(combo.view()->model()->rowCount(), 1);
-    combo.hidePopup();
-    combo.showPopup();
-    EXPECT_EQ(combo.count(), 2);
-    combo.hidePopup();
-}
-
-TEST(Controls, TextWithoutAutoScrollNeverRunsPastTheField) {
-    ComboBox combo;
-    combo.SetAutoHScroll(false);
-    combo.resize(120, combo.sizeHint().height());
-    ASSERT_TRUE(Show(combo));
-    QLineEdit* field = combo.lineEdit();
-    const QString longText(60, QLatin1Char('8'));
-    QTest::keyClicks(&combo, longText);
-    const QString kept = field->text();
-    EXPECT_FALSE(kept.isEmpty());
-    EXPECT_LT(kept.size(), longText.size());
-    EXPECT_LE(field->fontMetrics().horizontalAdvance(kept), TextRoomOf(*field));
-    // Deleting makes room again.
-    QTest::keyClick(&combo, Qt::Key_Backspace);
-    QTest::keyClicks(&combo, "8");
-    EXPECT_EQ(field->text(), kept);
-
-    combo.SetAutoHScroll(true);
-    QTest::keyClicks(&combo, "9999");
-    EXPECT_EQ(field->text(), kept + "9999");
-}
-
-TEST(Controls, TabSelectionNotifiesOnlyForTheUsersChoice) {
-    TabControl tabs;
-    tabs.resize(300, 200);
-    tabs.InsertItem(0, "one");
-    tabs.InsertItem(1, "two");
-    ASSERT_TRUE(Show(tabs));
-    QSignalSpy changed(&tabs, &TabControl::selChange);
-    tabs.SetCurSel(1);
-    tabs.SetCurSel(0);
-    EXPECT_EQ(changed.count(), 0);
-    QTest::mouseClick(tabs.tabBar(), Qt::LeftButton, {}, tabs.tabBar()->tabRect(1).center());
-    EXPECT_EQ(changed.count(), 1);
-    EXPECT_EQ(tabs.CurSel(), 1);
-    EXPECT_EQ(tabs.PageArea(),
-              (Rect{0, TabControl::kStripHeight, 300, 200 - TabControl::kStripHeight}));
-    tabs.resize(10, 10);
-    EXPECT_EQ(tabs.PageArea().height, 0);
+    MessageBox(&dialog, "链接失败");
+    MessageBox(nullptr, "no window");
+    SetMessageBoxHook({});
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].caption, "Test");
+    EXPECT_EQ(seen[0].text, "链接失败");
+    EXPECT_EQ(seen[1].caption, testing::ProgramName());
+    EXPECT_EQ(seen[1].text, "no window");
+    EXPECT_TRUE(ownerWaited);
+    EXPECT_FALSE(testing::OwnerWaits(dialog));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ui/dialog.h"
 #include "ui/dialog_template.h"
 #include "ui/list_control.h"
 
@@ -51,8 +52,9 @@ inline bool PaintByData(int, intptr_t data, RowColors& colors) {
     return true;
 }
 
-// Gives the list columns, then one row per data value.
-inline void Fill(ListControl& list, int columns, std::initializer_list<intptr_t> rows) {
+// Gives the list columns, then one row per data value; a backend's own list too.
+template <class List>
+void Fill(List& list, int columns, std::initializer_list<intptr_t> rows) {
     for (int column = 0; column < columns; ++column)
         list.InsertColumn(column, std::to_string(column), Align::Center, 90);
     for (intptr_t data : rows) list.SetItemData(list.InsertItem(list.ItemCount(), "row"), data);

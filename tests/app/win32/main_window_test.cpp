@@ -11,18 +11,16 @@
 #include "node_info.h"
 #include "pelvane_dlg.h"
 #include "resource.h"
+#include "test_support.h"
 #include "ui/controls.h"
 #include "ui/list_control.h"
 #include "ui/message_box.h"
-#include "win32_test_support.h"
 
 namespace pelvane {
 namespace {
 
 using ui::testing::ClickAt;
 using ui::testing::PressKey;
-using ui::testing::Pump;
-using ui::testing::PumpUntil;
 
 constexpr int kDemoNodes = 8;
 constexpr int kFlakyNode = 6;  // behind the demo bus's flaky cable
@@ -38,7 +36,7 @@ class MainWindow : public ::testing::Test {
         });
         dialog.Initialize();
         dialog.Show(true);
-        Pump();
+        ui::testing::PumpMessages();
     }
 
     void TearDown() override {
@@ -49,20 +47,20 @@ class MainWindow : public ::testing::Test {
 
     // Types into the Address box, which has the focus, and presses Enter there.
     void ConnectTo(const std::string& address) {
-        SetFocus(dialog.Item(kIdcAddress));
+        SetFocus(ui::ItemHwnd(dialog, kIdcAddress));
         dialog.SetItemText(kIdcAddress, "");
         for (char c : address) PostMessageW(GetFocus(), WM_CHAR, static_cast<WPARAM>(c), 1);
         PressKey(VK_RETURN);
     }
 
     void Click(int id) {
-        PostMessageW(dialog.Item(id), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-        PostMessageW(dialog.Item(id), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-        Pump();
+        PostMessageW(ui::ItemHwnd(dialog, id), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        PostMessageW(ui::ItemHwnd(dialog, id), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        ui::testing::PumpMessages();
     }
 
     void ClickTab(int index) {
-        HWND tabs = dialog.Item(kIdcTab);
+        HWND tabs = ui::ItemHwnd(dialog, kIdcTab);
         RECT tab{};
         SendMessageW(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(index),
                      reinterpret_cast<LPARAM>(&tab));
@@ -85,7 +83,7 @@ std::string HeaderText(const ui::ListControl& list, int column) {
     item.mask = HDI_TEXT;
     item.pszText = text;
     item.cchTextMax = 64;
-    HWND header = reinterpret_cast<HWND>(SendMessageW(list.hwnd(), LVM_GETHEADER, 0, 0));
+    HWND header = reinterpret_cast<HWND>(SendMessageW(ui::HwndOf(list), LVM_GETHEADER, 0, 0));
     SendMessageW(header, HDM_GETITEMW, static_cast<WPARAM>(column),
                  reinterpret_cast<LPARAM>(&item));
     return ui::Narrow(text);
@@ -109,10 +107,11 @@ TEST_F(MainWindow, ConnectListsTheBusAndTheDiagnosisPaintsTheFlakyNodeRed) {
     ClickTab(1);
     EXPECT_FALSE(dialog.nodeInfo().IsShown());
     EXPECT_TRUE(dialog.nodeError().IsShown());
-    ASSERT_TRUE(PumpUntil([&] { return ErrorList().ItemCount() == kDemoNodes; }));
+    ASSERT_TRUE(
+        ui::testing::PumpMessagesUntil([&] { return ErrorList().ItemCount() == kDemoNodes; }));
     EXPECT_EQ(HeaderText(ErrorList(), 7), "驱动器状态字");
     EXPECT_EQ(dialog.nodeError().ItemText(kIdcLostcount), "Lostcount:3");
-    const std::vector<int> red = ui::testing::RedPixelsPerRow(ErrorList().hwnd());
+    const std::vector<int> red = ui::testing::RedPixelsOfRows(ui::HwndOf(ErrorList()));
     for (int row = 0; row < kDemoNodes; ++row) {
         EXPECT_EQ(ErrorList().ItemData(row), row == kFlakyNode ? kRowHasErrors : kRowClear);
         if (row == kFlakyNode) {
@@ -136,7 +135,7 @@ TEST_F(MainWindow, AFailedConnectIsToldInAMessageBox) {
 }
 
 TEST_F(MainWindow, TheAddressListSearchesTheNetworkBeforeItOpens) {
-    HWND combo = dialog.Item(kIdcAddress);
+    HWND combo = ui::ItemHwnd(dialog, kIdcAddress);
     RECT box{};
     GetClientRect(combo, &box);
     ClickAt(combo, {box.right - 5, box.bottom / 2});
@@ -149,19 +148,19 @@ TEST_F(MainWindow, TheAddressListSearchesTheNetworkBeforeItOpens) {
 
 TEST_F(MainWindow, TheSystemMenuOpensTheAboutBox) {
     wchar_t text[64] = {};
-    GetMenuStringW(GetSystemMenu(dialog.hwnd(), FALSE), kIdmAboutBox, text, 64, MF_BYCOMMAND);
+    GetMenuStringW(GetSystemMenu(ui::HwndOf(dialog), FALSE), kIdmAboutBox, text, 64, MF_BYCOMMAND);
     EXPECT_EQ(ui::Narrow(text), kAboutMenuText);
     std::string caption;
     bool ownerEnabled = true;
-    ui::testing::RunInModalLoop([&] {
+    ui::testing::RunInNextModalLoop([&] {
         caption = ui::WindowText(GetActiveWindow());
-        ownerEnabled = IsWindowEnabled(dialog.hwnd());
+        ownerEnabled = IsWindowEnabled(ui::HwndOf(dialog));
         PressKey(VK_RETURN);  // its default button
     });
-    SendMessageW(dialog.hwnd(), WM_SYSCOMMAND, kIdmAboutBox, 0);
+    SendMessageW(ui::HwndOf(dialog), WM_SYSCOMMAND, kIdmAboutBox, 0);
     EXPECT_EQ(caption, "关于 Pelvane");
     EXPECT_FALSE(ownerEnabled);
-    EXPECT_TRUE(IsWindowEnabled(dialog.hwnd()));
+    EXPECT_TRUE(IsWindowEnabled(ui::HwndOf(dialog)));
 }
 
 }  // namespace

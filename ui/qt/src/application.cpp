@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QIcon>
 
-#include "ui/dialog.h"
+#include "dialog_window.h"
 
 namespace pelvane::ui {
 

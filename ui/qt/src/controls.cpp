@@ -1,5 +1,7 @@
 #include "ui/controls.h"
 
+#include "dialog_window.h"
+
 #include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -8,11 +10,9 @@
 #include <QTabBar>
 #include <QValidator>
 
-#include "ui/string_list.h"
-
 namespace pelvane::ui {
 
-TabControl::TabControl(QWidget* parent) : QWidget(parent), bar_(new QTabBar(this)) {
+QtTabControl::QtTabControl(QWidget* parent) : QWidget(parent), bar_(new QTabBar(this)) {
     bar_->setFocusPolicy(Qt::NoFocus);
     bar_->setDrawBase(false);
     bar_->setExpanding(false);
@@ -22,7 +22,7 @@ TabControl::TabControl(QWidget* parent) : QWidget(parent), bar_(new QTabBar(this
     });
 }
 
-void TabControl::SetButtonStyle(bool on) {
+void QtTabControl::SetButtonStyle(bool on) {
     // The selected button stays pressed, and there is no pane frame.
     bar_->setStyleSheet(
         on ? "QTabBar::tab { border: 1px solid #9a9a9a; border-radius: 2px; padding: 3px 12px;"
@@ -33,33 +33,33 @@ void TabControl::SetButtonStyle(bool on) {
            : "");
 }
 
-void TabControl::InsertItem(int index, const std::string& text) {
+void QtTabControl::InsertItem(int index, const std::string& text) {
     notify_ = false;
     bar_->insertTab(index, QString::fromStdString(text));
     notify_ = true;
 }
 
-int TabControl::ItemCount() const {
+int QtTabControl::ItemCount() const {
     return bar_->count();
 }
-std::string TabControl::ItemText(int index) const {
+std::string QtTabControl::ItemText(int index) const {
     return bar_->tabText(index).toStdString();
 }
-int TabControl::CurSel() const {
+int QtTabControl::CurSel() const {
     return bar_->currentIndex();
 }
 
-void TabControl::SetCurSel(int index) {
+void QtTabControl::SetCurSel(int index) {
     notify_ = false;
     bar_->setCurrentIndex(index);
     notify_ = true;
 }
 
-Rect TabControl::PageArea() const {
+Rect QtTabControl::PageArea() const {
     return {0, kStripHeight, width(), std::max(0, height() - kStripHeight)};
 }
 
-void TabControl::resizeEvent(QResizeEvent* event) {
+void QtTabControl::resizeEvent(QResizeEvent* event) {
     bar_->setGeometry(0, 0, event->size().width(), kStripHeight);
     QWidget::resizeEvent(event);
 }
@@ -95,14 +95,14 @@ void LimitTextToField(QLineEdit* field) {
     field->setValidator(new FitsFieldValidator(field));
 }
 
-ComboBox::ComboBox(QWidget* parent) : QComboBox(parent) {
+QtComboBox::QtComboBox(QWidget* parent) : QComboBox(parent) {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
     // Completion would type into the field on the user's behalf.
     setCompleter(nullptr);
 }
 
-void ComboBox::SetAutoHScroll(bool on) {
+void QtComboBox::SetAutoHScroll(bool on) {
     if (on) {
         setValidator(nullptr);
     } else {
@@ -110,7 +110,7 @@ void ComboBox::SetAutoHScroll(bool on) {
     }
 }
 
-int ComboBox::AddString(const std::string& text) {
+int QtComboBox::AddString(const std::string& text) {
     const int index = sorted_ ? static_cast<int>(SortedInsertPosition(Entries(), text)) : count();
     // Inserting into an empty list would select the entry and put it into the edit field.
     const bool wasEmpty = count() == 0;
@@ -121,23 +121,23 @@ int ComboBox::AddString(const std::string& text) {
     return index;
 }
 
-int ComboBox::FindStringPrefix(const std::string& prefix) const {
+int QtComboBox::FindStringPrefix(const std::string& prefix) const {
     return ui::FindStringPrefix(Entries(), prefix);
 }
 
-StringList ComboBox::Entries() const {
+StringList QtComboBox::Entries() const {
     StringList entries;
     entries.reserve(static_cast<size_t>(count()));
     for (int i = 0; i < count(); ++i) entries.push_back(itemText(i).toStdString());
     return entries;
 }
 
-void ComboBox::showPopup() {
+void QtComboBox::showPopup() {
     emit dropDown();
     QComboBox::showPopup();
 }
 
-void ComboBox::keyPressEvent(QKeyEvent* event) {
+void QtComboBox::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (enter && !(view() && view()->isVisible())) {
         event->accept();
@@ -145,6 +145,51 @@ void ComboBox::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QComboBox::keyPressEvent(event);
+}
+
+// The common controls: everything goes to their widgets.
+
+QtTabControl& WidgetOf(const TabControl& tabs) {
+    return *tabs.native().widget;
+}
+QtComboBox& WidgetOf(const ComboBox& combo) {
+    return *combo.native().widget;
+}
+
+TabControl::TabControl(std::unique_ptr<Native> native)
+    : Control(kKind), native_(std::move(native)) {}
+TabControl::~TabControl() = default;
+
+void TabControl::InsertItem(int index, const std::string& text) {
+    native_->widget->InsertItem(index, text);
+}
+int TabControl::ItemCount() const {
+    return native_->widget->ItemCount();
+}
+std::string TabControl::ItemText(int index) const {
+    return native_->widget->ItemText(index);
+}
+int TabControl::CurSel() const {
+    return native_->widget->CurSel();
+}
+void TabControl::SetCurSel(int index) {
+    native_->widget->SetCurSel(index);
+}
+Rect TabControl::PageArea() const {
+    return native_->widget->PageArea();
+}
+
+ComboBox::ComboBox(std::unique_ptr<Native> native) : Control(kKind), native_(std::move(native)) {}
+ComboBox::~ComboBox() = default;
+
+int ComboBox::AddString(const std::string& text) {
+    return native_->widget->AddString(text);
+}
+int ComboBox::FindStringPrefix(const std::string& prefix) const {
+    return native_->widget->FindStringPrefix(prefix);
+}
+StringList ComboBox::Entries() const {
+    return native_->widget->Entries();
 }
 
 }  // namespace pelvane::ui

@@ -1,5 +1,7 @@
 #include "ui/list_control.h"
 
+#include "dialog_window.h"
+
 #include <QColor>
 #include <QHeaderView>
 
@@ -129,7 +131,7 @@ intptr_t ListModel::RowData(int row) const {
     return rows_[static_cast<size_t>(row)].data;
 }
 
-ListControl::ListControl(QWidget* parent) : QTableView(parent), model_(new ListModel(this)) {
+QtListControl::QtListControl(QWidget* parent) : QTableView(parent), model_(new ListModel(this)) {
     setModel(model_);
     verticalHeader()->hide();
     // Fixed row heights keep rebuilding a few hundred rows cheap.
@@ -158,51 +160,108 @@ Qt::Alignment QtAlignment(Align alignment) {
 }
 }  // namespace
 
-int ListControl::InsertColumn(int index, const std::string& title, Align alignment, int width) {
-    const int at = model_->InsertColumn(index, QString::fromStdString(title), QtAlignment(alignment));
+int QtListControl::InsertColumn(int index, const std::string& title, Align alignment, int width) {
+    const int at =
+        model_->InsertColumn(index, QString::fromStdString(title), QtAlignment(alignment));
     if (at >= 0) horizontalHeader()->resizeSection(at, width);
     return at;
 }
 
-bool ListControl::DeleteColumn(int index) {
+bool QtListControl::DeleteColumn(int index) {
     return model_->DeleteColumn(index);
 }
-int ListControl::HeaderItemCount() const {
+int QtListControl::HeaderItemCount() const {
     return horizontalHeader()->count();
 }
-int ListControl::ColumnWidth(int index) const {
+int QtListControl::ColumnWidth(int index) const {
     return horizontalHeader()->sectionSize(index);
 }
-int ListControl::InsertItem(int index, const std::string& text) {
+int QtListControl::InsertItem(int index, const std::string& text) {
     return model_->InsertRow(index, QString::fromStdString(text));
 }
-bool ListControl::DeleteItem(int index) {
+bool QtListControl::DeleteItem(int index) {
     return model_->DeleteRow(index);
 }
-void ListControl::DeleteAllItems() {
+void QtListControl::DeleteAllItems() {
     model_->DeleteAllRows();
 }
-int ListControl::ItemCount() const {
+int QtListControl::ItemCount() const {
     return model_->rowCount();
 }
-bool ListControl::SetItemText(int row, int column, const std::string& text) {
+bool QtListControl::SetItemText(int row, int column, const std::string& text) {
     return model_->SetText(row, column, QString::fromStdString(text));
 }
-std::string ListControl::ItemText(int row, int column) const {
+std::string QtListControl::ItemText(int row, int column) const {
     return model_->Text(row, column).toStdString();
 }
-bool ListControl::SetItemData(int row, intptr_t value) {
+bool QtListControl::SetItemData(int row, intptr_t value) {
     return model_->SetRowData(row, value);
 }
-intptr_t ListControl::ItemData(int row) const {
+intptr_t QtListControl::ItemData(int row) const {
     return model_->RowData(row);
 }
 
-void ListControl::SetExtendedStyle(uint32_t style) {
+void QtListControl::SetExtendedStyle(uint32_t style) {
     extendedStyle_ = style;
     setShowGrid((style & kListGridLines) != 0);
     setSelectionBehavior((style & kListFullRowSelect) != 0 ? QAbstractItemView::SelectRows
                                                            : QAbstractItemView::SelectItems);
+}
+
+// The common list: everything goes to its widget.
+
+QtListControl& WidgetOf(const ListControl& list) {
+    return *list.native().widget;
+}
+
+ListControl::ListControl(std::unique_ptr<Native> native)
+    : Control(kKind), native_(std::move(native)) {}
+ListControl::~ListControl() = default;
+
+int ListControl::InsertColumn(int index, const std::string& title, Align alignment, int width) {
+    return native_->widget->InsertColumn(index, title, alignment, width);
+}
+bool ListControl::DeleteColumn(int index) {
+    return native_->widget->DeleteColumn(index);
+}
+int ListControl::HeaderItemCount() const {
+    return native_->widget->HeaderItemCount();
+}
+int ListControl::ColumnWidth(int index) const {
+    return native_->widget->ColumnWidth(index);
+}
+int ListControl::InsertItem(int index, const std::string& text) {
+    return native_->widget->InsertItem(index, text);
+}
+bool ListControl::DeleteItem(int index) {
+    return native_->widget->DeleteItem(index);
+}
+void ListControl::DeleteAllItems() {
+    native_->widget->DeleteAllItems();
+}
+int ListControl::ItemCount() const {
+    return native_->widget->ItemCount();
+}
+bool ListControl::SetItemText(int row, int column, const std::string& text) {
+    return native_->widget->SetItemText(row, column, text);
+}
+std::string ListControl::ItemText(int row, int column) const {
+    return native_->widget->ItemText(row, column);
+}
+bool ListControl::SetItemData(int row, intptr_t value) {
+    return native_->widget->SetItemData(row, value);
+}
+intptr_t ListControl::ItemData(int row) const {
+    return native_->widget->ItemData(row);
+}
+void ListControl::SetExtendedStyle(uint32_t style) {
+    native_->widget->SetExtendedStyle(style);
+}
+uint32_t ListControl::ExtendedStyle() const {
+    return native_->widget->ExtendedStyle();
+}
+void ListControl::SetRowColorHook(RowColorHook hook) {
+    native_->widget->SetRowColorHook(std::move(hook));
 }
 
 }  // namespace pelvane::ui

@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include "ui/dialog.h"
+#include "dialog_window.h"
 
 namespace pelvane::ui {
 
@@ -18,15 +18,16 @@ std::function<void(const OpenMessageBox&)>& Hook() {
 
 // The program's name as its window shows it, not as its file is called.
 QString CaptionFor(const QWidget* parent) {
-    const auto* dialog = qobject_cast<const Dialog*>(parent ? parent->window() : nullptr);
+    const auto* dialog = qobject_cast<const QtDialog*>(parent ? parent->window() : nullptr);
     const char* caption = dialog ? dialog->dialogTemplate().caption : "";
     return *caption ? QString::fromUtf8(caption) : QCoreApplication::applicationName();
 }
 }  // namespace
 
 void MessageBox(Dialog* parent, const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, CaptionFor(parent), QString::fromStdString(text),
-                    QMessageBox::Ok, parent);
+    QWidget* owner = parent != nullptr ? &WidgetOf(*parent) : nullptr;
+    QMessageBox box(QMessageBox::NoIcon, CaptionFor(owner), QString::fromStdString(text),
+                    QMessageBox::Ok, owner);
     box.setWindowModality(Qt::ApplicationModal);
     // The button speaks the program's language whatever the system's locale, and carries
     // no theme icon: the box has none either.

@@ -3,7 +3,7 @@
 #include <QFontMetrics>
 #include <QString>
 
-#include "ui/dialog.h"
+#include "dialog_window.h"
 
 namespace pelvane::ui {
 

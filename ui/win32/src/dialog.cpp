@@ -5,7 +5,7 @@
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/list_control.h"
-#include "ui/win32_text.h"
+#include "ui/win32_access.h"
 #include "win32.h"
 
 namespace pelvane::ui {
@@ -14,14 +14,12 @@ namespace {
 std::unique_ptr<Control> MakeControl(const ItemTemplate& item, HWND window) {
     switch (item.kind) {
         case ItemKind::Tab:
-            return std::make_unique<TabControl>(window);
-        case ItemKind::ComboBox: {
-            auto combo = std::make_unique<ComboBox>(window);
-            combo->SetSorted((item.styles & kSorted) != 0);
-            return combo;
-        }
+            return std::make_unique<TabControl>(std::make_unique<TabControl::Native>(window));
+        case ItemKind::ComboBox:
+            return std::make_unique<ComboBox>(
+                std::make_unique<ComboBox::Native>(window, (item.styles & kSorted) != 0));
         case ItemKind::ListView:
-            return std::make_unique<ListControl>(window);
+            return std::make_unique<ListControl>(std::make_unique<ListControl::Native>(window));
         default:
             return nullptr;
     }
@@ -37,48 +35,50 @@ HICON AppIcon(int metricX, int metricY) {
 }  // namespace
 
 Dialog::Dialog(const DialogTemplate& dialogTemplate, Dialog* parent)
-    : template_(dialogTemplate), parent_(parent) {}
+    : template_(dialogTemplate), native_(std::make_unique<Native>(*this, parent)) {}
 
-Dialog::~Dialog() {
+Dialog::~Dialog() = default;
+
+Dialog::Native::~Native() {
     if (hwnd_ == nullptr) return;
     // Nothing of this object may run while its window goes.
     DialogWindow::Unregister(hwnd_);
     DestroyWindow(hwnd_);
 }
 
-void Dialog::Initialize() {
+void Dialog::Native::Initialize() {
     if (built_) return;
-    HWND owner = parent_ != nullptr && parent_->hwnd_ != nullptr
-                     ? GetAncestor(parent_->hwnd_, GA_ROOT)
-                     : nullptr;
-    Build(owner, false);
+    HWND ownerWindow = parent_ != nullptr && parent_->native().hwnd_ != nullptr
+                           ? GetAncestor(parent_->native().hwnd_, GA_ROOT)
+                           : nullptr;
+    Build(ownerWindow, false);
 }
 
-bool Dialog::Create(TabControl& host) {
+bool Dialog::Native::Create(TabControl& host) {
     if (built_) return false;
     // The dialog manager's Tab key walks into a page only through parents marked so.
-    const LONG_PTR extended = GetWindowLongPtrW(host.hwnd(), GWL_EXSTYLE);
-    SetWindowLongPtrW(host.hwnd(), GWL_EXSTYLE, extended | WS_EX_CONTROLPARENT);
-    Build(host.hwnd(), true);
+    const LONG_PTR extended = GetWindowLongPtrW(HwndOf(host), GWL_EXSTYLE);
+    SetWindowLongPtrW(HwndOf(host), GWL_EXSTYLE, extended | WS_EX_CONTROLPARENT);
+    Build(HwndOf(host), true);
     return hwnd_ != nullptr;
 }
 
-void Dialog::Build(Hwnd parentWindow, bool asPage) {
+void Dialog::Native::Build(Hwnd parentWindow, bool asPage) {
     built_ = true;
     page_ = asPage;
-    const std::vector<uint16_t> words = BuildDialogTemplate(template_, asPage);
+    const std::vector<uint16_t> words = BuildDialogTemplate(owner.dialogTemplate(), asPage);
     CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
                                reinterpret_cast<LPCDLGTEMPLATEW>(words.data()), parentWindow,
                                DialogWindow::Proc, reinterpret_cast<LPARAM>(this));
 }
 
 // Runs on WM_INITDIALOG, when the controls exist and before anything shows.
-void Dialog::Attach(Hwnd window) {
+void Dialog::Native::Attach(Hwnd window) {
     hwnd_ = window;
     DialogWindow::Register(window, this);
     CollectItems();
-    for (const InitString& entry : template_.initStrings) {
-        if (auto* combo = ItemAs<ComboBox>(entry.itemId)) combo->AddString(entry.text);
+    for (const InitString& entry : owner.dialogTemplate().initStrings) {
+        if (auto* combo = owner.ItemAs<ComboBox>(entry.itemId)) combo->AddString(entry.text);
     }
     if (page_) return;
     SendMessageW(window, WM_SETICON, ICON_BIG,
@@ -88,27 +88,27 @@ void Dialog::Attach(Hwnd window) {
     for (const MenuEntry& entry : menuEntries_) AppendMenuEntry(entry);
 }
 
-BaseUnits Dialog::baseUnits() const {
+BaseUnits Dialog::Native::baseUnits() const {
     RECT base{0, 0, 4, 8};
     if (hwnd_ == nullptr || !::MapDialogRect(hwnd_, &base)) return {};
     return {static_cast<int>(base.right), static_cast<int>(base.bottom)};
 }
 
-void Dialog::CollectItems() {
+void Dialog::Native::CollectItems() {
     // The dialog manager creates the items in template order, each below the last.
     HWND child = GetWindow(hwnd_, GW_CHILD);
-    for (const ItemTemplate& item : template_.items) {
+    for (const ItemTemplate& item : owner.dialogTemplate().items) {
         items_.push_back({item.id, child, MakeControl(item, child)});
         if (child != nullptr) child = GetWindow(child, GW_HWNDNEXT);
     }
 }
 
-int Dialog::DoModal() {
+int Dialog::Native::DoModal() {
     Initialize();
     if (hwnd_ == nullptr) return kIdCancel;
-    HWND owner = GetWindow(hwnd_, GW_OWNER);
-    const bool disableOwner = owner != nullptr && IsWindowEnabled(owner);
-    if (disableOwner) EnableWindow(owner, FALSE);
+    HWND ownerWindow = GetWindow(hwnd_, GW_OWNER);
+    const bool disableOwner = ownerWindow != nullptr && IsWindowEnabled(ownerWindow);
+    if (disableOwner) EnableWindow(ownerWindow, FALSE);
     modal_ = true;
     ended_ = false;
     result_ = kIdCancel;
@@ -126,14 +126,14 @@ int Dialog::DoModal() {
         DispatchMessageW(&message);
     }
     modal_ = false;
-    // The owner first, so that it is the window activated when this one hides.
-    if (disableOwner) EnableWindow(owner, TRUE);
+    // The ownerWindow first, so that it is the window activated when this one hides.
+    if (disableOwner) EnableWindow(ownerWindow, TRUE);
     if (hwnd_ != nullptr) ShowWindow(hwnd_, SW_HIDE);
-    if (owner != nullptr) SetActiveWindow(owner);
+    if (ownerWindow != nullptr) SetActiveWindow(ownerWindow);
     return result_;
 }
 
-void Dialog::End(int result) {
+void Dialog::Native::End(int result) {
     result_ = result;
     if (modal_) {
         ended_ = true;
@@ -144,31 +144,81 @@ void Dialog::End(int result) {
     }
 }
 
-void Dialog::AddSystemMenuItem(uint32_t command, const std::string& text) {
+void Dialog::Native::AddSystemMenuItem(uint32_t command, const std::string& text) {
     menuEntries_.push_back({command, text});
     if (hwnd_ != nullptr && !page_) AppendMenuEntry(menuEntries_.back());
 }
 
-void Dialog::AppendMenuEntry(const MenuEntry& entry) {
+void Dialog::Native::AppendMenuEntry(const MenuEntry& entry) {
     HMENU menu = GetSystemMenu(hwnd_, FALSE);
     if (menu == nullptr) return;
     if (&entry == &menuEntries_.front()) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu, MF_STRING, entry.command, Widen(entry.text).c_str());
 }
 
-void Dialog::SetTimer(int id, int intervalMs) {
+void Dialog::Native::SetTimer(int id, int intervalMs) {
     KillTimer(id);
     if (hwnd_ == nullptr) return;
     const UINT_PTR timer = nextTimerId_++;
     if (::SetTimer(hwnd_, timer, static_cast<UINT>(intervalMs), nullptr) != 0) timers_[id] = timer;
 }
 
-bool Dialog::KillTimer(int id) {
+bool Dialog::Native::KillTimer(int id) {
     const auto it = timers_.find(id);
     if (it == timers_.end()) return false;
     ::KillTimer(hwnd_, it->second);
     timers_.erase(it);
     return true;
+}
+
+// The common dialog: what needs the window's state goes to it.
+
+void Dialog::Initialize() {
+    native_->Initialize();
+}
+int Dialog::DoModal() {
+    return native_->DoModal();
+}
+bool Dialog::Create(TabControl& host) {
+    return native_->Create(host);
+}
+BaseUnits Dialog::baseUnits() const {
+    return native_->baseUnits();
+}
+Control* Dialog::ControlOf(int id) const {
+    return native_->ControlOf(id);
+}
+void Dialog::SetItemText(int id, const std::string& text) {
+    native_->SetItemText(id, text);
+}
+void Dialog::FollowSize(int id, uint32_t anchors) {
+    native_->FollowSize(id, anchors);
+}
+void Dialog::SetGeometry(const Rect& rect) {
+    native_->SetGeometry(rect);
+}
+Rect Dialog::Geometry() const {
+    return native_->Geometry();
+}
+void Dialog::SetTimer(int id, int intervalMs) {
+    native_->SetTimer(id, intervalMs);
+}
+bool Dialog::KillTimer(int id) {
+    return native_->KillTimer(id);
+}
+bool Dialog::HasTimer(int id) const {
+    return native_->timers_.contains(id);
+}
+void Dialog::AddSystemMenuItem(uint32_t command, const std::string& text) {
+    native_->AddSystemMenuItem(command, text);
+}
+
+Hwnd HwndOf(const Dialog& dialog) {
+    return dialog.native().hwnd_;
+}
+
+Hwnd ItemHwnd(const Dialog& dialog, int id) {
+    return dialog.native().Item(id);
 }
 
 }  // namespace pelvane::ui

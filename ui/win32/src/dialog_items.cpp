@@ -1,13 +1,12 @@
 #include <algorithm>
 
-#include "ui/dialog.h"
+#include "dialog_window.h"
 #include "ui/layout.h"
-#include "ui/win32_text.h"
-#include "win32.h"
+#include "ui/win32_access.h"
 
 namespace pelvane::ui {
 
-Hwnd Dialog::Item(int id) const {
+HWND Dialog::Native::Item(int id) const {
     if (id == kIdNone) return nullptr;
     // The first item with an id keeps it.
     const auto it = std::find_if(items_.begin(), items_.end(),
@@ -15,21 +14,21 @@ Hwnd Dialog::Item(int id) const {
     return it == items_.end() ? nullptr : it->hwnd;
 }
 
-Control* Dialog::ControlOf(int id) const {
+Control* Dialog::Native::ControlOf(int id) const {
     if (id == kIdNone) return nullptr;
     const auto it = std::find_if(items_.begin(), items_.end(),
                                  [id](const ItemEntry& item) { return item.id == id; });
     return it == items_.end() ? nullptr : it->control.get();
 }
 
-Control* Dialog::ControlAt(Hwnd window) const {
+Control* Dialog::Native::ControlAt(HWND window) const {
     for (const ItemEntry& item : items_) {
         if (item.hwnd == window) return item.control.get();
     }
     return nullptr;
 }
 
-void Dialog::SetItemText(int id, const std::string& text) {
+void Dialog::Native::SetItemText(int id, const std::string& text) {
     HWND item = Item(id);
     if (item == nullptr) return;
     SetWindowTextUtf8(item, text);
@@ -43,15 +42,15 @@ void Dialog::SetItemText(int id, const std::string& text) {
 }
 
 std::string Dialog::ItemText(int id) const {
-    HWND item = Item(id);
+    HWND item = native_->Item(id);
     return item != nullptr ? WindowText(item) : std::string();
 }
 
 void Dialog::Bind(int id, Notify notify, std::function<void()> handler) {
-    bindings_.push_back({id, notify, std::move(handler)});
+    native_->bindings_.push_back({id, notify, std::move(handler)});
 }
 
-void Dialog::Fire(Hwnd control, Notify notify) {
+void Dialog::Native::Fire(HWND control, Notify notify) {
     const auto it = std::find_if(items_.begin(), items_.end(),
                                  [control](const ItemEntry& item) { return item.hwnd == control; });
     if (it == items_.end() || it->id == kIdNone) return;
@@ -64,28 +63,29 @@ void Dialog::Fire(Hwnd control, Notify notify) {
     }
 }
 
-void Dialog::FollowSize(int id, uint32_t anchors) {
+void Dialog::Native::FollowSize(int id, uint32_t anchors) {
     HWND control = Item(id);
     if (control == nullptr) return;
-    const auto item = std::find_if(template_.items.begin(), template_.items.end(),
+    const DialogTemplate& dialogTemplate = owner.dialogTemplate();
+    const auto item = std::find_if(dialogTemplate.items.begin(), dialogTemplate.items.end(),
                                    [id](const ItemTemplate& entry) { return entry.id == id; });
     RECT client{};
     GetClientRect(hwnd_, &client);
-    const Rect place =
-        FollowClient(MapDialogRect(item->rect), DluToPixels(template_.size, baseUnits()),
-                     {client.right, client.bottom}, anchors);
+    const Rect place = FollowClient(DluToPixels(item->rect, baseUnits()),
+                                    DluToPixels(dialogTemplate.size, baseUnits()),
+                                    {client.right, client.bottom}, anchors);
     MoveWindow(control, place.x, place.y, place.width, place.height, TRUE);
 }
 
 void Dialog::Show(bool shown) {
-    if (hwnd_ != nullptr) ShowWindow(hwnd_, shown ? SW_SHOW : SW_HIDE);
+    if (native_->hwnd_ != nullptr) ShowWindow(native_->hwnd_, shown ? SW_SHOW : SW_HIDE);
 }
 
 bool Dialog::IsShown() const {
-    return hwnd_ != nullptr && IsWindowVisible(hwnd_);
+    return native_->hwnd_ != nullptr && IsWindowVisible(native_->hwnd_);
 }
 
-void Dialog::SetGeometry(const Rect& rect) {
+void Dialog::Native::SetGeometry(const Rect& rect) {
     if (hwnd_ == nullptr) return;
     RECT frame{rect.x, rect.y, rect.x + rect.width, rect.y + rect.height};
     if (!page_) {
@@ -96,7 +96,7 @@ void Dialog::SetGeometry(const Rect& rect) {
                  frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-Rect Dialog::Geometry() const {
+Rect Dialog::Native::Geometry() const {
     if (hwnd_ == nullptr) return {};
     RECT client{};
     GetClientRect(hwnd_, &client);
@@ -107,11 +107,11 @@ Rect Dialog::Geometry() const {
 }
 
 void Dialog::SetCaption(const std::string& text) {
-    if (hwnd_ != nullptr) SetWindowTextUtf8(hwnd_, text);
+    if (native_->hwnd_ != nullptr) SetWindowTextUtf8(native_->hwnd_, text);
 }
 
 std::string Dialog::Caption() const {
-    return hwnd_ != nullptr ? WindowText(hwnd_) : std::string();
+    return native_->hwnd_ != nullptr ? WindowText(native_->hwnd_) : std::string();
 }
 
 }  // namespace pelvane::ui

@@ -1,5 +1,4 @@
 #include "dialog_window.h"
-#include "ui/controls.h"
 
 namespace pelvane::ui {
 namespace {
@@ -24,10 +23,10 @@ void Click(HWND button) {
 
 }  // namespace
 
-Hwnd Dialog::DefaultButton() const {
+HWND Dialog::Native::DefaultButton() const {
     for (size_t i = 0; i < items_.size(); ++i) {
         HWND button = items_[i].hwnd;
-        if ((template_.items[i].styles & kDefaultButton) && IsWindowVisible(button) &&
+        if ((owner.dialogTemplate().items[i].styles & kDefaultButton) && IsWindowVisible(button) &&
             IsWindowEnabled(button))
             return button;
     }
@@ -37,9 +36,9 @@ Hwnd Dialog::DefaultButton() const {
 // Enter never closes a dialog by itself: it presses the focused button, else the default
 // button, else nothing; in a combo box whose list is closed it is the box's own event.
 // Escape closes the window from anywhere in it, pages included.
-bool Dialog::PreTranslate(tagMSG& message) {
+bool PreTranslate(tagMSG& message) {
     HWND root = message.hwnd != nullptr ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-    Dialog* dialog = DialogWindow::FromWindow(root);
+    Dialog::Native* dialog = DialogWindow::FromWindow(root);
     if (dialog == nullptr) return false;
     if (message.message != WM_KEYDOWN ||
         (message.wParam != VK_RETURN && message.wParam != VK_ESCAPE))
@@ -54,7 +53,7 @@ bool Dialog::PreTranslate(tagMSG& message) {
         dialog->End(kIdCancel);
         return true;
     }
-    if (Dialog* owner = DialogWindow::FromWindow(GetParent(combo))) {
+    if (Dialog::Native* owner = DialogWindow::FromWindow(GetParent(combo))) {
         owner->Fire(combo, Notify::EnterPressed);
         return true;
     }

@@ -1,5 +1,4 @@
 #include "dialog_window.h"
-#include "ui/list_control.h"
 
 namespace pelvane::ui {
 namespace {
@@ -8,11 +7,12 @@ constexpr const wchar_t* kDialogProperty = L"pelvane.ui.Dialog";
 
 }  // namespace
 
-Dialog* DialogWindow::FromWindow(HWND window) {
-    return window != nullptr ? static_cast<Dialog*>(GetPropW(window, kDialogProperty)) : nullptr;
+Dialog::Native* DialogWindow::FromWindow(HWND window) {
+    return window != nullptr ? static_cast<Dialog::Native*>(GetPropW(window, kDialogProperty))
+                             : nullptr;
 }
 
-void DialogWindow::Register(HWND window, Dialog* dialog) {
+void DialogWindow::Register(HWND window, Dialog::Native* dialog) {
     SetPropW(window, kDialogProperty, dialog);
 }
 
@@ -22,13 +22,13 @@ void DialogWindow::Unregister(HWND window) {
 
 INT_PTR CALLBACK DialogWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        auto* dialog = reinterpret_cast<Dialog*>(lParam);
+        auto* dialog = reinterpret_cast<Dialog::Native*>(lParam);
         dialog->Attach(window);
-        const bool focusFirst = dialog->OnInitDialog();
+        const bool focusFirst = dialog->InitDialog();
         // A page leaves the focus where it is.
         return focusFirst && !dialog->page_;
     }
-    Dialog* dialog = FromWindow(window);
+    Native* dialog = FromWindow(window);
     if (dialog == nullptr) return FALSE;
     if (message == WM_NCDESTROY) {
         Unregister(window);
@@ -42,7 +42,7 @@ INT_PTR CALLBACK DialogWindow::Proc(HWND window, UINT message, WPARAM wParam, LP
     return TRUE;
 }
 
-bool DialogWindow::Handle(Dialog& dialog, UINT message, WPARAM wParam, LPARAM lParam,
+bool DialogWindow::Handle(Native& dialog, UINT message, WPARAM wParam, LPARAM lParam,
                           LRESULT& result) {
     switch (message) {
         case WM_COMMAND:
@@ -52,22 +52,22 @@ bool DialogWindow::Handle(Dialog& dialog, UINT message, WPARAM wParam, LPARAM lP
         case WM_TIMER:
             for (const auto& [id, timer] : dialog.timers_) {
                 if (timer != wParam) continue;
-                dialog.OnTimer(id);
+                dialog.Timer(id);
                 return true;
             }
             return false;
         case WM_SIZE:
-            if (wParam != SIZE_MINIMIZED) dialog.OnSize({LOWORD(lParam), HIWORD(lParam)});
+            if (wParam != SIZE_MINIMIZED) dialog.Resized({LOWORD(lParam), HIWORD(lParam)});
             return false;
         case kResumeListRedraw:
             if (Control* control = dialog.ControlAt(reinterpret_cast<HWND>(lParam));
                 control != nullptr && control->kind() == ItemKind::ListView)
-                static_cast<ListControl*>(control)->ResumeRedraw();
+                static_cast<ListControl*>(control)->native().ResumeRedraw();
             return true;
         case WM_SYSCOMMAND:
-            for (const Dialog::MenuEntry& entry : dialog.menuEntries_) {
+            for (const Native::MenuEntry& entry : dialog.menuEntries_) {
                 if (entry.command != (wParam & 0xFFF0)) continue;
-                dialog.OnSysCommand(entry.command);
+                dialog.SysCommand(entry.command);
                 return true;
             }
             return false;
@@ -76,7 +76,7 @@ bool DialogWindow::Handle(Dialog& dialog, UINT message, WPARAM wParam, LPARAM lP
     }
 }
 
-bool DialogWindow::HandleCommand(Dialog& dialog, WPARAM wParam, LPARAM lParam) {
+bool DialogWindow::HandleCommand(Native& dialog, WPARAM wParam, LPARAM lParam) {
     const auto control = reinterpret_cast<HWND>(lParam);
     const int id = static_cast<int16_t>(LOWORD(wParam));
     switch (HIWORD(wParam)) {
@@ -95,7 +95,7 @@ bool DialogWindow::HandleCommand(Dialog& dialog, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-bool DialogWindow::HandleNotify(Dialog& dialog, NMHDR& header, LRESULT& result) {
+bool DialogWindow::HandleNotify(Native& dialog, NMHDR& header, LRESULT& result) {
     switch (header.code) {
         case TCN_SELCHANGE:
             dialog.Fire(header.hwndFrom, Notify::SelChange);
@@ -104,7 +104,7 @@ bool DialogWindow::HandleNotify(Dialog& dialog, NMHDR& header, LRESULT& result) 
             Control* control = dialog.ControlAt(header.hwndFrom);
             if (control == nullptr || control->kind() != ItemKind::ListView) return false;
             auto& draw = reinterpret_cast<NMLVCUSTOMDRAW&>(header);
-            result = static_cast<ListControl*>(control)->CustomDraw(draw);
+            result = static_cast<ListControl*>(control)->native().CustomDraw(draw);
             return true;
         }
         default:

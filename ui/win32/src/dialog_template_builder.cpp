@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "ui/application.h"
-#include "ui/win32_text.h"
+#include "ui/win32_access.h"
 #include "win32.h"
 
 namespace pelvane::ui {

@@ -1,4 +1,4 @@
-#include "ui/dpi.h"
+#include "ui/win32_access.h"
 
 #include "ui/dialog_units.h"
 #include "win32.h"

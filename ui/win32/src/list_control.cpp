@@ -1,8 +1,7 @@
 #include "ui/list_control.h"
 
 #include "dialog_window.h"
-#include "ui/dpi.h"
-#include "ui/win32_text.h"
+#include "ui/win32_access.h"
 
 namespace pelvane::ui {
 namespace {
@@ -18,16 +17,29 @@ int ColumnFormat(Align alignment) {
     }
 }
 
+// Both exist.
+bool IsCell(const ListControl& list, int row, int column) {
+    return row >= 0 && row < list.ItemCount() && column >= 0 && column < list.HeaderItemCount();
+}
+
 }  // namespace
+
+ListControl::ListControl(std::unique_ptr<Native> native)
+    : Control(kKind), native_(std::move(native)) {}
+ListControl::~ListControl() = default;
+
+Hwnd HwndOf(const ListControl& list) {
+    return list.native().hwnd;
+}
 
 int ListControl::InsertColumn(int index, const std::string& title, Align alignment, int width) {
     if (index < 0) return -1;
-    HoldRedraw();
+    native_->HoldRedraw();
     std::wstring text = Widen(title);
     LVCOLUMNW column{};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
     column.fmt = ColumnFormat(alignment);
-    column.cx = ScaleForDpi(width, WindowDpi(hwnd()));
+    column.cx = ScaleForDpi(width, WindowDpi(native_->hwnd));
     column.pszText = text.data();
     // A list view draws a column inserted first left-aligned whatever it asked for, but
     // one that becomes first when the column before it goes keeps its own alignment.
@@ -35,75 +47,71 @@ int ListControl::InsertColumn(int index, const std::string& title, Align alignme
     if (placeholder) {
         LVCOLUMNW first{};
         first.mask = LVCF_WIDTH;
-        SendMessageW(hwnd(), LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&first));
+        SendMessageW(native_->hwnd, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&first));
     }
-    const auto at = static_cast<int>(SendMessageW(hwnd(), LVM_INSERTCOLUMNW,
+    const auto at = static_cast<int>(SendMessageW(native_->hwnd, LVM_INSERTCOLUMNW,
                                                   static_cast<WPARAM>(placeholder ? 1 : index),
                                                   reinterpret_cast<LPARAM>(&column)));
     if (!placeholder || at < 0) return at;
-    SendMessageW(hwnd(), LVM_DELETECOLUMN, 0, 0);
+    SendMessageW(native_->hwnd, LVM_DELETECOLUMN, 0, 0);
     return 0;
 }
 
 bool ListControl::DeleteColumn(int index) {
-    HoldRedraw();
-    return SendMessageW(hwnd(), LVM_DELETECOLUMN, static_cast<WPARAM>(index), 0) != 0;
+    native_->HoldRedraw();
+    return SendMessageW(native_->hwnd, LVM_DELETECOLUMN, static_cast<WPARAM>(index), 0) != 0;
 }
 
 int ListControl::HeaderItemCount() const {
-    HWND header = reinterpret_cast<HWND>(SendMessageW(hwnd(), LVM_GETHEADER, 0, 0));
+    HWND header = reinterpret_cast<HWND>(SendMessageW(native_->hwnd, LVM_GETHEADER, 0, 0));
     return header != nullptr ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
 }
 
 int ListControl::ColumnWidth(int index) const {
-    const auto pixels =
-        static_cast<int>(SendMessageW(hwnd(), LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(index), 0));
-    return UnscaleForDpi(pixels, WindowDpi(hwnd()));
+    const auto pixels = static_cast<int>(
+        SendMessageW(native_->hwnd, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(index), 0));
+    return UnscaleForDpi(pixels, WindowDpi(native_->hwnd));
 }
 
 int ListControl::InsertItem(int index, const std::string& text) {
     if (index < 0) return -1;
-    HoldRedraw();
+    native_->HoldRedraw();
     std::wstring wide = Widen(text);
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_PARAM;
     item.iItem = index;
     item.pszText = wide.data();
     return static_cast<int>(
-        SendMessageW(hwnd(), LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+        SendMessageW(native_->hwnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
 bool ListControl::DeleteItem(int index) {
-    HoldRedraw();
-    return SendMessageW(hwnd(), LVM_DELETEITEM, static_cast<WPARAM>(index), 0) != 0;
+    native_->HoldRedraw();
+    return SendMessageW(native_->hwnd, LVM_DELETEITEM, static_cast<WPARAM>(index), 0) != 0;
 }
 
 void ListControl::DeleteAllItems() {
-    HoldRedraw();
-    SendMessageW(hwnd(), LVM_DELETEALLITEMS, 0, 0);
+    native_->HoldRedraw();
+    SendMessageW(native_->hwnd, LVM_DELETEALLITEMS, 0, 0);
 }
 
 int ListControl::ItemCount() const {
-    return static_cast<int>(SendMessageW(hwnd(), LVM_GETITEMCOUNT, 0, 0));
-}
-
-bool ListControl::IsCell(int row, int column) const {
-    return row >= 0 && row < ItemCount() && column >= 0 && column < HeaderItemCount();
+    return static_cast<int>(SendMessageW(native_->hwnd, LVM_GETITEMCOUNT, 0, 0));
 }
 
 bool ListControl::SetItemText(int row, int column, const std::string& text) {
-    if (!IsCell(row, column)) return false;
-    HoldRedraw();
+    if (!IsCell(*this, row, column)) return false;
+    native_->HoldRedraw();
     std::wstring wide = Widen(text);
     LVITEMW item{};
     item.iSubItem = column;
     item.pszText = wide.data();
-    return SendMessageW(hwnd(), LVM_SETITEMTEXTW, static_cast<WPARAM>(row),
+    return SendMessageW(native_->hwnd, LVM_SETITEMTEXTW, static_cast<WPARAM>(row),
                         reinterpret_cast<LPARAM>(&item)) != 0;
 }
 
 std::string ListControl::ItemText(int row, int column) const {
-    if (!IsCell(row, column)) return {};
+    if (!IsCell(*this, row, column)) return {};
     // The list copies at most the buffer and says how much it copied.
     for (size_t size = 64;; size *= 4) {
         std::wstring text(size, L'\0');
@@ -111,8 +119,9 @@ std::string ListControl::ItemText(int row, int column) const {
         item.iSubItem = column;
         item.pszText = text.data();
         item.cchTextMax = static_cast<int>(size);
-        const auto length = static_cast<size_t>(SendMessageW(
-            hwnd(), LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item)));
+        const auto length = static_cast<size_t>(SendMessageW(native_->hwnd, LVM_GETITEMTEXTW,
+                                                             static_cast<WPARAM>(row),
+                                                             reinterpret_cast<LPARAM>(&item)));
         if (length + 1 < size) {
             text.resize(length);
             return Narrow(text);
@@ -122,68 +131,67 @@ std::string ListControl::ItemText(int row, int column) const {
 
 bool ListControl::SetItemData(int row, intptr_t value) {
     if (row < 0 || row >= ItemCount()) return false;
-    HoldRedraw();
+    native_->HoldRedraw();
     LVITEMW item{};
     item.mask = LVIF_PARAM;
     item.iItem = row;
     item.lParam = value;
     // The colours come from the data: the whole row is drawn again when drawing resumes.
-    return SendMessageW(hwnd(), LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)) != 0;
+    return SendMessageW(native_->hwnd, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)) != 0;
 }
 
 intptr_t ListControl::ItemData(int row) const {
     LVITEMW item{};
     item.mask = LVIF_PARAM;
     item.iItem = row;
-    if (row < 0 || !SendMessageW(hwnd(), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
+    if (row < 0 || !SendMessageW(native_->hwnd, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
         return 0;
     return item.lParam;
 }
 
 void ListControl::SetExtendedStyle(uint32_t style) {
-    HoldRedraw();
+    native_->HoldRedraw();
     // Double buffering is ours, not the caller's: a list rebuilt ten times a second
     // would flicker without it.
-    SendMessageW(hwnd(), LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style | LVS_EX_DOUBLEBUFFER);
+    SendMessageW(native_->hwnd, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style | LVS_EX_DOUBLEBUFFER);
 }
 
 uint32_t ListControl::ExtendedStyle() const {
     const auto style =
-        static_cast<uint32_t>(SendMessageW(hwnd(), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+        static_cast<uint32_t>(SendMessageW(native_->hwnd, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
     return style & ~static_cast<uint32_t>(LVS_EX_DOUBLEBUFFER);
 }
 
 void ListControl::SetRowColorHook(RowColorHook hook) {
-    hook_ = std::move(hook);
-    InvalidateRect(hwnd(), nullptr, FALSE);
+    native_->hook = std::move(hook);
+    InvalidateRect(native_->hwnd, nullptr, FALSE);
 }
 
-void ListControl::HoldRedraw() {
-    if (redrawHeld_) return;
-    HWND dialog = GetParent(hwnd());
+void ListControl::Native::HoldRedraw() {
+    if (redrawHeld) return;
+    HWND dialog = GetParent(hwnd);
     if (dialog == nullptr ||
-        !PostMessageW(dialog, kResumeListRedraw, 0, reinterpret_cast<LPARAM>(hwnd())))
+        !PostMessageW(dialog, kResumeListRedraw, 0, reinterpret_cast<LPARAM>(hwnd)))
         return;
-    SendMessageW(hwnd(), WM_SETREDRAW, FALSE, 0);
-    redrawHeld_ = true;
+    SendMessageW(hwnd, WM_SETREDRAW, FALSE, 0);
+    redrawHeld = true;
 }
 
-void ListControl::ResumeRedraw() {
-    if (!redrawHeld_) return;
-    redrawHeld_ = false;
-    SendMessageW(hwnd(), WM_SETREDRAW, TRUE, 0);
-    RedrawWindow(hwnd(), nullptr, nullptr,
-                 RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+void ListControl::Native::ResumeRedraw() {
+    if (!redrawHeld) return;
+    redrawHeld = false;
+    SendMessageW(hwnd, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
-intptr_t ListControl::CustomDraw(tagNMLVCUSTOMDRAW& draw) const {
+intptr_t ListControl::Native::CustomDraw(NMLVCUSTOMDRAW& draw) const {
     switch (draw.nmcd.dwDrawStage) {
         case CDDS_PREPAINT:
-            return hook_ ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
+            return hook ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
         case CDDS_ITEMPREPAINT: {
             RowColors colors;
-            if (!hook_ ||
-                !hook_(static_cast<int>(draw.nmcd.dwItemSpec), draw.nmcd.lItemlParam, colors))
+            if (!hook ||
+                !hook(static_cast<int>(draw.nmcd.dwItemSpec), draw.nmcd.lItemlParam, colors))
                 return CDRF_DODEFAULT;
             // 0x00BBGGRR is a COLORREF already.
             draw.clrText = colors.text;

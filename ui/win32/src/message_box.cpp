@@ -1,7 +1,7 @@
 #include "ui/message_box.h"
 
 #include "dialog_window.h"
-#include "ui/win32_text.h"
+#include "ui/win32_access.h"
 
 namespace pelvane::ui {
 namespace {
@@ -54,10 +54,11 @@ std::wstring CaptionFor(const Dialog* window) {
 }  // namespace
 
 void MessageBox(Dialog* parent, const std::string& text) {
-    HWND owner = parent != nullptr && parent->hwnd() != nullptr
-                     ? GetAncestor(parent->hwnd(), GA_ROOT)
+    HWND owner = parent != nullptr && HwndOf(*parent) != nullptr
+                     ? GetAncestor(HwndOf(*parent), GA_ROOT)
                      : nullptr;
-    const Dialog* window = owner != nullptr ? DialogWindow::FromWindow(owner) : parent;
+    const Dialog::Native* root = owner != nullptr ? DialogWindow::FromWindow(owner) : nullptr;
+    const Dialog* window = root != nullptr ? &root->owner : parent;
     const UINT_PTR timer = Hook() ? SetTimer(nullptr, 0, 10, RunHook) : 0;
     t_boxOwner = owner;
     MessageBoxW(owner, Widen(text).c_str(), CaptionFor(window).c_str(), MB_OK);

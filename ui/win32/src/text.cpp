@@ -1,4 +1,4 @@
-#include "ui/win32_text.h"
+#include "ui/win32_access.h"
 
 #include "win32.h"
 

@@ -1,22 +1,24 @@
 // A report-view list: titled columns, rows of texts with one data value each, and row
-// colours that the owner picks at paint time from that value.
+// colours that the owner picks at paint time from that value. Each backend holds the
+// system's own list behind Native.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "ui/control.h"
 #include "ui/list_types.h"
-
-struct tagNMLVCUSTOMDRAW;
 
 namespace pelvane::ui {
 
 class ListControl : public Control {
   public:
     static constexpr ItemKind kKind = ItemKind::ListView;
+    struct Native;
 
-    explicit ListControl(Hwnd hwnd) : Control(hwnd, kKind) {}
+    explicit ListControl(std::unique_ptr<Native> native);
+    ~ListControl() override;
 
     // Widths in pixels at 96 dots per inch, scaled to the window's. Returns the new
     // column's index, -1 on failure.
@@ -42,18 +44,11 @@ class ListControl : public Control {
 
     // The rows shown are drawn again with the new hook.
     void SetRowColorHook(RowColorHook hook);
-    // The reply to NM_CUSTOMDRAW, which the list sends to its dialog.
-    intptr_t CustomDraw(tagNMLVCUSTOMDRAW& draw) const;
-    // Changes are drawn once the message loop comes back to the list's dialog, which
-    // then calls this: a list rebuilt row by row would otherwise be drawn for every row.
-    void ResumeRedraw();
+
+    Native& native() const { return *native_; }
 
   private:
-    bool IsCell(int row, int column) const;
-    void HoldRedraw();
-
-    RowColorHook hook_;
-    bool redrawHeld_ = false;
+    std::unique_ptr<Native> native_;
 };
 
 }  // namespace pelvane::ui

@@ -1,14 +1,10 @@
-// A control that a dialog template made: its window and its kind. Windows are named by
-// their handle without windows.h, whose A/W macros would rename the program's calls.
+// What every control that a template made has in common, whatever the system draws it
+// with: its kind, by which Dialog::ItemAs tells one from another.
 #pragma once
 
 #include "ui/dialog_template.h"
 
-struct HWND__;
-
 namespace pelvane::ui {
-
-using Hwnd = HWND__*;
 
 class Control {
   public:
@@ -16,14 +12,12 @@ class Control {
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
 
-    Hwnd hwnd() const { return hwnd_; }
     ItemKind kind() const { return kind_; }
 
   protected:
-    Control(Hwnd hwnd, ItemKind kind) : hwnd_(hwnd), kind_(kind) {}
+    explicit Control(ItemKind kind) : kind_(kind) {}
 
   private:
-    Hwnd hwnd_;
     ItemKind kind_;
 };
 

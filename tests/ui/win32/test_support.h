@@ -10,18 +10,18 @@
 #include <string>
 #include <vector>
 
-#include "ui/dialog.h"
-#include "ui/win32_text.h"
+#include "ui/geometry.h"
+#include "ui/win32_access.h"
 
 namespace pelvane::ui::testing {
 
 // Runs the message loop, dialog keys included, until done() or timeoutMs have passed.
-inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 3000) {
+inline bool PumpMessagesUntil(const std::function<bool()>& done, DWORD timeoutMs = 3000) {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     for (;;) {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (Dialog::PreTranslate(message)) continue;
+            if (PreTranslate(message)) continue;
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
@@ -32,29 +32,59 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 3000)
     }
 }
 
-inline void Pump() {
-    PumpUntil([] { return false; }, 50);
+inline void PumpMessages() {
+    PumpMessagesUntil([] { return false; }, 50);
 }
 
 // A key press as the keyboard would queue it for the focused window.
 inline void PressKey(WPARAM key) {
     PostMessageW(GetFocus(), WM_KEYDOWN, key, 1);
     PostMessageW(GetFocus(), WM_KEYUP, key, static_cast<LPARAM>(0xC0000001));
-    Pump();
+    PumpMessages();
 }
 
 inline void ClickAt(HWND window, POINT point) {
     const LPARAM where = MAKELPARAM(point.x, point.y);
     PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, where);
     PostMessageW(window, WM_LBUTTONUP, 0, where);
-    Pump();
+    PumpMessages();
 }
 
-// Runs action from inside the next modal loop, as a user's input would arrive there.
-inline void RunInModalLoop(std::function<void()> action) {
+// This thread's topmost window that takes input: the one a modal loop runs for.
+inline HWND TopInputWindow() {
+    HWND top = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM found) {
+            if (!IsWindowVisible(window) || !IsWindowEnabled(window)) return TRUE;
+            *reinterpret_cast<HWND*>(found) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&top));
+    return top;
+}
+
+inline bool HasKeyboard(HWND window) {
+    HWND focus = GetFocus();
+    return GetActiveWindow() == window && focus != nullptr && GetAncestor(focus, GA_ROOT) == window;
+}
+
+// Runs action from inside the next modal loop once its window has the keyboard, as a
+// user's input would arrive there.
+inline void RunInNextModalLoop(std::function<void()> action) {
     static std::function<void()> pending;
+    static int tries = 0;
     pending = std::move(action);
+    tries = 0;
     SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        HWND modal = TopInputWindow();
+        if (modal != nullptr && !HasKeyboard(modal) && ++tries < 100) {
+            // Wine without a window manager can give the activation to the desktop
+            // just after a window shows again, from the X focus events of its hiding;
+            // keys would then go nowhere. A user would click the window.
+            SetForegroundWindow(modal);
+            return;
+        }
         KillTimer(nullptr, timer);
         pending();
     });
@@ -62,8 +92,8 @@ inline void RunInModalLoop(std::function<void()> action) {
 
 // Pure red pixels of each row of a report-view list as it shows on the screen, once the
 // message loop has drawn what changed.
-inline std::vector<int> RedPixelsPerRow(HWND list) {
-    Pump();
+inline std::vector<int> RedPixelsOfRows(HWND list) {
+    PumpMessages();
     UpdateWindow(list);
     RECT client{};
     GetClientRect(list, &client);
@@ -98,6 +128,14 @@ inline std::vector<int> RedPixelsPerRow(HWND list) {
     DeleteObject(bitmap);
     DeleteDC(dc);
     return counts;
+}
+
+// In the parent's client coordinates.
+inline Rect PlaceInParent(HWND control) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
 inline std::wstring ClassOf(HWND window) {

@@ -1,6 +1,8 @@
-// The tab control and the combo box, as handles on the windows a template made.
+// The tab control and the combo box of a dialog. Each backend holds the system's own
+// control behind Native; the dialog makes and owns them.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "ui/control.h"
@@ -14,8 +16,10 @@ namespace pelvane::ui {
 class TabControl : public Control {
   public:
     static constexpr ItemKind kKind = ItemKind::Tab;
+    struct Native;
 
-    explicit TabControl(Hwnd hwnd) : Control(hwnd, kKind) {}
+    explicit TabControl(std::unique_ptr<Native> native);
+    ~TabControl() override;
 
     void InsertItem(int index, const std::string& text);
     int ItemCount() const;
@@ -24,6 +28,11 @@ class TabControl : public Control {
     void SetCurSel(int index);
     // Where the pages go, in the control's own coordinates: below the strip.
     Rect PageArea() const;
+
+    Native& native() const { return *native_; }
+
+  private:
+    std::unique_ptr<Native> native_;
 };
 
 // An editable combo box whose list only code fills: the typed text is never added by the
@@ -32,17 +41,20 @@ class TabControl : public Control {
 class ComboBox : public Control {
   public:
     static constexpr ItemKind kKind = ItemKind::ComboBox;
+    struct Native;
 
-    explicit ComboBox(Hwnd hwnd) : Control(hwnd, kKind) {}
+    explicit ComboBox(std::unique_ptr<Native> native);
+    ~ComboBox() override;
 
-    void SetSorted(bool sorted) { sorted_ = sorted; }
     // Returns the entry's index.
     int AddString(const std::string& text);
     int FindStringPrefix(const std::string& prefix) const;
     StringList Entries() const;
 
+    Native& native() const { return *native_; }
+
   private:
-    bool sorted_ = false;
+    std::unique_ptr<Native> native_;
 };
 
 }  // namespace pelvane::ui

@@ -1,22 +1,17 @@
-// A dialog built from a DialogTemplate: an in-memory dialog template made into a Win32
-// dialog, whose controls carry their item ids, by which the dialog and its users find
-// them. This is the Win32 backend; what the program uses of it is the same in every
-// backend.
+// A dialog built from a DialogTemplate: its controls sit at their template places and
+// carry their item ids, by which the dialog and its users find them. The window itself
+// is the backend's, behind Native; what the program sees is this class only.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "ui/control.h"
 #include "ui/dialog_template.h"
 #include "ui/dialog_units.h"
 #include "ui/notify.h"
-
-struct tagMSG;
 
 namespace pelvane::ui {
 
@@ -24,6 +19,8 @@ class TabControl;
 
 class Dialog {
   public:
+    struct Native;
+
     // The template must outlive the dialog; templates are static data. A window dialog
     // is owned by its parent's window.
     explicit Dialog(const DialogTemplate& dialogTemplate, Dialog* parent = nullptr);
@@ -50,13 +47,11 @@ class Dialog {
     std::string Caption() const;
 
     const DialogTemplate& dialogTemplate() const { return template_; }
-    // What the system made of the template's font, at the window's present DPI.
+    // What the system made of the template's font.
     BaseUnits baseUnits() const;
     Rect MapDialogRect(const Rect& dlu) const { return DluToPixels(dlu, baseUnits()); }
 
-    // The dialog's window and an item's; null when there is none.
-    Hwnd hwnd() const { return hwnd_; }
-    Hwnd Item(int id) const;
+    // Null unless item id is a T; the first item with an id keeps it.
     template <class T>
     T* ItemAs(int id) const {
         Control* control = ControlOf(id);
@@ -75,16 +70,13 @@ class Dialog {
     // window: from OnInitDialog on.
     void SetTimer(int id, int intervalMs);
     bool KillTimer(int id);
-    bool HasTimer(int id) const { return timers_.contains(id); }
+    bool HasTimer(int id) const;
 
     // An entry at the end of the window's system menu, after a separator, that reaches
     // OnSysCommand.
     void AddSystemMenuItem(uint32_t command, const std::string& text);
 
-    // What every message loop running our dialogs does before dispatching a message:
-    // the dialog keys, Enter and Escape by our rules, the rest by IsDialogMessage. True
-    // when message was handled there.
-    static bool PreTranslate(tagMSG& message);
+    Native& native() const { return *native_; }
 
   protected:
     // Runs once the controls exist. True gives the focus to the first tab stop.
@@ -95,46 +87,11 @@ class Dialog {
     virtual void OnSysCommand(uint32_t command) { (void)command; }
 
   private:
-    friend class DialogWindow;
-
-    struct ItemEntry {
-        int id;
-        Hwnd hwnd;
-        std::unique_ptr<Control> control;  // for tabs, combo boxes and lists
-    };
-    struct Binding {
-        int id;
-        Notify notify;
-        std::function<void()> handler;
-    };
-    struct MenuEntry {
-        uint32_t command;
-        std::string text;
-    };
-
-    void Build(Hwnd parentWindow, bool asPage);
-    void Attach(Hwnd window);
-    void CollectItems();
-    void AppendMenuEntry(const MenuEntry& entry);
+    // Tabs, combo boxes and lists; null for other items.
     Control* ControlOf(int id) const;
-    Control* ControlAt(Hwnd window) const;
-    void Fire(Hwnd control, Notify notify);
-    void End(int result);
-    Hwnd DefaultButton() const;
 
     const DialogTemplate& template_;
-    Dialog* parent_;
-    Hwnd hwnd_ = nullptr;
-    bool built_ = false;
-    bool page_ = false;
-    bool modal_ = false;
-    bool ended_ = false;
-    int result_ = kIdCancel;
-    std::vector<ItemEntry> items_;  // template order
-    std::vector<Binding> bindings_;
-    std::map<int, uintptr_t> timers_;  // our id -> the window's timer id
-    uintptr_t nextTimerId_ = 1;
-    std::vector<MenuEntry> menuEntries_;
+    std::unique_ptr<Native> native_;
 };
 
 }  // namespace pelvane::ui
