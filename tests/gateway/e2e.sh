@@ -71,12 +71,17 @@ for g, s in zip(gw, sim):
 PY
 
 echo "-- check: a counter raised on the segment names its cable"
+# Runs pelvane-cli check through the gateway for a second, polling every $2 ms, into
+# $work/$1 (shown), and leaves its exit code in code.
+check_gateway() {
+    set +e
+    "$cli" check $gw --duration 1 --interval "$2" >"$work/$1"
+    code=$?
+    set -e
+    cat "$work/$1"
+}
 "$sim_command" $controller "@SIM COUNTERS 3 1 40" >/dev/null
-set +e
-"$cli" check $gw --duration 1 --interval 50 >"$work/check.out"
-code=$?
-set -e
-cat "$work/check.out"
+check_gateway check.out 50
 [ $code -eq 3 ] || fail "check exited $code, not 3"
 grep -q "verdict: cable between Node3 and Node4, seen by Node3 port 2" "$work/check.out" ||
     fail "the verdict names another cable"
@@ -182,11 +187,7 @@ break_and_mend "port gone" 'ip link del vgw0' 'pelvane_make_veth_pair'
 echo "-- check through the gateway on a dead line: a fault, never a clean bus"
 sim "@SIM NODE_OFF 0 600000"
 await 5 count_is 0
-set +e
-"$cli" check $gw --duration 1 --interval 100 >"$work/dead.out"
-code=$?
-set -e
-cat "$work/dead.out"
+check_gateway dead.out 100
 [ $code -eq 3 ] || fail "check of a dead line exited $code, not 3"
 grep -q "verdict: no node answers" "$work/dead.out" || fail "check did not say that no node answers"
 grep -q "bus clean" "$work/dead.out" && fail "check called a dead line clean"
