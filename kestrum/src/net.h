@@ -1,5 +1,6 @@
 // The library's sockets, with deadlines: the one interface over POSIX sockets
-// (net_posix.cpp) and Winsock (net_windows.cpp). No wait can outlast its caller's time-out.
+// (net_posix.cpp) and Winsock (net_windows.cpp), with what both share in net.cpp. No wait
+// can outlast its caller's time-out.
 #pragma once
 
 #include <chrono>
@@ -99,6 +100,20 @@ WaitResult WaitFor(SocketHandle socket, Direction direction, const Deadline& dea
 // TCP connect within the time-out, with TCP_NODELAY. On failure returns no socket and one
 // of the KST_ERR_ codes in status.
 Socket ConnectWithin(uint32_t address, uint16_t port, uint32_t timeoutMs, int32_t& status);
+
+// The steps of ConnectWithin that differ between the systems. Errors are the system's own
+// codes (errno, WSAGetLastError), 0 for none.
+bool SetNoDelay(SocketHandle socket);
+// Starts a connect on a non-blocking socket: 0 when connected at once, else the error.
+int StartConnect(SocketHandle socket, uint32_t address, uint16_t port);
+// Whether StartConnect's error means the connect goes on until the socket is writable.
+bool ConnectPending(int error);
+// The outcome of a pending connect once the socket is writable.
+int PendingConnectError(SocketHandle socket);
+// Which KST_ERR_ code a connect error is, 0 for none.
+int32_t ConnectStatus(int error);
+// Puts a connected socket in the mode Socket's stream calls expect of a link.
+bool SetLinkMode(SocketHandle socket);
 
 // A non-blocking UDP socket allowed to broadcast; invalid when the system refuses one.
 Socket OpenBroadcastSocket();

@@ -27,24 +27,6 @@ sockaddr_in At(uint32_t address, uint16_t port) {
     return at;
 }
 
-int32_t ConnectStatus(int error) {
-    switch (error) {
-        case 0:
-            return 0;
-        case EMFILE:
-        case ENFILE:
-        case ENOBUFS:
-        case ENOMEM:
-        case EACCES:
-        case EPERM:
-            return KST_ERR_SYSTEM;
-        case ETIMEDOUT:
-            return KST_ERR_CONNECT_TIMEOUT;
-        default:
-            return KST_ERR_CONNECT_REFUSED;  // refused, unreachable, reset
-    }
-}
-
 }  // namespace
 
 SocketLayer::SocketLayer() : up_(true) {}
@@ -150,42 +132,50 @@ WaitResult WaitFor(SocketHandle socket, Direction direction, const Deadline& dea
     }
 }
 
-Socket ConnectWithin(uint32_t address, uint16_t port, uint32_t timeoutMs, int32_t& status) {
-    const Deadline deadline(timeoutMs);
-    status = KST_ERR_SYSTEM;
-    Socket socket;
+bool SetNoDelay(SocketHandle socket) {
     const int one = 1;
-    if (!socket.Open(Socket::Type::kStream) ||
-        ::setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) != 0)
-        return {};
+    return ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) == 0;
+}
+
+int StartConnect(SocketHandle socket, uint32_t address, uint16_t port) {
     const sockaddr_in to = At(address, port);
+    return ::connect(socket, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0 ? 0 : errno;
+}
+
+// An interrupted connect goes on in the background, as one in progress does.
+bool ConnectPending(int error) {
+    return error == EINPROGRESS || error == EINTR;
+}
+
+int PendingConnectError(SocketHandle socket) {
     int error = 0;
-    if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
-        error = errno;
-        if (error == EINPROGRESS || error == EINTR) {
-            switch (WaitFor(socket.get(), Direction::kWrite, deadline)) {
-                case WaitResult::kTimeout:
-                    status = KST_ERR_CONNECT_TIMEOUT;
-                    return {};
-                case WaitResult::kError:
-                    return {};
-                case WaitResult::kReady:
-                    break;
-            }
-            socklen_t length = sizeof error;
-            if (::getsockopt(socket.get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0)
-                error = errno;
-        }
+    socklen_t length = sizeof error;
+    if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
+    return error;
+}
+
+int32_t ConnectStatus(int error) {
+    switch (error) {
+        case 0:
+            return 0;
+        case EMFILE:
+        case ENFILE:
+        case ENOBUFS:
+        case ENOMEM:
+        case EACCES:
+        case EPERM:
+            return KST_ERR_SYSTEM;
+        case ETIMEDOUT:
+            return KST_ERR_CONNECT_TIMEOUT;
+        default:
+            return KST_ERR_CONNECT_REFUSED;  // refused, unreachable, reset
     }
-    status = ConnectStatus(error);
-    if (status != 0) return {};
-    // Blocking from here on, for the receive time-out; sends say themselves not to block.
-    const int flags = ::fcntl(socket.get(), F_GETFL);
-    if (flags < 0 || ::fcntl(socket.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        status = KST_ERR_SYSTEM;
-        return {};
-    }
-    return socket;
+}
+
+// Blocking, for the receive time-out; sends say themselves not to block.
+bool SetLinkMode(SocketHandle socket) {
+    const int flags = ::fcntl(socket, F_GETFL);
+    return flags >= 0 && ::fcntl(socket, F_SETFL, flags & ~O_NONBLOCK) == 0;
 }
 
 Socket OpenBroadcastSocket() {

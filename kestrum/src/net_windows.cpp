@@ -37,21 +37,6 @@ int Clamped(std::size_t size) {
     return static_cast<int>(std::min<std::size_t>(size, INT_MAX));
 }
 
-int32_t ConnectStatus(int error) {
-    switch (error) {
-        case 0:
-            return 0;
-        case WSAEMFILE:
-        case WSAENOBUFS:
-        case WSAEACCES:
-            return KST_ERR_SYSTEM;
-        case WSAETIMEDOUT:
-            return KST_ERR_CONNECT_TIMEOUT;
-        default:
-            return KST_ERR_CONNECT_REFUSED;  // WSAECONNREFUSED, unreachable, reset
-    }
-}
-
 }  // namespace
 
 SocketLayer::SocketLayer() {
@@ -163,38 +148,49 @@ WaitResult WaitFor(SocketHandle socket, Direction direction, const Deadline& dea
     }
 }
 
-Socket ConnectWithin(uint32_t address, uint16_t port, uint32_t timeoutMs, int32_t& status) {
-    const Deadline deadline(timeoutMs);
-    status = KST_ERR_SYSTEM;
-    Socket socket;
+bool SetNoDelay(SocketHandle socket) {
     const BOOL one = TRUE;
-    if (!socket.Open(Socket::Type::kStream) ||
-        ::setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one),
-                     sizeof one) != 0)
-        return {};
+    return ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one),
+                        sizeof one) == 0;
+}
+
+int StartConnect(SocketHandle socket, uint32_t address, uint16_t port) {
     const sockaddr_in to = At(address, port);
+    return ::connect(socket, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0
+               ? 0
+               : ::WSAGetLastError();
+}
+
+bool ConnectPending(int error) {
+    return error == WSAEWOULDBLOCK;
+}
+
+int PendingConnectError(SocketHandle socket) {
     int error = 0;
-    if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
-        error = ::WSAGetLastError();
-        if (error == WSAEWOULDBLOCK) {
-            switch (WaitFor(socket.get(), Direction::kWrite, deadline)) {
-                case WaitResult::kTimeout:
-                    status = KST_ERR_CONNECT_TIMEOUT;
-                    return {};
-                case WaitResult::kError:
-                    return {};
-                case WaitResult::kReady:
-                    break;
-            }
-            int length = sizeof error;
-            if (::getsockopt(socket.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error),
-                             &length) != 0)
-                error = ::WSAGetLastError();
-        }
+    int length = sizeof error;
+    if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
+        return ::WSAGetLastError();
+    return error;
+}
+
+int32_t ConnectStatus(int error) {
+    switch (error) {
+        case 0:
+            return 0;
+        case WSAEMFILE:
+        case WSAENOBUFS:
+        case WSAEACCES:
+            return KST_ERR_SYSTEM;
+        case WSAETIMEDOUT:
+            return KST_ERR_CONNECT_TIMEOUT;
+        default:
+            return KST_ERR_CONNECT_REFUSED;  // WSAECONNREFUSED, unreachable, reset
     }
-    status = ConnectStatus(error);
-    if (status != 0) return {};
-    return socket;
+}
+
+// Links stay non-blocking: their waits go through select.
+bool SetLinkMode(SocketHandle) {
+    return true;
 }
 
 Socket OpenBroadcastSocket() {
