@@ -1,11 +1,11 @@
 // pelvane-exporter: polls controllers and serves their buses to Prometheus.
 #include <prometheus/exposer.h>
 
-#include <csignal>
 #include <exception>
 #include <iostream>
 #include <memory>
 
+#include "common/stop_signals.h"
 #include "metrics.h"
 #include "options.h"
 
@@ -18,12 +18,8 @@ int main(int argc, char** argv) {
         pelvane::exporter::ParseOptions(argc, argv, std::cout, std::cerr, &exitCode);
     if (!options) return exitCode;
 
-    // Blocked before any thread starts, so that only sigwait below takes them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // Before any thread starts.
+    const pelvane::StopSignals stopSignals;
 
     std::vector<std::unique_ptr<ControllerPoller>> pollers;
     std::vector<const ControllerPoller*> views;
@@ -47,8 +43,7 @@ int main(int argc, char** argv) {
     // Scripts wait for this line; with port 0 it tells which port was picked.
     std::cout << "listening on port " << (ports.empty() ? 0 : ports.front()) << std::endl;
 
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    stopSignals.Wait();
     exposer.reset();
     for (auto& poller : pollers) poller->Stop();
     return 0;

@@ -1,12 +1,10 @@
 // kestrum-gateway: a Linux Ethernet port cabled to an EtherCAT line, served as a
 // controller that speaks our link protocol, read only.
-#include <pthread.h>
-
 #include <CLI/CLI.hpp>
-#include <csignal>
 #include <iostream>
 #include <memory>
 
+#include "common/stop_signals.h"
 #include "gateway.h"
 #include "raw_link.h"
 
@@ -34,7 +32,7 @@ std::string Refusal(const Options& options) {
     return {};
 }
 
-int Serve(const Options& options) {
+int Serve(const Options& options, const pelvane::StopSignals& stopSignals) {
     pelvane::gateway::Gateway gateway(
         {options.interface, options.address, options.cycleMs, options.verbosity, true});
     std::string error;
@@ -44,24 +42,15 @@ int Serve(const Options& options) {
     }
     // Scripts wait for this line.
     std::cout << "serving " << options.interface << " on " << options.address << std::endl;
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGINT);
-    sigaddset(&stop, SIGTERM);
-    int signal = 0;
-    sigwait(&stop, &signal);
+    stopSignals.Wait();
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Blocked before any thread starts, so that only sigwait takes them.
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGINT);
-    sigaddset(&stop, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    // Before any thread starts.
+    const pelvane::StopSignals stopSignals;
 
     CLI::App app{"Serves an EtherCAT line on a Linux Ethernet port as a controller, read only",
                  "kestrum-gateway"};
@@ -84,5 +73,5 @@ int main(int argc, char** argv) {
         std::cerr << "kestrum-gateway: " << refusal << "\n";
         return 2;
     }
-    return Serve(options);
+    return Serve(options, stopSignals);
 }

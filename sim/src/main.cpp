@@ -1,11 +1,10 @@
 // kestrum-sim: serves one simulated controller until SIGINT or SIGTERM.
-#include <signal.h>
-
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <memory>
 #include <string>
 
+#include "common/stop_signals.h"
 #include "kestrum_sim/simulator.h"
 #include "segment/segment_server.h"
 
@@ -18,16 +17,6 @@ std::unique_ptr<kestrum::sim::SegmentServer> ServeSegment(kestrum::sim::Simulato
         interface, kestrum::sim::LineOf(simulator), anyInterface);
     if (!segment->Start(error)) return nullptr;
     return segment;
-}
-
-// Blocked before any serving thread starts, so that only sigwait in main sees them.
-sigset_t BlockStopSignals() {
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    return signals;
 }
 
 int Fail(const std::string& error) {
@@ -69,7 +58,8 @@ int main(int argc, char** argv) {
     auto bus = kestrum::sim::LoadBusFile(busPath, &error);
     if (!bus) return Fail(error);
 
-    sigset_t signals = BlockStopSignals();
+    // Before any serving thread starts.
+    const pelvane::StopSignals stopSignals;
     kestrum::sim::Simulator simulator(std::move(*bus), options);
     if (!simulator.Start(&error)) return Fail(error);
     std::unique_ptr<kestrum::sim::SegmentServer> segment;
@@ -85,8 +75,7 @@ int main(int argc, char** argv) {
                 static_cast<unsigned>(simulator.options().port));
     std::fflush(stdout);
 
-    int signal = 0;
-    sigwait(&signals, &signal);
+    stopSignals.Wait();
     if (segment) segment->Stop();
     simulator.Stop();
     return 0;
