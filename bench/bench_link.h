@@ -24,7 +24,7 @@ inline std::unique_ptr<kestrum::sim::Simulator> ServeAndLink(kestrum::sim::Bus b
     options.discovery = false;
     auto sim = std::make_unique<kestrum::sim::Simulator>(std::move(bus), options);
     std::string error;
-    if (!sim->Start(&error)) {
+    if (!sim->server().Start(&error)) {
         std::fprintf(stderr, "simulator on %s: %s\n", address.c_str(), error.c_str());
         return nullptr;
     }

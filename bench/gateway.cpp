@@ -170,7 +170,7 @@ void SetEepromTime(sim::Simulator& simulator, std::size_t nodes, double ms) {
     char command[64];
     for (std::size_t n = 0; n < nodes; ++n) {
         std::snprintf(command, sizeof command, "@SIM SET %zu esc.eepromBusyMs %g", n, ms);
-        simulator.Control(command);
+        simulator.server().Control(command);
     }
 }
 
@@ -288,9 +288,9 @@ void TimePulls(const Settings& s, sim::Simulator& simulator,
                const pelvane::gateway::Gateway& gateway, std::size_t busNodes) {
     std::vector<double> emptied, restored;
     for (int pull = 0; pull < s.pulls; ++pull) {
-        simulator.Control("@SIM NODE_OFF 0 600000");
+        simulator.server().Control("@SIM NODE_OFF 0 600000");
         const auto empty = MsUntilServed(gateway, 0);
-        simulator.Control("@SIM RESET");
+        simulator.server().Control("@SIM RESET");
         const auto full = MsUntilServed(gateway, busNodes, true);
         if (!empty || !full) {
             std::fprintf(stderr, "the gateway did not follow the line\n");
@@ -359,7 +359,7 @@ int Run(const Settings& s) {
     options.address = kSimAddress;
     options.discovery = false;
     sim::Simulator simulator(std::move(*bus), options);
-    if (!simulator.Start(&error)) {
+    if (!simulator.server().Start(&error)) {
         std::fprintf(stderr, "simulator: %s\n", error.c_str());
         return 1;
     }

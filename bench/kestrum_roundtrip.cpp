@@ -277,7 +277,7 @@ int Run(const Settings& s) {
     bus.nodes.resize(3);
     kestrum::sim::Simulator simulator(bus, options);
     std::string error;
-    if (!simulator.Start(&error)) {
+    if (!simulator.server().Start(&error)) {
         std::fprintf(stderr, "simulator: %s\n", error.c_str());
         return 1;
     }

@@ -86,9 +86,9 @@ double RoundTripMs() {
 // that a change of the machine's pace weighs on both alike.
 void Against(const char* what, kestrum::sim::Simulator& sim, int runs,
              const std::function<void()>& work) {
-    sim.ClearReceivedCommands();
+    sim.server().ClearReceivedCommands();
     work();
-    const size_t commands = sim.ReceivedCommands().size();
+    const size_t commands = sim.server().ReceivedCommands().size();
     std::vector<double> trips;
     std::vector<double> took;
     for (int run = 0; run < runs; ++run) {
@@ -203,14 +203,14 @@ void WindowLoad(const std::string& busFile, int seconds) {
     QTabBar* bar =
         pelvane::ui::WidgetOf(*dialog.ItemAs<pelvane::ui::TabControl>(pelvane::kIdcTab)).tabBar();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
-    sim->ClearReceivedCommands();
+    sim->server().ClearReceivedCommands();
     const double cpuBefore = ThreadCpuSeconds();
     QTest::qWait(seconds * 1000);
     const double cpu = ThreadCpuSeconds() - cpuBefore;
     std::printf(
         "== window polling %s for %d s: window thread %.2f%% of one core, "
         "%zu commands, process resident %ld kB (simulator included)\n",
-        busFile.c_str(), seconds, 100.0 * cpu / seconds, sim->ReceivedCommands().size(),
+        busFile.c_str(), seconds, 100.0 * cpu / seconds, sim->server().ReceivedCommands().size(),
         ResidentKb());
     dialog.OnDisconnect();
 }

@@ -4,23 +4,12 @@
 #include <cstdint>
 
 #include "kestrum.h"
+#include "kestrum/language/node_items.h"
 #include "result_codes.h"
 
 namespace pelvane {
 
 inline constexpr int kIdentityFieldSize = 128;
-
-// Items of "?NODE_INFO(0,node,item)".
-enum NodeInfoItem : int32_t {
-    kItemVendorId = 0,
-    kItemDeviceId = 1,
-    kItemSwitchNo = 3,
-    kItemInputCount = 10,
-    kItemOutputCount = 11,
-    kItemAdCount = 12,
-    kItemDaCount = 13,
-    kItemRegister300H = 0x300,  // 300H to 303H follow one by one
-};
 
 // Each place holds kIdentityFieldSize bytes.
 int32_t GetControllerInfo(char* model, char* version, char* id);
@@ -32,6 +21,7 @@ int32_t GetNodeAxisCount(KST_HANDLE handle, int32_t node, int32_t* axisCount,
                          bool* numberFound = nullptr);
 int32_t GetNodeIoBase(int32_t node, int32_t* ioBase, bool* numberFound = nullptr);
 int32_t GetNodeAioBase(int32_t node, int32_t* aioBase, bool* numberFound = nullptr);
+// item: one of kestrum::language::NodeInfoItem.
 int32_t GetNodeInfo(int32_t node, int32_t item, int32_t* value, bool* numberFound = nullptr);
 
 }  // namespace pelvane

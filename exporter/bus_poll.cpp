@@ -28,8 +28,10 @@ void BusPoll::ReadIdentities(int32_t count, std::chrono::steady_clock::time_poin
         if (identity.known) continue;
         bool vendorRead = false;
         bool deviceRead = false;
-        const bool ok = GetNodeInfo(node, kItemVendorId, &identity.vendorId, &vendorRead) == 0 &&
-                        GetNodeInfo(node, kItemDeviceId, &identity.deviceId, &deviceRead) == 0;
+        const bool ok = GetNodeInfo(node, kestrum::language::kItemVendorId, &identity.vendorId,
+                                    &vendorRead) == 0 &&
+                        GetNodeInfo(node, kestrum::language::kItemDeviceId, &identity.deviceId,
+                                    &deviceRead) == 0;
         identity.known = ok && vendorRead && deviceRead;
     }
 }

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "cut_stream.h"
-#include "wire.h"
+#include "kestrum/wire/wire.h"
 
 namespace {
 

@@ -17,14 +17,14 @@ bool Gateway::Start(std::string* error) {
         return false;
     }
     master_ = std::make_unique<ecat::Master>(*link_, link_->mac());
-    interpreter_ = std::make_unique<GatewayInterpreter>(
+    model_ = std::make_unique<GatewayModel>(
         GatewayIdentity{BuildDate(__DATE__), MacDigits(link_->mac()), options_.cycleMs});
-    kestrum::sim::LinkServerOptions serverOptions;
+    kestrum::server::LinkServerOptions serverOptions;
     serverOptions.address = options_.address;
     serverOptions.discovery = options_.discovery;
     serverOptions.verbosity = options_.verbosity;
     serverOptions.allowNonLoopback = true;  // where to serve is the user's choice
-    server_ = std::make_unique<kestrum::sim::LinkServer>(*interpreter_, serverOptions);
+    server_ = std::make_unique<kestrum::server::LinkServer>(*model_, serverOptions);
     if (!server_->Start(error)) return false;
     loop_ = std::make_unique<ScanLoop>(
         *link_, *master_, std::chrono::milliseconds(options_.cycleMs),
@@ -37,7 +37,7 @@ bool Gateway::Start(std::string* error) {
                         return node.siiRead || node.siiFault != ecat::SiiFault::kNone;
                     }));
             }
-            server_->Locked([&] { interpreter_->Update(std::move(report)); });
+            server_->Locked([&] { model_->Update(std::move(report)); });
         },
         options_.verbosity);
     loop_->Start();

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "gateway_interpreter.h"
-#include "kestrum_sim/link_server.h"
+#include "gateway_model.h"
+#include "kestrum/server/link_server.h"
 #include "master.h"
 #include "port_lock.h"
 #include "raw_link.h"
@@ -46,8 +46,8 @@ class Gateway {
     std::unique_ptr<PortLock> lock_;
     std::unique_ptr<ecat::RawLink> link_;
     std::unique_ptr<ecat::Master> master_;
-    std::unique_ptr<GatewayInterpreter> interpreter_;
-    std::unique_ptr<kestrum::sim::LinkServer> server_;
+    std::unique_ptr<GatewayModel> model_;
+    std::unique_ptr<kestrum::server::LinkServer> server_;
     std::unique_ptr<ScanLoop> loop_;
     std::atomic<std::size_t> servedNodes_{0};
     std::atomic<std::size_t> servedIdentities_{0};

@@ -1,4 +1,4 @@
-#include "gateway_interpreter.h"
+#include "gateway_model.h"
 
 #include <algorithm>
 #include <array>
@@ -6,18 +6,19 @@
 #include <map>
 #include <optional>
 
-#include "kestrum_sim/command_text.h"
+#include "kestrum/language/node_items.h"
+#include "kestrum/language/status_codes.h"
+#include "kestrum/server/command_text.h"
 
 namespace pelvane::gateway {
 
 namespace {
 
-using kestrum::sim::Error;
-using kestrum::sim::Outcome;
-using kestrum::sim::PrintInt;
+using namespace kestrum::language;
+using kestrum::server::Error;
+using kestrum::server::Outcome;
+using kestrum::server::PrintInt;
 
-constexpr int32_t kFirstRegisterItem = 768;  // 0300H, one item a byte up to 0313H
-constexpr int32_t kSiiUnread = 3002;
 constexpr size_t kMaxNodeLines = 24;
 constexpr uint16_t kAlErrorBit = 0x10;
 
@@ -109,17 +110,15 @@ std::string MacDigits(const ecat::Mac& mac) {
     return text;
 }
 
-void GatewayInterpreter::Update(LineReport report) {
+void GatewayModel::Update(LineReport report) {
     if (report.scan) scan_ = std::move(report.scan);
     framesLost_ = report.framesLost;
     line_ = report.line;
 }
 
-std::string GatewayInterpreter::Report() const {
+std::string GatewayModel::Report(Clock::time_point) {
     std::map<std::string, int> states;
     for (const ecat::NodeScan& node : scan_->nodes) ++states[StateName(node.alStatus)];
-    // Readers cut "Lostcount:" up to the report's second full stop: the first line holds
-    // the only one before it.
     std::string report = "EtherCAT gateway: read only, nodes are left in their state.\r\nNodes:" +
                          std::to_string(scan_->nodes.size()) + "\r\nStates:";
     for (const auto& [state, count] : states) report += " " + state + " " + std::to_string(count);
@@ -129,87 +128,65 @@ std::string GatewayInterpreter::Report() const {
     return report;
 }
 
-Outcome GatewayInterpreter::NodeInfo(const ecat::NodeScan& node, int32_t item) const {
-    const bool fromSii = (item >= 0 && item <= 2) || (item >= 10 && item <= 13);
-    if (auto unread = Unread(node); unread && fromSii) return *unread;
+Outcome GatewayModel::NodeItem(int32_t index, int32_t item, Clock::time_point) {
+    const ecat::NodeScan& node = At(index);
+    if (auto unread = Unread(node); unread && IsSiiItem(item)) return *unread;
     switch (item) {
-        case 0:
+        case kItemVendorId:
             return PrintId(node.sii.vendorId);
-        case 1:
+        case kItemDeviceId:
             return PrintId(node.sii.productCode);
-        case 2:
+        case kItemRevision:
             return PrintId(node.sii.revision);
-        case 3:
+        case kItemSwitchNo:
             return PrintInt(node.alias);
-        case 10:
+        case kItemInputCount:
             return PrintInt(node.io.inputs);
-        case 11:
+        case kItemOutputCount:
             return PrintInt(node.io.outputs);
-        case 12:
+        case kItemAdCount:
             return PrintInt(node.io.ad);
-        case 13:
+        case kItemDaCount:
             return PrintInt(node.io.da);
         default:
             break;
     }
-    if (item >= kFirstRegisterItem && item < kFirstRegisterItem + ecat::kErrorCounterBytes)
-        return PrintInt(node.counters[static_cast<size_t>(item - kFirstRegisterItem)]);
-    return Error(kestrum::sim::kBadArgument, "no such item");
+    static_assert(kRegisterItemCount == ecat::kErrorCounterBytes);
+    if (item >= kItemRegister300H && item < kItemRegister300H + kRegisterItemCount)
+        return PrintInt(node.counters[static_cast<size_t>(item - kItemRegister300H)]);
+    return Error(kBadArgument, "no such item");
 }
 
-int32_t GatewayInterpreter::NodeCount() const {
+int32_t GatewayModel::NodeCount(Clock::time_point) {
     return static_cast<int32_t>(scan_->nodes.size());
 }
 
-Outcome GatewayInterpreter::NodeCommand(std::string_view name, std::string_view command) {
-    using kestrum::sim::kBadArgument;
-    const size_t count = name == "?NODE_INFO" || name == "?NODE_AIO" ? 3
-                         : name == "SDO_READ"                        ? 6
-                                                                     : 2;
-    std::vector<int32_t> args;
-    if (auto bad = kestrum::sim::BusArgs(command, name, count, NodeCount(), args)) return *bad;
-    const auto& nodes = scan_->nodes;
-    const auto node = static_cast<size_t>(args[1]);
-    if (name == "SDO_READ")
-        return Error(kestrum::sim::kSdoFailed,
-                     "SDO read refused: the gateway changes no node state, and a mailbox "
-                     "needs PREOP");
-    if (name == "?NODE_INFO") return NodeInfo(nodes[node], args[2]);
-    if (auto unread = Unread(nodes[node]); unread && name == "?NODE_AXIS_COUNT") return *unread;
-    if (name == "?NODE_AXIS_COUNT") return PrintInt(nodes[node].io.axes);
+Outcome GatewayModel::AxisCount(int32_t node) {
+    if (auto unread = Unread(At(node))) return *unread;
+    return PrintInt(At(node).io.axes);
+}
+
+Outcome GatewayModel::Base(int32_t node, int32_t (*channels)(const ecat::IoCounts&)) const {
     int64_t base = 0;
-    for (size_t i = 0; i < node; ++i) {
+    for (int32_t i = 0; i < node; ++i) {
         // A base counted over a node whose PDOs are unknown would be a guess.
-        if (auto unread = Unread(nodes[i])) return *unread;
-        const ecat::IoCounts& io = nodes[i].io;
-        base += name == "?NODE_IO" ? std::max(io.inputs, io.outputs) : std::max(io.ad, io.da);
+        if (auto unread = Unread(At(i))) return *unread;
+        base += channels(At(i).io);
     }
-    if (name == "?NODE_AIO" && args[2] != 0) return Error(kBadArgument, "bad channel kind");
     return PrintInt(base);
 }
 
-Outcome GatewayInterpreter::Execute(std::string_view command, kestrum::sim::Clock::time_point) {
-    const std::string_view trimmed = kestrum::sim::TrimBlanks(command);
-    if (trimmed == "?CONTROL") return kestrum::sim::Print("GATEWAY");
-    if (trimmed == "?VERSION_DATE") return kestrum::sim::Print(identity_.versionDate);
-    if (trimmed == "?SERIAL_NUMBER") return kestrum::sim::Print(identity_.serial);
-    if (trimmed == "?*ETHERCAT") {
-        Outcome out;
-        out.text = Report();
-        return out;
-    }
-    if (kestrum::sim::StartsWith(trimmed, "?TABLE("))
-        return kestrum::sim::TableReply(trimmed, table_);
-    const std::string_view name = trimmed.substr(0, trimmed.find('('));
-    if (name == "?NODE_COUNT") {
-        std::vector<int32_t> args;
-        if (auto bad = kestrum::sim::BusArgs(trimmed, name, 1, NodeCount(), args)) return *bad;
-        return PrintInt(NodeCount());
-    }
-    if (name == "?NODE_INFO" || name == "?NODE_AXIS_COUNT" || name == "?NODE_IO" ||
-        name == "?NODE_AIO" || name == "SDO_READ")
-        return NodeCommand(name, trimmed);
-    return Error(kestrum::sim::kUnknownCommand, "unknown command");
+Outcome GatewayModel::IoBase(int32_t node) {
+    return Base(node, [](const ecat::IoCounts& io) { return std::max(io.inputs, io.outputs); });
+}
+
+Outcome GatewayModel::AioBase(int32_t node) {
+    return Base(node, [](const ecat::IoCounts& io) { return std::max(io.ad, io.da); });
+}
+
+Outcome GatewayModel::SdoRead(int32_t, int32_t, int32_t, int32_t, int32_t) {
+    return Error(kSdoFailed,
+                 "SDO read refused: the gateway changes no node state, and a mailbox needs PREOP");
 }
 
 }  // namespace pelvane::gateway

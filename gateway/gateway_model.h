@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "kestrum_sim/command_text.h"
-#include "kestrum_sim/interpreter.h"
+#include "kestrum/server/command_text.h"
+#include "kestrum/server/controller_model.h"
 #include "scan.h"
 #include "scan_loop.h"
 
@@ -19,12 +19,25 @@ struct GatewayIdentity {
     int cycleMs = 10;
 };
 
-class GatewayInterpreter : public kestrum::sim::CommandInterpreter {
+class GatewayModel final : public kestrum::server::ControllerModel {
   public:
-    explicit GatewayInterpreter(GatewayIdentity identity) : identity_(std::move(identity)) {}
+    using Clock = kestrum::server::Clock;
+    using Outcome = kestrum::server::Outcome;
 
-    kestrum::sim::Outcome Execute(std::string_view command,
-                                  kestrum::sim::Clock::time_point now) override;
+    explicit GatewayModel(GatewayIdentity identity) : identity_(std::move(identity)) {}
+
+    std::string Model() const override { return "GATEWAY"; }
+    std::string VersionDate() const override { return identity_.versionDate; }
+    std::string SerialNumber() const override { return identity_.serial; }
+    std::string Report(Clock::time_point now) override;
+    int32_t NodeCount(Clock::time_point now) override;
+    Outcome NodeItem(int32_t node, int32_t item, Clock::time_point now) override;
+    Outcome AxisCount(int32_t node) override;
+    Outcome IoBase(int32_t node) override;
+    Outcome AioBase(int32_t node) override;
+    Outcome SdoRead(int32_t node, int32_t index, int32_t subindex, int32_t type,
+                    int32_t tableIndex) override;
+    const std::vector<float>& Table() const override { return table_; }
 
     // A report with a scan replaces the one answered from (an empty one while the line is
     // down); lost frames and the line's state count whether or not it has one. Called
@@ -32,17 +45,16 @@ class GatewayInterpreter : public kestrum::sim::CommandInterpreter {
     void Update(LineReport report);
 
   private:
-    kestrum::sim::Outcome NodeCommand(std::string_view name, std::string_view command);
-    kestrum::sim::Outcome NodeInfo(const ecat::NodeScan& node, int32_t item) const;
-    std::string Report() const;
-    int32_t NodeCount() const;
+    const ecat::NodeScan& At(int32_t node) const { return scan_->nodes[static_cast<size_t>(node)]; }
+    // The sum over the nodes before node of each one's channels, or why it is unknown.
+    Outcome Base(int32_t node, int32_t (*channels)(const ecat::IoCounts&)) const;
 
     GatewayIdentity identity_;
     std::shared_ptr<const ecat::BusScan> scan_ = std::make_shared<const ecat::BusScan>();
     uint64_t framesLost_ = 0;
     LineCondition line_ = LineCondition::kUp;
     // Nothing writes it: the SDO read that would is refused.
-    const std::vector<float> table_ = std::vector<float>(kestrum::sim::kTableSize, 0.0f);
+    const std::vector<float> table_ = std::vector<float>(kestrum::server::kTableSize, 0.0f);
 };
 
 // The build date as YYYYMMDD, from the compiler's "Mmm dd yyyy".

@@ -69,7 +69,8 @@ bool ErrorPoll::PollNodes(ErrorCounterTable& table, int32_t& nodeCount) {
             // A query that brings no value counts as unchanged.
             polled[k][i] = table[k][i];
             bool found = false;
-            lastStatus_ = GetNodeInfo(node, kItemRegister300H + k, &polled[k][i], &found);
+            lastStatus_ =
+                GetNodeInfo(node, kestrum::language::kItemRegister300H + k, &polled[k][i], &found);
             counterRead_[k][i] = lastStatus_ == 0 && found;
         }
         polled[kStatusWord][i] = PollStatusWord(node, lastStatus_);

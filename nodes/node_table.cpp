@@ -21,22 +21,22 @@ NodeSlotsRead QueryRecord(int32_t i, NodeRecord& record) {
         bool found = false;
         read[static_cast<size_t>(slot)] = query(&Slot(record, slot), &found) == 0 && found;
     };
-    auto info = [&](int slot, NodeInfoItem item) {
+    auto info = [&](int slot, kestrum::language::NodeInfoItem item) {
         take(slot, [&](int32_t* value, bool* found) { return GetNodeInfo(i, item, value, found); });
     };
-    info(kSlotVendorId, kItemVendorId);
-    info(kSlotDeviceId, kItemDeviceId);
-    info(kSlotSwitchNo, kItemSwitchNo);
+    info(kSlotVendorId, kestrum::language::kItemVendorId);
+    info(kSlotDeviceId, kestrum::language::kItemDeviceId);
+    info(kSlotSwitchNo, kestrum::language::kItemSwitchNo);
     take(kSlotAxisCount, [&](int32_t* value, bool* found) {
         return GetNodeAxisCount(g_controllerHandle, i, value, found);
     });
     take(kSlotIoBase, [&](int32_t* value, bool* found) { return GetNodeIoBase(i, value, found); });
-    info(kSlotInputCount, kItemInputCount);
-    info(kSlotOutputCount, kItemOutputCount);
+    info(kSlotInputCount, kestrum::language::kItemInputCount);
+    info(kSlotOutputCount, kestrum::language::kItemOutputCount);
     take(kSlotAioBase,
          [&](int32_t* value, bool* found) { return GetNodeAioBase(i, value, found); });
-    info(kSlotAdCount, kItemAdCount);
-    info(kSlotDaCount, kItemDaCount);
+    info(kSlotAdCount, kestrum::language::kItemAdCount);
+    info(kSlotDaCount, kestrum::language::kItemDaCount);
     return read;
 }
 

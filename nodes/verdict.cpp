@@ -43,7 +43,8 @@ std::string PortText(const PortRise& port) {
         const CounterStep& step = port.registers[static_cast<size_t>(r)];
         if (step.rise == 0) continue;
         if (!first) text += ", ";
-        text += FormatHex(kItemRegister300H + (port.port - 1) * 2 + r) + " " + RiseText(step);
+        text += FormatHex(kestrum::language::kItemRegister300H + (port.port - 1) * 2 + r) + " " +
+                RiseText(step);
         first = false;
     }
     return text + ")";

@@ -1,10 +1,13 @@
-#include "kestrum_sim/command_text.h"
+#include "kestrum/server/command_text.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 
-namespace kestrum::sim {
+namespace kestrum::server {
+
+using language::kBadArgument;
+using language::kNoSuchNode;
 
 Outcome Error(int32_t status, std::string_view what) {
     Outcome out;
@@ -112,4 +115,4 @@ Outcome TableReply(std::string_view command, const std::vector<float>& table) {
     return Print(std::move(text));
 }
 
-}  // namespace kestrum::sim
+}  // namespace kestrum::server

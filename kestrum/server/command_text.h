@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "kestrum_sim/integer_text.h"
-#include "kestrum_sim/interpreter.h"
+#include "kestrum/server/controller_model.h"
+#include "kestrum/server/integer_text.h"
 
-namespace kestrum::sim {
+namespace kestrum::server {
 
 // A failed command: the status, and "Error CODE: what" as its text.
 Outcome Error(int32_t status, std::string_view what);
@@ -52,4 +52,4 @@ std::optional<std::vector<int32_t>> CallArgs(std::string_view command, std::stri
 std::optional<Outcome> BusArgs(std::string_view command, std::string_view name, std::size_t count,
                                int32_t nodeCount, std::vector<int32_t>& args);
 
-}  // namespace kestrum::sim
+}  // namespace kestrum::server

@@ -1,49 +1,48 @@
-// What a link server asks of whatever answers its commands: the simulated controller, or
-// a gateway answering from a real bus.
+// What a controller knows, as the command language asks it: the simulated controller,
+// or a gateway answering from a real bus. The language itself is read once, in
+// command_language.cpp.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <string>
-#include <string_view>
+#include <vector>
 
-namespace kestrum::sim {
+#include "kestrum/language/status_codes.h"
+
+namespace kestrum::server {
 
 using Clock = std::chrono::steady_clock;
 
-// Controller-like error codes, shared so that every interpreter fails alike.
-inline constexpr int32_t kUnknownCommand = 2001;
-inline constexpr int32_t kBadArgument = 2002;
-inline constexpr int32_t kNoSuchNode = 2003;
-inline constexpr int32_t kSdoFailed = 3001;
-
-// What a command asks of the link that carries its reply.
-struct LinkEffect {
-    bool drop = false;      // close without a reply
-    bool wrongSeq = false;  // next reply only
-    bool cut = false;       // next reply only
-    bool oversize = false;  // next reply only
-    int bytewise = -1;      // -1 unchanged, 0 off, 1 on
-    bool clearAll = false;  // every link's faults off
-};
-
+// A command's answer: status 0 and the text it prints, or an error code and
+// "Error CODE: what".
 struct Outcome {
     int32_t status = 0;
     std::string text;
-    bool control = false;  // an @SIM command: neither delayed nor made odd
-    LinkEffect link;
 };
 
-class CommandInterpreter {
+class ControllerModel {
   public:
-    virtual ~CommandInterpreter() = default;
+    virtual ~ControllerModel() = default;
 
-    // Runs one command; called on one of the server's threads with the server's lock held.
-    virtual Outcome Execute(std::string_view command, Clock::time_point now) = 0;
-
-    // Delays the interpreter asks for on replies to commands that are not control ones.
-    virtual int latencyMs() const { return 0; }
-    virtual Clock::time_point stallUntil() const { return {}; }
+    // Called on one of the server's threads with the server's lock held.
+    virtual std::string Model() const = 0;
+    virtual std::string VersionDate() const = 0;
+    virtual std::string SerialNumber() const = 0;
+    // The whole "?*ETHERCAT" text. Readers cut "Lostcount:" up to the report's second
+    // full stop, so only its first line may hold one.
+    virtual std::string Report(Clock::time_point now) = 0;
+    // The nodes that answer now; commands about a node below it reach the model.
+    virtual int32_t NodeCount(Clock::time_point now) = 0;
+    virtual Outcome NodeItem(int32_t node, int32_t item, Clock::time_point now) = 0;
+    virtual Outcome AxisCount(int32_t node) = 0;
+    virtual Outcome IoBase(int32_t node) = 0;
+    virtual Outcome AioBase(int32_t node) = 0;
+    // "SDO_READ(0,node,index,subindex,type,tableIndex)": the value goes into the table.
+    virtual Outcome SdoRead(int32_t node, int32_t index, int32_t subindex, int32_t type,
+                            int32_t tableIndex) = 0;
+    // The value table "?TABLE(i)" reads; kTableSize entries.
+    virtual const std::vector<float>& Table() const = 0;
 };
 
-}  // namespace kestrum::sim
+}  // namespace kestrum::server

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-namespace kestrum::sim {
+namespace kestrum::server {
 
 // Decimal, or hexadecimal after "0x", with at most one leading '-'; nothing else may
 // stand around it. nullopt when the text is not such a number or T cannot hold it.
@@ -30,4 +30,4 @@ std::optional<T> ParseInteger(std::string_view s) {
     return static_cast<T>(v);
 }
 
-}  // namespace kestrum::sim
+}  // namespace kestrum::server

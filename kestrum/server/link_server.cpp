@@ -1,6 +1,6 @@
 // The link server's own thread: binds, accepts links and answers discovery probes; and
 // what others call on the server.
-#include "kestrum_sim/link_server.h"
+#include "kestrum/server/link_server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -18,10 +18,10 @@
 #include <iterator>
 #include <system_error>
 
-#include "link_server_impl.h"
-#include "server_log.h"
+#include "kestrum/server/link_server_impl.h"
+#include "kestrum/server/server_log.h"
 
-namespace kestrum::sim {
+namespace kestrum::server {
 namespace {
 
 constexpr std::size_t kMaxLinks = 256;
@@ -132,6 +132,7 @@ void LinkServer::Impl::CloseAll() {
         if (!link->closed) {
             CloseFd(link->fd);
             open.fetch_sub(1);
+            if (hook) hook->Closed(link->id);
         }
     }
     links.clear();
@@ -179,6 +180,8 @@ void LinkServer::Impl::Accept() {
             }
             accepted.fetch_add(1);
             open.fetch_add(1);
+            link->id = ++lastId;
+            if (hook) hook->Opened(link->id);
             if (options.verbosity >= 1) Log("link %s opened", link->peer);
             links.push_back(std::move(owned));
         }
@@ -189,6 +192,7 @@ void LinkServer::Impl::Accept() {
             CloseFd(link->fd);
             link->closed = true;
             open.fetch_sub(1);
+            if (hook) hook->Closed(link->id);
             if (options.verbosity >= 1) Log("link %s closed: %s", link->peer, "no thread");
         }
     }
@@ -230,8 +234,8 @@ void LinkServer::Impl::Run() {
     }
 }
 
-LinkServer::LinkServer(CommandInterpreter& interpreter, LinkServerOptions options)
-    : interpreter_(interpreter), impl_(std::make_unique<Impl>(interpreter, std::move(options))) {}
+LinkServer::LinkServer(ControllerModel& model, LinkServerOptions options, LinkHook* hook)
+    : impl_(std::make_unique<Impl>(model, std::move(options), hook)) {}
 
 LinkServer::~LinkServer() {
     Stop();
@@ -278,13 +282,16 @@ void LinkServer::Stop() {
 
 std::string LinkServer::Control(const std::string& command) {
     std::lock_guard lock(impl_->mutex);
-    Outcome outcome = impl_->interpreter.Execute(command, Clock::now());
     if (impl_->options.verbosity >= 1) Log("control: %s", Printable(command));
-    if (outcome.control) {
-        for (auto& link : impl_->links) impl_->ApplyEffect(*link, outcome.link);
-        if (outcome.link.drop) return "OK\r\n";
+    const auto now = Clock::now();
+    if (impl_->hook) {
+        if (auto intercepted = impl_->hook->Intercept(kNoLink, command, now)) {
+            if (intercepted->drop != Intercepted::Drop::kNone)
+                for (auto& link : impl_->links) impl_->Drop(*link);
+            return std::move(intercepted->reply.text);
+        }
     }
-    return outcome.text;
+    return impl_->Answer(command, now).text;
 }
 
 void LinkServer::Locked(const std::function<void()>& f) {
@@ -321,4 +328,4 @@ const LinkServerOptions& LinkServer::options() const {
     return impl_->options;
 }
 
-}  // namespace kestrum::sim
+}  // namespace kestrum::server

@@ -1,19 +1,19 @@
-// Serves the link protocol and discovery on one address, handing every command to a
-// command interpreter. The simulator and the gateway differ only in that interpreter.
+// Serves the link protocol and discovery on one address, answering every command from a
+// controller model. The simulator and the gateway differ only in that model, and in the
+// simulator's hook on the links.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
-#include <type_traits>
 #include <vector>
 
-#include "kestrum_sim/interpreter.h"
+#include "kestrum/server/controller_model.h"
+#include "kestrum/server/link_hook.h"
 
-namespace kestrum::sim {
+namespace kestrum::server {
 
 // A link whose client sends without reading stops being read once this much waits for it.
 inline constexpr std::size_t kMaxBacklogBytes = 4u << 20;
@@ -29,8 +29,8 @@ struct LinkServerOptions {
 
 class LinkServer {
   public:
-    // The interpreter must outlive the server.
-    LinkServer(CommandInterpreter& interpreter, LinkServerOptions options);
+    // The model and the hook, if any, must outlive the server.
+    LinkServer(ControllerModel& model, LinkServerOptions options, LinkHook* hook = nullptr);
     ~LinkServer();  // stops
     LinkServer(const LinkServer&) = delete;
     LinkServer& operator=(const LinkServer&) = delete;
@@ -40,23 +40,12 @@ class LinkServer {
     void Stop();
 
     // Runs a command as if a link had sent it, but undelayed, and returns what it prints.
-    // The link faults of a control command apply to every open link. Safe from any thread.
+    // What the hook does to links on it applies to every open link. Safe from any thread.
     std::string Control(const std::string& command);
 
     // Runs f under the lock every command runs under, so another thread never sees the
-    // interpreter halfway through one. f must not call back into the server.
+    // model halfway through one. f must not call back into the server.
     void Locked(const std::function<void()>& f);
-    template <class F>
-    auto WithInterpreter(F&& f) {
-        using R = std::invoke_result_t<F&, CommandInterpreter&>;
-        if constexpr (std::is_void_v<R>) {
-            Locked([&] { f(interpreter_); });
-        } else {
-            std::optional<R> result;
-            Locked([&] { result.emplace(f(interpreter_)); });
-            return std::move(*result);
-        }
-    }
 
     // For tests: links accepted so far, links currently open, reply bytes held for links
     // and not yet sent, commands received so far.
@@ -71,8 +60,7 @@ class LinkServer {
 
   private:
     struct Impl;
-    CommandInterpreter& interpreter_;
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace kestrum::sim
+}  // namespace kestrum::server

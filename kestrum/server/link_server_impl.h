@@ -16,10 +16,10 @@
 #include <thread>
 #include <vector>
 
-#include "kestrum_sim/link_server.h"
-#include "wire.h"
+#include "kestrum/server/link_server.h"
+#include "kestrum/wire/wire.h"
 
-namespace kestrum::sim {
+namespace kestrum::server {
 
 inline void CloseFd(int& fd) {
     if (fd >= 0) ::close(fd);
@@ -36,15 +36,12 @@ struct Link {
     // Set before the link's thread starts; the thread closes fd under the mutex, so that
     // others may shut it down under the mutex without hitting a reused number.
     int fd = -1;
+    LinkId id = kNoLink;
     std::string peer;
     std::thread thread;  // started, joined and destroyed by the serving thread or Stop
 
     // Under the mutex.
     bool closed = false;
-    bool bytewise = false;
-    bool wrongSeq = false;
-    bool cut = false;
-    bool oversize = false;
     bool drop = false;
 
     // Changed by the link's thread only, under the mutex but for outPos, so that others
@@ -62,11 +59,14 @@ struct Link {
 };
 
 struct LinkServer::Impl {
-    Impl(CommandInterpreter& i, LinkServerOptions o) : options(std::move(o)), interpreter(i) {}
+    Impl(ControllerModel& m, LinkServerOptions o, LinkHook* h)
+        : options(std::move(o)), model(m), hook(h) {}
 
     LinkServerOptions options;
     mutable std::mutex mutex;  // guards everything below but the atomics and the fds
-    CommandInterpreter& interpreter;
+    ControllerModel& model;
+    LinkHook* hook;
+    LinkId lastId = kNoLink;
     std::deque<std::string> received;
     std::size_t receivedBytes = 0;
     std::vector<std::unique_ptr<Link>> links;
@@ -96,9 +96,12 @@ struct LinkServer::Impl {
     void Handle(Link& link, const wire::RequestHeader& header, std::string& command,
                 Clock::time_point now);
     void Record(const std::string& command);
-    void ApplyEffect(Link& link, const LinkEffect& effect);
+    bool Intercept(Link& link, const wire::RequestHeader& header, const std::string& command,
+                   Clock::time_point now);
+    Outcome Answer(const std::string& command, Clock::time_point now);
+    void Drop(Link& link);
     void Schedule(Link& link, PendingReply reply);
     void Pump(Link& link, Clock::time_point now);
 };
 
-}  // namespace kestrum::sim
+}  // namespace kestrum::server

@@ -1,5 +1,5 @@
-// One link's thread: reads requests, runs their commands and sends the replies, with the
-// delays and link faults the interpreter and control commands ask for.
+// One link's thread: reads requests, answers their commands and sends the replies, as
+// the hook, if any, bends them.
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -8,10 +8,11 @@
 #include <cerrno>
 #include <ctime>
 
-#include "link_server_impl.h"
-#include "server_log.h"
+#include "kestrum/server/command_language.h"
+#include "kestrum/server/link_server_impl.h"
+#include "kestrum/server/server_log.h"
 
-namespace kestrum::sim {
+namespace kestrum::server {
 namespace {
 
 // Due replies join the bytes to send in pieces this large, so that dropping the part
@@ -19,8 +20,6 @@ namespace {
 constexpr std::size_t kSendChunk = 256u << 10;
 // Tests read the received commands; a client that never stops must not grow them forever.
 constexpr std::size_t kMaxReceivedBytes = 16u << 20;
-constexpr uint32_t kWrongSeqOffset = 0x10000;
-constexpr uint32_t kOversizeLength = wire::kMaxReplyLength + 1000;
 
 }  // namespace
 
@@ -42,7 +41,7 @@ void LinkServer::Impl::Serve(Link& link) {
         link.out.erase(0, link.outPos);
         link.outPos = 0;
         if (!link.pending.empty()) Pump(link, Clock::now());
-        const bool bytewise = link.bytewise;
+        const bool bytewise = hook && hook->Bytewise(link.id);
         const bool reading = link.Backlog() < kMaxBacklogBytes;
         lock.unlock();
 
@@ -69,6 +68,7 @@ void LinkServer::Impl::Serve(Link& link) {
     }
     CloseFd(link.fd);
     link.closed = true;
+    if (hook) hook->Closed(link.id);
     link.pending.clear();
     link.pendingBytes = 0;
     link.out.clear();
@@ -147,40 +147,41 @@ void LinkServer::Impl::Handle(Link& link, const wire::RequestHeader& header, std
         return;
     }
     Record(command);
-    Outcome outcome = interpreter.Execute(command, now);
-    if (options.verbosity >= 2 || (options.verbosity >= 1 && outcome.control))
-        Log("%s: %s", link.peer, Printable(command));
-    if (outcome.link.drop) {
-        link.closing = "dropped on request";
-        return;
-    }
-
-    wire::Reply reply{header.seq, outcome.status, std::move(outcome.text)};
+    if (Intercept(link, header, command, now)) return;
+    if (options.verbosity >= 2) Log("%s: %s", link.peer, Printable(command));
+    wire::Reply reply{header.seq, 0, {}};
+    Outcome answer = Answer(command, now);
+    reply.status = answer.status;
+    reply.text = std::move(answer.text);
     if (reply.text.size() > wire::kMaxReplyLength) reply.text.resize(wire::kMaxReplyLength);
-    if (link.wrongSeq) reply.seq += kWrongSeqOffset;
-    PendingReply pending;
-    pending.bytes = wire::EncodeReply(reply);
-    if (link.oversize) {
-        wire::PutU32(reinterpret_cast<unsigned char*>(pending.bytes.data()) + 12, kOversizeLength);
-        pending.closeAfter = true;
-    } else if (link.cut) {
-        pending.bytes.resize(pending.bytes.size() / 2);
-        pending.closeAfter = true;
-    }
-    link.wrongSeq = link.cut = link.oversize = false;
+    Delivery delivery{wire::EncodeReply(reply), now};
+    if (hook) hook->Shape(link.id, delivery);
+    Schedule(link, PendingReply{delivery.due, std::move(delivery.bytes), delivery.closeAfter});
+}
 
-    pending.due = now;
-    if (!outcome.control) {
-        pending.due = std::max(now + std::chrono::milliseconds(interpreter.latencyMs()),
-                               interpreter.stallUntil());
+// A command the hook answers itself; false hands it to the model.
+bool LinkServer::Impl::Intercept(Link& link, const wire::RequestHeader& header,
+                                 const std::string& command, Clock::time_point now) {
+    if (!hook) return false;
+    auto intercepted = hook->Intercept(link.id, command, now);
+    if (!intercepted) return false;
+    if (options.verbosity >= 1) Log("%s: %s", link.peer, Printable(command));
+    if (intercepted->drop == Intercepted::Drop::kSender) {
+        link.closing = "dropped on request";
+        return true;
     }
-    Schedule(link, std::move(pending));
+    wire::Reply reply{header.seq, intercepted->reply.status, std::move(intercepted->reply.text)};
+    if (reply.text.size() > wire::kMaxReplyLength) reply.text.resize(wire::kMaxReplyLength);
+    Schedule(link, PendingReply{now, wire::EncodeReply(reply)});
+    if (intercepted->drop == Intercepted::Drop::kEveryLink)
+        for (auto& other : links) Drop(*other);
+    return true;
+}
 
-    if (outcome.link.clearAll) {
-        for (auto& other : links) ApplyEffect(*other, outcome.link);
-    } else {
-        ApplyEffect(link, outcome.link);
-    }
+Outcome LinkServer::Impl::Answer(const std::string& command, Clock::time_point now) {
+    Outcome answer = AnswerCommand(model, command, now);
+    if (hook) hook->Answered(command, answer);
+    return answer;
 }
 
 void LinkServer::Impl::Record(const std::string& command) {
@@ -194,18 +195,11 @@ void LinkServer::Impl::Record(const std::string& command) {
     receivedBytes += cost(command);
 }
 
-void LinkServer::Impl::ApplyEffect(Link& link, const LinkEffect& effect) {
-    if (link.closed) return;
-    if (effect.clearAll) link.bytewise = link.wrongSeq = link.cut = link.oversize = false;
-    link.wrongSeq |= effect.wrongSeq;
-    link.cut |= effect.cut;
-    link.oversize |= effect.oversize;
-    if (effect.bytewise >= 0) link.bytewise = effect.bytewise == 1;
-    if (effect.drop && !link.drop) {
-        link.drop = true;
-        // Wakes the link's thread from recv or poll; it closes the fd itself.
-        ::shutdown(link.fd, SHUT_RDWR);
-    }
+void LinkServer::Impl::Drop(Link& link) {
+    if (link.closed || link.drop) return;
+    link.drop = true;
+    // Wakes the link's thread from recv or poll; it closes the fd itself.
+    ::shutdown(link.fd, SHUT_RDWR);
 }
 
 void LinkServer::Impl::Schedule(Link& link, PendingReply reply) {
@@ -228,4 +222,4 @@ void LinkServer::Impl::Pump(Link& link, Clock::time_point now) {
     }
 }
 
-}  // namespace kestrum::sim
+}  // namespace kestrum::server

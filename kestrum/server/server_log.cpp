@@ -1,10 +1,10 @@
-#include "server_log.h"
+#include "kestrum/server/server_log.h"
 
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 
-namespace kestrum::sim {
+namespace kestrum::server {
 
 void Log(const char* format, const std::string& a, const std::string& b) {
     auto now = std::chrono::system_clock::now();
@@ -33,4 +33,4 @@ std::string Printable(std::string_view s) {
     return out;
 }
 
-}  // namespace kestrum::sim
+}  // namespace kestrum::server

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace kestrum::sim {
+namespace kestrum::server {
 
 // format takes up to two %s, filled with a and b.
 void Log(const char* format, const std::string& a, const std::string& b = {});
@@ -12,4 +12,4 @@ void Log(const char* format, const std::string& a, const std::string& b = {});
 // Bytes that may go into a log line as they are.
 std::string Printable(std::string_view s);
 
-}  // namespace kestrum::sim
+}  // namespace kestrum::server

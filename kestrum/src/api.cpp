@@ -12,7 +12,7 @@
 #include "net.h"
 #include "registry.h"
 #include "search.h"
-#include "wire.h"
+#include "kestrum/wire/wire.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "net.h"
-#include "wire.h"
+#include "kestrum/wire/wire.h"
 
 namespace kestrum {
 

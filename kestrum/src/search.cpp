@@ -7,7 +7,7 @@
 
 #include "kestrum.h"
 #include "net.h"
-#include "wire.h"
+#include "kestrum/wire/wire.h"
 
 namespace kestrum {
 namespace {

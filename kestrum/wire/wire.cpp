@@ -1,4 +1,4 @@
-#include "wire.h"
+#include "kestrum/wire/wire.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-// Frames of the controller link, shared by the client library and the simulator.
+// Frames of the controller link, shared by the client library and the server side.
 #pragma once
 
 #include <array>
@@ -13,6 +13,9 @@ namespace kestrum::wire {
 
 inline constexpr uint16_t kPort = 17180;
 inline constexpr std::size_t kHeaderSize = 16;
+// Where a reply header holds its sequence number and text length.
+inline constexpr std::size_t kReplySeqOffset = 4;
+inline constexpr std::size_t kReplyLengthOffset = 12;
 inline constexpr uint32_t kMaxCommandLength = 2047;
 inline constexpr uint32_t kMaxReplyLength = 65535;
 inline constexpr std::size_t kDiscoverySize = 8;

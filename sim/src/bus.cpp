@@ -6,10 +6,12 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "kestrum_sim/integer_text.h"
+#include "kestrum/server/integer_text.h"
 
 namespace kestrum::sim {
 namespace {
+
+using server::ParseInteger;
 
 using nlohmann::json;
 

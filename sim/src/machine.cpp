@@ -6,10 +6,16 @@
 #include <limits>
 #include <optional>
 
-#include "kestrum_sim/command_text.h"
+#include "kestrum/language/node_items.h"
+#include "kestrum/server/command_language.h"
+#include "kestrum/server/command_text.h"
 
 namespace kestrum::sim {
 namespace {
+
+using namespace language;
+using server::Error;
+using server::PrintInt;
 
 int32_t SaturatedAdd(int32_t base, double rise) {
     double v = static_cast<double>(base) + std::floor(rise);
@@ -28,23 +34,23 @@ Machine::Machine(Bus bus, Clock::time_point now)
     : bus_(std::move(bus)),
       rateStart_(bus_.nodes.size(), {now, now}),
       lostStart_(now),
-      table_(kTableSize, 0.0f),
+      table_(server::kTableSize, 0.0f),
       latencyMs_(bus_.latencyMs) {}
 
+bool Machine::IsSimCommand(std::string_view command) {
+    return command.starts_with("@SIM") && (command.size() == 4 || command[4] == ' ');
+}
+
 Outcome Machine::Execute(std::string_view command, Clock::time_point now) {
-    if (StartsWith(command, "@SIM") && (command.size() == 4 || command[4] == ' ')) {
-        Outcome out = SimCommand(command.substr(4), now);
-        out.control = true;
-        return out;
-    }
-    Outcome out = Query(command, now);
+    if (IsSimCommand(command)) return SimCommand(command.substr(4), now).reply;
+    Outcome out = server::AnswerCommand(*this, command, now);
     ApplyOdd(command, out);
     return out;
 }
 
 void Machine::ApplyOdd(std::string_view command, Outcome& out) const {
     for (const auto& rule : odd_) {
-        if (!StartsWith(command, rule.prefix)) continue;
+        if (!command.starts_with(rule.prefix)) continue;
         switch (rule.mode) {
             case Odd::kWord:
                 out.text = "busy\r\n";
@@ -119,91 +125,61 @@ void Machine::RebaseLost(Clock::time_point now) {
     lostStart_ = now;
 }
 
-Outcome Machine::NodeInfo(std::size_t node, int32_t item, Clock::time_point now) const {
-    const Node& n = bus_.nodes[node];
+Outcome Machine::NodeItem(int32_t node, int32_t item, Clock::time_point now) {
+    const Node& n = At(node);
     switch (item) {
-        case 0:
+        case kItemVendorId:
             return PrintInt(n.vendorId);
-        case 1:
+        case kItemDeviceId:
             return PrintInt(n.deviceId);
-        case 3:
+        case kItemSwitchNo:
             return PrintInt(n.switchNo);
-        case 10:
+        case kItemInputCount:
             return PrintInt(n.inputCount);
-        case 11:
+        case kItemOutputCount:
             return PrintInt(n.outputCount);
-        case 12:
+        case kItemAdCount:
             return PrintInt(n.adCount);
-        case 13:
+        case kItemDaCount:
             return PrintInt(n.daCount);
-        case 768:
-        case 769:
-        case 770:
-        case 771:
-            return PrintInt(Counter(node, item - 768, now));
         default:
-            return Error(kBadArgument, "no such item");
+            break;
     }
+    if (item >= kItemRegister300H && item < kItemRegister300H + 4)
+        return PrintInt(Counter(static_cast<std::size_t>(node), item - kItemRegister300H, now));
+    return Error(kBadArgument, "no such item");
 }
 
-Outcome Machine::Query(std::string_view command, Clock::time_point now) {
-    std::string_view trimmed = TrimBlanks(command);
-    if (trimmed == "?CONTROL") return Print(bus_.model);
-    if (trimmed == "?VERSION_DATE") return Print(bus_.versionDate);
-    if (trimmed == "?SERIAL_NUMBER") return Print(bus_.serialNumber);
-    int32_t visible = VisibleNodes(now);
-    if (trimmed == "?*ETHERCAT") {
-        // Readers cut "Lostcount:" up to the report's second full stop, so the first
-        // line holds the only full stop before it.
-        std::string report = "EtherCAT master 0: state ";
-        report += visible == static_cast<int32_t>(bus_.nodes.size()) ? "OP" : "SAFEOP";
-        report += ".\r\nNodes:" + std::to_string(visible) + " of " +
-                  std::to_string(bus_.nodes.size()) +
-                  "\r\nCycle:1000us\r\nLostcount:" + std::to_string(LostCount(now)) + ".\r\n";
-        Outcome out;
-        out.text = std::move(report);
-        return out;
-    }
+std::string Machine::Report(Clock::time_point now) {
+    const int32_t visible = VisibleNodes(now);
+    std::string report = "EtherCAT master 0: state ";
+    report += visible == static_cast<int32_t>(bus_.nodes.size()) ? "OP" : "SAFEOP";
+    report += ".\r\nNodes:" + std::to_string(visible) + " of " + std::to_string(bus_.nodes.size()) +
+              "\r\nCycle:1000us\r\nLostcount:" + std::to_string(LostCount(now)) + ".\r\n";
+    return report;
+}
 
-    auto name = trimmed.substr(0, trimmed.find('('));
-    auto busArgs = [&](std::size_t count, std::vector<int32_t>& args) {
-        return BusArgs(trimmed, name, count, visible, args);
-    };
-    std::vector<int32_t> a;
+Outcome Machine::AxisCount(int32_t node) {
+    return PrintInt(At(node).axisCount);
+}
 
-    if (name == "?NODE_COUNT") {
-        if (auto bad = busArgs(1, a)) return *bad;
-        return PrintInt(visible);
-    }
-    if (name == "?NODE_INFO") {
-        if (auto bad = busArgs(3, a)) return *bad;
-        return NodeInfo(static_cast<std::size_t>(a[1]), a[2], now);
-    }
-    if (name == "?NODE_AXIS_COUNT") {
-        if (auto bad = busArgs(2, a)) return *bad;
-        return PrintInt(bus_.nodes[static_cast<std::size_t>(a[1])].axisCount);
-    }
-    if (name == "?NODE_IO") {
-        if (auto bad = busArgs(2, a)) return *bad;
-        return PrintInt(bus_.nodes[static_cast<std::size_t>(a[1])].ioBase);
-    }
-    if (name == "?NODE_AIO") {
-        if (auto bad = busArgs(3, a)) return *bad;
-        if (a[2] != 0) return Error(kBadArgument, "bad channel kind");
-        return PrintInt(bus_.nodes[static_cast<std::size_t>(a[1])].aioBase);
-    }
-    if (name == "SDO_READ") {
-        if (auto bad = busArgs(6, a)) return *bad;
-        const Node& n = bus_.nodes[static_cast<std::size_t>(a[1])];
-        if (a[5] < 0 || a[5] >= static_cast<int32_t>(kTableSize))
-            return Error(kBadArgument, "table index out of range");
-        if (n.axisCount == 0) return Error(kSdoFailed, "SDO read failed, node has no drive");
-        if (a[2] != 0x6041 || a[3] != 0) return Error(kSdoFailed, "SDO read failed, no object");
-        table_[static_cast<std::size_t>(a[5])] = static_cast<float>(n.statusWord);
-        return Outcome{};
-    }
-    if (StartsWith(trimmed, "?TABLE(")) return TableReply(trimmed, table_);
-    return Error(kUnknownCommand, "unknown command");
+Outcome Machine::IoBase(int32_t node) {
+    return PrintInt(At(node).ioBase);
+}
+
+Outcome Machine::AioBase(int32_t node) {
+    return PrintInt(At(node).aioBase);
+}
+
+Outcome Machine::SdoRead(int32_t node, int32_t index, int32_t subindex, int32_t,
+                         int32_t tableIndex) {
+    const Node& n = At(node);
+    if (tableIndex < 0 || tableIndex >= static_cast<int32_t>(server::kTableSize))
+        return Error(kBadArgument, "table index out of range");
+    if (n.axisCount == 0) return Error(kSdoFailed, "SDO read failed, node has no drive");
+    if (index != 0x6041 || subindex != 0) return Error(kSdoFailed, "SDO read failed, no object");
+    table_[static_cast<std::size_t>(tableIndex)] = static_cast<float>(n.statusWord);
+    return Outcome{};
 }
 
 }  // namespace kestrum::sim

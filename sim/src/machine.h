@@ -1,4 +1,5 @@
-// The simulated controller's command interpreter and bus state, without any sockets.
+// The simulated controller: its bus state as the command language reads it, and the
+// @SIM commands that change it, without any sockets.
 #pragma once
 
 #include <array>
@@ -9,10 +10,29 @@
 #include <string_view>
 #include <vector>
 
+#include "kestrum/server/controller_model.h"
 #include "kestrum_sim/bus.h"
-#include "kestrum_sim/interpreter.h"
 
 namespace kestrum::sim {
+
+using server::Clock;
+using server::Outcome;
+
+// What an @SIM command asks of the links besides its reply.
+struct LinkEffect {
+    bool drop = false;      // close without a reply
+    bool wrongSeq = false;  // next reply only
+    bool cut = false;       // next reply only
+    bool oversize = false;  // next reply only
+    int bytewise = -1;      // -1 unchanged, 0 off, 1 on
+    bool clearAll = false;  // every link's faults off
+};
+
+struct SimOutcome {
+    SimOutcome(Outcome r, LinkEffect l = {}) : reply(std::move(r)), link(l) {}
+    Outcome reply;
+    LinkEffect link;
+};
 
 // A node as the line holds it at one moment, for what answers frames on the segment.
 struct SegmentNode {
@@ -20,14 +40,34 @@ struct SegmentNode {
     std::array<int32_t, 4> counters{};  // 300H..303H now, as ?NODE_INFO prints them
 };
 
-class Machine final : public CommandInterpreter {
+class Machine final : public server::ControllerModel {
   public:
     explicit Machine(Bus bus, Clock::time_point now = Clock::now());
 
-    Outcome Execute(std::string_view command, Clock::time_point now) override;
+    std::string Model() const override { return bus_.model; }
+    std::string VersionDate() const override { return bus_.versionDate; }
+    std::string SerialNumber() const override { return bus_.serialNumber; }
+    std::string Report(Clock::time_point now) override;
+    int32_t NodeCount(Clock::time_point now) override { return VisibleNodes(now); }
+    Outcome NodeItem(int32_t node, int32_t item, Clock::time_point now) override;
+    Outcome AxisCount(int32_t node) override;
+    Outcome IoBase(int32_t node) override;
+    Outcome AioBase(int32_t node) override;
+    Outcome SdoRead(int32_t node, int32_t index, int32_t subindex, int32_t type,
+                    int32_t tableIndex) override;
+    const std::vector<float>& Table() const override { return table_; }
 
-    int latencyMs() const override { return latencyMs_; }
-    Clock::time_point stallUntil() const override { return stallUntil_; }
+    // "@SIM ..." without its "@SIM".
+    SimOutcome SimCommand(std::string_view command, Clock::time_point now);
+    // Whether command is one of those.
+    static bool IsSimCommand(std::string_view command);
+    // Makes the reply to command odd, as @SIM ODD asked.
+    void ApplyOdd(std::string_view command, Outcome& out) const;
+    // A command as a link would run it, without the link: for tests and the fuzzer.
+    Outcome Execute(std::string_view command, Clock::time_point now);
+
+    int latencyMs() const { return latencyMs_; }
+    Clock::time_point stallUntil() const { return stallUntil_; }
 
     // The nodes a frame sent round the line reaches now, in line order: a node switched
     // off ends the line there, as it ends ?NODE_COUNT.
@@ -50,19 +90,16 @@ class Machine final : public CommandInterpreter {
         Clock::time_point until;
     };
 
-    Outcome Query(std::string_view command, Clock::time_point now);
-    Outcome NodeInfo(std::size_t node, int32_t item, Clock::time_point now) const;
-    Outcome SimCommand(std::string_view command, Clock::time_point now);
+    const Node& At(int32_t node) const { return bus_.nodes[static_cast<std::size_t>(node)]; }
     // @SIM commands by kind; nullopt for a verb or argument count of another kind.
-    std::optional<Outcome> LinkCommand(const std::vector<std::string_view>& w,
-                                       Clock::time_point now);
+    std::optional<SimOutcome> LinkCommand(const std::vector<std::string_view>& w,
+                                          Clock::time_point now);
     std::optional<Outcome> BusCommand(const std::vector<std::string_view>& w,
                                       Clock::time_point now);
     std::optional<Outcome> ReplyCommand(const std::vector<std::string_view>& w);
     Outcome SetField(const std::vector<std::string_view>& w, Clock::time_point now);
     void SwitchOff(int32_t node, Clock::time_point until);
     void Reset(Clock::time_point now);
-    void ApplyOdd(std::string_view command, Outcome& out) const;
 
     int32_t VisibleNodes(Clock::time_point now);
     int32_t LineEnd(Clock::time_point now) const;  // the first node off, or the node count

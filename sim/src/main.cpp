@@ -61,22 +61,22 @@ int main(int argc, char** argv) {
     // Before any serving thread starts.
     const pelvane::StopSignals stopSignals;
     kestrum::sim::Simulator simulator(std::move(*bus), options);
-    if (!simulator.Start(&error)) return Fail(error);
+    if (!simulator.server().Start(&error)) return Fail(error);
     std::unique_ptr<kestrum::sim::SegmentServer> segment;
     if (!segmentInterface.empty()) {
         segment = ServeSegment(simulator, segmentInterface, anySegmentInterface, &error);
         if (!segment) {
-            simulator.Stop();
+            simulator.server().Stop();
             return Fail(error);
         }
     }
     // Printed once the segment answers too, for scripts that wait for it.
-    std::printf("listening on %s:%u\n", simulator.options().address.c_str(),
-                static_cast<unsigned>(simulator.options().port));
+    std::printf("listening on %s:%u\n", simulator.server().options().address.c_str(),
+                static_cast<unsigned>(simulator.server().options().port));
     std::fflush(stdout);
 
     stopSignals.Wait();
     if (segment) segment->Stop();
-    simulator.Stop();
+    simulator.server().Stop();
     return 0;
 }

@@ -4,12 +4,15 @@
 #include <string>
 #include <utility>
 
+#include "kestrum/server/command_text.h"
+#include "kestrum/server/integer_text.h"
 #include "kestrum_sim/bus.h"
-#include "kestrum_sim/command_text.h"
-#include "kestrum_sim/integer_text.h"
 
 namespace kestrum::sim {
 namespace {
+
+using server::ParseInteger;
+using server::ToRate;
 
 // Longer would outlast any master's patience many times over.
 constexpr double kMaxBusyMs = 1000.0;

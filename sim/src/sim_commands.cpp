@@ -5,11 +5,15 @@
 #include <cmath>
 #include <iterator>
 
-#include "kestrum_sim/command_text.h"
+#include "kestrum/server/command_text.h"
 #include "machine.h"
 
 namespace kestrum::sim {
 namespace {
+
+using namespace server;
+using language::kBadArgument;
+using language::kUnknownCommand;
 
 constexpr int kMaxDelayMs = 600000;
 
@@ -35,18 +39,18 @@ std::optional<int32_t> DelayArg(std::string_view s) {
 
 }  // namespace
 
-Outcome Machine::SimCommand(std::string_view command, Clock::time_point now) {
+SimOutcome Machine::SimCommand(std::string_view command, Clock::time_point now) {
     auto w = Words(command);
-    if (w.empty()) return Error(kUnknownCommand, "unknown @SIM command");
+    if (w.empty()) return {Error(kUnknownCommand, "unknown @SIM command")};
     if (w[0] == "RESET" && w.size() == 1) {
         Reset(now);
-        Outcome ok = Ok();
+        SimOutcome ok{Ok()};
         ok.link.clearAll = true;
         return ok;
     }
     if (auto out = LinkCommand(w, now)) return *out;
-    if (auto out = BusCommand(w, now)) return *out;
-    if (auto out = ReplyCommand(w)) return *out;
+    if (auto out = BusCommand(w, now)) return {*out};
+    if (auto out = ReplyCommand(w)) return {*out};
     static constexpr std::string_view kVerbs[] = {"RESET",
                                                   "LATENCY",
                                                   "STALL",
@@ -61,8 +65,8 @@ Outcome Machine::SimCommand(std::string_view command, Clock::time_point now) {
                                                   "TABLE",
                                                   "SEGMENT_CIRCULATING",
                                                   "SEGMENT_MASTER"};
-    if (std::find(std::begin(kVerbs), std::end(kVerbs), w[0]) != std::end(kVerbs)) return Bad();
-    return Error(kUnknownCommand, "unknown @SIM command");
+    if (std::find(std::begin(kVerbs), std::end(kVerbs), w[0]) != std::end(kVerbs)) return {Bad()};
+    return {Error(kUnknownCommand, "unknown @SIM command")};
 }
 
 void Machine::Reset(Clock::time_point now) {
@@ -83,25 +87,26 @@ void Machine::Reset(Clock::time_point now) {
     segmentSecondMaster_ = false;
 }
 
-std::optional<Outcome> Machine::LinkCommand(const std::vector<std::string_view>& w,
-                                            Clock::time_point now) {
+std::optional<SimOutcome> Machine::LinkCommand(const std::vector<std::string_view>& w,
+                                               Clock::time_point now) {
     std::string_view verb = w[0];
     std::size_t argc = w.size() - 1;
-    Outcome ok = Ok();
+    SimOutcome ok{Ok()};
+    const SimOutcome bad{Bad()};
     if (verb == "LATENCY" && argc == 1) {
         auto ms = DelayArg(w[1]);
-        if (!ms) return Bad();
+        if (!ms) return bad;
         latencyMs_ = *ms;
         return ok;
     }
     if (verb == "STALL" && argc == 1) {
         auto ms = DelayArg(w[1]);
-        if (!ms) return Bad();
+        if (!ms) return bad;
         stallUntil_ = std::max(stallUntil_, now + std::chrono::milliseconds(*ms));
         return ok;
     }
+    // The link that asks is closed without a reply; run as a control, every link is.
     if (verb == "DROP_LINK" && argc == 0) {
-        ok.text.clear();
         ok.link.drop = true;
         return ok;
     }
@@ -115,7 +120,7 @@ std::optional<Outcome> Machine::LinkCommand(const std::vector<std::string_view>&
     else if (w[1] == "BYTEWISE" && argc == 2 && (w[2] == "0" || w[2] == "1"))
         ok.link.bytewise = w[2] == "1" ? 1 : 0;
     else
-        return Bad();
+        return bad;
     return ok;
 }
 
@@ -216,8 +221,9 @@ std::optional<Outcome> Machine::ReplyCommand(const std::vector<std::string_view>
     auto index = ToInt<int32_t>(w[1]);
     double v = 0;
     auto [ptr, ec] = std::from_chars(w[2].data(), w[2].data() + w[2].size(), v);
-    if (!index || *index < 0 || *index >= static_cast<int32_t>(kTableSize) || ec != std::errc() ||
-        ptr != w[2].data() + w[2].size() || !std::isfinite(v) || std::fabs(v) > 3.0e38)
+    if (!index || *index < 0 || *index >= static_cast<int32_t>(server::kTableSize) ||
+        ec != std::errc() || ptr != w[2].data() + w[2].size() || !std::isfinite(v) ||
+        std::fabs(v) > 3.0e38)
         return Bad();
     table_[static_cast<std::size_t>(*index)] = static_cast<float>(v);
     return Ok();

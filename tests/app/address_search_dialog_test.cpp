@@ -22,7 +22,7 @@ std::unique_ptr<kestrum::sim::Simulator> StartSimulator(const char* address) {
     options.address = address;
     auto sim = std::make_unique<kestrum::sim::Simulator>(kestrum::sim::Bus{}, options);
     std::string error;
-    EXPECT_TRUE(sim->Start(&error)) << error;
+    EXPECT_TRUE(sim->server().Start(&error)) << error;
     return sim;
 }
 
@@ -59,7 +59,7 @@ TEST(AddressSearch, AddsEachControllerOnceBeforeTheListOpensAndKeepsIt) {
     openAndClose();
     EXPECT_EQ(box->Entries(), expected);
     // No link is opened by a search.
-    EXPECT_EQ(first->AcceptedLinks(), 0u);
+    EXPECT_EQ(first->server().AcceptedLinks(), 0u);
     EXPECT_EQ(g_controllerHandle, nullptr);
 
     // Controllers that stop answering stay in the list.

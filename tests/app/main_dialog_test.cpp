@@ -42,7 +42,7 @@ std::unique_ptr<kestrum::sim::Simulator> StartSimulator(const char* address,
     options.discovery = false;
     auto sim = std::make_unique<kestrum::sim::Simulator>(std::move(bus), options);
     std::string error;
-    EXPECT_TRUE(sim->Start(&error)) << error;
+    EXPECT_TRUE(sim->server().Start(&error)) << error;
     return sim;
 }
 
@@ -83,7 +83,7 @@ class MainDialog : public ::testing::Test {
         return dialog.nodeError().ItemAs<ui::ListControl>(kIdcErrorList);
     }
     static bool Sent(const kestrum::sim::Simulator& sim, const std::string& command) {
-        const auto commands = sim.ReceivedCommands();
+        const auto commands = sim.server().ReceivedCommands();
         return std::find(commands.begin(), commands.end(), command) != commands.end();
     }
 
@@ -154,13 +154,13 @@ TEST_F(MainDialog, ConnectShowsTheIdentityAndKeepsItWhenTheQueryFails) {
     EXPECT_EQ(window.windowTitle(), kConnected);
     EXPECT_EQ(Identity(), kIdentity);
     EXPECT_EQ(NodeList()->ItemCount(), 3);
-    EXPECT_EQ(sim->OpenLinks(), 1u);
+    EXPECT_EQ(sim->server().OpenLinks(), 1u);
     // The typed address stays out of the list.
     EXPECT_EQ(AddressBox()->count(), 1);
 
     // A failed identity query leaves the link up but refreshes nothing.
-    EXPECT_EQ(sim->Control("@SIM ODD ?CONTROL EMPTY"), "OK\r\n");
-    sim->ClearReceivedCommands();
+    EXPECT_EQ(sim->server().Control("@SIM ODD ?CONTROL EMPTY"), "OK\r\n");
+    sim->server().ClearReceivedCommands();
     Connect("127.0.4.1");
     EXPECT_TRUE(messages.empty());
     EXPECT_NE(g_controllerHandle, nullptr);
@@ -193,16 +193,16 @@ TEST_F(MainDialog, ReconnectClosesTheFirstLink) {
     auto first = StartSimulator("127.0.4.4", gbk);
     auto second = StartSimulator("127.0.4.5");
     Connect("127.0.4.4");
-    ASSERT_EQ(first->OpenLinks(), 1u);
+    ASSERT_EQ(first->server().OpenLinks(), 1u);
     EXPECT_EQ(Identity(), "软件型号：KSM伺服  软件版本：20261101  控制器ID：控-1");
     Connect("127.0.4.5");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return first->OpenLinks() == 0; }, 2000));
-    EXPECT_EQ(second->OpenLinks(), 1u);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return first->server().OpenLinks() == 0; }, 2000));
+    EXPECT_EQ(second->server().OpenLinks(), 1u);
     EXPECT_EQ(window.windowTitle(), kConnected);
 
     // A failed open after a good one: the old link is gone and the state is not connected.
     Connect(kNobody);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return second->OpenLinks() == 0; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return second->server().OpenLinks() == 0; }, 2000));
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(captionDuringMessage, kConnected);
     EXPECT_EQ(window.windowTitle(), kDisconnected);
@@ -219,7 +219,7 @@ TEST_F(MainDialog, DisconnectClosesTheLinkAndKeepsWhatIsShown) {
     disconnect->click();
     EXPECT_EQ(g_controllerHandle, nullptr);
     EXPECT_EQ(window.windowTitle(), kDisconnected);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return sim->OpenLinks() == 0; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sim->server().OpenLinks() == 0; }, 2000));
     EXPECT_EQ(Identity(), kIdentity);
     EXPECT_EQ(AddressBox()->currentText(), "127.0.4.7");
 
@@ -227,7 +227,7 @@ TEST_F(MainDialog, DisconnectClosesTheLinkAndKeepsWhatIsShown) {
     window.setWindowTitle("unchanged");
     disconnect->click();
     EXPECT_EQ(window.windowTitle(), "unchanged");
-    EXPECT_EQ(sim->AcceptedLinks(), 1u);
+    EXPECT_EQ(sim->server().AcceptedLinks(), 1u);
 }
 
 TEST_F(MainDialog, TabSwitchShowsOnePageAndRefreshesIt) {
@@ -237,7 +237,7 @@ TEST_F(MainDialog, TabSwitchShowsOnePageAndRefreshesIt) {
     Connect("127.0.4.2");
     QTabBar* bar = Tabs()->tabBar();
     for (int round = 1; round <= 2; ++round) {
-        sim->ClearReceivedCommands();
+        sim->server().ClearReceivedCommands();
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
         EXPECT_FALSE(dialog.nodeInfo().IsShown());
         EXPECT_TRUE(dialog.nodeError().IsShown());
@@ -321,7 +321,7 @@ TEST_F(MainDialog, AStalledReplyHoldsTheWindowForAboutOneTimeOutOnly) {
     QTabBar* bar = Tabs()->tabBar();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(1).center());
     ASSERT_TRUE(QTest::qWaitFor([&] { return ErrorList()->ItemCount() == 20; }));
-    sim->Control("@SIM STALL 2500");
+    sim->server().Control("@SIM STALL 2500");
     QTest::qWait(400);  // a poll is caught by the stall now
 
     // The switch waits for the stalled poll to give up, not for every command in it.
@@ -335,7 +335,7 @@ TEST_F(MainDialog, AStalledReplyHoldsTheWindowForAboutOneTimeOutOnly) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return switched; }, 5000));
     EXPECT_LT(timer.elapsed(), 2000);
     // Once the controller answers again, the polls go on.
-    sim->ClearReceivedCommands();
+    sim->server().ClearReceivedCommands();
     EXPECT_TRUE(QTest::qWaitFor([&] { return Sent(*sim, "?NODE_INFO(0,19,771)"); }, 6000));
     EXPECT_EQ(dialog.nodeError().ItemText(kIdcLostcount), "Lostcount:7");
 }
@@ -383,7 +383,7 @@ TEST_F(MainDialog, EnterNeverEndsTheProgramButEscapeDoes) {
     QTest::keyClick(AddressBox(), Qt::Key_Return);
     EXPECT_TRUE(window.isVisible());
     EXPECT_EQ(window.windowTitle(), kConnected);
-    EXPECT_EQ(sim->AcceptedLinks(), 1u);
+    EXPECT_EQ(sim->server().AcceptedLinks(), 1u);
 
     QTest::keyClick(AddressBox(), Qt::Key_Escape);
     EXPECT_FALSE(window.isVisible());

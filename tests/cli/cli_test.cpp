@@ -72,9 +72,9 @@ class CliTest : public ::testing::Test {
         sim = MakeSimulator(address, demo);
         ASSERT_TRUE(sim);
         std::string error;
-        ASSERT_TRUE(sim->Start(&error)) << error;
+        ASSERT_TRUE(sim->server().Start(&error)) << error;
         // The demo's flaky cable would make counts depend on timing.
-        if (demo) sim->Control("@SIM COUNTERS 6 1 0");
+        if (demo) sim->server().Control("@SIM COUNTERS 6 1 0");
     }
 
     std::string TempPath(const char* name) {
@@ -109,7 +109,7 @@ TEST_F(CliTest, InfoAndNodesOfTheDemoBus) {
     EXPECT_NE(csv.out.find("\n4,1051,Kestrum,196612,5,0,48,4,48,4,0,4,0,2\n"), std::string::npos);
 
     // A vendor the controller would not give is no vendor 0, in any format.
-    sim->Control("@SIM ODD ?NODE_INFO(0,4,0) WORD");
+    sim->server().Control("@SIM ODD ?NODE_INFO(0,4,0) WORD");
     EXPECT_NE(Cli({"nodes", address}).out.find("\nNode4  unread         30004H"),
               std::string::npos);
     EXPECT_TRUE(
@@ -151,10 +151,10 @@ TEST_F(CliTest, SnapshotJsonAndCsv) {
     std::remove(path.c_str());
 
     // A status word that cannot be read is null, not a number.
-    sim->Control("@SIM ODD ?NODE_AXIS_COUNT EMPTY");
+    sim->server().Control("@SIM ODD ?NODE_AXIS_COUNT EMPTY");
     EXPECT_TRUE(
         nlohmann::json::parse(Cli({"snapshot", address}).out)["nodes"][0]["statusWord"].is_null());
-    sim->Control("@SIM RESET");
+    sim->server().Control("@SIM RESET");
 
     const Result csv = Cli({"snapshot", address, "--format", "csv"});
     std::istringstream lines(csv.out);
@@ -206,7 +206,7 @@ TEST_F(CliTest, ExitCodes) {
     Start(3, false);
     std::thread dropper([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        sim->Control("@SIM DROP_LINK");
+        sim->server().Control("@SIM DROP_LINK");
     });
     const Result dropped = Cli({"watch", address, "--interval", "20", "--count", "1000"});
     dropper.join();
@@ -221,7 +221,7 @@ TEST_F(CliTest, WatchAndCheckSeeRisingCounters) {
     EXPECT_EQ(clean.code, 0) << clean.out << clean.err;
     EXPECT_NE(clean.out.find("verdict: bus clean"), std::string::npos);
 
-    sim->Control("@SIM COUNTERS 0 0 100");
+    sim->server().Control("@SIM COUNTERS 0 0 100");
     const Result front = Cli({"check", address, "--duration", "0.3", "--interval", "50"});
     EXPECT_EQ(front.code, 3);
     EXPECT_NE(front.out.find("verdict: cable between the controller and Node0, seen by Node0 "
@@ -229,8 +229,8 @@ TEST_F(CliTest, WatchAndCheckSeeRisingCounters) {
               std::string::npos)
         << front.out;
 
-    sim->Control("@SIM RESET");
-    sim->Control("@SIM COUNTERS 3 1 100");
+    sim->server().Control("@SIM RESET");
+    sim->server().Control("@SIM COUNTERS 3 1 100");
     const Result end = Cli({"watch", address, "--interval", "100", "--count", "3"});
     EXPECT_EQ(end.code, 0);
     EXPECT_TRUE(std::regex_search(end.out, std::regex(R"(Z Node3 302H \d+ \(\+\d+, \+\d+ since)")))
@@ -238,8 +238,8 @@ TEST_F(CliTest, WatchAndCheckSeeRisingCounters) {
     EXPECT_NE(end.out.find("verdict: open port after Node3, the end of the line"),
               std::string::npos);
 
-    sim->Control("@SIM RESET");
-    sim->Control("@SIM LOST 100");
+    sim->server().Control("@SIM RESET");
+    sim->server().Control("@SIM LOST 100");
     const Result lost = Cli({"check", address, "--duration", "0.2", "--interval", "50"});
     EXPECT_EQ(lost.code, 3);
     EXPECT_NE(lost.out.find("verdict: no error counter rose; lost count rose by"),
@@ -247,7 +247,7 @@ TEST_F(CliTest, WatchAndCheckSeeRisingCounters) {
         << lost.out;
 
     // A controller whose link stays up but which never answers is no clean bus.
-    sim->Control("@SIM STALL 600000");
+    sim->server().Control("@SIM STALL 600000");
     const Result stalled = Cli({"check", address, "--duration", "0"});
     EXPECT_EQ(stalled.code, 1) << stalled.out;
     EXPECT_NE(stalled.err.find("stopped answering"), std::string::npos) << stalled.err;
@@ -256,7 +256,7 @@ TEST_F(CliTest, WatchAndCheckSeeRisingCounters) {
 #ifndef _WIN32
 // How often the run asked for the node count: each poll asks once, first of its nodes.
 size_t NodeCountQueries(const TestSimulator& sim) {
-    const std::vector<std::string> commands = sim.ReceivedCommands();
+    const std::vector<std::string> commands = sim.server().ReceivedCommands();
     return static_cast<size_t>(std::count(commands.begin(), commands.end(), "?NODE_COUNT(0)"));
 }
 
@@ -298,15 +298,15 @@ TEST_F(CliTest, ALineThatBreaksIsNeverACleanBus) {
          "line: PLC - Node0 - Node1 =X= [Node2] - Node3 - Node4 =X= end\n"},
     };
     for (const Case& c : cases) {
-        sim->Control("@SIM RESET");
-        for (const std::string& command : c.before) sim->Control(command);
-        sim->ClearReceivedCommands();
+        sim->server().Control("@SIM RESET");
+        for (const std::string& command : c.before) sim->server().Control(command);
+        sim->server().ClearReceivedCommands();
         std::thread meanwhile([&] {
             const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
             while (!c.during.empty() && NodeCountQueries(*sim) < 2 &&
                    std::chrono::steady_clock::now() < limit)
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            for (const std::string& command : c.during) sim->Control(command);
+            for (const std::string& command : c.during) sim->server().Control(command);
         });
         std::vector<std::string> args = c.args;
         args.insert(args.begin() + 1, address);
@@ -324,15 +324,15 @@ TEST_F(CliTest, ALineThatBreaksIsNeverACleanBus) {
 TEST_F(CliTest, DiffCountsSaturationAndClears) {
     Start(5, false);
     const std::string before = TempPath("before.json"), after = TempPath("after.json");
-    sim->Control("@SIM SET 1 301H 250");
-    sim->Control("@SIM SET 2 302H 10");
+    sim->server().Control("@SIM SET 1 301H 250");
+    sim->server().Control("@SIM SET 2 302H 10");
     ASSERT_EQ(Cli({"snapshot", address, "-o", before}).code, 0);
     const Result same = Cli({"diff", before, before});
     EXPECT_EQ(same.code, 0);
     EXPECT_NE(same.out.find("verdict: bus clean"), std::string::npos);
 
-    sim->Control("@SIM SET 1 301H 400");  // the register would stop at 255
-    sim->Control("@SIM SET 2 302H 3");    // cleared on the node, then 3 new errors
+    sim->server().Control("@SIM SET 1 301H 400");  // the register would stop at 255
+    sim->server().Control("@SIM SET 2 302H 3");    // cleared on the node, then 3 new errors
     ASSERT_EQ(Cli({"snapshot", address, "-o", after}).code, 0);
     const Result diff = Cli({"diff", before, after});
     EXPECT_EQ(diff.code, 3);
@@ -354,10 +354,10 @@ TEST_F(CliTest, DiffCountsSaturationAndClears) {
 TEST_F(CliTest, AnUnreadCounterIsNullAndNeverARise) {
     Start(6, false);
     const std::string a = TempPath("a.json"), b = TempPath("b.json");
-    sim->Control("@SIM SET 1 301H 7");
+    sim->server().Control("@SIM SET 1 301H 7");
     ASSERT_EQ(Cli({"snapshot", address, "-o", a}).code, 0);
-    sim->Control("@SIM ODD ?NODE_INFO(0,1,769) EMPTY");
-    sim->Control("@SIM ODD ?NODE_INFO(0,2,1) WORD");
+    sim->server().Control("@SIM ODD ?NODE_INFO(0,1,769) EMPTY");
+    sim->server().Control("@SIM ODD ?NODE_INFO(0,2,1) WORD");
     ASSERT_EQ(Cli({"snapshot", address, "-o", b}).code, 0);
     std::ifstream file(b);
     const auto json = nlohmann::json::parse(file);
@@ -389,8 +389,8 @@ TEST_F(CliTest, ABusThatDiffersFromItsReferenceExitsFour) {
     EXPECT_EQ(same.code, 0) << same.out << same.err;
     EXPECT_NE(same.out.find("bus: 4 nodes, as expected\n"), std::string::npos) << same.out;
 
-    sim->Control("@SIM SET 2 deviceId 153");
-    sim->Control("@SIM SET 3 302H 5");
+    sim->server().Control("@SIM SET 2 deviceId 153");
+    sim->server().Control("@SIM SET 3 302H 5");
     ASSERT_EQ(Cli({"snapshot", address, "-o", later}).code, 0);
     // 4 ranks above errors found.
     const Result diff = Cli({"diff", reference, later});
@@ -399,7 +399,7 @@ TEST_F(CliTest, ABusThatDiffersFromItsReferenceExitsFour) {
                             "Kestrum(41bH) device 0H -> Kestrum(41bH) device 99H\n"),
               std::string::npos)
         << diff.out;
-    sim->Control("@SIM COUNTERS 3 1 100");
+    sim->server().Control("@SIM COUNTERS 3 1 100");
     const Result check =
         Cli({"check", address, "--duration", "0.3", "--interval", "50", "--reference", reference});
     EXPECT_EQ(check.code, 4) << check.out << check.err;

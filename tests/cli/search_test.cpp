@@ -23,7 +23,7 @@ TEST(CliSearch, ListsEveryControllerThatAnswers) {
         sims.push_back(std::make_unique<kestrum::sim::Simulator>(
             *kestrum::sim::ParseBus(R"({"nodes": []})"), options));
         std::string error;
-        ASSERT_TRUE(sims.back()->Start(&error)) << error;
+        ASSERT_TRUE(sims.back()->server().Start(&error)) << error;
     }
 #endif
     const char* argv[] = {"pelvane-cli", "search", "--time", "300"};

@@ -28,7 +28,7 @@ std::unique_ptr<kestrum::sim::Simulator> StartSim(const std::string& address, co
     options.address = address;
     options.discovery = false;
     auto sim = std::make_unique<kestrum::sim::Simulator>(*bus, options);
-    EXPECT_TRUE(sim->Start(&error)) << error;
+    EXPECT_TRUE(sim->server().Start(&error)) << error;
     return sim;
 }
 
@@ -97,7 +97,7 @@ TEST_F(ExporterTest, DemoBusGivesTheWindowsNumbers) {
     EXPECT_EQ(Value(metrics, "pelvane_drive_status_word", {{"node", "0"}}), 0x1237);
     EXPECT_GE(Value(metrics, "pelvane_error_register", {{"node", "6"}, {"register", "302H"}}), 3);
     // A status word that cannot be read is absent; the counters stay.
-    sim->Control("@SIM ODD ?NODE_AXIS_COUNT EMPTY");
+    sim->server().Control("@SIM ODD ?NODE_AXIS_COUNT EMPTY");
     EXPECT_TRUE(Await(metrics, "pelvane_drive_status_word", {{"node", "0"}}, std::nullopt));
     EXPECT_TRUE(Value(metrics, "pelvane_error_register", {{"node", "0"}, {"register", "300H"}}));
 }
@@ -110,13 +110,13 @@ TEST_F(ExporterTest, RisesCountAcrossAClearAndSaturation) {
     auto& metrics = demo.metrics;
     const Labels reg = {{"node", "2"}, {"register", "301H"}};
     ASSERT_TRUE(Await(metrics, "pelvane_port_errors_total", reg, 0));
-    sim->Control("@SIM SET 2 301H 7");
+    sim->server().Control("@SIM SET 2 301H 7");
     ASSERT_TRUE(Await(metrics, "pelvane_port_errors_total", reg, 7));
-    sim->Control("@SIM SET 2 301H 0");
+    sim->server().Control("@SIM SET 2 301H 0");
     ASSERT_TRUE(Await(metrics, "pelvane_error_register", reg, 0));
     EXPECT_EQ(Value(metrics, "pelvane_port_errors_total", reg), 7);
     EXPECT_EQ(Value(metrics, "pelvane_register_saturated", reg), 0);
-    sim->Control("@SIM SET 2 301H 300");
+    sim->server().Control("@SIM SET 2 301H 300");
     ASSERT_TRUE(Await(metrics, "pelvane_error_register", reg, 300));
     EXPECT_EQ(Value(metrics, "pelvane_port_errors_total", reg), 7 + 255);
     EXPECT_EQ(Value(metrics, "pelvane_register_saturated", reg), 1);
@@ -134,13 +134,13 @@ TEST_F(ExporterTest, ANodeCountThatFallsIsCountedAsADrop) {
     const Labels controller = {{"controller", address}};
     ASSERT_TRUE(Await(metrics, "pelvane_nodes", controller, 8));
     EXPECT_EQ(Value(metrics, "pelvane_node_count_drops_total", controller), 0);
-    sim->Control("@SIM NODE_OFF 5 60000");
+    sim->server().Control("@SIM NODE_OFF 5 60000");
     ASSERT_TRUE(Await(metrics, "pelvane_nodes", controller, 5));
     EXPECT_EQ(Value(metrics, "pelvane_node_count_drops_total", controller), 1);
     // Nodes that come back are no drop; a line with no node left is one more.
-    sim->Control("@SIM RESET");
+    sim->server().Control("@SIM RESET");
     ASSERT_TRUE(Await(metrics, "pelvane_nodes", controller, 8));
-    sim->Control("@SIM NODE_OFF 0 60000");
+    sim->server().Control("@SIM NODE_OFF 0 60000");
     ASSERT_TRUE(Await(metrics, "pelvane_nodes", controller, 0));
     EXPECT_EQ(Value(metrics, "pelvane_node_count_drops_total", controller), 2);
 }
@@ -154,8 +154,8 @@ TEST_F(ExporterTest, ANodeSwappedOnAnUnchangedLineShowsItsNewIdentity) {
     poller.Start();
     ASSERT_TRUE(
         Await(metrics, "pelvane_node_info", {{"node", "0"}, {"device_id", "10305070H"}}, 1));
-    sim->Control("@SIM SET 0 vendorId 1647");
-    sim->Control("@SIM SET 0 deviceId 17");
+    sim->server().Control("@SIM SET 0 vendorId 1647");
+    sim->server().Control("@SIM SET 0 deviceId 17");
     EXPECT_TRUE(Await(metrics, "pelvane_node_info",
                       {{"node", "0"}, {"vendor", "松下"}, {"device_id", "11H"}}, 1));
     EXPECT_EQ(Value(metrics, "pelvane_node_info", {{"node", "0"}, {"device_id", "10305070H"}}),
@@ -177,7 +177,7 @@ TEST_F(ExporterTest, AStoppedControllerGoesDownAndComesBackWhileOthersGoOn) {
     ASSERT_TRUE(Await(metrics, "pelvane_nodes", {{"controller", a}}, 8));
     ASSERT_TRUE(Await(metrics, "pelvane_nodes", {{"controller", b}}, 200));
 
-    simA->Stop();
+    simA->server().Stop();
     ASSERT_TRUE(Await(metrics, "pelvane_up", {{"controller", a}}, 0));
     EXPECT_EQ(Value(metrics, "pelvane_nodes", {{"controller", a}}), std::nullopt);
     EXPECT_EQ(Value(metrics, "pelvane_up", {{"controller", b}}), 1);

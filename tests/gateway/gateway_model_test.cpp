@@ -1,7 +1,9 @@
 // The command language answered from a scan, without a segment.
-#include "gateway_interpreter.h"
+#include "gateway_model.h"
 
 #include <gtest/gtest.h>
+
+#include "kestrum/server/command_language.h"
 
 #include "lostcount.h"
 
@@ -19,7 +21,7 @@ ecat::NodeScan Node(uint32_t vendor, uint32_t product, uint16_t alias, ecat::IoC
     return node;
 }
 
-class GatewayInterpreterTest : public ::testing::Test {
+class GatewayModelTest : public ::testing::Test {
   protected:
     void SetUp() override {
         auto scan = std::make_shared<ecat::BusScan>();
@@ -28,15 +30,16 @@ class GatewayInterpreterTest : public ::testing::Test {
                        Node(0x80000001u, 5, 5, {4, 4, 4, 2, 0})};
         scan->nodes[1].counters[2] = 0xFF;
         scan->nodes[1].counters[0x10] = 3;  // lost link, port 0
-        interpreter.Update({scan, 5, LineCondition::kUp});
+        model.Update({scan, 5, LineCondition::kUp});
     }
-    std::string Text(const char* command) {
-        return interpreter.Execute(command, kestrum::sim::Clock::now()).text;
+    std::string Text(const char* command) { return Answer(command).text; }
+    kestrum::server::Outcome Answer(const char* command) {
+        return kestrum::server::AnswerCommand(model, command, kestrum::server::Clock::now());
     }
-    GatewayInterpreter interpreter{{"20261208", "0A1B2C3D4E5F", 10}};
+    GatewayModel model{{"20261208", "0A1B2C3D4E5F", 10}};
 };
 
-TEST_F(GatewayInterpreterTest, NodeQueriesComeFromTheScan) {
+TEST_F(GatewayModelTest, NodeQueriesComeFromTheScan) {
     const std::pair<const char*, const char*> cases[] = {
         {"?CONTROL", "GATEWAY\r\n"},
         {"?SERIAL_NUMBER", "0A1B2C3D4E5F\r\n"},
@@ -58,12 +61,12 @@ TEST_F(GatewayInterpreterTest, NodeQueriesComeFromTheScan) {
         {"?NODE_COUNT(1)", "Error 2002: no such bus slot\r\n"},
     };
     for (const auto& [command, reply] : cases) EXPECT_EQ(Text(command), reply) << command;
-    const auto sdo = interpreter.Execute("SDO_READ(0,0,24641,0,7,0)", kestrum::sim::Clock::now());
-    EXPECT_EQ(sdo.status, kestrum::sim::kSdoFailed);
+    const auto sdo = Answer("SDO_READ(0,0,24641,0,7,0)");
+    EXPECT_EQ(sdo.status, kestrum::language::kSdoFailed);
     EXPECT_NE(sdo.text.find("changes no node state"), std::string::npos);
 }
 
-TEST_F(GatewayInterpreterTest, AnUnreadSiiIsNoNumberAndTheReportSaysWhy) {
+TEST_F(GatewayModelTest, AnUnreadSiiIsNoNumberAndTheReportSaysWhy) {
     auto scan = std::make_shared<ecat::BusScan>();
     scan->nodes = {Node(0x41B, 1, 1, {8, 8, 0, 0, 0}), Node(0, 0, 2, {}), Node(0x41B, 2, 3, {})};
     scan->nodes[1].siiRead = false;
@@ -71,7 +74,7 @@ TEST_F(GatewayInterpreterTest, AnUnreadSiiIsNoNumberAndTheReportSaysWhy) {
     scan->nodes[2].alStatus = ecat::kAlStateSafeop | 0x10;
     scan->nodes[2].alStatusCode = 0x1B;
     scan->nodes[2].eepromChecksumError = true;
-    interpreter.Update({scan, 0, LineCondition::kUp});
+    model.Update({scan, 0, LineCondition::kUp});
     const std::pair<const char*, const char*> cases[] = {
         {"?NODE_INFO(0,1,0)", "Error 3002: SII held by the node's processor\r\n"},
         {"?NODE_INFO(0,1,10)", "Error 3002: SII held by the node's processor\r\n"},
@@ -92,20 +95,20 @@ TEST_F(GatewayInterpreterTest, AnUnreadSiiIsNoNumberAndTheReportSaysWhy) {
 
     // However many nodes fail, the lost count stays inside a client's reply buffer.
     scan->nodes.assign(256, scan->nodes[1]);
-    interpreter.Update({scan, 4, LineCondition::kUp});
+    model.Update({scan, 4, LineCondition::kUp});
     EXPECT_LT(Text("?*ETHERCAT").size(), 1500u);
     EXPECT_EQ(CutLostcountText(Text("?*ETHERCAT")), "Lostcount:4");
 }
 
-TEST_F(GatewayInterpreterTest, TheReportCutsToTheLostFramesAndAFailedScanKeepsTheLast) {
+TEST_F(GatewayModelTest, TheReportCutsToTheLostFramesAndAFailedScanKeepsTheLast) {
     EXPECT_EQ(CutLostcountText(Text("?*ETHERCAT")), "Lostcount:5");
     EXPECT_NE(Text("?*ETHERCAT").find("States: INIT 3"), std::string::npos);
     EXPECT_NE(Text("?*ETHERCAT").find("\r\nLine: up\r\nLostcount:5."), std::string::npos);
-    interpreter.Update({nullptr, 9, LineCondition::kUp});
+    model.Update({nullptr, 9, LineCondition::kUp});
     EXPECT_EQ(Text("?NODE_COUNT(0)"), "3\r\n");
     EXPECT_EQ(CutLostcountText(Text("?*ETHERCAT")), "Lostcount:9");
     // A line gone for long enough is served as an empty bus, and says why.
-    interpreter.Update({std::make_shared<ecat::BusScan>(), 12, LineCondition::kAnotherMaster});
+    model.Update({std::make_shared<ecat::BusScan>(), 12, LineCondition::kAnotherMaster});
     EXPECT_EQ(Text("?NODE_COUNT(0)"), "0\r\n");
     EXPECT_EQ(Text("?NODE_INFO(0,0,768)"), "Error 2003: no such node\r\n");
     EXPECT_EQ(CutLostcountText(Text("?*ETHERCAT")), "Lostcount:12");

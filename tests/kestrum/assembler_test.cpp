@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "wire.h"
+#include "kestrum/wire/wire.h"
 
 namespace kestrum::wire {
 namespace {

@@ -15,7 +15,7 @@
 
 #include "kestrum.h"
 #include "sim_fixture.h"
-#include "wire.h"
+#include "kestrum/wire/wire.h"
 
 namespace kestrum::testing {
 namespace {
@@ -58,7 +58,7 @@ TEST_F(Overdue, OneTimeOutThenInstantFailuresThenRecovery) {
     EXPECT_EQ(Execute("?CONTROL", &printed), 0);
     EXPECT_EQ(printed, "KSM464\r\n");
 #ifndef _WIN32
-    EXPECT_EQ(sim_->ReceivedCommands(), (std::vector<std::string>{"@SIM STALL 1500", "?CONTROL",
+    EXPECT_EQ(sim_->server().ReceivedCommands(), (std::vector<std::string>{"@SIM STALL 1500", "?CONTROL",
                                                                   "?NODE_COUNT(0)", "?CONTROL"}));
 #endif
 }
@@ -113,9 +113,9 @@ TEST_F(LinkFault, BrokenLinksFailEveryLaterCallAtOnce) {
 #ifndef _WIN32
     // We hang up on a peer that breaks the protocol.
     const auto until = Clock::now() + milliseconds(2000);
-    while (sim_->OpenLinks() > 1 && Clock::now() < until)
+    while (sim_->server().OpenLinks() > 1 && Clock::now() < until)
         std::this_thread::sleep_for(milliseconds(5));
-    EXPECT_EQ(sim_->OpenLinks(), 1u);
+    EXPECT_EQ(sim_->server().OpenLinks(), 1u);
 #endif
 }
 

@@ -34,7 +34,7 @@ TEST_F(RoundTrip, RepliesReachTheirCommandsAndCommandsArriveUnchanged) {
     EXPECT_EQ(Execute(longest, &printed), 2001);
     EXPECT_NE(printed.find("2001"), std::string::npos);
 #ifndef _WIN32
-    EXPECT_EQ(sim_->ReceivedCommands(),
+    EXPECT_EQ(sim_->server().ReceivedCommands(),
               (std::vector<std::string>{"?CONTROL", "?NODE_COUNT(0)", gbk, longest}));
 #endif
 
@@ -60,7 +60,7 @@ TEST_F(RoundTrip, CommandsThatCannotTravelAreRefusedUnsent) {
     EXPECT_EQ(KST_Execute(handle_, "?CONTROL", 1000, reply, 0), KST_ERR_INVALID_ARGUMENT);
     EXPECT_EQ(reply[0], 'g');  // no room, so nothing written
 #ifndef _WIN32
-    EXPECT_TRUE(sim_->ReceivedCommands().empty());
+    EXPECT_TRUE(sim_->server().ReceivedCommands().empty());
 #endif
     std::string printed;
     EXPECT_EQ(Execute("?NODE_COUNT(0)", &printed), 0);
@@ -114,9 +114,9 @@ TEST_F(Handles, ClosedUnknownAndNullHandlesAreRefused) {
 #ifndef _WIN32
     // The closed link's connection is gone too.
     const auto until = Clock::now() + milliseconds(2000);
-    while (sim_->OpenLinks() != 1 && Clock::now() < until)
+    while (sim_->server().OpenLinks() != 1 && Clock::now() < until)
         std::this_thread::sleep_for(milliseconds(5));
-    EXPECT_EQ(sim_->OpenLinks(), 1u);
+    EXPECT_EQ(sim_->server().OpenLinks(), 1u);
 #endif
     EXPECT_EQ(Execute("?CONTROL"), 0);
 }
@@ -172,7 +172,7 @@ TEST(Open, LinksOpenedAndClosedOnManyThreadsAtOnceAllWork) {
     std::string address;
     auto sim = MakeSimulator(address);
     std::string error;
-    ASSERT_TRUE(sim->Start(&error)) << error;
+    ASSERT_TRUE(sim->server().Start(&error)) << error;
     std::atomic<int> failures{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {

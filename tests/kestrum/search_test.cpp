@@ -17,7 +17,7 @@
 
 #include "kestrum.h"
 #include "loopback_only.h"
-#include "wire.h"
+#include "kestrum/wire/wire.h"
 #ifdef _WIN32
 #include "remote_simulator.h"
 #else
@@ -42,7 +42,7 @@ std::unique_ptr<sim::Simulator> StartSim(const std::string& address) {
     options.address = address;
     auto simulator = std::make_unique<sim::Simulator>(sim::Bus{}, options);
     std::string error;
-    EXPECT_TRUE(simulator->Start(&error)) << error;
+    EXPECT_TRUE(simulator->server().Start(&error)) << error;
     return simulator;
 }
 

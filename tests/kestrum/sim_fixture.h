@@ -62,7 +62,7 @@ class SimLinkTest : public ::testing::Test {
     void SetUp() override {
         sim_ = MakeSimulator(address_);
         std::string error;
-        ASSERT_TRUE(sim_->Start(&error)) << error;
+        ASSERT_TRUE(sim_->server().Start(&error)) << error;
         ASSERT_EQ(KST_FastOpen(KST_TYPE_ETHERNET, address_.c_str(), 500, &handle_), 0);
         ASSERT_NE(handle_, nullptr);
     }

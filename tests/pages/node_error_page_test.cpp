@@ -41,7 +41,7 @@ TEST_F(NodeErrorPage, RowsWithErrorsArePaintedRedWholeAndOthersWhite) {
     bus.lostCount = 3;
     StartSimulator("127.0.5.11", bus);
     // Node 0 drives an axis whose status word cannot be read: white all the same.
-    sim->Control("@SIM ODD ?NODE_AXIS_COUNT(0,0) EMPTY");
+    sim->server().Control("@SIM ODD ?NODE_AXIS_COUNT(0,0) EMPTY");
     Connect("127.0.5.11");
     ASSERT_TRUE(WaitForCell(2, 3, "-1"));
     EXPECT_EQ(List().ItemText(0, 7), "ffffffffH");
@@ -68,15 +68,15 @@ TEST_F(NodeErrorPage, PollsWhileHiddenAndKeepsEverythingAfterADisconnect) {
     // The node page never read this bus: rows are named by their place all the same.
     EXPECT_EQ(List().ItemText(1, 1), "其他(0H)");
     page.Show(false);
-    sim->Control("@SIM SET 1 302H 9");
+    sim->server().Control("@SIM SET 1 302H 9");
     ASSERT_TRUE(WaitForCell(1, 5, "9"));
     EXPECT_EQ(List().ItemData(1), 0);
 
     Disconnect();
     QTest::qWait(50);
-    sim->ClearReceivedCommands();
+    sim->server().ClearReceivedCommands();
     QTest::qWait(700);
-    EXPECT_TRUE(sim->ReceivedCommands().empty());
+    EXPECT_TRUE(sim->server().ReceivedCommands().empty());
     page.Show(true);
     EXPECT_EQ(List().ItemCount(), 2);
     EXPECT_EQ(List().ItemText(1, 5), "9");
@@ -90,7 +90,7 @@ TEST_F(NodeErrorPage, ANodeCountChangeAloneRebuildsTheRows) {
     StartSimulator("127.0.5.13", bus);
     Connect("127.0.5.13");
     ASSERT_TRUE(QTest::qWaitFor([&] { return List().ItemCount() == 3; }, 3000));
-    sim->Control("@SIM NODE_OFF 2 60000");
+    sim->server().Control("@SIM NODE_OFF 2 60000");
     EXPECT_TRUE(QTest::qWaitFor([&] { return List().ItemCount() == 2; }, 3000));
 }
 
@@ -123,8 +123,8 @@ TEST_F(NodeErrorPage, TwoNodesChangedInOnePollReachTheTableThenTheList) {
     Connect("127.0.5.15");
     ASSERT_TRUE(QTest::qWaitFor([&] { return List().ItemCount() == 3; }, 3000));
     // No timer runs while the test holds the thread: the next poll sees both changes.
-    sim->Control("@SIM SET 0 301H 4");
-    sim->Control("@SIM SET 2 303H 6");
+    sim->server().Control("@SIM SET 0 301H 4");
+    sim->server().Control("@SIM SET 2 303H 6");
     ASSERT_TRUE(QTest::qWaitFor([&] { return g_errorCounterTable[kRegister301H][0] == 4; }, 3000));
     EXPECT_EQ(g_errorCounterTable[kRegister303H][2], 6);
     ASSERT_TRUE(QTest::qWaitFor([&] { return List().ItemText(0, 4) == "4"; }, 3000));

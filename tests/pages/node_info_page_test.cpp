@@ -59,7 +59,7 @@ TEST_F(NodeInfoPage, ListsEveryNodeWithItsVendorDeviceAndRanges) {
     EXPECT_EQ(Row(0), "Node0|Kestrum(41bH)|a5H|0|1|0|0|0|0");
     EXPECT_EQ(Row(1), "Node1|其他(2H)|10H|0|0|16(0-15)|16(0-15)|0|0");
     EXPECT_EQ(Row(2), "Node2|松下(66fH)|1H|12|0|8(16-23)|0|0|2(4-5)");
-    EXPECT_EQ(sim->ReceivedCommands().size(), 31u);
+    EXPECT_EQ(sim->server().ReceivedCommands().size(), 31u);
 
     // Disconnected, a refresh keeps the rows of the last connected one.
     Disconnect();
@@ -74,11 +74,11 @@ TEST_F(NodeInfoPage, AShrunkOrEmptyBusShowsItsOwnRows) {
     Connect("127.0.5.2");
     page.RefreshNodeList();
     EXPECT_EQ(List().ItemCount(), 6);
-    sim->Control("@SIM NODE_OFF 4 60000");
+    sim->server().Control("@SIM NODE_OFF 4 60000");
     page.RefreshNodeList();
     EXPECT_EQ(List().ItemCount(), 4);
     EXPECT_EQ(g_nodeTable[5].vendorId, 0x41B);
-    sim->Control("@SIM NODE_OFF 0 60000");
+    sim->server().Control("@SIM NODE_OFF 0 60000");
     page.RefreshNodeList();
     EXPECT_EQ(List().HeaderItemCount(), 9);
     EXPECT_EQ(List().ItemCount(), 0);
@@ -92,7 +92,7 @@ TEST_F(NodeInfoPage, ALinkDroppedMidwayEndsTheRefreshAtOnceWithWhatItHas) {
     Connect("127.0.5.3");
     std::thread dropper([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        sim->Control("@SIM DROP_LINK");
+        sim->server().Control("@SIM DROP_LINK");
     });
     QElapsedTimer timer;
     timer.start();

@@ -36,7 +36,7 @@ class PageTest : public ::testing::Test {
         options.discovery = false;
         sim = std::make_unique<kestrum::sim::Simulator>(std::move(bus), options);
         std::string error;
-        ASSERT_TRUE(sim->Start(&error)) << error;
+        ASSERT_TRUE(sim->server().Start(&error)) << error;
     }
     void Connect(const char* address) { Link(address); }
 

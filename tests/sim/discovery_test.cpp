@@ -64,7 +64,7 @@ std::unique_ptr<kestrum::sim::Simulator> StartAt(const std::string& address, boo
     options.discovery = discovery;
     auto sim = std::make_unique<kestrum::sim::Simulator>(LoadBus("demo.json"), options);
     std::string error;
-    EXPECT_TRUE(sim->Start(&error)) << error;
+    EXPECT_TRUE(sim->server().Start(&error)) << error;
     return sim;
 }
 
@@ -97,7 +97,7 @@ TEST(Discovery, EverySimulatorAnswersABroadcastFromItsOwnAddress) {
     EXPECT_EQ(prober.Collect(9).size(), 2u);
 
     // A stopped simulator no longer answers; the other still does.
-    a->Stop();
+    a->server().Stop();
     prober.Probe(broadcast, 10);
     EXPECT_EQ(prober.Collect(10), Set{"127.0.0.3:17180"});
 }

@@ -153,27 +153,27 @@ TEST_F(Faults, BadSimCommandsAreRefusedWithAText) {
 TEST_F(Faults, ControlRunsSimCommandsInProcessOnEveryLink) {
     auto a = Connect();
     auto b = Connect();
-    EXPECT_EQ(sim_->Control("@SIM NODE_OFF 3 10000"), "OK\r\n");
+    EXPECT_EQ(sim_->server().Control("@SIM NODE_OFF 3 10000"), "OK\r\n");
     EXPECT_EQ(a->Text("?NODE_COUNT(0)"), "3\r\n");
-    EXPECT_TRUE(sim_->Control("@SIM NODE_OFF x 1").starts_with("Error"));
-    EXPECT_EQ(sim_->Control("@SIM RESET"), "OK\r\n");
+    EXPECT_TRUE(sim_->server().Control("@SIM NODE_OFF x 1").starts_with("Error"));
+    EXPECT_EQ(sim_->server().Control("@SIM RESET"), "OK\r\n");
     EXPECT_EQ(b->Text("?NODE_COUNT(0)"), "8\r\n");
     // Control commands did not arrive over a link.
-    for (const auto& command : sim_->ReceivedCommands())
+    for (const auto& command : sim_->server().ReceivedCommands())
         EXPECT_FALSE(command.starts_with("@SIM")) << command;
     // A link fault set from outside hits every open link.
-    sim_->Control("@SIM LINK CUT");
+    sim_->server().Control("@SIM LINK CUT");
     a->Send("?CONTROL");
     b->Send("?CONTROL");
     EXPECT_TRUE(a->WaitClosed());
     EXPECT_TRUE(b->WaitClosed());
-    EXPECT_TRUE(Eventually([&] { return sim_->OpenLinks() == 0; }));
+    EXPECT_TRUE(Eventually([&] { return sim_->server().OpenLinks() == 0; }));
     // New links are not affected; dropping from outside closes them all.
     auto c = Connect();
     auto d = Connect();
     EXPECT_EQ(c->Text("?NODE_COUNT(0)"), "8\r\n");
-    ASSERT_TRUE(Eventually([&] { return sim_->OpenLinks() == 2; }));
-    EXPECT_EQ(sim_->Control("@SIM DROP_LINK"), "OK\r\n");
+    ASSERT_TRUE(Eventually([&] { return sim_->server().OpenLinks() == 2; }));
+    EXPECT_EQ(sim_->server().Control("@SIM DROP_LINK"), "OK\r\n");
     EXPECT_TRUE(c->WaitClosed());
     EXPECT_TRUE(d->WaitClosed());
 }

@@ -1,50 +1,73 @@
-// The link server with an interpreter other than the simulated controller's, as the
-// gateway runs it.
+// The link server with a model other than the simulated controller's, as the gateway
+// runs it, and a hook of its own.
 #include <string>
 #include <vector>
 
-#include "kestrum_sim/link_server.h"
+#include "kestrum/server/command_text.h"
+#include "kestrum/server/link_server.h"
 #include "sim_client.h"
 
 namespace simtest {
 namespace {
 
-using kestrum::sim::CommandInterpreter;
-using kestrum::sim::Outcome;
+using kestrum::server::Outcome;
 
-class Echo : public CommandInterpreter {
+class Echo : public kestrum::server::ControllerModel {
   public:
-    Outcome Execute(std::string_view command, Clock::time_point) override {
-        ++runs;
-        Outcome out;
-        out.text = "echo " + std::string(command) + "\r\n";
-        return out;
-    }
-    int latencyMs() const override { return 150; }
+    std::string Model() const override { return "echo " + std::to_string(++runs); }
+    std::string VersionDate() const override { return {}; }
+    std::string SerialNumber() const override { return {}; }
+    std::string Report(Clock::time_point) override { return {}; }
+    int32_t NodeCount(Clock::time_point) override { return 0; }
+    Outcome NodeItem(int32_t, int32_t, Clock::time_point) override { return {}; }
+    Outcome AxisCount(int32_t) override { return {}; }
+    Outcome IoBase(int32_t) override { return {}; }
+    Outcome AioBase(int32_t) override { return {}; }
+    Outcome SdoRead(int32_t, int32_t, int32_t, int32_t, int32_t) override { return {}; }
+    const std::vector<float>& Table() const override { return table_; }
 
-    int runs = 0;
+    mutable int runs = 0;
+
+  private:
+    std::vector<float> table_ = std::vector<float>(kestrum::server::kTableSize);
 };
 
-TEST(LinkServer, ServesAnyInterpreterWithTheDelayItAsksFor) {
+class Delay : public kestrum::server::LinkHook {
+  public:
+    std::optional<kestrum::server::Intercepted> Intercept(kestrum::server::LinkId, std::string_view,
+                                                          Clock::time_point) override {
+        return std::nullopt;
+    }
+    void Answered(std::string_view, Outcome&) override {}
+    void Shape(kestrum::server::LinkId, kestrum::server::Delivery& reply) override {
+        reply.due += 150ms;
+    }
+    bool Bytewise(kestrum::server::LinkId) const override { return false; }
+    void Opened(kestrum::server::LinkId) override {}
+    void Closed(kestrum::server::LinkId) override {}
+};
+
+TEST(LinkServer, ServesAnyModelWithTheDelayItsHookAsksFor) {
     Echo echo;
-    kestrum::sim::LinkServerOptions options;
+    Delay delay;
+    kestrum::server::LinkServerOptions options;
     options.address = TestAddress();
     options.port = 0;
     options.discovery = false;
-    kestrum::sim::LinkServer server(echo, options);
+    kestrum::server::LinkServer server(echo, options, &delay);
     std::string error;
     ASSERT_TRUE(server.Start(&error)) << error;
     Client client;
     ASSERT_TRUE(client.Connect(options.address, server.options().port));
 
     auto start = Clock::now();
-    EXPECT_EQ(client.Text("?ANY"), "echo ?ANY\r\n");
+    EXPECT_EQ(client.Text("?CONTROL"), "echo 1\r\n");
     EXPECT_GE(Clock::now() - start, 150ms);
-    EXPECT_EQ(server.Control("X"), "echo X\r\n");
-    EXPECT_EQ(
-        server.WithInterpreter([](CommandInterpreter& i) { return static_cast<Echo&>(i).runs; }),
-        2);
-    EXPECT_EQ(server.ReceivedCommands(), std::vector<std::string>{"?ANY"});
+    EXPECT_EQ(server.Control("?CONTROL"), "echo 2\r\n");
+    int runs = 0;
+    server.Locked([&] { runs = echo.runs; });
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(server.ReceivedCommands(), std::vector<std::string>{"?CONTROL"});
 }
 
 }  // namespace

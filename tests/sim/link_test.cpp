@@ -48,8 +48,8 @@ TEST_F(Link, RequestsCutAnywhereOrBatchedAreAnswered) {
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->seq, 7u);
     EXPECT_EQ(reply->text, "8\r\n");
-    EXPECT_EQ(sim_->ReceivedCommands(), std::vector<std::string>{"?NODE_COUNT(0)"});
-    sim_->ClearReceivedCommands();
+    EXPECT_EQ(sim_->server().ReceivedCommands(), std::vector<std::string>{"?NODE_COUNT(0)"});
+    sim_->server().ClearReceivedCommands();
 
     // Three requests in one write, the largest command allowed among them.
     std::string big = "?" + std::string(wire::kMaxCommandLength - 1, 'A');
@@ -67,8 +67,8 @@ TEST_F(Link, RequestsCutAnywhereOrBatchedAreAnswered) {
             EXPECT_EQ(reply->text, want.text);
         }
     }
-    EXPECT_EQ(sim_->ReceivedCommands().size(), 3u);
-    EXPECT_EQ(sim_->ReceivedCommands().back(), "?NODE_IO(0,3)");
+    EXPECT_EQ(sim_->server().ReceivedCommands().size(), 3u);
+    EXPECT_EQ(sim_->server().ReceivedCommands().back(), "?NODE_IO(0,3)");
 }
 
 TEST_F(Link, MalformedRequestsCloseTheLinkWithoutAReply) {
@@ -93,7 +93,7 @@ TEST_F(Link, MalformedRequestsCloseTheLinkWithoutAReply) {
         EXPECT_EQ(client->ReadAll(), "") << what;
         EXPECT_TRUE(client->closed()) << what;
     }
-    EXPECT_TRUE(Eventually([&] { return sim_->OpenLinks() == 1; }));
+    EXPECT_TRUE(Eventually([&] { return sim_->server().OpenLinks() == 1; }));
     EXPECT_EQ(healthy->Text("?CONTROL"), "KSM464\r\n");
 }
 
@@ -141,7 +141,7 @@ TEST_F(Link, LinkFaultsHitOnlyTheirLink) {
     EXPECT_EQ(drop->ReadAll(2000ms), "");
     EXPECT_TRUE(drop->closed());
     EXPECT_EQ(other->Text("?NODE_COUNT(0)"), "8\r\n");
-    EXPECT_TRUE(Eventually([&] { return sim_->OpenLinks() == 2; }));
+    EXPECT_TRUE(Eventually([&] { return sim_->server().OpenLinks() == 2; }));
 }
 
 TEST_F(Link, ManyClientsAtOnceEachGetTheirOwnRepliesInOrder) {
@@ -151,7 +151,7 @@ TEST_F(Link, ManyClientsAtOnceEachGetTheirOwnRepliesInOrder) {
     for (int c = 0; c < kClients; ++c) {
         threads.emplace_back([&, node = std::to_string(c)] {
             Client client;
-            if (!client.Connect(sim_->options().address, sim_->options().port)) ++failures;
+            if (!client.Connect(sim_->server().options().address, sim_->server().options().port)) ++failures;
             for (int r = 0; r < kRounds && failures == 0; ++r) {
                 // Two in flight at a time, to mix pipelining with the other clients.
                 uint32_t s1 = client.Send("?NODE_INFO(0," + node + ",3)");
@@ -165,8 +165,8 @@ TEST_F(Link, ManyClientsAtOnceEachGetTheirOwnRepliesInOrder) {
     }
     for (auto& t : threads) t.join();
     EXPECT_EQ(failures.load(), 0);
-    EXPECT_EQ(sim_->AcceptedLinks(), static_cast<std::size_t>(kClients));
-    EXPECT_EQ(sim_->ReceivedCommands().size(), static_cast<std::size_t>(kClients * kRounds * 2));
+    EXPECT_EQ(sim_->server().AcceptedLinks(), static_cast<std::size_t>(kClients));
+    EXPECT_EQ(sim_->server().ReceivedCommands().size(), static_cast<std::size_t>(kClients * kRounds * 2));
 }
 
 TEST_F(Link, StopIsPromptWithLinksAndStalledReplies) {
@@ -177,11 +177,11 @@ TEST_F(Link, StopIsPromptWithLinksAndStalledReplies) {
     b->Send("?CONTROL");
     std::this_thread::sleep_for(20ms);
     auto start = Clock::now();
-    sim_->Stop();
+    sim_->server().Stop();
     EXPECT_LT(Clock::now() - start, 500ms);
     EXPECT_TRUE(a->WaitClosed());
     EXPECT_TRUE(b->WaitClosed());
-    EXPECT_EQ(sim_->OpenLinks(), 0u);
+    EXPECT_EQ(sim_->server().OpenLinks(), 0u);
     sim_.reset();  // the destructor after Stop is harmless
 }
 
@@ -200,7 +200,7 @@ TEST_F(Link, ASlowReaderCannotMakeTheBacklogGrow) {
     std::size_t received = 0, most = 0;
     const auto start = Clock::now();
     while (received < kReplies * kFrame && Clock::now() - start < 60s) {
-        most = std::max(most, sim_->BufferedBytes());
+        most = std::max(most, sim_->server().BufferedBytes());
         std::this_thread::sleep_until(start + Ms(received / kBytesPerMs));
         std::string part = client->ReadSome(2000ms);
         if (part.empty()) break;
@@ -208,9 +208,9 @@ TEST_F(Link, ASlowReaderCannotMakeTheBacklogGrow) {
     }
     sender.join();
     EXPECT_EQ(received, kReplies * kFrame);
-    EXPECT_GE(most, kestrum::sim::kMaxBacklogBytes / 4);
+    EXPECT_GE(most, kestrum::server::kMaxBacklogBytes / 4);
     // The limit, plus the replies to the requests of one read.
-    EXPECT_LT(most, 2 * kestrum::sim::kMaxBacklogBytes);
+    EXPECT_LT(most, 2 * kestrum::server::kMaxBacklogBytes);
 }
 
 TEST_F(Link, IdleLimitClosesOnlySilentLinksOwedNothing) {
@@ -226,9 +226,9 @@ TEST_F(Link, IdleLimitClosesOnlySilentLinksOwedNothing) {
     EXPECT_TRUE(silent->closed());
     EXPECT_GE(Clock::now() - start, kLimit);
     // Waiting for a held-back reply is not idleness.
-    sim_->Control("@SIM STALL " + std::to_string(2 * kLimit.count()));
+    sim_->server().Control("@SIM STALL " + std::to_string(2 * kLimit.count()));
     EXPECT_EQ(polling->Text("?CONTROL"), "KSM464\r\n");
-    EXPECT_EQ(sim_->OpenLinks(), 1u);
+    EXPECT_EQ(sim_->server().OpenLinks(), 1u);
 }
 
 TEST(SimulatorStart, RefusesAddressesOutsideLoopbackAndTakenPorts) {
@@ -236,19 +236,19 @@ TEST(SimulatorStart, RefusesAddressesOutsideLoopbackAndTakenPorts) {
     kestrum::sim::SimulatorOptions options;
     std::string error;
     options.address = "10.1.2.3";
-    EXPECT_FALSE(Simulator(kestrum::sim::Bus{}, options).Start(&error));
+    EXPECT_FALSE(Simulator(kestrum::sim::Bus{}, options).server().Start(&error));
     EXPECT_NE(error.find("127.0.0.0/8"), std::string::npos) << error;
     options.address = "not an address";
-    EXPECT_FALSE(Simulator(kestrum::sim::Bus{}, options).Start(&error));
+    EXPECT_FALSE(Simulator(kestrum::sim::Bus{}, options).server().Start(&error));
 
     options.address = TestAddress();
     options.port = 0;
     options.discovery = false;
     Simulator first(kestrum::sim::Bus{}, options);
-    ASSERT_TRUE(first.Start(&error)) << error;
-    options.port = first.options().port;
+    ASSERT_TRUE(first.server().Start(&error)) << error;
+    options.port = first.server().options().port;
     error.clear();
-    EXPECT_FALSE(Simulator(kestrum::sim::Bus{}, options).Start(&error));
+    EXPECT_FALSE(Simulator(kestrum::sim::Bus{}, options).server().Start(&error));
     EXPECT_FALSE(error.empty());
 }
 

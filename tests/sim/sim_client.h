@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "kestrum_sim/simulator.h"
-#include "wire.h"
+#include "kestrum/wire/wire.h"
 
 namespace simtest {
 
@@ -171,13 +171,13 @@ class SimTest : public ::testing::Test {
         options.idleLimitMs = idleLimitMs;
         sim_ = std::make_unique<kestrum::sim::Simulator>(std::move(bus), options);
         std::string error;
-        ASSERT_TRUE(sim_->Start(&error)) << error;
+        ASSERT_TRUE(sim_->server().Start(&error)) << error;
     }
     void SetUp() override { Serve(LoadBus("demo.json")); }
 
     std::unique_ptr<Client> Connect() {
         auto client = std::make_unique<Client>();
-        EXPECT_TRUE(client->Connect(sim_->options().address, sim_->options().port));
+        EXPECT_TRUE(client->Connect(sim_->server().options().address, sim_->server().options().port));
         return client;
     }
 

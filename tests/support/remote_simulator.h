@@ -15,6 +15,9 @@ class RemoteSimulator {
   public:
     explicit RemoteSimulator(std::string address) : address_(std::move(address)) {}
 
+    // The in-process simulator's Start and Control are its server's; tests reach both alike.
+    RemoteSimulator& server() { return *this; }
+
     // Switches every fault off; says why it cannot.
     bool Start(std::string* error) {
         const std::string reset = Control("@SIM RESET");

@@ -1,0 +1,31 @@
+// Items of "?NODE_INFO(0,node,item)": what the client asks and the servers answer.
+#pragma once
+
+#include <cstdint>
+
+namespace kestrum::language {
+
+enum NodeInfoItem : int32_t {
+    kItemVendorId = 0,
+    kItemDeviceId = 1,
+    kItemRevision = 2,
+    kItemSwitchNo = 3,
+    kItemInputCount = 10,
+    kItemOutputCount = 11,
+    kItemAdCount = 12,
+    kItemDaCount = 13,
+    // One item a byte of the slave controller's error counters: 300H to 303H are the
+    // receive errors of ports 1 and 2; up to 313H follow ports 3 and 4, forwarded errors,
+    // processing-unit and PDI errors and lost links.
+    kItemRegister300H = 0x300,
+};
+
+inline constexpr int32_t kRegisterItemCount = 0x14;  // 300H..313H
+
+// The items read from the node's SII; the rest are its registers or dial switch.
+inline constexpr bool IsSiiItem(int32_t item) {
+    return (item >= kItemVendorId && item <= kItemRevision) ||
+           (item >= kItemInputCount && item <= kItemDaCount);
+}
+
+}  // namespace kestrum::language
