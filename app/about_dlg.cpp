@@ -1,6 +1,6 @@
-#include "about_dlg.h"
+#include "app/about_dlg.h"
 
-#include "templates.h"
+#include "app/templates.h"
 
 namespace pelvane {
 

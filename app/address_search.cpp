@@ -1,9 +1,9 @@
-#include "address_search.h"
+#include "app/address_search.h"
 
 #include <string>
 
-#include "gbk.h"
-#include "search_reply.h"
+#include "controller/gbk.h"
+#include "controller/search_reply.h"
 
 namespace pelvane {
 

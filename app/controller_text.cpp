@@ -1,8 +1,8 @@
-#include "controller_text.h"
+#include "app/controller_text.h"
 
 #include <cstring>
 
-#include "gbk.h"
+#include "controller/gbk.h"
 
 namespace pelvane {
 

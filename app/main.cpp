@@ -1,4 +1,4 @@
-#include "pelvane_app.h"
+#include "app/pelvane_app.h"
 
 int main(int argc, char* argv[]) {
     pelvane::CPelvaneApp app(argc, argv);

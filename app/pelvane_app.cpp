@@ -1,6 +1,6 @@
-#include "pelvane_app.h"
+#include "app/pelvane_app.h"
 
-#include "pelvane_dlg.h"
+#include "app/pelvane_dlg.h"
 
 namespace pelvane {
 

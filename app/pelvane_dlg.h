@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "node_error.h"
-#include "node_info.h"
+#include "pages/node_error.h"
+#include "pages/node_info.h"
 #include "ui/dialog.h"
 
 namespace pelvane {

@@ -1,6 +1,6 @@
-#include "templates.h"
+#include "app/templates.h"
 
-#include "resource.h"
+#include "app/resource.h"
 
 #ifndef PELVANE_VERSION
 #error "PELVANE_VERSION comes from the build"

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "controller_link.h"
+#include "controller/controller_link.h"
 #include "kestrum_sim/simulator.h"
-#include "loopback_only.h"
+#include "tests/support/loopback_only.h"
 
 namespace pelvane::bench {
 

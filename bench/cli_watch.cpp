@@ -6,13 +6,13 @@
 #include <sstream>
 #include <vector>
 
-#include "bench_link.h"
-#include "bench_stats.h"
-#include "controller_state.h"
-#include "error_poll.h"
-#include "watch_session.h"
-#include "watch_view.h"
-#include "window_poll.h"
+#include "bench/bench_link.h"
+#include "bench/bench_stats.h"
+#include "bench/window_poll.h"
+#include "cli/watch_session.h"
+#include "cli/watch_view.h"
+#include "controller/controller_state.h"
+#include "nodes/error_poll.h"
 
 namespace {
 

@@ -9,13 +9,13 @@
 #include <thread>
 #include <vector>
 
-#include "bench_link.h"
-#include "bench_stats.h"
-#include "bus_poll.h"
-#include "controller_state.h"
-#include "error_poll.h"
-#include "metrics.h"
-#include "window_poll.h"
+#include "bench/bench_link.h"
+#include "bench/bench_stats.h"
+#include "bench/window_poll.h"
+#include "controller/controller_state.h"
+#include "exporter/bus_poll.h"
+#include "exporter/metrics.h"
+#include "nodes/error_poll.h"
 
 namespace {
 

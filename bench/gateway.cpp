@@ -15,18 +15,18 @@
 #include <thread>
 #include <vector>
 
-#include "bench_stats.h"
-#include "controller_link.h"
-#include "controller_state.h"
-#include "gateway.h"
+#include "bench/bench_stats.h"
+#include "bench/window_poll.h"
+#include "controller/controller_link.h"
+#include "controller/controller_state.h"
+#include "ecat/master.h"
+#include "ecat/raw_link.h"
+#include "ecat/registers.h"
+#include "ecat/scan.h"
+#include "gateway/gateway.h"
 #include "kestrum.h"
 #include "kestrum_sim/simulator.h"
-#include "master.h"
-#include "raw_link.h"
-#include "registers.h"
-#include "scan.h"
-#include "segment/segment_server.h"
-#include "window_poll.h"
+#include "sim/src/segment/segment_server.h"
 
 namespace {
 

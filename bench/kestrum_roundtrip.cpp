@@ -16,10 +16,10 @@
 #include <thread>
 #include <vector>
 
-#include "bench_stats.h"
+#include "bench/bench_stats.h"
 #include "kestrum.h"
 #include "kestrum_sim/simulator.h"
-#include "loopback_only.h"
+#include "tests/support/loopback_only.h"
 
 namespace {
 

@@ -18,21 +18,21 @@
 #include <string>
 #include <vector>
 
-#include "bench_link.h"
-#include "bench_stats.h"
-#include "controller_state.h"
-#include "error_poll.h"
+#include "app/pelvane_dlg.h"
+#include "app/resource.h"
+#include "bench/bench_link.h"
+#include "bench/bench_stats.h"
+#include "bench/window_poll.h"
+#include "controller/controller_state.h"
 #include "kestrum.h"
-#include "node_cells.h"
-#include "node_error.h"
-#include "node_table.h"
-#include "page_list.h"
-#include "pelvane_dlg.h"
-#include "resource.h"
+#include "nodes/error_poll.h"
+#include "nodes/node_cells.h"
+#include "nodes/node_table.h"
+#include "pages/node_error.h"
+#include "pages/page_list.h"
 #include "ui/controls.h"
 #include "ui/list_control.h"
 #include "ui/qt_access.h"
-#include "window_poll.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "loopback_only.h"
+#include "tests/support/loopback_only.h"
 
 namespace pelvane::bench {
 

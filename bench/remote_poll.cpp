@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "bench_stats.h"
-#include "controller_link.h"
-#include "controller_state.h"
+#include "bench/bench_stats.h"
+#include "bench/remote_link.h"
+#include "bench/window_poll.h"
+#include "controller/controller_link.h"
+#include "controller/controller_state.h"
 #include "kestrum.h"
-#include "remote_link.h"
-#include "window_poll.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"The window's poll against a running simulator"};

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "bench_stats.h"
+#include "bench/bench_stats.h"
+#include "bench/remote_link.h"
 #include "kestrum.h"
-#include "remote_link.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"KST_Execute round trip against a running simulator"};

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_stats.h"
+#include "bench/bench_stats.h"
 #include "ui/application.h"
 #include "ui/dialog.h"
 #include "ui/list_control.h"

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "error_poll.h"
+#include "nodes/error_poll.h"
 
 namespace pelvane::bench {
 

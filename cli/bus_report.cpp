@@ -1,4 +1,4 @@
-#include "bus_report.h"
+#include "cli/bus_report.h"
 
 namespace pelvane::cli {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "bus_changes.h"
-#include "node_table.h"
-#include "snapshot.h"
+#include "cli/snapshot.h"
+#include "nodes/bus_changes.h"
+#include "nodes/node_table.h"
 
 namespace pelvane::cli {
 

@@ -7,18 +7,18 @@
 #include <string>
 #include <vector>
 
-#include "bus_report.h"
-#include "command_options.h"
-#include "commands.h"
-#include "line_picture.h"
-#include "link.h"
-#include "platform.h"
-#include "poll_pacing.h"
-#include "progress.h"
-#include "snapshot.h"
-#include "text_format.h"
-#include "watch_session.h"
-#include "watch_view.h"
+#include "cli/bus_report.h"
+#include "cli/command_options.h"
+#include "cli/commands.h"
+#include "cli/line_picture.h"
+#include "cli/link.h"
+#include "cli/platform.h"
+#include "cli/poll_pacing.h"
+#include "cli/progress.h"
+#include "cli/snapshot.h"
+#include "cli/text_format.h"
+#include "cli/watch_session.h"
+#include "cli/watch_view.h"
 
 namespace pelvane::cli {
 

@@ -1,11 +1,11 @@
-#include "cli_app.h"
+#include "cli/cli_app.h"
 
 #include <CLI/CLI.hpp>
 #include <memory>
 #include <utility>
 #include <vector>
 
-#include "commands.h"
+#include "cli/commands.h"
 
 namespace pelvane::cli {
 

@@ -1,7 +1,7 @@
 // pelvane-cli's command line: the subcommands put together, and the exit codes.
 #pragma once
 
-#include "cli_io.h"
+#include "cli/cli_io.h"
 
 namespace pelvane::cli {
 

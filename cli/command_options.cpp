@@ -1,4 +1,4 @@
-#include "command_options.h"
+#include "cli/command_options.h"
 
 namespace pelvane::cli {
 

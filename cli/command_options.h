@@ -4,7 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
-#include "error_poll.h"
+#include "nodes/error_poll.h"
 
 namespace pelvane::cli {
 

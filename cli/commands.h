@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "cli_io.h"
+#include "cli/cli_io.h"
 
 namespace CLI {
 class App;

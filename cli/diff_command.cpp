@@ -5,12 +5,12 @@
 #include <sstream>
 #include <string>
 
-#include "bus_report.h"
-#include "commands.h"
-#include "node_cells.h"
-#include "snapshot.h"
-#include "text_format.h"
-#include "watch_view.h"
+#include "cli/bus_report.h"
+#include "cli/commands.h"
+#include "cli/snapshot.h"
+#include "cli/text_format.h"
+#include "cli/watch_view.h"
+#include "nodes/node_cells.h"
 
 namespace pelvane::cli {
 

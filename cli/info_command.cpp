@@ -2,11 +2,11 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
-#include "command_options.h"
-#include "commands.h"
-#include "link.h"
-#include "snapshot.h"
-#include "text_format.h"
+#include "cli/command_options.h"
+#include "cli/commands.h"
+#include "cli/link.h"
+#include "cli/snapshot.h"
+#include "cli/text_format.h"
 
 namespace pelvane::cli {
 

@@ -1,11 +1,11 @@
-#include "line_picture.h"
+#include "cli/line_picture.h"
 
 #include <algorithm>
 #include <string_view>
 #include <vector>
 
-#include "node_cells.h"
-#include "text_format.h"
+#include "cli/text_format.h"
+#include "nodes/node_cells.h"
 
 namespace pelvane::cli {
 

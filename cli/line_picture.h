@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <string>
 
-#include "counter_rises.h"
-#include "verdict.h"
+#include "nodes/counter_rises.h"
+#include "nodes/verdict.h"
 
 namespace pelvane::cli {
 

@@ -1,10 +1,10 @@
-#include "link.h"
+#include "cli/link.h"
 
-#include "controller_link.h"
-#include "controller_state.h"
-#include "link_settings.h"
-#include "progress.h"
-#include "queries.h"
+#include "cli/progress.h"
+#include "controller/controller_link.h"
+#include "controller/controller_state.h"
+#include "controller/link_settings.h"
+#include "controller/queries.h"
 
 namespace pelvane::cli {
 

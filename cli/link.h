@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "cli_io.h"
-#include "node_table.h"
+#include "cli/cli_io.h"
+#include "nodes/node_table.h"
 
 namespace pelvane::cli {
 

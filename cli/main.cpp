@@ -1,8 +1,8 @@
 // pelvane-cli: the diagnosis of the window, without a window, for SSH and scripts.
 #include <iostream>
 
-#include "cli_app.h"
-#include "platform.h"
+#include "cli/cli_app.h"
+#include "cli/platform.h"
 
 int main(int argc, char** argv) {
     const pelvane::cli::Terminals terminals = pelvane::cli::PrepareTerminals();

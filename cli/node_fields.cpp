@@ -1,10 +1,10 @@
-#include "node_fields.h"
+#include "cli/node_fields.h"
 
 #include <array>
 
-#include "gbk.h"
-#include "node_cells.h"
-#include "vendor_table.h"
+#include "controller/gbk.h"
+#include "nodes/node_cells.h"
+#include "nodes/vendor_table.h"
 
 namespace pelvane::cli {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "node_table.h"
+#include "nodes/node_table.h"
 
 namespace pelvane::cli {
 

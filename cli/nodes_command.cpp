@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "command_options.h"
-#include "commands.h"
-#include "link.h"
-#include "node_fields.h"
-#include "text_format.h"
+#include "cli/command_options.h"
+#include "cli/commands.h"
+#include "cli/link.h"
+#include "cli/node_fields.h"
+#include "cli/text_format.h"
 
 namespace pelvane::cli {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform.h"
+#include "cli/platform.h"
 
 namespace pelvane::cli {
 namespace {

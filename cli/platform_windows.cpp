@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "platform.h"
+#include "cli/platform.h"
 
 namespace pelvane::cli {
 namespace {

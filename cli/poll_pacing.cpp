@@ -1,9 +1,9 @@
-#include "poll_pacing.h"
+#include "cli/poll_pacing.h"
 
 #include <algorithm>
 #include <thread>
 
-#include "platform.h"
+#include "cli/platform.h"
 
 namespace pelvane::cli {
 

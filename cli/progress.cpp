@@ -1,4 +1,4 @@
-#include "progress.h"
+#include "cli/progress.h"
 
 namespace pelvane::cli {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "cli_io.h"
+#include "cli/cli_io.h"
 
 namespace pelvane::cli {
 

@@ -3,13 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "commands.h"
-#include "gbk.h"
+#include "cli/commands.h"
+#include "cli/link.h"
+#include "cli/text_format.h"
+#include "controller/gbk.h"
+#include "controller/link_settings.h"
+#include "controller/search_reply.h"
 #include "kestrum.h"
-#include "link.h"
-#include "link_settings.h"
-#include "search_reply.h"
-#include "text_format.h"
 
 namespace pelvane::cli {
 

@@ -1,13 +1,13 @@
-#include "snapshot.h"
+#include "cli/snapshot.h"
 
 #include <chrono>
 #include <cstring>
 #include <memory>
 
-#include "gbk.h"
-#include "link.h"
-#include "queries.h"
-#include "text_format.h"
+#include "cli/link.h"
+#include "cli/text_format.h"
+#include "controller/gbk.h"
+#include "controller/queries.h"
 
 namespace pelvane::cli {
 

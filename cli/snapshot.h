@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "cli_io.h"
-#include "error_poll.h"
-#include "node_table.h"
-#include "poll_session.h"
+#include "cli/cli_io.h"
+#include "nodes/error_poll.h"
+#include "nodes/node_table.h"
+#include "nodes/poll_session.h"
 
 namespace pelvane::cli {
 

@@ -6,11 +6,11 @@
 #include <fstream>
 #include <string>
 
-#include "command_options.h"
-#include "commands.h"
-#include "link.h"
-#include "platform.h"
-#include "snapshot.h"
+#include "cli/command_options.h"
+#include "cli/commands.h"
+#include "cli/link.h"
+#include "cli/platform.h"
+#include "cli/snapshot.h"
 
 namespace pelvane::cli {
 

@@ -2,10 +2,10 @@
 #include <cmath>
 #include <limits>
 
-#include "node_cells.h"
-#include "node_fields.h"
-#include "snapshot.h"
-#include "text_format.h"
+#include "cli/node_fields.h"
+#include "cli/snapshot.h"
+#include "cli/text_format.h"
+#include "nodes/node_cells.h"
 
 namespace pelvane::cli {
 

@@ -1,7 +1,7 @@
 // Reading a snapshot file back: written by us, but it may come from anywhere.
 #include <fstream>
 
-#include "snapshot.h"
+#include "cli/snapshot.h"
 
 namespace pelvane::cli {
 

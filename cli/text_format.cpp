@@ -1,10 +1,10 @@
-#include "text_format.h"
+#include "cli/text_format.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
 
-#include "counter_rises.h"
+#include "nodes/counter_rises.h"
 
 namespace pelvane::cli {
 

@@ -4,14 +4,14 @@
 #include <chrono>
 #include <string>
 
-#include "command_options.h"
-#include "commands.h"
-#include "line_picture.h"
-#include "link.h"
-#include "platform.h"
-#include "poll_pacing.h"
-#include "watch_session.h"
-#include "watch_view.h"
+#include "cli/command_options.h"
+#include "cli/commands.h"
+#include "cli/line_picture.h"
+#include "cli/link.h"
+#include "cli/platform.h"
+#include "cli/poll_pacing.h"
+#include "cli/watch_session.h"
+#include "cli/watch_view.h"
 
 namespace pelvane::cli {
 

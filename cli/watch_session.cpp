@@ -1,6 +1,6 @@
-#include "watch_session.h"
+#include "cli/watch_session.h"
 
-#include "link.h"
+#include "cli/link.h"
 
 namespace pelvane::cli {
 

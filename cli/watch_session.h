@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "cli_io.h"
-#include "poll_session.h"
+#include "cli/cli_io.h"
+#include "nodes/poll_session.h"
 
 namespace pelvane::cli {
 

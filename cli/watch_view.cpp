@@ -1,10 +1,10 @@
-#include "watch_view.h"
+#include "cli/watch_view.h"
 
 #include <vector>
 
-#include "node_cells.h"
-#include "platform.h"
-#include "text_format.h"
+#include "cli/platform.h"
+#include "cli/text_format.h"
+#include "nodes/node_cells.h"
 
 namespace pelvane::cli {
 

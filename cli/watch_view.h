@@ -4,9 +4,9 @@
 #include <chrono>
 #include <string>
 
-#include "error_poll.h"
-#include "line_picture.h"
-#include "watch_session.h"
+#include "cli/line_picture.h"
+#include "cli/watch_session.h"
+#include "nodes/error_poll.h"
 
 namespace pelvane::cli {
 

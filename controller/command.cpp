@@ -1,11 +1,11 @@
-#include "command.h"
+#include "controller/command.h"
 
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <string>
 
-#include "controller_state.h"
+#include "controller/controller_state.h"
 
 namespace pelvane {
 namespace {

@@ -1,8 +1,8 @@
-#include "controller_link.h"
+#include "controller/controller_link.h"
 
-#include "controller_state.h"
+#include "controller/controller_state.h"
+#include "controller/link_settings.h"
 #include "kestrum.h"
-#include "link_settings.h"
 
 namespace pelvane {
 

@@ -1,4 +1,4 @@
-#include "controller_state.h"
+#include "controller/controller_state.h"
 
 namespace pelvane {
 

@@ -1,12 +1,12 @@
-#include "drive_status.h"
+#include "controller/drive_status.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "command.h"
-#include "controller_state.h"
-#include "queries.h"
-#include "reply_scan.h"
+#include "controller/command.h"
+#include "controller/controller_state.h"
+#include "controller/queries.h"
+#include "controller/reply_scan.h"
 
 namespace pelvane {
 namespace {

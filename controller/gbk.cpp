@@ -1,8 +1,8 @@
-#include "gbk.h"
+#include "controller/gbk.h"
 
 #include <algorithm>
 
-#include "gbk_convert.h"
+#include "controller/gbk_convert.h"
 
 namespace pelvane {
 namespace {

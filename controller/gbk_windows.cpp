@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "gbk_convert.h"
+#include "controller/gbk_convert.h"
 
 namespace pelvane::gbk {
 namespace {

@@ -1,10 +1,10 @@
-#include "queries.h"
+#include "controller/queries.h"
 
 #include <cstdio>
 
-#include "command.h"
-#include "controller_state.h"
-#include "reply_scan.h"
+#include "controller/command.h"
+#include "controller/controller_state.h"
+#include "controller/reply_scan.h"
 
 namespace pelvane {
 namespace {

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
+#include "controller/result_codes.h"
 #include "kestrum.h"
 #include "kestrum/language/node_items.h"
-#include "result_codes.h"
 
 namespace pelvane {
 

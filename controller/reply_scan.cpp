@@ -1,4 +1,4 @@
-#include "reply_scan.h"
+#include "controller/reply_scan.h"
 
 #include <charconv>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <limits>
 #include <system_error>
 
-#include "result_codes.h"
+#include "controller/result_codes.h"
 
 // ParseNumbers lives here rather than with the table read so that code which only
 // parses (the fuzz target) does not pull in the controller library.

@@ -1,8 +1,8 @@
-#include "eeprom.h"
+#include "ecat/eeprom.h"
 
 #include <thread>
 
-#include "registers.h"
+#include "ecat/registers.h"
 
 namespace pelvane::ecat {
 

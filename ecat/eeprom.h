@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "master.h"
+#include "ecat/master.h"
 
 namespace pelvane::ecat {
 

@@ -1,4 +1,4 @@
-#include "frame.h"
+#include "ecat/frame.h"
 
 #include <algorithm>
 

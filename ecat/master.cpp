@@ -1,6 +1,6 @@
-#include "master.h"
+#include "ecat/master.h"
 
-#include "registers.h"
+#include "ecat/registers.h"
 
 namespace pelvane::ecat {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "frame.h"
-#include "raw_link.h"
+#include "ecat/frame.h"
+#include "ecat/raw_link.h"
 
 namespace pelvane::ecat {
 

@@ -1,4 +1,4 @@
-#include "raw_link.h"
+#include "ecat/raw_link.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "frame.h"
+#include "ecat/frame.h"
 
 namespace pelvane::ecat {
 

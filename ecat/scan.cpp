@@ -1,4 +1,4 @@
-#include "scan.h"
+#include "ecat/scan.h"
 
 #include <algorithm>
 

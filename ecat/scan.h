@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "eeprom.h"
-#include "master.h"
-#include "registers.h"
-#include "sii.h"
+#include "ecat/eeprom.h"
+#include "ecat/master.h"
+#include "ecat/registers.h"
+#include "ecat/sii.h"
 
 namespace pelvane::ecat {
 

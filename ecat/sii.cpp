@@ -1,11 +1,11 @@
-#include "sii.h"
+#include "ecat/sii.h"
 
 #include <algorithm>
 #include <bitset>
 #include <cstdio>
 #include <limits>
 
-#include "frame.h"
+#include "ecat/frame.h"
 
 namespace pelvane::ecat {
 namespace {

@@ -1,7 +1,7 @@
-#include "bus_poll.h"
+#include "exporter/bus_poll.h"
 
-#include "lostcount.h"
-#include "queries.h"
+#include "controller/queries.h"
+#include "nodes/lostcount.h"
 
 namespace pelvane::exporter {
 

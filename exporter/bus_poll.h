@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "bus_sample.h"
-#include "poll_session.h"
+#include "exporter/bus_sample.h"
+#include "nodes/poll_session.h"
 
 namespace pelvane::exporter {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "counter_rises.h"
+#include "nodes/counter_rises.h"
 
 namespace pelvane::exporter {
 

@@ -1,10 +1,10 @@
-#include "controller_poller.h"
+#include "exporter/controller_poller.h"
 
 #include <algorithm>
 
-#include "bus_poll.h"
-#include "controller_link.h"
-#include "controller_state.h"
+#include "controller/controller_link.h"
+#include "controller/controller_state.h"
+#include "exporter/bus_poll.h"
 
 namespace pelvane::exporter {
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <thread>
 
-#include "bus_poll.h"
-#include "bus_sample.h"
+#include "exporter/bus_poll.h"
+#include "exporter/bus_sample.h"
 
 namespace pelvane::exporter {
 

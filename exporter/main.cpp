@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "common/stop_signals.h"
-#include "metrics.h"
-#include "options.h"
+#include "exporter/metrics.h"
+#include "exporter/options.h"
 
 using pelvane::exporter::BusMetrics;
 using pelvane::exporter::ControllerPoller;

@@ -1,10 +1,10 @@
-#include "metrics.h"
+#include "exporter/metrics.h"
 
 #include <array>
 #include <string>
 
-#include "node_cells.h"
-#include "vendor_table.h"
+#include "nodes/node_cells.h"
+#include "nodes/vendor_table.h"
 
 namespace pelvane::exporter {
 

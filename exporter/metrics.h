@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "controller_poller.h"
+#include "exporter/controller_poller.h"
 
 namespace pelvane::exporter {
 

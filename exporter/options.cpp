@@ -1,4 +1,4 @@
-#include "options.h"
+#include "exporter/options.h"
 
 #include <arpa/inet.h>
 

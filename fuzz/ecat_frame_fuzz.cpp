@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "frame.h"
+#include "ecat/frame.h"
 
 namespace {
 

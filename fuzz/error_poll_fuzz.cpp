@@ -7,12 +7,12 @@
 #include <memory>
 #include <string>
 
-#include "controller_state.h"
-#include "error_poll.h"
+#include "controller/controller_state.h"
 #include "kestrum.h"
-#include "lostcount.h"
-#include "node_cells.h"
-#include "poll_session.h"
+#include "nodes/error_poll.h"
+#include "nodes/lostcount.h"
+#include "nodes/node_cells.h"
+#include "nodes/poll_session.h"
 
 namespace {
 

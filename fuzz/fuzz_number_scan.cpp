@@ -9,9 +9,9 @@
 #include <cstring>
 #include <string>
 
-#include "drive_status.h"
-#include "queries.h"
-#include "reply_scan.h"
+#include "controller/drive_status.h"
+#include "controller/queries.h"
+#include "controller/reply_scan.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "cut_stream.h"
+#include "fuzz/cut_stream.h"
 #include "kestrum/wire/wire.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sii.h"
+#include "ecat/sii.h"
 
 namespace {
 

@@ -1,6 +1,4 @@
-# The simulator's request assembly and command interpreter, driven without sockets.
+# The simulator's request assembly and command language, driven without sockets.
 pelvane_add_fuzzer(fuzz_sim_requests sim_requests_fuzz.cpp kestrum_sim)
-# The interpreter's header is private to the simulator library.
-target_include_directories(fuzz_sim_requests PRIVATE ${PROJECT_SOURCE_DIR}/sim/src)
 target_compile_definitions(fuzz_sim_requests
                            PRIVATE KESTRUM_SIM_DEMO_BUS="${PROJECT_SOURCE_DIR}/sim/buses/demo.json")

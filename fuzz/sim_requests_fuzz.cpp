@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "cut_stream.h"
-#include "kestrum_sim/bus.h"
-#include "machine.h"
+#include "fuzz/cut_stream.h"
 #include "kestrum/wire/wire.h"
+#include "kestrum_sim/bus.h"
+#include "sim/src/machine.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "gateway.h"
+#include "gateway/gateway.h"
 
 #include <algorithm>
 

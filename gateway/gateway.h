@@ -7,12 +7,12 @@
 #include <memory>
 #include <string>
 
-#include "gateway_model.h"
+#include "ecat/master.h"
+#include "ecat/raw_link.h"
+#include "gateway/gateway_model.h"
+#include "gateway/port_lock.h"
+#include "gateway/scan_loop.h"
 #include "kestrum/server/link_server.h"
-#include "master.h"
-#include "port_lock.h"
-#include "raw_link.h"
-#include "scan_loop.h"
 
 namespace pelvane::gateway {
 

@@ -1,4 +1,4 @@
-#include "gateway_model.h"
+#include "gateway/gateway_model.h"
 
 #include <algorithm>
 #include <array>

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "ecat/scan.h"
+#include "gateway/scan_loop.h"
 #include "kestrum/server/command_text.h"
 #include "kestrum/server/controller_model.h"
-#include "scan.h"
-#include "scan_loop.h"
 
 namespace pelvane::gateway {
 

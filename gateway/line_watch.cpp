@@ -1,4 +1,4 @@
-#include "line_watch.h"
+#include "gateway/line_watch.h"
 
 namespace pelvane::gateway {
 

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "common/stop_signals.h"
-#include "gateway.h"
-#include "raw_link.h"
+#include "ecat/raw_link.h"
+#include "gateway/gateway.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "port_lock.h"
+#include "gateway/port_lock.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>

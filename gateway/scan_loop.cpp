@@ -1,4 +1,4 @@
-#include "scan_loop.h"
+#include "gateway/scan_loop.h"
 
 #include <algorithm>
 #include <cstdio>

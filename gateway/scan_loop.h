@@ -11,8 +11,8 @@
 #include <stop_token>
 #include <thread>
 
-#include "line_watch.h"
-#include "scan.h"
+#include "ecat/scan.h"
+#include "gateway/line_watch.h"
 
 namespace pelvane::gateway {
 

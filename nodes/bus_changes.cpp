@@ -1,9 +1,9 @@
-#include "bus_changes.h"
+#include "nodes/bus_changes.h"
 
 #include <algorithm>
 
-#include "node_cells.h"
-#include "vendor_table.h"
+#include "nodes/node_cells.h"
+#include "nodes/vendor_table.h"
 
 namespace pelvane {
 

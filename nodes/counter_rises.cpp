@@ -1,4 +1,4 @@
-#include "counter_rises.h"
+#include "nodes/counter_rises.h"
 
 #include <algorithm>
 

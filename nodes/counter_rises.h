@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "error_poll.h"
+#include "nodes/error_poll.h"
 
 namespace pelvane {
 

@@ -1,13 +1,13 @@
-#include "error_poll.h"
+#include "nodes/error_poll.h"
 
 #include <algorithm>
 
-#include "command.h"
-#include "controller_link.h"
-#include "controller_state.h"
-#include "drive_status.h"
-#include "lostcount.h"
-#include "queries.h"
+#include "controller/command.h"
+#include "controller/controller_link.h"
+#include "controller/controller_state.h"
+#include "controller/drive_status.h"
+#include "controller/queries.h"
+#include "nodes/lostcount.h"
 
 namespace pelvane {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "node_table.h"
+#include "nodes/node_table.h"
 
 namespace pelvane {
 

@@ -1,8 +1,8 @@
-#include "line_break.h"
+#include "nodes/line_break.h"
 
 #include <algorithm>
 
-#include "node_cells.h"
+#include "nodes/node_cells.h"
 
 namespace pelvane {
 

@@ -1,8 +1,8 @@
-#include "lostcount.h"
+#include "nodes/lostcount.h"
 
 #include <algorithm>
 
-#include "reply_scan.h"
+#include "controller/reply_scan.h"
 
 namespace pelvane {
 namespace {

@@ -1,9 +1,9 @@
-#include "node_cells.h"
+#include "nodes/node_cells.h"
 
 #include <cinttypes>
 #include <cstdio>
 
-#include "vendor_table.h"
+#include "nodes/vendor_table.h"
 
 namespace pelvane {
 

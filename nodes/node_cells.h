@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "node_table.h"
+#include "nodes/node_table.h"
 
 namespace pelvane {
 

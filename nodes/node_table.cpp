@@ -1,9 +1,9 @@
-#include "node_table.h"
+#include "nodes/node_table.h"
 
 #include <algorithm>
 
-#include "controller_state.h"
-#include "queries.h"
+#include "controller/controller_state.h"
+#include "controller/queries.h"
 
 namespace pelvane {
 

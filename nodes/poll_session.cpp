@@ -1,8 +1,8 @@
-#include "poll_session.h"
+#include "nodes/poll_session.h"
 
 #include <algorithm>
 
-#include "lostcount.h"
+#include "nodes/lostcount.h"
 
 namespace pelvane {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "counter_rises.h"
-#include "error_poll.h"
-#include "verdict.h"
+#include "nodes/counter_rises.h"
+#include "nodes/error_poll.h"
+#include "nodes/verdict.h"
 
 namespace pelvane {
 

@@ -1,8 +1,8 @@
-#include "vendor_table.h"
+#include "nodes/vendor_table.h"
 
 #include <cstring>
 
-#include "gbk.h"
+#include "controller/gbk.h"
 
 namespace pelvane {
 namespace {

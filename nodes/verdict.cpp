@@ -1,9 +1,9 @@
-#include "verdict.h"
+#include "nodes/verdict.h"
 
 #include <algorithm>
 
-#include "node_cells.h"
-#include "queries.h"
+#include "controller/queries.h"
+#include "nodes/node_cells.h"
 
 namespace pelvane {
 

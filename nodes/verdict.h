@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "counter_rises.h"
-#include "line_break.h"
-#include "lostcount.h"
+#include "nodes/counter_rises.h"
+#include "nodes/line_break.h"
+#include "nodes/lostcount.h"
 
 namespace pelvane {
 

@@ -1,10 +1,10 @@
-#include "node_error.h"
+#include "pages/node_error.h"
 
-#include "controller_state.h"
-#include "gbk.h"
-#include "node_cells.h"
-#include "node_table.h"
-#include "page_list.h"
+#include "controller/controller_state.h"
+#include "controller/gbk.h"
+#include "nodes/node_cells.h"
+#include "nodes/node_table.h"
+#include "pages/page_list.h"
 #include "ui/layout.h"
 
 namespace pelvane {

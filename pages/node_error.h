@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "error_poll.h"
+#include "nodes/error_poll.h"
 #include "ui/dialog.h"
 #include "ui/list_control.h"
 

@@ -1,9 +1,9 @@
-#include "node_info.h"
+#include "pages/node_info.h"
 
-#include "controller_state.h"
-#include "node_cells.h"
-#include "node_table.h"
-#include "page_list.h"
+#include "controller/controller_state.h"
+#include "nodes/node_cells.h"
+#include "nodes/node_table.h"
+#include "pages/page_list.h"
 #include "ui/layout.h"
 
 namespace pelvane {

@@ -1,6 +1,6 @@
-#include "page_list.h"
+#include "pages/page_list.h"
 
-#include "gbk.h"
+#include "controller/gbk.h"
 
 namespace pelvane {
 

@@ -1,4 +1,4 @@
-#include "address.h"
+#include "kestrum/src/address.h"
 
 namespace kestrum {
 

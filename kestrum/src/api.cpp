@@ -6,12 +6,12 @@
 #include <memory>
 #include <string>
 
-#include "address.h"
 #include "kestrum.h"
-#include "link.h"
-#include "net.h"
-#include "registry.h"
-#include "search.h"
+#include "kestrum/src/address.h"
+#include "kestrum/src/link.h"
+#include "kestrum/src/net.h"
+#include "kestrum/src/registry.h"
+#include "kestrum/src/search.h"
 #include "kestrum/wire/wire.h"
 
 namespace {

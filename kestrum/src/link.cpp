@@ -1,4 +1,4 @@
-#include "link.h"
+#include "kestrum/src/link.h"
 
 #include "kestrum.h"
 

@@ -1,4 +1,4 @@
-#include "net.h"
+#include "kestrum/src/net.h"
 
 #include <climits>
 

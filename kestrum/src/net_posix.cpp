@@ -14,7 +14,7 @@
 #include <cstring>
 
 #include "kestrum.h"
-#include "net.h"
+#include "kestrum/src/net.h"
 
 namespace kestrum::net {
 namespace {

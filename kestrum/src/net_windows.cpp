@@ -10,7 +10,7 @@
 #include <type_traits>
 
 #include "kestrum.h"
-#include "net.h"
+#include "kestrum/src/net.h"
 
 namespace kestrum::net {
 namespace {

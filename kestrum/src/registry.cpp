@@ -1,4 +1,4 @@
-#include "registry.h"
+#include "kestrum/src/registry.h"
 
 namespace kestrum {
 namespace {

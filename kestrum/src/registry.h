@@ -8,7 +8,7 @@
 #include <unordered_map>
 
 #include "kestrum.h"
-#include "link.h"
+#include "kestrum/src/link.h"
 
 namespace kestrum {
 

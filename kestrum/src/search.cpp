@@ -1,4 +1,4 @@
-#include "search.h"
+#include "kestrum/src/search.h"
 
 #include <cstdio>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "kestrum.h"
-#include "net.h"
+#include "kestrum/src/net.h"
 #include "kestrum/wire/wire.h"
 
 namespace kestrum {

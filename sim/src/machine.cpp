@@ -1,4 +1,4 @@
-#include "machine.h"
+#include "sim/src/machine.h"
 
 #include <algorithm>
 #include <charconv>

@@ -6,7 +6,7 @@
 
 #include "common/stop_signals.h"
 #include "kestrum_sim/simulator.h"
-#include "segment/segment_server.h"
+#include "sim/src/segment/segment_server.h"
 
 namespace {
 

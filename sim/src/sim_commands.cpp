@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "kestrum/server/command_text.h"
-#include "machine.h"
+#include "sim/src/machine.h"
 
 namespace kestrum::sim {
 namespace {

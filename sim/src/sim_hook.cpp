@@ -1,4 +1,4 @@
-#include "sim_hook.h"
+#include "sim/src/sim_hook.h"
 
 #include <algorithm>
 #include <chrono>

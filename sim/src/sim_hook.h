@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "kestrum/server/link_hook.h"
-#include "machine.h"
+#include "sim/src/machine.h"
 
 namespace kestrum::sim {
 

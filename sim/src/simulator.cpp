@@ -1,7 +1,7 @@
 #include "kestrum_sim/simulator.h"
 
-#include "machine.h"
-#include "sim_hook.h"
+#include "sim/src/machine.h"
+#include "sim/src/sim_hook.h"
 
 namespace kestrum::sim {
 

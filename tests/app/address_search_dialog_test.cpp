@@ -6,11 +6,11 @@
 #include <QTest>
 #include <memory>
 
-#include "controller_state.h"
+#include "app/pelvane_dlg.h"
+#include "app/resource.h"
+#include "controller/controller_state.h"
 #include "kestrum_sim/simulator.h"
-#include "loopback_only.h"
-#include "pelvane_dlg.h"
-#include "resource.h"
+#include "tests/support/loopback_only.h"
 #include "ui/controls.h"
 #include "ui/qt_access.h"
 

@@ -1,4 +1,4 @@
-#include "address_search.h"
+#include "app/address_search.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +25,8 @@ TEST(NewAddresses, AnEntryThatBeginsWithTheAddressKeepsItOut) {
     EXPECT_EQ(NewAddresses({}, "127.0.0.3 127.0.0.2 127.0.0.3"),
               (ui::StringList{"127.0.0.3", "127.0.0.2"}));
     EXPECT_EQ(NewAddresses({}, "127.0.0.21 127.0.0.2"), ui::StringList{"127.0.0.21"});
-    EXPECT_EQ(NewAddresses({}, "127.0.0.2 127.0.0.21"), (ui::StringList{"127.0.0.2", "127.0.0.21"}));
+    EXPECT_EQ(NewAddresses({}, "127.0.0.2 127.0.0.21"),
+              (ui::StringList{"127.0.0.2", "127.0.0.21"}));
     EXPECT_EQ(NewAddresses({}, "127.0.0.2\t127.0.0.3 127.0.0.4"),
               (ui::StringList{"127.0.0.2", "127.0.0.3"}));
 }

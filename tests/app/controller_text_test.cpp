@@ -1,4 +1,4 @@
-#include "controller_text.h"
+#include "app/controller_text.h"
 
 #include <gtest/gtest.h>
 

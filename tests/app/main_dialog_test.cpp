@@ -17,13 +17,13 @@
 #include <algorithm>
 #include <memory>
 
-#include "about_dlg.h"
-#include "controller_state.h"
+#include "app/about_dlg.h"
+#include "app/pelvane_dlg.h"
+#include "app/resource.h"
+#include "controller/controller_state.h"
 #include "kestrum_sim/simulator.h"
-#include "node_error.h"
-#include "node_info.h"
-#include "pelvane_dlg.h"
-#include "resource.h"
+#include "pages/node_error.h"
+#include "pages/node_info.h"
 #include "ui/controls.h"
 #include "ui/list_control.h"
 #include "ui/message_box.h"

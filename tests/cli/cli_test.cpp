@@ -11,11 +11,11 @@
 #include <sstream>
 #include <thread>
 
-#include "cli_app.h"
-#include "platform.h"
-#include "text_format.h"
+#include "cli/cli_app.h"
+#include "cli/platform.h"
+#include "cli/text_format.h"
 #ifdef _WIN32
-#include "remote_simulator.h"
+#include "tests/support/remote_simulator.h"
 #else
 #include "kestrum_sim/simulator.h"
 #endif

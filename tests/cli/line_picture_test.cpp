@@ -4,8 +4,8 @@
 #include <regex>
 #include <tuple>
 
-#include "line_picture.h"
-#include "text_format.h"
+#include "cli/line_picture.h"
+#include "cli/text_format.h"
 
 namespace pelvane::cli {
 namespace {

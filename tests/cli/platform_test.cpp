@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform.h"
+#include "cli/platform.h"
 
 namespace pelvane::cli {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <sstream>
 
-#include "cli_app.h"
-#include "loopback_only.h"
+#include "cli/cli_app.h"
+#include "tests/support/loopback_only.h"
 #ifndef _WIN32
 #include "kestrum_sim/simulator.h"
 #endif

@@ -6,7 +6,7 @@
 #include <functional>
 #include <sstream>
 
-#include "snapshot.h"
+#include "cli/snapshot.h"
 
 namespace pelvane::cli {
 namespace {

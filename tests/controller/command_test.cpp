@@ -1,4 +1,4 @@
-#include "command.h"
+#include "controller/command.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include <string>
 #include <system_error>
 
-#include "controller_fixture.h"
-#include "environment.h"
+#include "tests/controller/controller_fixture.h"
+#include "tests/support/environment.h"
 
 namespace pelvane::testing {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "controller_state.h"
-#include "fake_kestrum.h"
+#include "controller/controller_state.h"
+#include "tests/controller/fake_kestrum.h"
 
 namespace pelvane::testing {
 

@@ -1,4 +1,4 @@
-#include "drive_status.h"
+#include "controller/drive_status.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "controller_fixture.h"
-#include "queries.h"
-#include "reply_scan.h"
+#include "controller/queries.h"
+#include "controller/reply_scan.h"
+#include "tests/controller/controller_fixture.h"
 
 namespace pelvane::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "fake_kestrum.h"
+#include "tests/controller/fake_kestrum.h"
 
 #include <algorithm>
 #include <cstring>

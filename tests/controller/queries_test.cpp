@@ -1,4 +1,4 @@
-#include "queries.h"
+#include "controller/queries.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "controller_fixture.h"
+#include "tests/controller/controller_fixture.h"
 
 namespace pelvane::testing {
 namespace {

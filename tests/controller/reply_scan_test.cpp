@@ -1,4 +1,4 @@
-#include "reply_scan.h"
+#include "controller/reply_scan.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "result_codes.h"
+#include "controller/result_codes.h"
 
 namespace pelvane::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "search_reply.h"
+#include "controller/search_reply.h"
 
 #include <gtest/gtest.h>
 

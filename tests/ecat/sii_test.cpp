@@ -1,4 +1,4 @@
-#include "sii.h"
+#include "ecat/sii.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "frame.h"
+#include "ecat/frame.h"
 
 namespace pelvane::ecat {
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 #include <thread>
 
+#include "exporter/metrics.h"
 #include "kestrum_sim/simulator.h"
-#include "loopback_only.h"
-#include "metrics.h"
+#include "tests/support/loopback_only.h"
 
 namespace pelvane::exporter {
 namespace {

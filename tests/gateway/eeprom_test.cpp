@@ -1,11 +1,11 @@
 // The EEPROM handshake against emulated slave controllers of every kind a master meets.
-#include "eeprom.h"
+#include "ecat/eeprom.h"
 
 #include <gtest/gtest.h>
 
-#include "registers.h"
-#include "segment/emulated_line.h"
-#include "sii.h"
+#include "ecat/registers.h"
+#include "ecat/sii.h"
+#include "sim/src/segment/emulated_line.h"
 
 namespace pelvane::ecat {
 namespace {

@@ -1,11 +1,11 @@
 // The command language answered from a scan, without a segment.
-#include "gateway_model.h"
+#include "gateway/gateway_model.h"
 
 #include <gtest/gtest.h>
 
 #include "kestrum/server/command_language.h"
 
-#include "lostcount.h"
+#include "nodes/lostcount.h"
 
 namespace pelvane::gateway {
 namespace {

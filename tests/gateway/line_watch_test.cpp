@@ -1,6 +1,6 @@
 // The line's state from what each cycle found: when the report names a fault and when
 // the served picture stops being current.
-#include "line_watch.h"
+#include "gateway/line_watch.h"
 
 #include <gtest/gtest.h>
 

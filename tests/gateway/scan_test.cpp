@@ -1,13 +1,13 @@
 // The read-only scan against an emulated line in the same process, and against replies
 // a broken or hostile segment could send.
-#include "scan.h"
+#include "ecat/scan.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <thread>
 
-#include "segment/emulated_line.h"
+#include "sim/src/segment/emulated_line.h"
 
 namespace pelvane::ecat {
 namespace {

@@ -1,4 +1,4 @@
-#include "connect_guard.h"
+#include "tests/kestrum/connect_guard.h"
 
 #include <dlfcn.h>
 #include <netinet/in.h>

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "kestrum.h"
-#include "sim_fixture.h"
 #include "kestrum/wire/wire.h"
+#include "tests/kestrum/sim_fixture.h"
 
 namespace kestrum::testing {
 namespace {
@@ -58,8 +58,9 @@ TEST_F(Overdue, OneTimeOutThenInstantFailuresThenRecovery) {
     EXPECT_EQ(Execute("?CONTROL", &printed), 0);
     EXPECT_EQ(printed, "KSM464\r\n");
 #ifndef _WIN32
-    EXPECT_EQ(sim_->server().ReceivedCommands(), (std::vector<std::string>{"@SIM STALL 1500", "?CONTROL",
-                                                                  "?NODE_COUNT(0)", "?CONTROL"}));
+    EXPECT_EQ(
+        sim_->server().ReceivedCommands(),
+        (std::vector<std::string>{"@SIM STALL 1500", "?CONTROL", "?NODE_COUNT(0)", "?CONTROL"}));
 #endif
 }
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "kestrum.h"
-#include "sim_fixture.h"
+#include "tests/kestrum/sim_fixture.h"
 
 namespace kestrum::testing {
 namespace {

@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "kestrum.h"
-#include "loopback_only.h"
 #include "kestrum/wire/wire.h"
+#include "tests/support/loopback_only.h"
 #ifdef _WIN32
-#include "remote_simulator.h"
+#include "tests/support/remote_simulator.h"
 #else
 #include "kestrum_sim/simulator.h"
 #endif

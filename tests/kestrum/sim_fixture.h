@@ -10,10 +10,10 @@
 
 #include "kestrum.h"
 #ifdef _WIN32
-#include "remote_simulator.h"
+#include "tests/support/remote_simulator.h"
 #else
-#include "connect_guard.h"
 #include "kestrum_sim/simulator.h"
+#include "tests/kestrum/connect_guard.h"
 #endif
 
 namespace kestrum::testing {

@@ -1,5 +1,5 @@
 // The bus compared with a reference, position by position.
-#include "bus_changes.h"
+#include "nodes/bus_changes.h"
 
 #include <gtest/gtest.h>
 

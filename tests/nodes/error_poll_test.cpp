@@ -1,12 +1,12 @@
-#include "error_poll.h"
+#include "nodes/error_poll.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "controller_fixture.h"
-#include "poll_session.h"
+#include "nodes/poll_session.h"
+#include "tests/controller/controller_fixture.h"
 
 namespace pelvane::testing {
 namespace {

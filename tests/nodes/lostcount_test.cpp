@@ -1,4 +1,4 @@
-#include "lostcount.h"
+#include "nodes/lostcount.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "node_cells.h"
+#include "nodes/node_cells.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "node_table.h"
+#include "nodes/node_table.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "controller_fixture.h"
+#include "tests/controller/controller_fixture.h"
 
 namespace pelvane::testing {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <climits>
 
-#include "counter_rises.h"
-#include "verdict.h"
+#include "nodes/counter_rises.h"
+#include "nodes/verdict.h"
 
 namespace pelvane {
 namespace {

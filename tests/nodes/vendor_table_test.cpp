@@ -1,4 +1,4 @@
-#include "vendor_table.h"
+#include "nodes/vendor_table.h"
 
 #include <gtest/gtest.h>
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "node_cells.h"
-#include "node_error.h"
-#include "node_info.h"
-#include "page_fixture.h"
+#include "nodes/node_cells.h"
+#include "pages/node_error.h"
+#include "pages/node_info.h"
+#include "tests/pages/page_fixture.h"
 #include "ui/controls.h"
 
 namespace pelvane::testing {

@@ -5,10 +5,10 @@
 #include <QPlainTextEdit>
 #include <QTest>
 
-#include "error_poll.h"
-#include "node_error.h"
-#include "node_table.h"
-#include "page_fixture.h"
+#include "nodes/error_poll.h"
+#include "nodes/node_table.h"
+#include "pages/node_error.h"
+#include "tests/pages/page_fixture.h"
 #include "ui/controls.h"
 
 namespace pelvane::testing {

@@ -5,9 +5,9 @@
 #include <QTest>
 #include <thread>
 
-#include "node_info.h"
-#include "node_table.h"
-#include "page_fixture.h"
+#include "nodes/node_table.h"
+#include "pages/node_info.h"
+#include "tests/pages/page_fixture.h"
 #include "ui/controls.h"
 
 namespace pelvane::testing {

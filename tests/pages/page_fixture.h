@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "controller_state.h"
+#include "controller/controller_state.h"
 #include "kestrum.h"
 #include "kestrum_sim/simulator.h"
 #include "ui/controls.h"

@@ -2,8 +2,8 @@
 // that points at the problem.
 #include <string>
 
-#include "machine.h"
-#include "sim_client.h"
+#include "sim/src/machine.h"
+#include "tests/sim/sim_client.h"
 
 namespace simtest {
 namespace {

@@ -3,8 +3,8 @@
 #include <set>
 #include <string>
 
-#include "loopback_only.h"
-#include "sim_client.h"
+#include "tests/sim/sim_client.h"
+#include "tests/support/loopback_only.h"
 
 namespace simtest {
 namespace {

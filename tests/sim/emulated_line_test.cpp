@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "frame.h"
+#include "ecat/frame.h"
+#include "ecat/registers.h"
+#include "ecat/sii.h"
 #include "kestrum_sim/bus.h"
-#include "machine.h"
-#include "registers.h"
-#include "segment/emulated_line.h"
-#include "sii.h"
+#include "sim/src/machine.h"
+#include "sim/src/segment/emulated_line.h"
 
 namespace {
 

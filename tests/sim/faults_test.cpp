@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "sim_client.h"
+#include "tests/sim/sim_client.h"
 
 namespace simtest {
 namespace {

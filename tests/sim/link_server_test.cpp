@@ -5,7 +5,7 @@
 
 #include "kestrum/server/command_text.h"
 #include "kestrum/server/link_server.h"
-#include "sim_client.h"
+#include "tests/sim/sim_client.h"
 
 namespace simtest {
 namespace {

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "sim_client.h"
+#include "tests/sim/sim_client.h"
 
 namespace simtest {
 namespace {
@@ -151,7 +151,8 @@ TEST_F(Link, ManyClientsAtOnceEachGetTheirOwnRepliesInOrder) {
     for (int c = 0; c < kClients; ++c) {
         threads.emplace_back([&, node = std::to_string(c)] {
             Client client;
-            if (!client.Connect(sim_->server().options().address, sim_->server().options().port)) ++failures;
+            if (!client.Connect(sim_->server().options().address, sim_->server().options().port))
+                ++failures;
             for (int r = 0; r < kRounds && failures == 0; ++r) {
                 // Two in flight at a time, to mix pipelining with the other clients.
                 uint32_t s1 = client.Send("?NODE_INFO(0," + node + ",3)");
@@ -166,7 +167,8 @@ TEST_F(Link, ManyClientsAtOnceEachGetTheirOwnRepliesInOrder) {
     for (auto& t : threads) t.join();
     EXPECT_EQ(failures.load(), 0);
     EXPECT_EQ(sim_->server().AcceptedLinks(), static_cast<std::size_t>(kClients));
-    EXPECT_EQ(sim_->server().ReceivedCommands().size(), static_cast<std::size_t>(kClients * kRounds * 2));
+    EXPECT_EQ(sim_->server().ReceivedCommands().size(),
+              static_cast<std::size_t>(kClients * kRounds * 2));
 }
 
 TEST_F(Link, StopIsPromptWithLinksAndStalledReplies) {

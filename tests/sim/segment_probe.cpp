@@ -10,8 +10,8 @@
 #include <cstring>
 #include <string>
 
-#include "frame.h"
-#include "raw_link.h"
+#include "ecat/frame.h"
+#include "ecat/raw_link.h"
 
 namespace ecat = pelvane::ecat;
 

@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "machine.h"
-#include "sim_client.h"
+#include "sim/src/machine.h"
+#include "tests/sim/sim_client.h"
 
 namespace simtest {
 namespace {

@@ -7,8 +7,8 @@
 #include <map>
 #include <vector>
 
-#include "driver.h"
-#include "test_dialogs.h"
+#include "tests/ui/driver.h"
+#include "tests/ui/test_dialogs.h"
 #include "ui/controls.h"
 #include "ui/layout.h"
 #include "ui/list_control.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "driver.h"
-#include "test_dialogs.h"
+#include "tests/ui/driver.h"
+#include "tests/ui/test_dialogs.h"
 #include "ui/dialog.h"
 
 namespace pelvane::ui {

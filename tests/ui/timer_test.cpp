@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "driver.h"
+#include "tests/ui/driver.h"
 #include "ui/dialog.h"
 
 namespace pelvane::ui {

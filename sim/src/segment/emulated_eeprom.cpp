@@ -1,4 +1,4 @@
-#include "emulated_eeprom.h"
+#include "sim/src/segment/emulated_eeprom.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "emulated_line.h"
+#include "sim/src/segment/emulated_line.h"
 
 #include <algorithm>
 

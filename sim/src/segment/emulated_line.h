@@ -13,10 +13,10 @@
 #include <span>
 #include <vector>
 
-#include "esc.h"
-#include "frame.h"
-#include "machine.h"
-#include "raw_link.h"
+#include "ecat/frame.h"
+#include "ecat/raw_link.h"
+#include "sim/src/machine.h"
+#include "sim/src/segment/esc.h"
 
 namespace kestrum::sim {
 

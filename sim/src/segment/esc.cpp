@@ -1,10 +1,10 @@
-#include "esc.h"
+#include "sim/src/segment/esc.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "registers.h"
-#include "sii.h"
+#include "ecat/registers.h"
+#include "ecat/sii.h"
 
 namespace kestrum::sim {
 namespace {

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <span>
 
-#include "emulated_eeprom.h"
-#include "machine.h"
+#include "sim/src/machine.h"
+#include "sim/src/segment/emulated_eeprom.h"
 
 namespace kestrum::sim {
 

@@ -1,4 +1,4 @@
-#include "segment_server.h"
+#include "sim/src/segment/segment_server.h"
 
 #include <linux/ethtool.h>
 #include <linux/sockios.h>
@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "kestrum_sim/simulator.h"
-#include "machine.h"
+#include "sim/src/machine.h"
 
 namespace kestrum::sim {
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "emulated_line.h"
-#include "raw_link.h"
+#include "ecat/raw_link.h"
+#include "sim/src/segment/emulated_line.h"
 
 namespace kestrum::sim {
 

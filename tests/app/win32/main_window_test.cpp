@@ -5,13 +5,13 @@
 
 #include <cstdlib>
 
-#include "controller_state.h"
+#include "app/pelvane_dlg.h"
+#include "app/resource.h"
+#include "controller/controller_state.h"
 #include "kestrum.h"
-#include "node_error.h"
-#include "node_info.h"
-#include "pelvane_dlg.h"
-#include "resource.h"
-#include "test_support.h"
+#include "pages/node_error.h"
+#include "pages/node_info.h"
+#include "tests/ui/win32/test_support.h"
 #include "ui/controls.h"
 #include "ui/list_control.h"
 #include "ui/message_box.h"

@@ -16,7 +16,7 @@
 #include <QTextDocument>
 #include <QTimer>
 
-#include "test_dialogs.h"
+#include "tests/ui/test_dialogs.h"
 #include "ui/message_box.h"
 #include "ui/qt_access.h"
 

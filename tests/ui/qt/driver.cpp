@@ -1,5 +1,5 @@
 // The common tests' driver on Qt: QTest's input, offscreen.
-#include "driver.h"
+#include "tests/ui/driver.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

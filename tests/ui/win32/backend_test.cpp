@@ -5,8 +5,8 @@
 #include <map>
 #include <vector>
 
-#include "test_dialogs.h"
-#include "test_support.h"
+#include "tests/ui/test_dialogs.h"
+#include "tests/ui/win32/test_support.h"
 
 namespace pelvane::ui {
 namespace {

@@ -1,10 +1,10 @@
 // The common tests' driver on Win32: the program's message loop, and keys and clicks
 // posted as the system would deliver them.
-#include "driver.h"
+#include "tests/ui/driver.h"
 
 #include <thread>
 
-#include "test_support.h"
+#include "tests/ui/win32/test_support.h"
 
 namespace pelvane::ui::testing {
 

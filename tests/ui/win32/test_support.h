@@ -3,7 +3,7 @@
 #pragma once
 
 // The Windows headers as the backend sees them.
-#include "win32.h"
+#include "ui/win32/src/win32.h"
 
 #include <algorithm>
 #include <functional>

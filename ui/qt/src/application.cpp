@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QIcon>
 
-#include "dialog_window.h"
+#include "ui/qt/src/dialog_window.h"
 
 namespace pelvane::ui {
 

@@ -1,6 +1,6 @@
 #include "ui/controls.h"
 
-#include "dialog_window.h"
+#include "ui/qt/src/dialog_window.h"
 
 #include <QAbstractItemView>
 #include <QKeyEvent>

@@ -12,8 +12,8 @@
 #include <QResizeEvent>
 #include <QTimerEvent>
 
-#include "dialog_window.h"
 #include "ui/layout.h"
+#include "ui/qt/src/dialog_window.h"
 
 namespace pelvane::ui {
 

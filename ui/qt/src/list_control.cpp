@@ -1,6 +1,6 @@
 #include "ui/list_control.h"
 
-#include "dialog_window.h"
+#include "ui/qt/src/dialog_window.h"
 
 #include <QColor>
 #include <QHeaderView>

@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include "dialog_window.h"
+#include "ui/qt/src/dialog_window.h"
 
 namespace pelvane::ui {
 

@@ -3,7 +3,7 @@
 #include <QFontMetrics>
 #include <QString>
 
-#include "dialog_window.h"
+#include "ui/qt/src/dialog_window.h"
 
 namespace pelvane::ui {
 

@@ -1,6 +1,6 @@
 #include "ui/application.h"
 
-#include "win32.h"
+#include "ui/win32/src/win32.h"
 
 namespace pelvane::ui {
 namespace {

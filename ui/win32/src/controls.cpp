@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "dialog_window.h"
+#include "ui/win32/src/dialog_window.h"
 #include "ui/win32_access.h"
 
 namespace pelvane::ui {

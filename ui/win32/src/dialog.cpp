@@ -1,12 +1,12 @@
 #include "ui/dialog.h"
 
-#include "dialog_template_builder.h"
-#include "dialog_window.h"
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/list_control.h"
+#include "ui/win32/src/dialog_template_builder.h"
+#include "ui/win32/src/dialog_window.h"
+#include "ui/win32/src/win32.h"
 #include "ui/win32_access.h"
-#include "win32.h"
 
 namespace pelvane::ui {
 namespace {

@@ -1,7 +1,7 @@
 #include <algorithm>
 
-#include "dialog_window.h"
 #include "ui/layout.h"
+#include "ui/win32/src/dialog_window.h"
 #include "ui/win32_access.h"
 
 namespace pelvane::ui {

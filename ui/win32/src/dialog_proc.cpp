@@ -1,4 +1,4 @@
-#include "dialog_window.h"
+#include "ui/win32/src/dialog_window.h"
 
 namespace pelvane::ui {
 namespace {

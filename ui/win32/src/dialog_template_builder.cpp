@@ -1,10 +1,10 @@
-#include "dialog_template_builder.h"
+#include "ui/win32/src/dialog_template_builder.h"
 
 #include <string_view>
 
 #include "ui/application.h"
+#include "ui/win32/src/win32.h"
 #include "ui/win32_access.h"
-#include "win32.h"
 
 namespace pelvane::ui {
 namespace {

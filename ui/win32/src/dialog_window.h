@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "ui/win32/src/win32.h"
 #include "ui/win32_access.h"
-#include "win32.h"
 
 namespace pelvane::ui {
 

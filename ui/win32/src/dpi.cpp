@@ -1,7 +1,7 @@
 #include "ui/win32_access.h"
 
 #include "ui/dialog_units.h"
-#include "win32.h"
+#include "ui/win32/src/win32.h"
 
 namespace pelvane::ui {
 

@@ -1,6 +1,6 @@
 #include "ui/list_control.h"
 
-#include "dialog_window.h"
+#include "ui/win32/src/dialog_window.h"
 #include "ui/win32_access.h"
 
 namespace pelvane::ui {

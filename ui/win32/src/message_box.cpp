@@ -1,6 +1,6 @@
 #include "ui/message_box.h"
 
-#include "dialog_window.h"
+#include "ui/win32/src/dialog_window.h"
 #include "ui/win32_access.h"
 
 namespace pelvane::ui {

@@ -1,6 +1,6 @@
 #include "ui/win32_access.h"
 
-#include "win32.h"
+#include "ui/win32/src/win32.h"
 
 namespace pelvane::ui {
 
