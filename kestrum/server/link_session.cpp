@@ -21,6 +21,13 @@ constexpr std::size_t kSendChunk = 256u << 10;
 // Tests read the received commands; a client that never stops must not grow them forever.
 constexpr std::size_t kMaxReceivedBytes = 16u << 20;
 
+// A reply longer than a frame may carry is cut to fit.
+std::string EncodeReply(uint32_t seq, Outcome answer) {
+    wire::Reply reply{seq, answer.status, std::move(answer.text)};
+    if (reply.text.size() > wire::kMaxReplyLength) reply.text.resize(wire::kMaxReplyLength);
+    return wire::EncodeReply(reply);
+}
+
 }  // namespace
 
 // A link's own thread: with nothing delayed it sleeps in a blocking recv and answers at
@@ -149,12 +156,7 @@ void LinkServer::Impl::Handle(Link& link, const wire::RequestHeader& header, std
     Record(command);
     if (Intercept(link, header, command, now)) return;
     if (options.verbosity >= 2) Log("%s: %s", link.peer, Printable(command));
-    wire::Reply reply{header.seq, 0, {}};
-    Outcome answer = Answer(command, now);
-    reply.status = answer.status;
-    reply.text = std::move(answer.text);
-    if (reply.text.size() > wire::kMaxReplyLength) reply.text.resize(wire::kMaxReplyLength);
-    Delivery delivery{wire::EncodeReply(reply), now};
+    Delivery delivery{EncodeReply(header.seq, Answer(command, now)), now};
     if (hook) hook->Shape(link.id, delivery);
     Schedule(link, PendingReply{delivery.due, std::move(delivery.bytes), delivery.closeAfter});
 }
@@ -170,9 +172,7 @@ bool LinkServer::Impl::Intercept(Link& link, const wire::RequestHeader& header,
         link.closing = "dropped on request";
         return true;
     }
-    wire::Reply reply{header.seq, intercepted->reply.status, std::move(intercepted->reply.text)};
-    if (reply.text.size() > wire::kMaxReplyLength) reply.text.resize(wire::kMaxReplyLength);
-    Schedule(link, PendingReply{now, wire::EncodeReply(reply)});
+    Schedule(link, PendingReply{now, EncodeReply(header.seq, std::move(intercepted->reply))});
     if (intercepted->drop == Intercepted::Drop::kEveryLink)
         for (auto& other : links) Drop(*other);
     return true;
