@@ -154,6 +154,8 @@ Outcome GatewayModel::NodeItem(int32_t index, int32_t item, Clock::time_point) {
     static_assert(kRegisterItemCount == ecat::kErrorCounterBytes);
     if (item >= kItemRegister300H && item < kItemRegister300H + kRegisterItemCount)
         return PrintInt(node.counters[static_cast<size_t>(item - kItemRegister300H)]);
+    if (item >= kItemDlStatus && item < kItemDlStatus + kDlStatusItemCount)
+        return PrintInt(item == kItemDlStatus ? node.dlStatus & 0xFF : node.dlStatus >> 8);
     return Error(kBadArgument, "no such item");
 }
 

@@ -14,6 +14,9 @@ enum NodeInfoItem : int32_t {
     kItemOutputCount = 11,
     kItemAdCount = 12,
     kItemDaCount = 13,
+    // The DL status register's two bytes, 110H low and 111H high: each port's link, loop
+    // and communication, from which a client places the node on the line.
+    kItemDlStatus = 0x110,
     // One item a byte of the slave controller's error counters: 300H to 303H are the
     // receive errors of ports 1 and 2; up to 313H follow ports 3 and 4, forwarded errors,
     // processing-unit and PDI errors and lost links.
@@ -21,6 +24,19 @@ enum NodeInfoItem : int32_t {
 };
 
 inline constexpr int32_t kRegisterItemCount = 0x14;  // 300H..313H
+inline constexpr int32_t kDlStatusItemCount = 2;
+
+// Register items are single bytes, so only they can be read in bulk.
+inline constexpr int32_t kMaxRegisterBytes = 64;
+
+// Whether items first to first + count - 1 are all bytes of one register block.
+inline constexpr bool IsRegisterRange(int32_t first, int32_t count) {
+    const auto within = [&](int32_t block, int32_t size) {
+        return first >= block && int64_t{first} + count <= int64_t{block} + size;
+    };
+    return count >= 1 && (within(kItemDlStatus, kDlStatusItemCount) ||
+                          within(kItemRegister300H, kRegisterItemCount));
+}
 
 // The items read from the node's SII; the rest are its registers or dial switch.
 inline constexpr bool IsSiiItem(int32_t item) {

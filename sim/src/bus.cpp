@@ -1,5 +1,6 @@
 #include "kestrum_sim/bus.h"
 
+#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -29,6 +30,19 @@ constexpr FieldName kFields[] = {
     {"outputCount", &Node::outputCount}, {"aioBase", &Node::aioBase},
     {"adCount", &Node::adCount},         {"daCount", &Node::daCount},
     {"statusWord", &Node::statusWord},
+};
+
+// The 8-bit counters by name: offsets into Node::counters304H, and a count of 1 for a
+// single value rather than an array.
+constexpr unsigned kFirstCounterByte = 0x304;
+struct CounterBlock {
+    std::string_view name;
+    std::size_t first;
+    std::size_t count;
+};
+constexpr CounterBlock kCounterBlocks[] = {
+    {"errorCounters23", 0, 4}, {"forwardedErrors", 4, 4}, {"puErrors", 8, 1},
+    {"pdiErrors", 9, 1},       {"lostLinks", 12, 4},
 };
 
 // Thrown inside the loader only; the text becomes the reason given to the caller.
@@ -68,6 +82,31 @@ double ToRate(const json& value, const std::string& where) {
     double v = value.get<double>();
     if (!std::isfinite(v) || v < 0.0 || v > 1e6) Fail(where, "must be between 0 and 1000000");
     return v;
+}
+
+int32_t ToCounterByte(const json& value, const std::string& where) {
+    const int32_t v = ToInt32(value, where);
+    if (v < 0 || v > 0xFF) Fail(where, "must be 0 to 255");
+    return v;
+}
+
+void ReadCounterBlock(Node& node, const CounterBlock& block, const json& value,
+                      const std::string& where) {
+    if (block.count == 1) {
+        node.counters304H[block.first] = ToCounterByte(value, where);
+        return;
+    }
+    if (!value.is_array() || value.size() != block.count)
+        Fail(where, "expected " + std::to_string(block.count) + " integers");
+    for (std::size_t i = 0; i < block.count; ++i)
+        node.counters304H[block.first + i] =
+            ToCounterByte(value[i], where + "[" + std::to_string(i) + "]");
+}
+
+const CounterBlock* FindCounterBlock(std::string_view name) {
+    for (const auto& block : kCounterBlocks)
+        if (name == block.name) return &block;
+    return nullptr;
 }
 
 std::string ToWord(const json& value, const std::string& where) {
@@ -122,6 +161,8 @@ Node ReadNode(const json& j, const std::string& where) {
             if (!value.is_array() || value.size() != 2) Fail(at, "expected 2 numbers");
             for (std::size_t i = 0; i < 2; ++i)
                 node.counterRate[i] = ToRate(value[i], at + "[" + std::to_string(i) + "]");
+        } else if (const CounterBlock* block = FindCounterBlock(key)) {
+            ReadCounterBlock(node, *block, value, at);
         } else if (key == "esc") {
             ReadEsc(node, value, at);
         } else if (IsSegmentField(key) && !key.starts_with("esc.")) {
@@ -188,6 +229,28 @@ int32_t* NodeField(Node& node, std::string_view name) {
     for (std::size_t i = 0; i < 4; ++i) {
         if (name == kCounters[i] || name == "errorCounters[" + std::to_string(i) + "]")
             return &node.errorCounters[i];
+    }
+    return nullptr;
+}
+
+int32_t* NodeCounterByte(Node& node, std::string_view name) {
+    for (const auto& block : kCounterBlocks) {
+        for (std::size_t i = 0; i < block.count; ++i) {
+            const bool named =
+                block.count == 1 ? name == block.name
+                                 : name == std::string(block.name) + "[" + std::to_string(i) + "]";
+            if (named) return &node.counters304H[block.first + i];
+        }
+    }
+    // By address, "304H" to "313H"; the reserved bytes no block holds have no name.
+    unsigned address = 0;
+    if (name.size() != 4 || name.back() != 'H') return nullptr;
+    auto [ptr, ec] = std::from_chars(name.data(), name.data() + 3, address, 16);
+    if (ec != std::errc() || ptr != name.data() + 3) return nullptr;
+    for (const auto& block : kCounterBlocks) {
+        const std::size_t first = kFirstCounterByte + block.first;
+        if (address >= first && address < first + block.count)
+            return &node.counters304H[address - kFirstCounterByte];
     }
     return nullptr;
 }

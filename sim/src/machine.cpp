@@ -6,6 +6,7 @@
 #include <limits>
 #include <optional>
 
+#include "ecat/registers.h"
 #include "kestrum/language/node_items.h"
 #include "kestrum/server/command_language.h"
 #include "kestrum/server/command_text.h"
@@ -29,6 +30,15 @@ double Seconds(Clock::time_point from, Clock::time_point to) {
 }
 
 }  // namespace
+
+uint16_t LineDlStatus(const Node& node, bool followed) {
+    namespace ecat = pelvane::ecat;
+    unsigned dl =
+        ecat::DlLink(0) | ecat::DlCommunication(0) | ecat::DlLoopClosed(2) | ecat::DlLoopClosed(3);
+    dl |= followed ? ecat::DlLink(1) | ecat::DlCommunication(1) : ecat::DlLoopClosed(1);
+    if (node.esc.ConfigLoaded()) dl |= ecat::kDlPdiOperational;
+    return static_cast<uint16_t>(dl);
+}
 
 Machine::Machine(Bus bus, Clock::time_point now)
     : bus_(std::move(bus)),
@@ -97,14 +107,15 @@ std::vector<SegmentNode> Machine::SegmentNodes(Clock::time_point now) const {
     for (std::size_t i = 0; i < end; ++i) {
         SegmentNode& s = line.emplace_back();
         s.device = bus_.nodes[i];
-        for (int reg = 0; reg < 4; ++reg)
-            s.counters[static_cast<std::size_t>(reg)] = Counter(i, reg, now);
+        for (std::size_t reg = 0; reg < s.counters.size(); ++reg)
+            s.counters[reg] = Counter(i, static_cast<int>(reg), now);
     }
     return line;
 }
 
 int32_t Machine::Counter(std::size_t node, int reg, Clock::time_point now) const {
     const Node& n = bus_.nodes[node];
+    if (reg >= 4) return n.counters304H[static_cast<std::size_t>(reg - 4)];
     int port = reg / 2;
     return SaturatedAdd(n.errorCounters[reg],
                         n.counterRate[port] * Seconds(rateStart_[node][port], now));
@@ -145,8 +156,12 @@ Outcome Machine::NodeItem(int32_t node, int32_t item, Clock::time_point now) {
         default:
             break;
     }
-    if (item >= kItemRegister300H && item < kItemRegister300H + 4)
+    if (item >= kItemRegister300H && item < kItemRegister300H + kRegisterItemCount)
         return PrintInt(Counter(static_cast<std::size_t>(node), item - kItemRegister300H, now));
+    if (item >= kItemDlStatus && item < kItemDlStatus + kDlStatusItemCount) {
+        const uint16_t dl = LineDlStatus(n, node + 1 < LineEnd(now));
+        return PrintInt(item == kItemDlStatus ? dl & 0xFF : dl >> 8);
+    }
     return Error(kBadArgument, "no such item");
 }
 

@@ -36,9 +36,13 @@ struct SimOutcome {
 
 // A node as the line holds it at one moment, for what answers frames on the segment.
 struct SegmentNode {
-    Node device;                        // as the bus file and @SIM commands made it
-    std::array<int32_t, 4> counters{};  // 300H..303H now, as ?NODE_INFO prints them
+    Node device;                         // as the bus file and @SIM commands made it
+    std::array<int32_t, 20> counters{};  // 300H..313H now, as ?NODE_INFO prints them
 };
+
+// The node's DL status (110H) on a plain line: port 0 faces the master, port 1 the next
+// node when one follows; ports 2 and 3 are unused.
+uint16_t LineDlStatus(const Node& node, bool followed);
 
 class Machine final : public server::ControllerModel {
   public:
@@ -103,6 +107,7 @@ class Machine final : public server::ControllerModel {
 
     int32_t VisibleNodes(Clock::time_point now);
     int32_t LineEnd(Clock::time_point now) const;  // the first node off, or the node count
+    // Register 300H + reg, 0 <= reg < 20.
     int32_t Counter(std::size_t node, int reg, Clock::time_point now) const;
     int32_t LostCount(Clock::time_point now) const;
     // Takes the risen values as new bases, so that a rate change keeps what has counted so far.

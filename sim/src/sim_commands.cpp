@@ -184,6 +184,11 @@ Outcome Machine::SetField(const std::vector<std::string_view>& w, Clock::time_po
     auto value = ToInt<int32_t>(w[3]);
     if (!node || !value) return Bad();
     Node& n = bus_.nodes[*node];
+    if (int32_t* byte = NodeCounterByte(n, w[2])) {
+        if (*value < 0 || *value > 0xFF) return Bad();
+        *byte = *value;
+        return Ok();
+    }
     int32_t* field = NodeField(n, w[2]);
     if (!field) return Bad();
     for (int reg = 0; reg < 4; ++reg) {

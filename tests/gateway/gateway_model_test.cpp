@@ -30,6 +30,8 @@ class GatewayModelTest : public ::testing::Test {
                        Node(0x80000001u, 5, 5, {4, 4, 4, 2, 0})};
         scan->nodes[1].counters[2] = 0xFF;
         scan->nodes[1].counters[0x10] = 3;  // lost link, port 0
+        scan->nodes[1].counters[0x13] = 9;
+        scan->nodes[2].dlStatus = 0x5611;  // the last node: port 1 without link, loop closed
         model.Update({scan, 5, LineCondition::kUp});
     }
     std::string Text(const char* command) { return Answer(command).text; }
@@ -52,6 +54,11 @@ TEST_F(GatewayModelTest, NodeQueriesComeFromTheScan) {
         {"?NODE_INFO(0,2,13)", "2\r\n"},
         {"?NODE_INFO(0,1,770)", "255\r\n"},
         {"?NODE_INFO(0,1,784)", "3\r\n"},
+        {"?NODE_INFO(0,2,272)", "17\r\n"},
+        {"?NODE_INFO(0,2,273)", "86\r\n"},
+        {"?NODE_REGS(0,1,768,20)", "0 0 255 0 0 0 0 0 0 0 0 0 0 0 0 0 3 0 0 9\r\n"},
+        {"?NODE_REGS(0,2,272,2)", "17 86\r\n"},
+        {"?NODE_INFO(0,0,274)", "Error 2002: no such item\r\n"},
         {"?NODE_AXIS_COUNT(0,0)", "1\r\n"},
         {"?NODE_IO(0,2)", "16\r\n"},  // max(inputs, outputs) of the nodes before
         {"?NODE_AIO(0,2,0)", "0\r\n"},
@@ -82,6 +89,7 @@ TEST_F(GatewayModelTest, AnUnreadSiiIsNoNumberAndTheReportSaysWhy) {
         {"?NODE_IO(0,2)", "Error 3002: SII held by the node's processor\r\n"},  // counted over it
         {"?NODE_IO(0,1)", "8\r\n"},
         {"?NODE_INFO(0,1,3)", "2\r\n"},  // registers are read all the same
+        {"?NODE_REGS(0,1,784,4)", "0 0 0 0\r\n"},
         {"?NODE_INFO(0,2,0)", "1051\r\n"},
     };
     for (const auto& [command, reply] : cases) EXPECT_EQ(Text(command), reply) << command;

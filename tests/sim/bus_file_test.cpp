@@ -34,7 +34,9 @@ TEST_F(ParsedBus, ValuesAndDefaultsAreServedAndRatesRunFromTheStart) {
     std::string error;
     auto bus = ParseBus(R"({"controller": {"model": "KSM4", "serialNumber": "7"}, "lostCount": 5,
         "latencyMs": 2, "nodes": [{"vendorId": "0x41B", "deviceId": "0xFFFFFFF",
-        "statusWord": "-1", "errorCounters": [1, 2, 3, -4], "counterRate": [0, 500]}, {}]})",
+        "statusWord": "-1", "errorCounters": [1, 2, 3, -4], "counterRate": [0, 500],
+        "errorCounters23": [5, 6, 7, 8], "forwardedErrors": [0, 0, 0, "0xFF"], "puErrors": 1,
+        "pdiErrors": 2, "lostLinks": [3, 0, 0, 4]}, {}]})",
                         &error);
     ASSERT_TRUE(bus) << error;
     EXPECT_EQ(bus->lostCount, 5);
@@ -53,6 +55,9 @@ TEST_F(ParsedBus, ValuesAndDefaultsAreServedAndRatesRunFromTheStart) {
     EXPECT_EQ(client->Text("?NODE_INFO(0,0,769)"), "2\r\n");
     EXPECT_GE(std::stoi(client->Text("?NODE_INFO(0,0,770)")), 3 + 25);
     EXPECT_GE(std::stoi(client->Text("?NODE_INFO(0,0,771)")), -4 + 25);
+    EXPECT_EQ(client->Text("?NODE_REGS(0,0,772,16)"), "5 6 7 8 0 0 0 255 1 2 0 0 3 0 0 4\r\n");
+    EXPECT_EQ(client->Text("?NODE_REGS(0,1,768,20)"),
+              "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\r\n");
 }
 
 TEST(BusFile, BrokenFilesAreRefusedWithAReason) {
@@ -78,6 +83,10 @@ TEST(BusFile, BrokenFilesAreRefusedWithAReason) {
         {R"({"nodes": [{"esc": {"busyMs": 1}}]})", "nodes[0].esc.busyMs: unknown key"},
         {R"({"nodes": [{"alState": "RUN"}]})", "nodes[0].alState"},
         {R"({"nodes": [{"alStatusCode": "0x10000"}]})", "alStatusCode"},
+        {R"({"nodes": [{"lostLinks": [0, 0, 0, 256]}]})",
+         "nodes[0].lostLinks[3]: must be 0 to 255"},
+        {R"({"nodes": [{"forwardedErrors": [1]}]})", "forwardedErrors: expected 4 integers"},
+        {R"({"nodes": [{"pdiErrors": -1}]})", "nodes[0].pdiErrors: must be 0 to 255"},
         {tooMany, "1024"}};
     for (const auto& [json, reason] : cases) {
         std::string error;

@@ -34,13 +34,16 @@ TEST_F(Commands, ErrorsCarryAStatusAndAText) {
     auto client = Connect();
     const std::pair<int32_t, std::vector<const char*>> cases[] = {
         {2001, {"?FOO", "", "?control"}},
-        {2003, {"?NODE_INFO(0,8,0)", "?NODE_INFO(0,-1,0)", "?NODE_AXIS_COUNT(0,200)"}},
+        {2003,
+         {"?NODE_INFO(0,8,0)", "?NODE_INFO(0,-1,0)", "?NODE_AXIS_COUNT(0,200)",
+          "?NODE_REGS(0,8,768,1)"}},
         // Bad slot, item, arguments or table entry.
         {2002,
          {"?NODE_INFO(1,0,0)", "?NODE_COUNT(1)", "?NODE_INFO(0,1,2)", "?NODE_INFO(0,1",
           "?NODE_INFO(0,1,0,5)", "?NODE_INFO(0,,0)", "?NODE_INFO(0,99999999999,0)",
           "?NODE_INFO(0,1x,0)", "?NODE_AIO(0,4,1)", "SDO_READ(0,0,24641,0,7,4096)", "?TABLE(4096) ",
-          "?TABLE(-1) ", "?TABLE(0) FOO", "?TABLE(0"}},
+          "?TABLE(-1) ", "?TABLE(0) FOO", "?TABLE(0", "?NODE_REGS(0,0,768)",
+          "?NODE_REGS(1,0,768,1)", "?NODE_REGS(0,0,0,1)", "?NODE_REGS(0,0,2147483647,64)"}},
         // SDO reads from an I/O module and of a missing object.
         {3001, {"SDO_READ(0,3,24641,0,7,0)", "SDO_READ(0,0,4096,0,7,0)"}}};
     for (const auto& [status, commands] : cases) {
@@ -52,6 +55,37 @@ TEST_F(Commands, ErrorsCarryAStatusAndAText) {
     }
     // The link survives all of them.
     EXPECT_EQ(client->Text("?NODE_COUNT(0)"), "8\r\n");
+}
+
+// DL status as a line's nodes report it: 5A31H with a node behind port 1, 5611H at the
+// end of the line (port 1 without link, its loop closed).
+TEST_F(Commands, RegisterItemsReadOneByOneOrInBulk) {
+    auto client = Connect();
+    for (const char* set : {"@SIM SET 1 300H 300", "@SIM SET 1 errorCounters23[3] 1",
+                            "@SIM SET 1 forwardedErrors[1] 7", "@SIM SET 1 puErrors 12",
+                            "@SIM SET 1 313H 255", "@SIM NODE_OFF 3 60000"})
+        EXPECT_EQ(client->Text(set), "OK\r\n") << set;
+    const std::pair<const char*, const char*> cases[] = {
+        {"?NODE_INFO(0,0,272)", "49"},
+        {"?NODE_INFO(0,0,273)", "90"},
+        {"?NODE_REGS(0,1,272,2)", "49 90"},
+        {"?NODE_REGS(0,2,272,2)", "17 86"},  // the last node while node 3 is off
+        {"?NODE_INFO(0,1,768)", "300"},      // the simulator's count runs on past a byte
+        {"?NODE_INFO(0,1,777)", "7"},
+        {"?NODE_INFO(0,1,787)", "255"},
+        {"?NODE_INFO(0,0,772)", "0"},
+        {"?NODE_REGS(0,1,768,20)", "255 0 0 0 0 0 0 1 0 7 0 0 12 0 0 0 0 0 0 255"},
+        {"?NODE_REGS(0,1,787,1)", "255"},
+        {"?NODE_REGS(0,0,768,0)", "Error 2002: bad arguments"},
+        {"?NODE_REGS(0,0,768,65)", "Error 2002: bad arguments"},
+        {"?NODE_REGS(0,0,786,3)", "Error 2002: no such item"},
+        {"?NODE_REGS(0,0,271,2)", "Error 2002: no such item"},
+        {"?NODE_REGS(0,3,768,1)", "Error 2003: no such node"},
+        {"@SIM SET 1 lostLinks[0] 256", "Error 2002: bad @SIM arguments"},
+        {"@SIM SET 1 30EH 1", "Error 2002: bad @SIM arguments"},  // reserved
+    };
+    for (const auto& [command, reply] : cases)
+        EXPECT_EQ(client->Call(command).text, std::string(reply) + "\r\n") << command;
 }
 
 TEST_F(Commands, SdoReadFillsTheTableWhichPrintsPlainDecimals) {

@@ -323,6 +323,20 @@ TEST_F(SegmentLine, AWriteToTheCounterBlockClearsItAndCountingGoesOnFromThere) {
     // Another device in its place starts afresh.
     state_.nodes[1].device.deviceId += 1;
     EXPECT_EQ(One(Read(Command::kAprd, Position(1), 0x0300, 4)).data, (Bytes{13, 20, 30, 255}));
+
+    // Forwarded errors clear with the block; the processing-unit and lost-link counters
+    // each by a write of their own.
+    state_.nodes[1].counters[0x08] = 4;
+    state_.nodes[1].counters[0x0C] = 6;
+    state_.nodes[1].counters[0x10] = 5;
+    state_.nodes[1].counters[0x11] = 7;
+    One(Make(Command::kApwr, Position(1), 0x0300, {0}));
+    One(Make(Command::kApwr, Position(1), 0x0310, {0}));
+    const Bytes after = One(Read(Command::kAprd, Position(1), 0x0300, 20)).data;
+    EXPECT_EQ(after[0x08], 0);
+    EXPECT_EQ(after[0x0C], 6);
+    EXPECT_EQ(after[0x10], 0);
+    EXPECT_EQ(after[0x11], 7);
 }
 
 TEST_F(SegmentLine, WorkingCountersFollowTheCommand) {
@@ -412,6 +426,24 @@ TEST(SegmentOfTheSimulator, FollowsTheSimulatorsFaults) {
     EXPECT_EQ(count(), 5);
     const Datagram dl = One(channel, Read(Command::kAprd, Position(4), ecat::kRegDlStatus, 2));
     EXPECT_EQ(ecat::Le16(dl.data, 0) & 0x0C20, 0x0400);  // port 1: no link, loop closed
+    // Registers read on the segment are the bytes the command language prints.
+    run("@SIM SET 3 lostLinks[1] 9");
+    run("@SIM SET 3 303H 4");
+    for (int k = 0; k < 5; ++k) {
+        const auto bytes = [&](uint16_t address, std::size_t n) {
+            std::string text;
+            for (uint8_t b : One(channel, Read(Command::kAprd, Position(k), address, n)).data)
+                text += (text.empty() ? "" : " ") + std::to_string(b);
+            return text + "\r\n";
+        };
+        const std::string node = std::to_string(k);
+        EXPECT_EQ(machine.Execute("?NODE_REGS(0," + node + ",272,2)", now).text,
+                  bytes(ecat::kRegDlStatus, 2))
+            << k;
+        EXPECT_EQ(machine.Execute("?NODE_REGS(0," + node + ",768,20)", now).text,
+                  bytes(ecat::kRegErrorCounters, 20))
+            << k;
+    }
     run("@SIM NODE_OFF 0 1000");
     EXPECT_FALSE(Raw(channel, *ecat::EncodeFrame({.datagrams = {Read(Command::kBrd, 0, 0, 1)}})));
     now += std::chrono::seconds(2);

@@ -1,6 +1,7 @@
 // The simulated controller and its bus, as read from a bus file.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,6 +19,10 @@ struct EscTraits {
     bool pdiAccessActive = false;      // 0501H bit 0
     bool eepromChecksumError = false;
     bool eepromNotLoaded = false;
+
+    // An EEPROM that did not load, or loaded with a bad checksum, configured nothing: no
+    // alias, and the PDI never comes up.
+    bool ConfigLoaded() const { return !eepromNotLoaded && !eepromChecksumError; }
 };
 
 inline constexpr int32_t kAlInit = 1;
@@ -34,7 +39,11 @@ struct Node {
     int32_t adCount = 0;
     int32_t daCount = 0;
     int32_t errorCounters[4] = {0, 0, 0, 0};  // registers 300H to 303H
-    int32_t statusWord = 0;                   // object 6041H, drives only
+    // Registers 304H to 313H, 8-bit as on the ESC: invalid frame and RX error of ports 2
+    // and 3, forwarded errors of ports 0 to 3, processing-unit and PDI errors, two
+    // reserved bytes that stay 0, lost links of ports 0 to 3.
+    std::array<int32_t, 16> counters304H{};
+    int32_t statusWord = 0;  // object 6041H, drives only
     // Faults from the bus file; see docs/simulator.md.
     double counterRate[2] = {0.0, 0.0};  // per second, for port 0 (300H/301H) and port 1
     EscTraits esc;
@@ -55,6 +64,9 @@ struct Bus {
 
 // The node fields that a bus file and "@SIM SET" name; nullptr for an unknown name.
 int32_t* NodeField(Node& node, std::string_view name);
+// The 8-bit counters a bus file and "@SIM SET" name ("forwardedErrors[1]", "puErrors",
+// "310H", ...), which take 0 to 255 only; nullptr for another name.
+int32_t* NodeCounterByte(Node& node, std::string_view name);
 
 // Sets one of the node's segment fields ("esc.eepromBusyMs", ..., "alState", "alError",
 // "alStatusCode") from its text form; false and a reason for a bad value. IsSegmentField

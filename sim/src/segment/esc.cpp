@@ -20,12 +20,6 @@ constexpr uint8_t kSyncManagers = 8;
 constexpr uint8_t kRamKib = 8;
 constexpr uint8_t kPortDescriptor = 0x0F;
 
-constexpr uint16_t kDlPdiOperational = 0x0001;
-constexpr uint16_t kDlPort0Open = 0x0010 | 0x0200;  // link, communication
-constexpr uint16_t kDlPort1Open = 0x0020 | 0x0800;
-constexpr uint16_t kDlPort1Closed = 0x0400;
-constexpr uint16_t kDlPorts23Closed = 0x1000 | 0x4000;
-
 constexpr std::size_t kCounterClearFirst = 0x0300;
 constexpr std::size_t kCounterClearLast = 0x030B;
 constexpr std::size_t kOtherCounterFirst = 0x030C;
@@ -33,12 +27,6 @@ constexpr std::size_t kLostLinkLast = 0x0313;
 constexpr std::size_t kPdiErrorCode = 0x030E;  // 2 bytes, a code rather than a counter
 
 constexpr uint16_t kAlError = 0x0010;
-
-// A node whose EEPROM did not load, or loaded with a bad checksum, has no configuration
-// from it: no alias, and its PDI never comes up.
-bool ConfigLoaded(const EscTraits& esc) {
-    return !esc.eepromNotLoaded && !esc.eepromChecksumError;
-}
 
 std::vector<uint8_t> SiiOf(const SegmentNode& node) {
     const ecat::IoCounts io{.inputs = node.device.inputCount,
@@ -52,8 +40,9 @@ std::vector<uint8_t> SiiOf(const SegmentNode& node) {
         static_cast<uint16_t>(std::clamp<int32_t>(node.device.switchNo, 0, 0xFFFF)));
 }
 
-uint8_t CounterByte(int32_t value) {
-    return static_cast<uint8_t>(std::clamp<int32_t>(value, 0, 0xFF));
+// Wide enough for a count that rose to the top past a negative one taken as zero.
+uint8_t CounterByte(int64_t value) {
+    return static_cast<uint8_t>(std::clamp<int64_t>(value, 0, 0xFF));
 }
 
 }  // namespace
@@ -61,7 +50,7 @@ uint8_t CounterByte(int32_t value) {
 EmulatedEsc::EmulatedEsc(const SegmentNode& node, SteadyClock::time_point now)
     : device_(node), eeprom_(SiiOf(node), node.device.esc, now) {
     const auto alias =
-        ConfigLoaded(node.device.esc)
+        node.device.esc.ConfigLoaded()
             ? static_cast<uint16_t>(std::clamp<int32_t>(node.device.switchNo, 0, 0xFFFF))
             : uint16_t{0};
 
@@ -91,10 +80,7 @@ bool EmulatedEsc::SameDevice(const SegmentNode& node) const {
 }
 
 void EmulatedEsc::Update(const SegmentNode& node, bool last, SteadyClock::time_point now) {
-    uint16_t dl = kDlPort0Open | kDlPorts23Closed;
-    if (ConfigLoaded(node.device.esc)) dl |= kDlPdiOperational;
-    dl |= last ? kDlPort1Closed : kDlPort1Open;
-    SetRegister16(ecat::kRegDlStatus, dl);
+    SetRegister16(ecat::kRegDlStatus, LineDlStatus(node.device, !last));
     // The node's application sets its state; the master's AL control requests go unheard.
     const auto state = static_cast<uint16_t>(node.device.alState & 0x0F);
     SetRegister16(ecat::kRegAlStatus, node.device.alError ? state | kAlError : state);
@@ -105,7 +91,8 @@ void EmulatedEsc::Update(const SegmentNode& node, bool last, SteadyClock::time_p
         counters_[i] = node.counters[i];
         // A counter set back below the last clear starts over from the simulator's value.
         if (counters_[i] < clearedAt_[i]) clearedAt_[i] = 0;
-        registers_[ecat::kRegErrorCounters + i] = CounterByte(counters_[i] - clearedAt_[i]);
+        registers_[ecat::kRegErrorCounters + i] =
+            CounterByte(int64_t{counters_[i]} - clearedAt_[i]);
     }
 }
 
@@ -132,6 +119,8 @@ void EmulatedEsc::Write(uint16_t address, std::span<const uint8_t> in) {
             clearCounters = true;
         } else if (at >= kOtherCounterFirst && at <= kLostLinkLast && at != kPdiErrorCode &&
                    at != kPdiErrorCode + 1) {
+            const std::size_t k = at - ecat::kRegErrorCounters;
+            clearedAt_[k] = counters_[k];
             registers_[at] = 0;
         }
     }
@@ -156,7 +145,8 @@ void EmulatedEsc::SetRegister16(std::size_t address, uint16_t value) {
 }
 
 void EmulatedEsc::ClearCounters() {
-    clearedAt_ = counters_;
+    const std::size_t group = kCounterClearLast + 1 - kCounterClearFirst;
+    std::copy_n(counters_.begin(), group, clearedAt_.begin());
     std::fill(registers_.begin() + kCounterClearFirst, registers_.begin() + kCounterClearLast + 1,
               uint8_t{0});
 }

@@ -43,8 +43,8 @@ class EmulatedEsc {
     EmulatedEeprom eeprom_;
     std::array<uint8_t, kEscRegisterBytes> registers_{};
     // The node's counters count on from the simulator's; a clear makes them the new zero.
-    std::array<int32_t, 4> counters_{};
-    std::array<int32_t, 4> clearedAt_{};
+    std::array<int32_t, 20> counters_{};
+    std::array<int32_t, 20> clearedAt_{};
 };
 
 }  // namespace kestrum::sim
