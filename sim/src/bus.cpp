@@ -1,5 +1,6 @@
 #include "kestrum_sim/bus.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -146,6 +147,45 @@ void ReadEsc(Node& node, const json& j, const std::string& where) {
     }
 }
 
+// {"node": n, "port": 2..4}: the port as our texts name it, the slave controller's 1..3.
+Upstream ReadUpstream(const json& j, const std::string& where) {
+    if (!j.is_object() || j.size() != 2 || !j.contains("node") || !j.contains("port"))
+        Fail(where, "expected {\"node\": n, \"port\": 2 to 4}");
+    const int32_t port = ToInt32(j["port"], where + ".port");
+    if (port < 2 || port > 4) Fail(where + ".port", "must be 2 to 4: port 1 faces the master");
+    return Upstream{ToInt32(j["node"], where + ".node"), port - 1};
+}
+
+// A frame visits the ports of a node in the order 0, 3, 1, 2, so a node's place in the
+// bus is where such a walk reaches it; a file that lists the nodes otherwise is refused.
+void CheckTree(const std::vector<Node>& nodes) {
+    if (!nodes.empty() && nodes[0].upstream) Fail("nodes[0].upstream", "node 0 faces the master");
+    std::vector<std::array<bool, 4>> taken(nodes.size());
+    for (std::size_t i = 1; i < nodes.size(); ++i) {
+        const Upstream up = UpstreamOf(nodes, i);
+        const std::string at = "nodes[" + std::to_string(i) + "].upstream";
+        if (up.node < 0 || static_cast<std::size_t>(up.node) >= i)
+            Fail(at, "must name a node before this one");
+        auto& port = taken[static_cast<std::size_t>(up.node)][static_cast<std::size_t>(up.escPort)];
+        if (port) Fail(at, "another node hangs on that port");
+        port = true;
+    }
+    std::vector<Upstream> open;  // ports with a node behind them, the next one last
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (i > 0) {
+            const Upstream up = UpstreamOf(nodes, i);
+            if (open.empty() || open.back().node != up.node || open.back().escPort != up.escPort)
+                Fail("nodes[" + std::to_string(i) + "].upstream",
+                     "a frame reaches this node out of turn: list the nodes in the order a "
+                     "frame visits them (ports 4, 2, 3 of each node in turn)");
+            open.pop_back();
+        }
+        for (const int32_t escPort : {2, 1, 3})  // pushed so that 3, 1, 2 come off in turn
+            if (taken[i][static_cast<std::size_t>(escPort)])
+                open.push_back({static_cast<int32_t>(i), escPort});
+    }
+}
+
 Node ReadNode(const json& j, const std::string& where) {
     if (!j.is_object()) Fail(where, "expected an object");
     Node node;
@@ -165,6 +205,8 @@ Node ReadNode(const json& j, const std::string& where) {
             ReadCounterBlock(node, *block, value, at);
         } else if (key == "esc") {
             ReadEsc(node, value, at);
+        } else if (key == "upstream") {
+            node.upstream = ReadUpstream(value, at);
         } else if (IsSegmentField(key) && !key.starts_with("esc.")) {
             ReadSegmentField(node, key, value, at);
         } else if (int32_t* field = NodeField(node, key)) {
@@ -217,6 +259,7 @@ Bus ReadBus(const json& j) {
         }
     }
     if (!haveNodes) Fail("bus", "no \"nodes\" array");
+    CheckTree(bus.nodes);
     return bus;
 }
 

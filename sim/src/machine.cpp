@@ -31,21 +31,45 @@ double Seconds(Clock::time_point from, Clock::time_point to) {
 
 }  // namespace
 
-uint16_t LineDlStatus(const Node& node, bool followed) {
+uint16_t DlStatus(const Node& node, const std::array<bool, 4>& linked) {
     namespace ecat = pelvane::ecat;
-    unsigned dl =
-        ecat::DlLink(0) | ecat::DlCommunication(0) | ecat::DlLoopClosed(2) | ecat::DlLoopClosed(3);
-    dl |= followed ? ecat::DlLink(1) | ecat::DlCommunication(1) : ecat::DlLoopClosed(1);
+    unsigned dl = ecat::DlLink(0) | ecat::DlCommunication(0);
+    for (int port = 1; port < 4; ++port) {
+        dl |= linked[static_cast<std::size_t>(port)]
+                  ? ecat::DlLink(port) | ecat::DlCommunication(port)
+                  : ecat::DlLoopClosed(port);
+    }
     if (node.esc.ConfigLoaded()) dl |= ecat::kDlPdiOperational;
     return static_cast<uint16_t>(dl);
 }
 
+uint16_t LineDlStatus(const Node& node, bool followed) {
+    return DlStatus(node, {true, followed, false, false});
+}
+
 Machine::Machine(Bus bus, Clock::time_point now)
     : bus_(std::move(bus)),
+      childOn_(bus_.nodes.size(), {-1, -1, -1, -1}),
       rateStart_(bus_.nodes.size(), {now, now}),
       lostStart_(now),
       table_(server::kTableSize, 0.0f),
-      latencyMs_(bus_.latencyMs) {}
+      latencyMs_(bus_.latencyMs) {
+    // Bus files are checked to hang every node on an earlier one, each on a port of its own.
+    for (std::size_t i = 1; i < bus_.nodes.size(); ++i) {
+        const Upstream up = UpstreamOf(bus_.nodes, i);
+        childOn_[static_cast<std::size_t>(up.node)][static_cast<std::size_t>(up.escPort)] =
+            static_cast<int32_t>(i);
+    }
+}
+
+uint16_t Machine::NodeDlStatus(std::size_t node, int32_t end) const {
+    std::array<bool, 4> linked{true, false, false, false};
+    for (std::size_t port = 1; port < 4; ++port) {
+        const int32_t child = childOn_[node][port];
+        linked[port] = child >= 0 && child < end;
+    }
+    return DlStatus(bus_.nodes[node], linked);
+}
 
 bool Machine::IsSimCommand(std::string_view command) {
     return command.starts_with("@SIM") && (command.size() == 4 || command[4] == ' ');
@@ -107,6 +131,7 @@ std::vector<SegmentNode> Machine::SegmentNodes(Clock::time_point now) const {
     for (std::size_t i = 0; i < end; ++i) {
         SegmentNode& s = line.emplace_back();
         s.device = bus_.nodes[i];
+        s.dlStatus = NodeDlStatus(i, static_cast<int32_t>(end));
         for (std::size_t reg = 0; reg < s.counters.size(); ++reg)
             s.counters[reg] = Counter(i, static_cast<int>(reg), now);
     }
@@ -159,7 +184,7 @@ Outcome Machine::NodeItem(int32_t node, int32_t item, Clock::time_point now) {
     if (item >= kItemRegister300H && item < kItemRegister300H + kRegisterItemCount)
         return PrintInt(Counter(static_cast<std::size_t>(node), item - kItemRegister300H, now));
     if (item >= kItemDlStatus && item < kItemDlStatus + kDlStatusItemCount) {
-        const uint16_t dl = LineDlStatus(n, node + 1 < LineEnd(now));
+        const uint16_t dl = NodeDlStatus(static_cast<std::size_t>(node), LineEnd(now));
         return PrintInt(item == kItemDlStatus ? dl & 0xFF : dl >> 8);
     }
     return Error(kBadArgument, "no such item");

@@ -38,10 +38,13 @@ struct SimOutcome {
 struct SegmentNode {
     Node device;                         // as the bus file and @SIM commands made it
     std::array<int32_t, 20> counters{};  // 300H..313H now, as ?NODE_INFO prints them
+    std::optional<uint16_t> dlStatus;    // unset: as on a plain line
 };
 
-// The node's DL status (110H) on a plain line: port 0 faces the master, port 1 the next
-// node when one follows; ports 2 and 3 are unused.
+// The node's DL status (110H): port 0 faces the master; each other port has a link and
+// an open loop when a node hangs on it, else its loop is closed.
+uint16_t DlStatus(const Node& node, const std::array<bool, 4>& linked);
+// On a plain line: port 1 leads to the next node when one follows.
 uint16_t LineDlStatus(const Node& node, bool followed);
 
 class Machine final : public server::ControllerModel {
@@ -107,6 +110,8 @@ class Machine final : public server::ControllerModel {
 
     int32_t VisibleNodes(Clock::time_point now);
     int32_t LineEnd(Clock::time_point now) const;  // the first node off, or the node count
+    // The node's DL status with the nodes before end on the bus.
+    uint16_t NodeDlStatus(std::size_t node, int32_t end) const;
     // Register 300H + reg, 0 <= reg < 20.
     int32_t Counter(std::size_t node, int reg, Clock::time_point now) const;
     int32_t LostCount(Clock::time_point now) const;
@@ -115,6 +120,8 @@ class Machine final : public server::ControllerModel {
     void RebaseLost(Clock::time_point now);
 
     Bus bus_;
+    // By node and slave-controller port, the node hanging there, or -1.
+    std::vector<std::array<int32_t, 4>> childOn_;
     std::vector<std::array<Clock::time_point, 2>> rateStart_;
     Clock::time_point lostStart_;
     std::vector<NodeOff> nodeOff_;

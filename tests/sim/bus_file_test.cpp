@@ -60,6 +60,27 @@ TEST_F(ParsedBus, ValuesAndDefaultsAreServedAndRatesRunFromTheStart) {
               "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\r\n");
 }
 
+// Each port with a node behind it has its link and an open loop; the others a closed loop.
+TEST(BusFile, TreesGiveEachNodeTheDlStatusOfItsPorts) {
+    std::string error;
+    const auto bus = kestrum::sim::LoadBusFile(BusFile("plant.json"), &error);
+    ASSERT_TRUE(bus) << error;
+    const auto now = kestrum::sim::Clock::now();
+    kestrum::sim::Machine machine(*bus, now);
+    const std::pair<const char*, const char*> cases[] = {
+        {"?NODE_REGS(0,1,272,2)", "49 90\r\n"},    // on a line: ports 0 and 1
+        {"?NODE_REGS(0,2,272,2)", "177 154\r\n"},  // the coupler: ports 0, 1 and 3
+        {"?NODE_REGS(0,6,272,2)", "17 86\r\n"},    // its last terminal: port 1 closed
+        {"?NODE_REGS(0,8,272,2)", "241 170\r\n"},  // the junction: every port
+        {"?NODE_REGS(0,19,272,2)", "17 86\r\n"},   // the end of branch C
+    };
+    for (const auto& [command, reply] : cases)
+        EXPECT_EQ(machine.Execute(command, now).text, reply) << command;
+    // The junction's branches B and C gone: their ports close.
+    EXPECT_EQ(machine.Execute("@SIM NODE_OFF 12 60000", now).status, 0);
+    EXPECT_EQ(machine.Execute("?NODE_REGS(0,8,272,2)", now).text, "145 150\r\n");
+}
+
 TEST(BusFile, BrokenFilesAreRefusedWithAReason) {
     std::string tooMany = R"({"nodes": [{})";
     for (int i = 1; i < 1025; ++i) tooMany += ",{}";
@@ -87,6 +108,13 @@ TEST(BusFile, BrokenFilesAreRefusedWithAReason) {
          "nodes[0].lostLinks[3]: must be 0 to 255"},
         {R"({"nodes": [{"forwardedErrors": [1]}]})", "forwardedErrors: expected 4 integers"},
         {R"({"nodes": [{"pdiErrors": -1}]})", "nodes[0].pdiErrors: must be 0 to 255"},
+        {R"({"nodes": [{"upstream": {"node": 0, "port": 2}}]})", "nodes[0].upstream"},
+        {R"({"nodes": [{}, {"upstream": {"node": 0, "port": 1}}]})", "port: must be 2 to 4"},
+        {R"({"nodes": [{}, {"upstream": {"node": 1, "port": 2}}]})", "a node before this one"},
+        {R"({"nodes": [{}, {}, {"upstream": {"node": 0, "port": 2}}]})", "another node hangs"},
+        // Port 4 comes before port 2 on the frame's way.
+        {R"({"nodes": [{}, {}, {"upstream": {"node": 0, "port": 4}}]})",
+         "nodes[1].upstream: a frame reaches this node out of turn"},
         {tooMany, "1024"}};
     for (const auto& [json, reason] : cases) {
         std::string error;

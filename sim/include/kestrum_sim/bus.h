@@ -27,6 +27,13 @@ struct EscTraits {
 
 inline constexpr int32_t kAlInit = 1;
 
+// Where a node hangs on the bus: a node before it and that node's slave-controller port
+// (1 to 3; port 0 faces the master). Bus files name ports as our texts do, one higher.
+struct Upstream {
+    int32_t node = 0;
+    int32_t escPort = 1;
+};
+
 struct Node {
     int32_t vendorId = 0;
     int32_t deviceId = 0;
@@ -50,7 +57,14 @@ struct Node {
     int32_t alState = kAlInit;  // 1, 2, 3, 4 or 8
     bool alError = false;
     int32_t alStatusCode = 0;  // 0..FFFFH
+    // Unset: the previous node's port 1, as on a line.
+    std::optional<Upstream> upstream;
 };
+
+// Where node i hangs; node 0 hangs on the master and has none.
+inline Upstream UpstreamOf(const std::vector<Node>& nodes, std::size_t i) {
+    return nodes[i].upstream.value_or(Upstream{static_cast<int32_t>(i) - 1, 1});
+}
 
 struct Bus {
     std::string model = "KSM464";

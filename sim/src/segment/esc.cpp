@@ -80,7 +80,7 @@ bool EmulatedEsc::SameDevice(const SegmentNode& node) const {
 }
 
 void EmulatedEsc::Update(const SegmentNode& node, bool last, SteadyClock::time_point now) {
-    SetRegister16(ecat::kRegDlStatus, LineDlStatus(node.device, !last));
+    SetRegister16(ecat::kRegDlStatus, node.dlStatus.value_or(LineDlStatus(node.device, !last)));
     // The node's application sets its state; the master's AL control requests go unheard.
     const auto state = static_cast<uint16_t>(node.device.alState & 0x0F);
     SetRegister16(ecat::kRegAlStatus, node.device.alError ? state | kAlError : state);
