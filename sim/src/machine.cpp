@@ -50,6 +50,8 @@ uint16_t LineDlStatus(const Node& node, bool followed) {
 Machine::Machine(Bus bus, Clock::time_point now)
     : bus_(std::move(bus)),
       childOn_(bus_.nodes.size(), {-1, -1, -1, -1}),
+      rises_(bus_.nodes.size()),
+      faultRate_(bus_.nodes.size()),
       rateStart_(bus_.nodes.size(), {now, now}),
       lostStart_(now),
       table_(server::kTableSize, 0.0f),
@@ -140,10 +142,14 @@ std::vector<SegmentNode> Machine::SegmentNodes(Clock::time_point now) const {
 
 int32_t Machine::Counter(std::size_t node, int reg, Clock::time_point now) const {
     const Node& n = bus_.nodes[node];
-    if (reg >= 4) return n.counters304H[static_cast<std::size_t>(reg - 4)];
+    const double added = rises_.Added(node, static_cast<std::size_t>(reg), now);
+    // The 8-bit registers stop at FFH.
+    if (reg >= 4)
+        return static_cast<int32_t>(
+            std::min(255.0, n.counters304H[static_cast<std::size_t>(reg - 4)] + std::floor(added)));
     int port = reg / 2;
     return SaturatedAdd(n.errorCounters[reg],
-                        n.counterRate[port] * Seconds(rateStart_[node][port], now));
+                        n.counterRate[port] * Seconds(rateStart_[node][port], now) + added);
 }
 
 int32_t Machine::LostCount(Clock::time_point now) const {

@@ -12,6 +12,7 @@
 
 #include "kestrum/server/controller_model.h"
 #include "kestrum_sim/bus.h"
+#include "sim/src/counter_rises.h"
 
 namespace kestrum::sim {
 
@@ -104,6 +105,10 @@ class Machine final : public server::ControllerModel {
     std::optional<Outcome> BusCommand(const std::vector<std::string_view>& w,
                                       Clock::time_point now);
     std::optional<Outcome> ReplyCommand(const std::vector<std::string_view>& w);
+    std::optional<Outcome> TreeCommand(const std::vector<std::string_view>& w,
+                                       Clock::time_point now);
+    void CableShare(std::size_t node, double delta, Clock::time_point now);
+    void FlapLink(std::size_t node, std::size_t escPort, int32_t count);
     Outcome SetField(const std::vector<std::string_view>& w, Clock::time_point now);
     void SwitchOff(int32_t node, Clock::time_point until);
     void Reset(Clock::time_point now);
@@ -122,6 +127,9 @@ class Machine final : public server::ControllerModel {
     Bus bus_;
     // By node and slave-controller port, the node hanging there, or -1.
     std::vector<std::array<int32_t, 4>> childOn_;
+    CounterRises rises_;
+    // By node, the rates of its cable, processing-unit and PDI faults now.
+    std::vector<std::array<double, 3>> faultRate_;
     std::vector<std::array<Clock::time_point, 2>> rateStart_;
     Clock::time_point lostStart_;
     std::vector<NodeOff> nodeOff_;

@@ -51,6 +51,7 @@ SimOutcome Machine::SimCommand(std::string_view command, Clock::time_point now) 
     if (auto out = LinkCommand(w, now)) return *out;
     if (auto out = BusCommand(w, now)) return {*out};
     if (auto out = ReplyCommand(w)) return {*out};
+    if (auto out = TreeCommand(w, now)) return {*out};
     static constexpr std::string_view kVerbs[] = {"RESET",
                                                   "LATENCY",
                                                   "STALL",
@@ -64,7 +65,11 @@ SimOutcome Machine::SimCommand(std::string_view command, Clock::time_point now) 
                                                   "SEGMENT_LOSS",
                                                   "TABLE",
                                                   "SEGMENT_CIRCULATING",
-                                                  "SEGMENT_MASTER"};
+                                                  "SEGMENT_MASTER",
+                                                  "CABLE",
+                                                  "LINK_FLAP",
+                                                  "PU_ERRORS",
+                                                  "PDI_ERRORS"};
     if (std::find(std::begin(kVerbs), std::end(kVerbs), w[0]) != std::end(kVerbs)) return {Bad()};
     return {Error(kUnknownCommand, "unknown @SIM command")};
 }
@@ -78,6 +83,8 @@ void Machine::Reset(Clock::time_point now) {
     }
     RebaseLost(now);
     bus_.lostRate = 0.0;
+    rises_.Stop(now);
+    std::fill(faultRate_.begin(), faultRate_.end(), std::array<double, 3>{});
     nodeOff_.clear();
     odd_.clear();
     latencyMs_ = 0;
@@ -187,13 +194,17 @@ Outcome Machine::SetField(const std::vector<std::string_view>& w, Clock::time_po
     if (int32_t* byte = NodeCounterByte(n, w[2])) {
         if (*value < 0 || *value > 0xFF) return Bad();
         *byte = *value;
+        rises_.Restart(*node, static_cast<std::size_t>(byte - n.counters304H.data()) + 4, now);
         return Ok();
     }
     int32_t* field = NodeField(n, w[2]);
     if (!field) return Bad();
     for (int reg = 0; reg < 4; ++reg) {
         // A counter set while its port's rate runs rises from the new value.
-        if (field == &n.errorCounters[reg]) RebaseCounters(*node, reg / 2, now);
+        if (field == &n.errorCounters[reg]) {
+            RebaseCounters(*node, reg / 2, now);
+            rises_.Restart(*node, static_cast<std::size_t>(reg), now);
+        }
     }
     *field = *value;
     return Ok();

@@ -81,6 +81,38 @@ TEST(BusFile, TreesGiveEachNodeTheDlStatusOfItsPorts) {
     EXPECT_EQ(machine.Execute("?NODE_REGS(0,8,272,2)", now).text, "145 150\r\n");
 }
 
+// A fault put on one edge of the tree moves the counters a verdict reads back from it.
+TEST(BusFile, TreeFaultsMoveTheCountersAroundThem) {
+    std::string error;
+    const auto bus = kestrum::sim::LoadBusFile(BusFile("plant.json"), &error);
+    ASSERT_TRUE(bus) << error;
+    const auto start = kestrum::sim::Clock::now();
+    kestrum::sim::Machine machine(*bus, start);
+    for (const char* fault : {"@SIM CABLE 9 2", "@SIM PU_ERRORS 5 1", "@SIM LINK_FLAP 8 4 3"})
+        ASSERT_EQ(machine.Execute(fault, start).text, "OK\r\n") << fault;
+    const auto later = start + std::chrono::seconds(10);
+    const std::pair<const char*, const char*> cases[] = {
+        {"?NODE_REGS(0,9,768,2)", "20 20"},  // the cable's child, port 1
+        {"?NODE_REGS(0,8,774,2)", "20 20"},  // its parent, the junction's port 4
+        {"?NODE_INFO(0,9,780)", "20"},       // the child's processing unit saw them too
+        {"?NODE_REGS(0,10,776,1)", "20"},    // forwarded after it, not invalid
+        {"?NODE_REGS(0,10,768,1)", "0"},    {"?NODE_REGS(0,19,776,1)", "20"},
+        {"?NODE_REGS(0,8,776,1)", "0"},  // before it
+        {"?NODE_INFO(0,5,780)", "10"},   // a node's own errors
+        {"?NODE_INFO(0,8,787)", "3"},    // the flapping port and the other end of its cable
+        {"?NODE_INFO(0,9,784)", "3"},
+    };
+    for (const auto& [command, reply] : cases)
+        EXPECT_EQ(machine.Execute(command, later).text, std::string(reply) + "\r\n") << command;
+    EXPECT_NE(machine.Execute("?*ETHERCAT", later).text.find("Lostcount:3."), std::string::npos);
+    // Mended, the counters keep what they counted; 8-bit ones stop at FFH.
+    ASSERT_EQ(machine.Execute("@SIM CABLE 9 0", later).status, 0);
+    EXPECT_EQ(machine.Execute("?NODE_INFO(0,9,780)", later + std::chrono::hours(1)).text, "20\r\n");
+    EXPECT_EQ(machine.Execute("?NODE_INFO(0,5,780)", later + std::chrono::hours(1)).text,
+              "255\r\n");
+    EXPECT_EQ(machine.Execute("@SIM LINK_FLAP 8 5 1", later).status, 2002);
+}
+
 TEST(BusFile, BrokenFilesAreRefusedWithAReason) {
     std::string tooMany = R"({"nodes": [{})";
     for (int i = 1; i < 1025; ++i) tooMany += ",{}";
