@@ -33,19 +33,6 @@ inline constexpr uint16_t kEepromReads8Bytes = 0x0040;
 inline constexpr uint16_t kEepromErrorMask = 0x7800;
 inline constexpr uint16_t kEepromBusy = 0x8000;
 
-// DL status bits. Port p's loop bit set means the ESC loops frames back at that port;
-// an open loop with communication established is where a frame leaves for a neighbour.
-inline constexpr uint16_t kDlPdiOperational = 0x0001;  // the EEPROM's configuration loaded
-constexpr uint16_t DlLink(int port) {
-    return static_cast<uint16_t>(0x0010 << port);
-}
-constexpr uint16_t DlLoopClosed(int port) {
-    return static_cast<uint16_t>(0x0100 << (2 * port));
-}
-constexpr uint16_t DlCommunication(int port) {
-    return static_cast<uint16_t>(0x0200 << (2 * port));
-}
-
 // AL status states (low four bits).
 inline constexpr uint16_t kAlStateInit = 1;
 inline constexpr uint16_t kAlStatePreop = 2;

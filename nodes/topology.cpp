@@ -3,24 +3,17 @@
 #include <algorithm>
 #include <utility>
 
+#include "kestrum/language/dl_status.h"
 #include "nodes/node_cells.h"
 
 namespace pelvane {
 
 namespace {
 
-// The order the frame leaves a node by; port 0 is where it came in.
-constexpr std::array<int, 3> kLeaveOrder = {3, 1, 2};
-
-// Communication without a closed loop: a link with a closed loop forwards nothing.
-bool PortOpen(uint16_t dlStatus, int port) {
-    return ((dlStatus >> (8 + 2 * port)) & 3u) == 2u;
-}
-
 std::vector<int> OpenPorts(uint16_t dlStatus) {
     std::vector<int> ports;
-    for (const int port : kLeaveOrder)
-        if (PortOpen(dlStatus, port)) ports.push_back(port);
+    for (const int port : kestrum::language::kPortLeaveOrder)
+        if (kestrum::language::DlPortOpen(dlStatus, port)) ports.push_back(port);
     return ports;
 }
 
@@ -81,12 +74,12 @@ std::vector<PortVisit> ProcessingOrder(const Topology& topology) {
     while (!path.empty()) {
         auto& [at, left] = path.back();
         const TopologyNode& node = topology.nodes[static_cast<size_t>(at)];
-        if (left == kLeaveOrder.size()) {
+        if (left == kestrum::language::kPortLeaveOrder.size()) {
             if (node.parent) order.push_back({*node.parent, node.parentPort});
             path.pop_back();
             continue;
         }
-        const int port = kLeaveOrder[left++];
+        const int port = kestrum::language::kPortLeaveOrder[left++];
         if (const auto child = node.children[static_cast<size_t>(port)]) {
             order.push_back({*child, 0});
             path.push_back({*child, 0});

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "kestrum/language/dl_status.h"
 #include "kestrum/server/integer_text.h"
 
 namespace kestrum::sim {
@@ -180,9 +181,11 @@ void CheckTree(const std::vector<Node>& nodes) {
                      "frame visits them (ports 4, 2, 3 of each node in turn)");
             open.pop_back();
         }
-        for (const int32_t escPort : {2, 1, 3})  // pushed so that 3, 1, 2 come off in turn
-            if (taken[i][static_cast<std::size_t>(escPort)])
-                open.push_back({static_cast<int32_t>(i), escPort});
+        // Pushed last to first, so that they come off in the order a frame takes them.
+        const auto& order = kestrum::language::kPortLeaveOrder;
+        for (auto escPort = order.rbegin(); escPort != order.rend(); ++escPort)
+            if (taken[i][static_cast<std::size_t>(*escPort)])
+                open.push_back({static_cast<int32_t>(i), *escPort});
     }
 }
 

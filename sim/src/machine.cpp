@@ -6,7 +6,7 @@
 #include <limits>
 #include <optional>
 
-#include "ecat/registers.h"
+#include "kestrum/language/dl_status.h"
 #include "kestrum/language/node_items.h"
 #include "kestrum/server/command_language.h"
 #include "kestrum/server/command_text.h"
@@ -32,14 +32,13 @@ double Seconds(Clock::time_point from, Clock::time_point to) {
 }  // namespace
 
 uint16_t DlStatus(const Node& node, const std::array<bool, 4>& linked) {
-    namespace ecat = pelvane::ecat;
-    unsigned dl = ecat::DlLink(0) | ecat::DlCommunication(0);
+    unsigned dl = language::DlLink(0) | language::DlCommunication(0);
     for (int port = 1; port < 4; ++port) {
         dl |= linked[static_cast<std::size_t>(port)]
-                  ? ecat::DlLink(port) | ecat::DlCommunication(port)
-                  : ecat::DlLoopClosed(port);
+                  ? language::DlLink(port) | language::DlCommunication(port)
+                  : language::DlLoopClosed(port);
     }
-    if (node.esc.ConfigLoaded()) dl |= ecat::kDlPdiOperational;
+    if (node.esc.ConfigLoaded()) dl |= language::kDlPdiOperational;
     return static_cast<uint16_t>(dl);
 }
 
