@@ -35,14 +35,6 @@ std::string_view TrimBlanks(std::string_view s) {
     return s;
 }
 
-std::optional<double> ToRate(std::string_view s) {
-    double v = 0;
-    auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc() || ptr != s.data() + s.size() || !std::isfinite(v) || v < 0.0 || v > 1e6)
-        return std::nullopt;
-    return v;
-}
-
 std::optional<std::vector<int32_t>> CallArgs(std::string_view command, std::string_view name) {
     command = TrimBlanks(command);
     if (command.size() < name.size() + 2 || command.substr(0, name.size()) != name)
@@ -60,18 +52,6 @@ std::optional<std::vector<int32_t>> CallArgs(std::string_view command, std::stri
         rest.remove_prefix(comma + 1);
     }
     return args;
-}
-
-std::vector<std::string_view> Words(std::string_view s) {
-    std::vector<std::string_view> words;
-    while (true) {
-        s = TrimBlanks(s);
-        if (s.empty()) return words;
-        auto end = s.find_first_of(" \t");
-        words.push_back(s.substr(0, end));
-        if (end == std::string_view::npos) return words;
-        s.remove_prefix(end);
-    }
 }
 
 bool StartsWith(std::string_view s, std::string_view prefix) {

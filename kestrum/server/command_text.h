@@ -22,17 +22,12 @@ Outcome PrintInt(int64_t value);
 
 std::string_view TrimBlanks(std::string_view s);
 bool StartsWith(std::string_view s, std::string_view prefix);
-// The blank-separated words.
-std::vector<std::string_view> Words(std::string_view s);
 
 // Blanks around a number are allowed in commands.
 template <typename T>
 std::optional<T> ToInt(std::string_view s) {
     return ParseInteger<T>(TrimBlanks(s));
 }
-
-// A finite number from 0 to 1e6, fractions allowed.
-std::optional<double> ToRate(std::string_view s);
 
 // The controller's value table: entries a table read may name.
 inline constexpr std::size_t kTableSize = 4096;

@@ -7,12 +7,12 @@
 #include "kestrum/server/command_text.h"
 #include "kestrum/server/integer_text.h"
 #include "kestrum_sim/bus.h"
+#include "sim/src/sim_text.h"
 
 namespace kestrum::sim {
 namespace {
 
 using server::ParseInteger;
-using server::ToRate;
 
 // Longer would outlast any master's patience many times over.
 constexpr double kMaxBusyMs = 1000.0;

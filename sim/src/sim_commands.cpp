@@ -7,6 +7,7 @@
 
 #include "kestrum/server/command_text.h"
 #include "sim/src/machine.h"
+#include "sim/src/sim_text.h"
 
 namespace kestrum::sim {
 namespace {

@@ -8,6 +8,7 @@
 
 #include "kestrum/server/command_text.h"
 #include "sim/src/machine.h"
+#include "sim/src/sim_text.h"
 
 namespace kestrum::sim {
 namespace {
@@ -15,7 +16,6 @@ namespace {
 using server::Error;
 using server::Print;
 using server::ToInt;
-using server::ToRate;
 
 // Registers as offsets from 300H.
 constexpr std::size_t kInvalidFrames = 0x00;  // + 2 x port
