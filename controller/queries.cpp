@@ -77,4 +77,15 @@ int32_t GetNodeInfo(int32_t node, int32_t item, int32_t* value, bool* numberFoun
     return QueryInteger(g_controllerHandle, command, value, numberFound);
 }
 
+int32_t GetNodeRegisters(int32_t node, int32_t first, int32_t count, int32_t* values) {
+    if (values == nullptr) return kResultBadArgument;
+    char command[kReplyCapacity];
+    std::snprintf(command, sizeof command, "?NODE_REGS(%d,%d,%d,%d)", 0, node, first, count);
+    char reply[kReplyCapacity];
+    const int32_t status = ExecuteCommand(g_controllerHandle, command, reply);
+    if (status != 0) return status;
+    if (reply[0] == '\0') return kResultEmptyReply;
+    return ScanBytes(reply, count, values) ? 0 : kResultNotANumber;
+}
+
 }  // namespace pelvane

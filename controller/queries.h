@@ -24,4 +24,8 @@ int32_t GetNodeAioBase(int32_t node, int32_t* aioBase, bool* numberFound = nullp
 // item: one of kestrum::language::NodeInfoItem.
 int32_t GetNodeInfo(int32_t node, int32_t item, int32_t* value, bool* numberFound = nullptr);
 
+// "?NODE_REGS(0,node,first,count)": count register bytes from item first into values.
+// kResultNotANumber when the reply is not count bytes.
+int32_t GetNodeRegisters(int32_t node, int32_t first, int32_t count, int32_t* values);
+
 }  // namespace pelvane

@@ -145,4 +145,18 @@ int32_t ParseNumbers(const char* text, int32_t count, float* values) {
     return 0;
 }
 
+bool ScanBytes(const char* text, int32_t count, int32_t* values) {
+    const char* p = text;
+    const char* end = text + std::strlen(text);
+    for (int32_t i = 0; i < count; ++i) {
+        if (i > 0 && (p == end || *p++ != ' ')) return false;
+        int value = 0;
+        const auto [next, error] = std::from_chars(p, end, value);
+        if (error != std::errc() || next == p || !IsDigit(*p) || value > 255) return false;
+        values[i] = value;
+        p = next;
+    }
+    return p == end || *p == '\r' || *p == '\n';
+}
+
 }  // namespace pelvane

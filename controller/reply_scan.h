@@ -15,6 +15,10 @@ bool ScanInteger(const char* text, int32_t* value);
 // included), cut to fit. Returns false and leaves word untouched when there is none.
 bool ScanWord(const char* text, char* word, std::size_t capacity);
 
+// Reads exactly count decimal numbers 0..255, separated by single blanks, then the end
+// of the text or of its line. False, with values partly written, for anything else.
+bool ScanBytes(const char* text, int32_t count, int32_t* values);
+
 // A table value as a status word: truncated toward zero, saturated at the 32-bit
 // limits; NaN gives INT32_MIN so that it cannot pass for a plausible status word.
 int32_t TableValueToStatusWord(float value);

@@ -21,7 +21,7 @@ void CounterRises::Take(const ErrorCounterTable& table, int32_t nodeCount) {
 }
 
 void CounterRises::Take(int32_t node, int counter, std::optional<int32_t> reading) {
-    RegisterRise& reg = registers_[static_cast<size_t>(node)][static_cast<size_t>(counter)];
+    RegisterRise& reg = registers_.at(static_cast<size_t>(node)).at(static_cast<size_t>(counter));
     if (!reading) {
         reg.last = {};
         return;
@@ -32,6 +32,12 @@ void CounterRises::Take(int32_t node, int counter, std::optional<int32_t> readin
     reg.totalAtLeast = reg.totalAtLeast || reg.last.atLeast;
     reg.value = value;
     reg.seen = true;
+}
+
+std::string RegisterName(int reg) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    const int address = 0x300 + reg;
+    return {'3', kDigits[(address >> 4) & 0xF], kDigits[address & 0xF], 'H'};
 }
 
 }  // namespace pelvane

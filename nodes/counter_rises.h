@@ -1,12 +1,14 @@
-// How far each node's four receive-error counters rose across a series of samples.
+// How far each node's error counters (300H to 313H) rose across a series of samples.
 // Shared by the headless programs, so a command-line watch and an exporter count alike.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "nodes/error_poll.h"
+#include "nodes/registers.h"
 
 namespace pelvane {
 
@@ -39,16 +41,24 @@ class CounterRises {
   public:
     // Takes the counters of nodes 0 to nodeCount - 1 from table; nodes beyond keep theirs.
     void Take(const ErrorCounterTable& table, int32_t nodeCount);
-    // One reading of one register; node must be below kNodeTableSize. A register that was
-    // not read did not rise this time, and never becomes a first reading.
-    void Take(int32_t node, int counter, std::optional<int32_t> value);
+    // One reading of one register (an offset from 300H, below kRegisterCount); node must be
+    // below kNodeTableSize. A register that was not read did not rise this time, and never
+    // becomes a first reading.
+    void Take(int32_t node, int reg, std::optional<int32_t> value);
 
-    const RegisterRise& at(int32_t node, int counter) const {
-        return registers_[static_cast<size_t>(node)][static_cast<size_t>(counter)];
+    const RegisterRise& at(int32_t node, int reg) const {
+        return registers_[static_cast<size_t>(node)][static_cast<size_t>(reg)];
+    }
+    // The rise since the first reading, as a step.
+    CounterStep total(int32_t node, int reg) const {
+        const RegisterRise& r = at(node, reg);
+        return {r.total, r.totalAtLeast};
     }
 
   private:
-    std::array<std::array<RegisterRise, kCounterCount>, kNodeTableSize> registers_{};
+    // On the heap: a session lives on the stack of threads that have little of it.
+    std::vector<std::array<RegisterRise, kRegisterCount>> registers_ =
+        std::vector<std::array<RegisterRise, kRegisterCount>>(kNodeTableSize);
 };
 
 }  // namespace pelvane

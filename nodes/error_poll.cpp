@@ -17,8 +17,8 @@ namespace {
 
 using PollBuffers = std::array<std::array<int32_t, kPollCapacity>, kErrorArrayCount>;
 
-// 0 for a node without axes; -1 when the axis count or the status word cannot be read.
-// status gets the result of the last query sent.
+}  // namespace
+
 int32_t PollStatusWord(int32_t node, int32_t& status) {
     int32_t axisCount = 0;
     status = GetNodeAxisCount(g_controllerHandle, node, &axisCount);
@@ -28,8 +28,6 @@ int32_t PollStatusWord(int32_t node, int32_t& status) {
     status = ReadDriveStatusWord(g_controllerHandle, node, &statusWord);
     return status != 0 ? kStatusWordUnread : statusWord;
 }
-
-}  // namespace
 
 const char* CounterName(int counter) {
     static constexpr const char* kNames[kCounterCount] = {"300H", "301H", "302H", "303H"};

@@ -34,6 +34,11 @@ inline constexpr int32_t kPollCapacity = 200;
 // True when node's four counters are all 0; the status word takes no part.
 bool CountersClear(const ErrorCounterTable& table, int32_t node);
 
+// The drive status word of node as the diagnosis reads it: 0 for a node without axes,
+// kStatusWordUnread when the axis count or the word cannot be read. status gets the
+// result of the last query sent.
+int32_t PollStatusWord(int32_t node, int32_t& status);
+
 // One poll on the open link, in two steps so that a page can show the lost-count text
 // before the nodes are asked. What it could read it tells until the next poll.
 class ErrorPoll {

@@ -30,8 +30,18 @@ void NodeCounts::Take(int32_t count) {
     seen = true;
 }
 
-std::string LineBreakText(const NodeCounts& counts) {
+std::string LineBreakText(const NodeCounts& counts, const std::optional<LineBreakPlace>& place) {
     if (!counts.broken()) return "";
+    if (place && counts.last > 0 && counts.last < counts.most) {
+        const std::string node = FormatNodeLabel(place->node);
+        std::string text = "branch lost at " + FormatNodeLabel(place->upstream) + " port " +
+                           std::to_string(place->port) + ": " + std::to_string(counts.most) +
+                           " -> " + Nodes(counts.last) + " (cable between " +
+                           FormatNodeLabel(place->upstream) + " and " + node + ", or " + node +
+                           " lost power)";
+        if (counts.least < counts.last) text += "; at times only " + Nodes(counts.least);
+        return text;
+    }
     if (counts.last == 0) {
         const std::string fall =
             counts.most > 0 ? ": " + std::to_string(counts.most) + " -> " + Nodes(0) : "";

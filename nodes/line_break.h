@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace pelvane {
@@ -23,8 +24,18 @@ struct NodeCounts {
     int32_t segment() const { return last < most || last == 0 ? last : least; }
 };
 
+// Where a tree lost nodes: the port of a node still there whose branch is gone, and the
+// first node of that branch as the whole bus numbered it.
+struct LineBreakPlace {
+    int32_t upstream = 0;
+    int port = 2;  // as our texts name the ports
+    int32_t node = 0;
+};
+
 // "line broken after Node4: 8 -> 5 nodes (cable between Node4 and Node5, or Node5 lost
 // power)", "no node answers (...)", or a line that broke and came back; empty when whole.
-std::string LineBreakText(const NodeCounts& counts);
+// On a tree the place, when known, names the branch that went.
+std::string LineBreakText(const NodeCounts& counts,
+                          const std::optional<LineBreakPlace>& place = std::nullopt);
 
 }  // namespace pelvane

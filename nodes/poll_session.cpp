@@ -2,24 +2,28 @@
 
 #include <algorithm>
 
+#include "controller/controller_link.h"
+#include "controller/queries.h"
 #include "nodes/lostcount.h"
 
 namespace pelvane {
 
 bool PollSession::PollOnce() {
     BusReading reading;
-    reading.lostcountText = poll_.ReadLostcountText();
-    poll_.PollNodes(table_, polledCount_);
-    if (!poll_.linkAnswered()) return false;
-    reading.countRead = poll_.countRead();
+    reading.lostcountText = report_.ReadLostcountText();
+    int32_t count = polledCount_;
+    bool countFound = false;
+    lastStatus_ = GetNodeCount(&count, &countFound);
+    reading.countRead = lastStatus_ == 0 && countFound;
+    if (reading.countRead) polledCount_ = std::clamp(count, 0, kPollCapacity);
     for (int32_t node = 0; node < polledCount_; ++node) {
-        const auto i = static_cast<size_t>(node);
-        CounterReadings counters;
-        for (int k = 0; k < kCounterCount; ++k)
-            if (poll_.counterRead(node, k)) counters[static_cast<size_t>(k)] = table_[k][i];
-        reading.counters.push_back(counters);
-        reading.statusWords.push_back(table_[kStatusWord][i]);
+        NodeRegisters registers = registers_.Read(node, lastStatus_);
+        reading.counters.push_back(registers.counters);
+        reading.dlStatus.push_back(registers.dlStatus);
+        reading.statusWords.push_back(PollStatusWord(node, lastStatus_));
     }
+    // The poll goes on through failed queries: only its last one tells a dead link.
+    if (LinkFailed(lastStatus_)) return false;
     Take(reading);
     return true;
 }
@@ -28,20 +32,48 @@ void PollSession::Take(const BusReading& reading) {
     last_ = reading;
     last_.counters.resize(std::min(reading.counters.size(), size_t{kPollCapacity}));
     last_.statusWords.resize(last_.counters.size(), kStatusWordUnread);
+    last_.dlStatus.resize(last_.counters.size());
     for (size_t i = 0; i < last_.counters.size(); ++i)
-        for (int k = 0; k < kCounterCount; ++k)
-            rises_.Take(static_cast<int32_t>(i), k, last_.counters[i][static_cast<size_t>(k)]);
+        for (int r = 0; r < kRegisterCount; ++r)
+            rises_.Take(static_cast<int32_t>(i), r, last_.counters[i][static_cast<size_t>(r)]);
+    topology_ = ComputeTopology(last_.dlStatus);
     if (const std::optional<int32_t> lost = LostCountValue(last_.lostcountText)) {
         if (lostCount_) lostRise_ += LostCountRise(*lostCount_, *lost);
         lostCount_ = lost;
     }
-    if (reading.countRead) nodeCounts_.Take(nodeCount());
+    if (reading.countRead) {
+        nodeCounts_.Take(nodeCount());
+        if (topology_.complete && topology_.nodes.size() >= widest_.nodes.size())
+            widest_ = topology_;
+    }
     ++readings_;
 }
 
+bool PollSession::topologyReported() const {
+    return last_.dlStatus.empty() ||
+           std::ranges::any_of(last_.dlStatus, [](const auto& dl) { return dl.has_value(); });
+}
+
+// The first branch of the widest tree, in position order, whose port is no longer open on
+// a node still there.
+std::optional<LineBreakPlace> PollSession::BreakPlace() const {
+    if (!topology_.complete || widest_.line) return std::nullopt;
+    for (size_t i = 1; i < widest_.nodes.size(); ++i) {
+        const TopologyNode& node = widest_.nodes[i];
+        if (!node.parent || static_cast<size_t>(*node.parent) >= topology_.nodes.size()) continue;
+        const TopologyNode& now = topology_.nodes[static_cast<size_t>(*node.parent)];
+        if (!now.children[static_cast<size_t>(node.parentPort)])
+            return LineBreakPlace{*node.parent, PortLabel(node.parentPort),
+                                  static_cast<int32_t>(i)};
+    }
+    return std::nullopt;
+}
+
 Verdict PollSession::Judge() const {
-    Verdict verdict = JudgeRises(rises_, nodeCount(), lostRise_);
+    Verdict verdict = JudgeRises(rises_, nodeCount(), lostRise_, &topology_);
     verdict.line = nodeCounts_;
+    verdict.topologyReported = topologyReported();
+    if (verdict.line.broken()) verdict.breakPlace = BreakPlace();
     return verdict;
 }
 

@@ -2,9 +2,6 @@
 
 #include <algorithm>
 
-#include "controller/queries.h"
-#include "nodes/node_cells.h"
-
 namespace pelvane {
 
 namespace {
@@ -13,48 +10,97 @@ CounterStep Sum(CounterStep a, CounterStep b) {
     return {a.rise + b.rise, a.atLeast || b.atLeast};
 }
 
-// Port 1 of node i faces segment i, port 2 segment i + 1.
-void AddPort(std::vector<SegmentFinding>& segments, const CounterRises& rises, int32_t node,
-             int port) {
-    PortRise seen{node, port, {}};
-    CounterStep portRise;
-    for (int r = 0; r < 2; ++r) {
-        const RegisterRise& reg = rises.at(node, (port - 1) * 2 + r);
-        seen.registers[static_cast<size_t>(r)] = {reg.total, reg.totalAtLeast};
-        portRise = Sum(portRise, seen.registers[static_cast<size_t>(r)]);
+// The invalid-frame and RX-error rises of one ESC port; none when neither rose.
+std::optional<PortRise> PortRiseOf(const CounterRises& rises, int32_t node, int escPort) {
+    PortRise seen{node, PortLabel(escPort),
+                  {rises.total(node, InvalidFrameRegister(escPort)),
+                   rises.total(node, RxErrorRegister(escPort))}};
+    if (seen.registers[0].rise == 0 && seen.registers[1].rise == 0) return std::nullopt;
+    return seen;
+}
+
+void See(SegmentFinding& finding, const std::optional<PortRise>& seen) {
+    if (!seen) return;
+    finding.rise = Sum(finding.rise, Sum(seen->registers[0], seen->registers[1]));
+    finding.seenBy.push_back(*seen);
+}
+
+// Every cable by the node it leads into, then every port with no node on it that counted.
+std::vector<SegmentFinding> Segments(const CounterRises& rises, const Topology& topology,
+                                     int32_t nodeCount) {
+    std::vector<SegmentFinding> segments(static_cast<size_t>(nodeCount));
+    for (int32_t node = 0; node < nodeCount; ++node) {
+        const TopologyNode& placed = topology.nodes[static_cast<size_t>(node)];
+        SegmentFinding& cable = segments[static_cast<size_t>(node)];
+        cable.segment = node;
+        cable.upstream = placed.parent;
+        cable.upstreamPort = PortLabel(placed.parent ? placed.parentPort : 1);
+        if (placed.parent) See(cable, PortRiseOf(rises, *placed.parent, placed.parentPort));
+        See(cable, PortRiseOf(rises, node, 0));
     }
-    if (portRise.rise == 0) return;
-    SegmentFinding& segment = segments[static_cast<size_t>(node + port - 1)];
-    segment.rise = Sum(segment.rise, portRise);
-    segment.seenBy.push_back(seen);
-}
-
-std::string SegmentName(int32_t segment, int32_t nodeCount) {
-    if (segment == 0) return "cable between the controller and " + FormatNodeLabel(0);
-    if (segment >= nodeCount)
-        return "open port after " + FormatNodeLabel(segment - 1) + ", the end of the line";
-    return "cable between " + FormatNodeLabel(segment - 1) + " and " + FormatNodeLabel(segment);
-}
-
-std::string PortText(const PortRise& port) {
-    std::string text = FormatNodeLabel(port.node) + " port " + std::to_string(port.port) + " (";
-    bool first = true;
-    for (int r = 0; r < 2; ++r) {
-        const CounterStep& step = port.registers[static_cast<size_t>(r)];
-        if (step.rise == 0) continue;
-        if (!first) text += ", ";
-        text += FormatHex(kestrum::language::kItemRegister300H + (port.port - 1) * 2 + r) + " " +
-                RiseText(step);
-        first = false;
+    for (int32_t node = 0; node < nodeCount; ++node) {
+        const TopologyNode& placed = topology.nodes[static_cast<size_t>(node)];
+        for (int escPort = 1; escPort < 4; ++escPort) {
+            if (placed.children[static_cast<size_t>(escPort)]) continue;
+            SegmentFinding open{nodeCount, node, PortLabel(escPort), {}, {}};
+            See(open, PortRiseOf(rises, node, escPort));
+            if (open.rise.rise > 0) segments.push_back(std::move(open));
+        }
     }
-    return text + ")";
+    return segments;
 }
 
-std::string FindingText(const SegmentFinding& finding, int32_t nodeCount) {
-    std::string text = SegmentName(finding.segment, nodeCount) + ", seen by ";
-    for (size_t i = 0; i < finding.seenBy.size(); ++i)
-        text += (i > 0 ? " and " : "") + PortText(finding.seenBy[i]);
-    return text;
+std::vector<SegmentFinding> Worst(std::vector<SegmentFinding> segments) {
+    int64_t most = 0;
+    for (const SegmentFinding& segment : segments) most = std::max(most, segment.rise.rise);
+    std::vector<SegmentFinding> worst;
+    if (most == 0) return worst;
+    for (SegmentFinding& segment : segments)
+        if (segment.rise.rise == most) worst.push_back(std::move(segment));
+    return worst;
+}
+
+// The first port, in the order the frame arrives at them, that counted forwarded errors.
+std::optional<ForwardedFinding> FirstForwarded(const CounterRises& rises,
+                                               const Topology& topology, int32_t nodeCount) {
+    for (const PortVisit& visit : ProcessingOrder(topology)) {
+        if (visit.node >= nodeCount) continue;
+        const CounterStep rise = rises.total(visit.node, ForwardedRegister(visit.escPort));
+        if (rise.rise > 0) return ForwardedFinding{visit.node, PortLabel(visit.escPort), rise};
+    }
+    return std::nullopt;
+}
+
+std::vector<LostLinkFinding> LostLinks(const CounterRises& rises, int32_t nodeCount) {
+    std::vector<LostLinkFinding> found;
+    for (int32_t node = 0; node < nodeCount; ++node)
+        for (int escPort = 0; escPort < 4; ++escPort)
+            if (const CounterStep rise = rises.total(node, LostLinkRegister(escPort)); rise.rise > 0)
+                found.push_back({node, PortLabel(escPort), rise});
+    return found;
+}
+
+// What port 1 received explains as many processing-unit errors; a counter stopped at FFH
+// explains an unknown number, so nothing is laid on the node then.
+std::optional<CounterStep> ProcessingUnitBeyond(const CounterRises& rises, int32_t node) {
+    const int registers[] = {kProcessingUnitRegister, InvalidFrameRegister(0), ForwardedRegister(0)};
+    for (const int reg : registers)
+        if (CounterSaturated(rises.at(node, reg).value)) return std::nullopt;
+    const CounterStep unit = rises.total(node, kProcessingUnitRegister);
+    const int64_t explained = rises.total(node, InvalidFrameRegister(0)).rise +
+                              rises.total(node, ForwardedRegister(0)).rise;
+    if (unit.rise <= explained) return std::nullopt;
+    return CounterStep{unit.rise - explained, unit.atLeast};
+}
+
+std::vector<ElectronicsFinding> Electronics(const CounterRises& rises, int32_t nodeCount) {
+    std::vector<ElectronicsFinding> found;
+    for (int32_t node = 0; node < nodeCount; ++node) {
+        ElectronicsFinding finding{node, rises.total(node, kPdiRegister), {}};
+        if (const auto beyond = ProcessingUnitBeyond(rises, node)) finding.processingUnit = *beyond;
+        if (finding.pdi.rise > 0 || finding.processingUnit.rise > 0) found.push_back(finding);
+    }
+    return found;
 }
 
 }  // namespace
@@ -63,37 +109,23 @@ std::string RiseText(const CounterStep& step) {
     return (step.atLeast ? "at least +" : "+") + std::to_string(step.rise);
 }
 
-Verdict JudgeRises(const CounterRises& rises, int32_t nodeCount, int64_t lostCountRise) {
+Verdict JudgeRises(const CounterRises& rises, int32_t nodeCount, int64_t lostCountRise,
+                   const Topology* topology) {
     Verdict verdict;
     verdict.nodeCount = std::clamp(nodeCount, 0, kNodeTableSize);
     verdict.lostCountRise = lostCountRise;
-    std::vector<SegmentFinding> segments(static_cast<size_t>(verdict.nodeCount) + 1);
-    for (int32_t node = 0; node < verdict.nodeCount; ++node) {
-        AddPort(segments, rises, node, 1);
-        AddPort(segments, rises, node, 2);
-    }
-    int64_t most = 0;
-    for (const SegmentFinding& segment : segments) most = std::max(most, segment.rise.rise);
-    if (most == 0) return verdict;
-    for (size_t s = 0; s < segments.size(); ++s) {
-        if (segments[s].rise.rise != most) continue;
-        segments[s].segment = static_cast<int32_t>(s);
-        verdict.worst.push_back(std::move(segments[s]));
-    }
+    // A tree that does not hold every node judged is no tree of this bus.
+    const bool fits = topology != nullptr &&
+                      topology->nodes.size() >= static_cast<size_t>(verdict.nodeCount);
+    const Topology line =
+        fits ? Topology{} : ComputeTopology(std::vector<std::optional<uint16_t>>(
+                                static_cast<size_t>(verdict.nodeCount)));
+    const Topology& tree = fits ? *topology : line;
+    verdict.worst = Worst(Segments(rises, tree, verdict.nodeCount));
+    if (verdict.worst.empty()) verdict.forwarded = FirstForwarded(rises, tree, verdict.nodeCount);
+    verdict.lostLinks = LostLinks(rises, verdict.nodeCount);
+    verdict.electronics = Electronics(rises, verdict.nodeCount);
     return verdict;
-}
-
-std::string VerdictText(const Verdict& verdict) {
-    std::string text = LineBreakText(verdict.line);
-    for (const SegmentFinding& finding : verdict.worst)
-        text += (text.empty() ? "" : "; ") + FindingText(finding, verdict.nodeCount);
-    // A lost count that rose is no clean bus, even without a counter to blame.
-    if (text.empty())
-        text = verdict.lostCountRise > 0 ? "no error counter rose"
-                                         : "bus clean: no error counter rose";
-    if (verdict.lostCountRise > 0)
-        text += "; lost count rose by " + std::to_string(verdict.lostCountRise);
-    return text;
 }
 
 }  // namespace pelvane

@@ -1,45 +1,85 @@
-// Which cable segment the rising receive-error counters point at. On a line, node i's
-// first port (300H, 301H) faces node i-1, or the controller for node 0; its second port
-// (302H, 303H) faces node i+1.
+// Which cable, connector or node the rising error counters point at, on the bus's tree.
+// A cable between a parent's port and its child shows on the child's port 1 (300H, 301H;
+// frames going out) and on the parent's port at the cable's other end (frames coming
+// back). Without the tree the bus is judged as a line: node i's port 1 faces node i-1,
+// or the controller for node 0, and its port 2 faces node i+1.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "nodes/counter_rises.h"
 #include "nodes/line_break.h"
 #include "nodes/lostcount.h"
+#include "nodes/topology.h"
 
 namespace pelvane {
 
 // Rises of one node's port, over the span judged.
 struct PortRise {
     int32_t node = 0;
-    int port = 1;                          // 1 or 2, as the node's ports are named
-    std::array<CounterStep, 2> registers;  // 300H, 301H for port 1; 302H, 303H for port 2
+    int port = 1;                          // 1 to 4, as our texts name the ports
+    std::array<CounterStep, 2> registers;  // the port's invalid-frame and RX-error counters
 };
 
-// Segment s is the cable in front of node s: 0 joins the controller and Node0, and the
-// segment after the last node is that node's open second port.
+// A cable, or a port with no node on it.
 struct SegmentFinding {
-    int32_t segment = 0;
+    int32_t segment = 0;              // the node the cable leads into; nodeCount for an open port
+    std::optional<int32_t> upstream;  // the node at the other end, or with the open port;
+                                      // none: the controller
+    int upstreamPort = 2;             // that node's port, as our texts name it
     CounterStep rise;
     std::vector<PortRise> seenBy;
 };
 
-struct Verdict {
-    int32_t nodeCount = 0;
-    std::vector<SegmentFinding> worst;  // the segments with the most new errors
-    int64_t lostCountRise = 0;
-    NodeCounts line;  // a line that broke is named before any counter
-
-    bool clean() const { return worst.empty() && lostCountRise == 0 && !line.broken(); }
+// A connector that lost its link during the span.
+struct LostLinkFinding {
+    int32_t node = 0;
+    int port = 1;
+    CounterStep rise;
 };
 
-// Judges the rises since the first sample of the first nodeCount nodes.
-Verdict JudgeRises(const CounterRises& rises, int32_t nodeCount, int64_t lostCountRise);
+// Errors a node made itself: PDI errors, and processing-unit errors beyond those its port 1
+// received (a slave controller counts every bad frame arriving there in 30CH too).
+struct ElectronicsFinding {
+    int32_t node = 0;
+    CounterStep pdi;
+    CounterStep processingUnit;  // the rise beyond what port 1 explains
+};
+
+// Forwarded errors with no invalid frame counted ahead of them: the errors entered ahead of
+// this port, where a counter stood still (one stopped at FFH, or one not read).
+struct ForwardedFinding {
+    int32_t node = 0;
+    int port = 1;
+    CounterStep rise;
+};
+
+struct Verdict {
+    int32_t nodeCount = 0;
+    std::vector<SegmentFinding> worst;  // the cables and open ports with the most new errors
+    std::optional<ForwardedFinding> forwarded;
+    std::vector<LostLinkFinding> lostLinks;
+    std::vector<ElectronicsFinding> electronics;
+    int64_t lostCountRise = 0;
+    NodeCounts line;  // a line that broke is named before any counter
+    std::optional<LineBreakPlace> breakPlace;  // where on the tree it broke, when known
+    // False when the controller reported no DL status: the bus was judged as a line.
+    bool topologyReported = true;
+
+    bool clean() const {
+        return worst.empty() && !forwarded && lostLinks.empty() && electronics.empty() &&
+               lostCountRise == 0 && !line.broken();
+    }
+};
+
+// Judges the rises since the first sample of the first nodeCount nodes on topology, or as a
+// line without one.
+Verdict JudgeRises(const CounterRises& rises, int32_t nodeCount, int64_t lostCountRise,
+                   const Topology* topology = nullptr);
 
 // "+12", or "at least +12" when the register reached saturation.
 std::string RiseText(const CounterStep& step);
@@ -47,5 +87,8 @@ std::string RiseText(const CounterStep& step);
 // "cable between Node3 and Node4, seen by Node4 port 1 (301H +12)", after where the line
 // broke, or a clean bus.
 std::string VerdictText(const Verdict& verdict);
+
+// "topology: not reported by the controller, read as a line", or empty.
+std::string TopologyNote(const Verdict& verdict);
 
 }  // namespace pelvane

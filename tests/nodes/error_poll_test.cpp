@@ -105,7 +105,9 @@ TEST_F(ErrorPollTest, ACounterFirstReadLateBecomesTheBaselineNotARise) {
     controller().replies["?NODE_INFO(0,0,768)"] = {2003, ""};
     Reply("?NODE_INFO(0,0,769)", "no number");
     ASSERT_TRUE(session.PollOnce());
-    EXPECT_EQ(session.last().counters[0], (CounterReadings{std::nullopt, std::nullopt, 0, 0}));
+    const CounterReadings& read = session.last().counters[0];
+    EXPECT_EQ(std::vector(read.begin(), read.begin() + kCounterCount),
+              (std::vector<std::optional<int32_t>>{std::nullopt, std::nullopt, 0, 0}));
     EXPECT_FALSE(session.rises().at(0, kRegister300H).seen);
 
     Reply("?NODE_INFO(0,0,768)", "40");
@@ -139,6 +141,52 @@ TEST_F(ErrorPollTest, ABusLargerThanAPollIsPolledInPart) {
     Reply("?NODE_COUNT(0)", "-4\r\n");
     Poll();
     EXPECT_EQ(count, 0);
+}
+
+// The headless poll reads each node's registers in bulk where the controller answers it,
+// item by item where it only knows the items, and as the window does from a controller that
+// knows neither; an odd reply costs only that node its bulk read.
+TEST_F(ErrorPollTest, RegistersComeInBulkThenItemByItemThenAsTheWindowReadsThem) {
+    Reply("?NODE_COUNT(0)", "1\r\n");
+    Reply("?NODE_REGS(0,0,272,2)", "49 90\r\n");
+    Reply("?NODE_REGS(0,0,768,20)", "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20\r\n");
+    PollSession session;
+    const auto commandsOfAPoll = [&] {
+        controller().calls.clear();
+        EXPECT_TRUE(session.PollOnce());
+        return controller().Commands();
+    };
+    const std::vector<std::string> bulk = {"?*ETHERCAT", "?NODE_COUNT(0)", "?NODE_REGS(0,0,272,2)",
+                                           "?NODE_REGS(0,0,768,20)", "?NODE_AXIS_COUNT(0,0)"};
+    EXPECT_EQ(commandsOfAPoll(), bulk);
+    EXPECT_EQ(session.last().dlStatus[0], 0x5A31);
+    const CounterReadings& read = session.last().counters[0];
+    EXPECT_EQ(read[kProcessingUnitRegister], 13);
+    EXPECT_EQ(read[LostLinkRegister(3)], 20);
+    EXPECT_FALSE(read[14]);  // the PDI error code is no counter
+    EXPECT_TRUE(session.topologyReported());
+
+    for (const char* odd : {"1 2 3\r\n", "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 256\r\n"}) {
+        Reply("?NODE_REGS(0,0,768,20)", odd);
+        const std::vector<std::string> items = commandsOfAPoll();
+        EXPECT_EQ(items.size(), bulk.size() + 2 + 18) << odd;
+        EXPECT_EQ(items[4], "?NODE_INFO(0,0,272)");
+    }
+    Reply("?NODE_REGS(0,0,768,20)", "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\r\n");
+    EXPECT_EQ(commandsOfAPoll(), bulk);
+
+    controller().replies["?NODE_REGS(0,0,272,2)"] = {2001, "Error 2001: unknown command\r\n"};
+    commandsOfAPoll();
+    EXPECT_EQ(session.registerSource(), RegisterSource::kItems);
+    controller().replies["?NODE_INFO(0,0,272)"] = {2002, "Error 2002: no such item\r\n"};
+    commandsOfAPoll();
+    EXPECT_EQ(commandsOfAPoll(), (std::vector<std::string>{"?*ETHERCAT", "?NODE_COUNT(0)",
+                                                "?NODE_INFO(0,0,768)", "?NODE_INFO(0,0,769)",
+                                                "?NODE_INFO(0,0,770)", "?NODE_INFO(0,0,771)",
+                                                "?NODE_AXIS_COUNT(0,0)"}));
+    EXPECT_FALSE(session.topologyReported());
+    EXPECT_EQ(TopologyNote(session.Judge()),
+              "topology: not reported by the controller, read as a line");
 }
 
 }  // namespace

@@ -1,0 +1,106 @@
+// The verdict as one line of text: where the line broke, the cable or port to look at,
+// connectors that lost their link and nodes that made errors of their own.
+#include "nodes/node_cells.h"
+#include "nodes/verdict.h"
+
+namespace pelvane {
+
+namespace {
+
+std::string PortName(int32_t node, int port) {
+    return FormatNodeLabel(node) + " port " + std::to_string(port);
+}
+
+bool SeenAt(const SegmentFinding& finding, int32_t node) {
+    for (const PortRise& port : finding.seenBy)
+        if (port.node == node) return true;
+    return false;
+}
+
+std::string SegmentName(const SegmentFinding& finding, int32_t nodeCount) {
+    if (!finding.upstream) return "cable between the controller and " + FormatNodeLabel(0);
+    const int32_t upstream = *finding.upstream;
+    if (finding.segment >= nodeCount) {
+        if (finding.upstreamPort != 2)
+            return "open port " + std::to_string(finding.upstreamPort) + " of " +
+                   FormatNodeLabel(upstream) + ", no node on it";
+        // The last node of the bus is the end of the line; any other end closes a branch.
+        return "open port after " + FormatNodeLabel(upstream) +
+               (upstream == nodeCount - 1 ? ", the end of the line" : ", the end of a branch");
+    }
+    // Off the line's own port the parent's port says where to look, unless it counted.
+    const std::string from = finding.upstreamPort == 2 || SeenAt(finding, upstream)
+                                 ? FormatNodeLabel(upstream)
+                                 : PortName(upstream, finding.upstreamPort);
+    return "cable between " + from + " and " + FormatNodeLabel(finding.segment);
+}
+
+std::string PortText(const PortRise& port) {
+    std::string text = PortName(port.node, port.port) + " (";
+    const int escPort = port.port - 1;
+    const int registers[] = {InvalidFrameRegister(escPort), RxErrorRegister(escPort)};
+    bool first = true;
+    for (size_t r = 0; r < 2; ++r) {
+        const CounterStep& step = port.registers[r];
+        if (step.rise == 0) continue;
+        text += (first ? "" : ", ") + RegisterName(registers[r]) + " " + RiseText(step);
+        first = false;
+    }
+    return text + ")";
+}
+
+std::string FindingText(const SegmentFinding& finding, int32_t nodeCount) {
+    std::string text = SegmentName(finding, nodeCount) + ", seen by ";
+    for (size_t i = 0; i < finding.seenBy.size(); ++i)
+        text += (i > 0 ? " and " : "") + PortText(finding.seenBy[i]);
+    return text;
+}
+
+std::string ForwardedText(const ForwardedFinding& found) {
+    return "errors entered ahead of " + PortName(found.node, found.port) +
+           " uncounted: it counts them as forwarded (" +
+           RegisterName(ForwardedRegister(found.port - 1)) + " " + RiseText(found.rise) + ")";
+}
+
+std::string LostLinkText(const LostLinkFinding& found) {
+    const std::string times = found.rise.rise == 1 && !found.rise.atLeast
+                                  ? "once"
+                                  : (found.rise.atLeast ? "at least " : "") +
+                                        std::to_string(found.rise.rise) + " times";
+    return PortName(found.node, found.port) + " lost its link " + times;
+}
+
+std::string ElectronicsText(const ElectronicsFinding& found) {
+    std::string text = FormatNodeLabel(found.node) + " itself, not a cable (";
+    if (found.processingUnit.rise > 0)
+        text += RegisterName(kProcessingUnitRegister) + " " + RiseText(found.processingUnit) +
+                " beyond what its port 1 received";
+    if (found.pdi.rise > 0)
+        text += std::string(found.processingUnit.rise > 0 ? ", " : "") +
+                RegisterName(kPdiRegister) + " " + RiseText(found.pdi) + " PDI errors";
+    return text + ")";
+}
+
+}  // namespace
+
+std::string VerdictText(const Verdict& verdict) {
+    std::string text = LineBreakText(verdict.line, verdict.breakPlace);
+    const auto add = [&text](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
+    for (const SegmentFinding& finding : verdict.worst) add(FindingText(finding, verdict.nodeCount));
+    if (verdict.forwarded) add(ForwardedText(*verdict.forwarded));
+    for (const LostLinkFinding& found : verdict.lostLinks) add(LostLinkText(found));
+    for (const ElectronicsFinding& found : verdict.electronics) add(ElectronicsText(found));
+    // A lost count that rose is no clean bus, even without a counter to blame.
+    if (text.empty())
+        text = verdict.lostCountRise > 0 ? "no error counter rose"
+                                         : "bus clean: no error counter rose";
+    if (verdict.lostCountRise > 0)
+        text += "; lost count rose by " + std::to_string(verdict.lostCountRise);
+    return text;
+}
+
+std::string TopologyNote(const Verdict& verdict) {
+    return verdict.topologyReported ? "" : "topology: not reported by the controller, read as a line";
+}
+
+}  // namespace pelvane
