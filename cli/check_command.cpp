@@ -24,20 +24,17 @@ namespace pelvane::cli {
 
 namespace {
 
-// Reads the live bus's identities and says how they differ from reference's; none when
-// the link failed (said on io.err).
+// Reads the live bus as a snapshot and says how it differs from reference's, places on the
+// tree included; none when the link failed (said on io.err).
 std::optional<bool> CompareWithReference(const Snapshot& reference, const std::string& path,
                                          const std::string& address, const CliIo& io) {
     if (reference.address != address)
         io.err << "pelvane-cli: warning: " << path << " was taken of "
                << Printable(reference.address) << ", not of " << address << "\n";
-    std::vector<NodeSlotsRead> slotsRead;
-    if (!ReadNodeTableOnLiveLink(address, io, &slotsRead)) return std::nullopt;
-    std::vector<NodeIdentity> live;
-    for (size_t i = 0; i < slotsRead.size(); ++i)
-        live.push_back(IdentityOf(g_nodeTable[i], slotsRead[i]));
-    const std::vector<BusChange> changes = CompareBuses(IdentitiesOf(reference), live);
-    io.out << BusReport(changes, reference.nodes.size(), live.size()) << std::flush;
+    Snapshot live;
+    if (ReadSnapshot(address, io, &live) != kExitOk) return std::nullopt;
+    const std::vector<BusChange> changes = SnapshotChanges(reference, live);
+    io.out << BusReport(changes, reference.nodes.size(), live.nodes.size()) << std::flush;
     return BusDiffers(changes);
 }
 

@@ -26,8 +26,20 @@ std::string CounterCell(const RegisterRise& reg) {
     return value + " (" + RiseText({reg.total, reg.totalAtLeast}) + ", " + RiseText(reg.last) + ")";
 }
 
+// The registers past 303H that rose since the start: "306H +12, 310H +1".
+std::string OtherRises(const CounterRises& rises, int32_t node) {
+    std::string text;
+    for (int k = kCounterCount; k < kRegisterCount; ++k) {
+        const RegisterRise& reg = rises.at(node, k);
+        if (reg.total == 0) continue;
+        text += (text.empty() ? "" : ", ") + RegisterName(k) + " " +
+                RiseText({reg.total, reg.totalAtLeast});
+    }
+    return text;
+}
+
 bool RoseLastInterval(const WatchSession& session, int32_t node) {
-    for (int k = 0; k < kCounterCount; ++k)
+    for (int k = 0; k < kRegisterCount; ++k)
         if (session.rises().at(node, k).last.rise > 0) return true;
     return false;
 }
@@ -36,12 +48,14 @@ bool RoseLastInterval(const WatchSession& session, int32_t node) {
 
 std::string TerminalFrame(const WatchSession& session, int intervalMs) {
     std::vector<std::vector<std::string>> rows = {
-        {"node", CounterName(0), CounterName(1), CounterName(2), CounterName(3), "status word"}};
+        {"node", CounterName(0), CounterName(1), CounterName(2), CounterName(3), "status word",
+         "other counters that rose"}};
     for (int32_t node = 0; node < session.nodeCount(); ++node) {
         std::vector<std::string> row = {FormatNodeLabel(node)};
         for (int k = 0; k < kCounterCount; ++k)
             row.push_back(CounterCell(session.rises().at(node, k)));
         row.push_back(StatusWordText(session.last().statusWords[static_cast<size_t>(node)]));
+        row.push_back(OtherRises(session.rises(), node));
         rows.push_back(std::move(row));
     }
     std::string frame =
@@ -56,6 +70,8 @@ std::string TerminalFrame(const WatchSession& session, int intervalMs) {
         frame += std::string(kEraseLine) + "\n";
     }
     const Verdict verdict = session.Judge();
+    if (const std::string note = TopologyNote(verdict); !note.empty())
+        frame += note + kEraseLine + "\n";
     frame += "line: " + LinePicture(verdict, session.rises(), {OutputIsUtf8(), true}) + kEraseLine +
              "\n";
     return frame + "verdict: " + VerdictText(verdict) + kEraseLine + "\n" + kEraseBelow;
@@ -69,6 +85,8 @@ std::string ChangeLines::Next(const WatchSession& session,
         text += stamp + "watching " + session.address() + ": " +
                 std::to_string(session.nodeCount()) + " nodes, " +
                 Printable(session.lostcountText()) + "\n";
+        if (const std::string note = TopologyNote(session.Judge()); !note.empty())
+            text += stamp + note + "\n";
     } else {
         if (session.nodeCount() != previousCount_)
             text += stamp + "nodes " + std::to_string(previousCount_) + " -> " +
@@ -79,23 +97,24 @@ std::string ChangeLines::Next(const WatchSession& session,
         for (int32_t node = 0; node < session.nodeCount(); ++node) {
             const auto i = static_cast<size_t>(node);
             std::string line;
-            for (int k = 0; k < kCounterCount; ++k) {
+            for (int k = 0; k < kRegisterCount; ++k) {
                 const RegisterRise& reg = session.rises().at(node, k);
-                if (reg.value == previous_[k][i]) continue;
-                line += std::string(" ") + CounterName(k) + " " + CounterText(reg.value) + " (" +
+                if (reg.value == previous_[i].registers[static_cast<size_t>(k)]) continue;
+                line += " " + RegisterName(k) + " " + CounterText(reg.value) + " (" +
                         RiseText(reg.last) + ", " + RiseText({reg.total, reg.totalAtLeast}) +
                         " since start)";
             }
             const int32_t statusWord = session.last().statusWords[i];
-            if (statusWord != previous_[kStatusWord][i])
+            if (statusWord != previous_[i].statusWord)
                 line += " status word " + StatusWordText(statusWord);
             if (!line.empty()) text += stamp + FormatNodeLabel(node) + line + "\n";
         }
     }
     for (int32_t node = 0; node < session.nodeCount(); ++node) {
         const auto i = static_cast<size_t>(node);
-        for (int k = 0; k < kCounterCount; ++k) previous_[k][i] = session.rises().at(node, k).value;
-        previous_[kStatusWord][i] = session.last().statusWords[i];
+        for (int k = 0; k < kRegisterCount; ++k)
+            previous_[i].registers[static_cast<size_t>(k)] = session.rises().at(node, k).value;
+        previous_[i].statusWord = session.last().statusWords[i];
     }
     previousLost_ = session.lostcountText();
     previousCount_ = session.nodeCount();
@@ -105,10 +124,10 @@ std::string ChangeLines::Next(const WatchSession& session,
 std::string RiseLines(const CounterRises& rises, int32_t nodeCount) {
     std::string text;
     for (int32_t node = 0; node < nodeCount; ++node) {
-        for (int k = 0; k < kCounterCount; ++k) {
+        for (int k = 0; k < kRegisterCount; ++k) {
             const RegisterRise& reg = rises.at(node, k);
             if (reg.total == 0) continue;
-            text += "  " + FormatNodeLabel(node) + " " + CounterName(k) + " " +
+            text += "  " + FormatNodeLabel(node) + " " + RegisterName(k) + " " +
                     RiseText({reg.total, reg.totalAtLeast}) + ", now " + CounterText(reg.value) +
                     "\n";
         }
@@ -124,6 +143,7 @@ std::string WatchSummary(const WatchSession& session, const LineStyle& style) {
         " over " + std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) + " s, " +
         Printable(session.lostcountText()) + "\n" + RiseLines(session.rises(), session.nodeCount());
     const Verdict verdict = session.Judge();
+    if (const std::string note = TopologyNote(verdict); !note.empty()) text += note + "\n";
     return text + "line: " + LinePicture(verdict, session.rises(), style) + "\n" +
            "verdict: " + VerdictText(verdict) + "\n";
 }

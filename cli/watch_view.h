@@ -1,8 +1,10 @@
 // How a watch shows itself: redrawn in place on a terminal, a line per change elsewhere.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "cli/line_picture.h"
 #include "cli/watch_session.h"
@@ -20,13 +22,17 @@ class ChangeLines {
     std::string Next(const WatchSession& session, std::chrono::system_clock::time_point when);
 
   private:
-    // Counters and status words as the poll before showed them.
-    ErrorCounterTable previous_{};
+    // Counters and status words by node as the poll before showed them.
+    struct Shown {
+        std::array<int32_t, kRegisterCount> registers{};
+        int32_t statusWord = 0;
+    };
+    std::vector<Shown> previous_ = std::vector<Shown>(kNodeTableSize);
     std::string previousLost_;
     int32_t previousCount_ = 0;
 };
 
-// "  Node6 302H +5, now 8" for every register that rose, node by node.
+// "  Node6 302H +5, now 8" for every register 300H..313H that rose, node by node.
 std::string RiseLines(const CounterRises& rises, int32_t nodeCount);
 
 // Polls and time watched, every register that rose, the picture of the line and the
