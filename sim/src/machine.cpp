@@ -106,6 +106,10 @@ void Machine::ApplyOdd(std::string_view command, Outcome& out) const {
             case Odd::kBinary:
                 out.text = std::string("\xff\xfe\0\x80 binary \x01\r\n", 15);
                 break;
+            case Odd::kError:
+                // As a controller that does not know the item or command refuses it.
+                out = Error(kBadArgument, "no such item");
+                break;
         }
         return;
     }

@@ -88,7 +88,7 @@ class Machine final : public server::ControllerModel {
     bool segmentSecondMaster() const { return segmentSecondMaster_; }
 
   private:
-    enum class Odd { kWord, kEmpty, kLong, kBinary };
+    enum class Odd { kWord, kEmpty, kLong, kBinary, kError };
     struct OddRule {
         std::string prefix;
         Odd mode;

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <iterator>
+#include <utility>
 
 #include "kestrum/server/command_text.h"
 #include "sim/src/machine.h"
@@ -219,19 +220,15 @@ std::optional<Outcome> Machine::ReplyCommand(const std::vector<std::string_view>
         std::erase_if(odd_, [&](const OddRule& r) { return r.prefix == prefix; });
         if (w[2] == "OFF") return Ok();
         if (prefix.starts_with("@SIM")) return Bad();  // would lock out the switch itself
-        Odd mode;
-        if (w[2] == "WORD")
-            mode = Odd::kWord;
-        else if (w[2] == "EMPTY")
-            mode = Odd::kEmpty;
-        else if (w[2] == "LONG")
-            mode = Odd::kLong;
-        else if (w[2] == "BINARY")
-            mode = Odd::kBinary;
-        else
-            return Bad();
-        if (odd_.size() >= 64) return Bad();
-        odd_.push_back({std::move(prefix), mode});
+        constexpr std::pair<std::string_view, Odd> kModes[] = {{"WORD", Odd::kWord},
+                                                               {"EMPTY", Odd::kEmpty},
+                                                               {"LONG", Odd::kLong},
+                                                               {"BINARY", Odd::kBinary},
+                                                               {"ERROR", Odd::kError}};
+        const auto* mode = std::find_if(std::begin(kModes), std::end(kModes),
+                                        [&](const auto& m) { return m.first == w[2]; });
+        if (mode == std::end(kModes) || odd_.size() >= 64) return Bad();
+        odd_.push_back({std::move(prefix), mode->second});
         return Ok();
     }
     if (verb != "TABLE" || argc != 2) return std::nullopt;

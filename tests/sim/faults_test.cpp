@@ -112,8 +112,8 @@ TEST_F(Faults, LatencyDelaysEveryReplyUntilReset) {
 
 TEST_F(Faults, OddRepliesForCommandsWithThePrefix) {
     auto client = Connect();
-    for (const char* odd :
-         {"?NODE_COUNT WORD", "?NODE_INFO(0,1, EMPTY", "?CONTROL LONG", "?TABLE BINARY"})
+    for (const char* odd : {"?NODE_COUNT WORD", "?NODE_INFO(0,1, EMPTY", "?CONTROL LONG",
+                            "?TABLE BINARY", "?NODE_REGS ERROR", "?NODE_INFO(0,0,272) ERROR"})
         EXPECT_EQ(client->Text(std::string("@SIM ODD ") + odd), "OK\r\n");
 
     EXPECT_EQ(client->Text("?NODE_COUNT(0)"), "busy\r\n");
@@ -123,6 +123,13 @@ TEST_F(Faults, OddRepliesForCommandsWithThePrefix) {
     std::string binary = client->Text("?TABLE(0) ");
     EXPECT_NE(binary.find('\0'), std::string::npos);
     EXPECT_NE(binary.find('\xFF'), std::string::npos) << "no byte above 7FH";
+    // An older controller: no bulk registers, no DL status, but the counters.
+    for (const char* refused : {"?NODE_REGS(0,3,768,20)", "?NODE_INFO(0,0,272)"}) {
+        const auto reply = client->Call(refused);
+        EXPECT_EQ(reply.status, 2002) << refused;
+        EXPECT_EQ(reply.text, "Error 2002: no such item\r\n") << refused;
+    }
+    EXPECT_EQ(client->Call("?NODE_INFO(0,0,768)").status, 0);
     // @SIM commands are never odd, so the switch can always be turned back.
     EXPECT_NE(client->Call("@SIM ODD @SIM WORD").status, 0);
     EXPECT_EQ(client->Text("@SIM ODD ?NODE_COUNT OFF"), "OK\r\n");
