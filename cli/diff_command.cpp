@@ -4,6 +4,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "cli/bus_report.h"
 #include "cli/commands.h"
@@ -11,29 +12,66 @@
 #include "cli/text_format.h"
 #include "cli/watch_view.h"
 #include "nodes/node_cells.h"
+#include "nodes/registers.h"
 
 namespace pelvane::cli {
 
 namespace {
 
-// "  Node1 301H unread in NEW": values that one side lacks are not compared.
+bool HasExtendedCounters(const BusReading& reading) {
+    for (const CounterReadings& node : reading.counters)
+        for (size_t reg = kCounterCount; reg < kRegisterCount; ++reg)
+            if (node[reg]) return true;
+    return false;
+}
+
+// Whether node's register is unread in reading, and whether read; a node past the end is
+// neither.
+std::pair<bool, bool> Unread(const BusReading& reading, size_t node, size_t reg) {
+    if (node >= reading.counters.size()) return {false, false};
+    const bool read = reading.counters[node][reg].has_value();
+    return {!read, read};
+}
+
+// "  Node1 301H unread in NEW, not compared": values that one side lacks are not compared.
+// Past 303H only a register one side read is listed; a side with none of them, as a
+// format 1 file, is told once instead of for every register.
 std::string UnreadLines(const BusReading& before, const BusReading& after) {
+    const bool extendedBefore = HasExtendedCounters(before);
+    const bool extendedAfter = HasExtendedCounters(after);
     std::string text;
     const size_t count = std::max(before.counters.size(), after.counters.size());
     for (size_t i = 0; i < count; ++i) {
-        for (size_t k = 0; k < kCounterCount; ++k) {
-            const bool old = i < before.counters.size() && !before.counters[i][k];
-            const bool now = i < after.counters.size() && !after.counters[i][k];
+        for (size_t k = 0; k < kRegisterCount; ++k) {
+            const int reg = static_cast<int>(k);
+            if (!RegisterIsCounter(reg)) continue;
+            auto [old, readBefore] = Unread(before, i, k);
+            auto [now, readAfter] = Unread(after, i, k);
+            if (reg >= kCounterCount) {
+                old = old && readAfter && extendedBefore;
+                now = now && readBefore && extendedAfter;
+            }
             if (!old && !now) continue;
-            text += "  " + FormatNodeLabel(static_cast<int32_t>(i)) + " " +
-                    CounterName(static_cast<int>(k)) + " unread in " +
+            text += "  " + FormatNodeLabel(static_cast<int32_t>(i)) + " " + RegisterName(reg) +
+                    " unread in " +
                     (old && now ? "both"
                      : old      ? "OLD"
                                 : "NEW") +
                     ", not compared\n";
         }
     }
+    if (extendedBefore != extendedAfter && !before.counters.empty() && !after.counters.empty())
+        text += std::string("  counters past 303H: none in ") + (extendedBefore ? "NEW" : "OLD") +
+                ", not compared\n";
     return text;
+}
+
+// Said once: a side without DL status is no tree, so no node can be seen to move.
+std::string TopologyLine(const Verdict& verdict, const Snapshot& before) {
+    if (!verdict.topologyReported) return TopologyNote(verdict) + "\n";
+    if (!TopologyRead(before))
+        return "topology: not reported in OLD, moves between ports not judged\n";
+    return "";
 }
 
 class DiffCommand final : public Command {
@@ -54,8 +92,7 @@ class DiffCommand final : public Command {
             io.err << "pelvane-cli: warning: the snapshots come from different controllers ("
                    << Printable(before->address) << " id " << Printable(before->id) << ", "
                    << Printable(after->address) << " id " << Printable(after->id) << ")\n";
-        const std::vector<BusChange> changes =
-            CompareBuses(IdentitiesOf(*before), IdentitiesOf(*after));
+        const std::vector<BusChange> changes = SnapshotChanges(*before, *after);
         const BusReading was = ReadingOf(*before), is = ReadingOf(*after);
         auto session = std::make_unique<PollSession>();
         session->Take(was);
@@ -71,7 +108,9 @@ class DiffCommand final : public Command {
         // tell; only a NEW snapshot without a node is a fault of its own.
         verdict.line = {};
         verdict.line.Take(session->nodeCount());
-        io.out << text.str() << "verdict: " << VerdictText(verdict) << "\n";
+        verdict.breakPlace.reset();
+        io.out << text.str() << TopologyLine(verdict, *before)
+               << "verdict: " << VerdictText(verdict) << "\n";
         if (BusDiffers(changes)) return kExitBusDiffers;
         return verdict.clean() ? kExitOk : kExitErrorsFound;
     }

@@ -46,9 +46,10 @@ ExitCode ReadSnapshot(const std::string& address, const CliIo& io, Snapshot* sna
     const BusReading& reading = session->last();
     snapshot->lostcountText = GbkToUtf8(reading.lostcountText);
     for (size_t i = 0; i < slotsRead.size(); ++i) {
-        SnapshotNode entry{g_nodeTable[i], slotsRead[i], std::nullopt, std::nullopt};
+        SnapshotNode entry{g_nodeTable[i], slotsRead[i], std::nullopt, std::nullopt, std::nullopt};
         if (i < reading.counters.size()) {
             entry.counters = reading.counters[i];
+            if (i < reading.dlStatus.size()) entry.dlStatus = reading.dlStatus[i];
             if (reading.statusWords[i] != kStatusWordUnread)
                 entry.statusWord = reading.statusWords[i];
         }
@@ -63,6 +64,7 @@ BusReading ReadingOf(const Snapshot& snapshot) {
     for (const SnapshotNode& node : snapshot.nodes) {
         if (!node.counters) break;  // nodes past what one poll holds
         reading.counters.push_back(*node.counters);
+        reading.dlStatus.push_back(node.dlStatus);
         reading.statusWords.push_back(node.statusWord.value_or(kStatusWordUnread));
     }
     return reading;

@@ -22,7 +22,12 @@ struct SnapshotNode {
     // None for a node beyond what one poll holds; each counter none when unread.
     std::optional<CounterReadings> counters;
     std::optional<int32_t> statusWord;  // none when its read failed
+    std::optional<uint16_t> dlStatus;   // 0110H; none when unread or in a format 1 file
 };
+
+// Format 1 files carry no "format" and only 300H..303H; format 2 adds each node's DL status
+// and the counters 304H..313H but for 30EH/30FH. Newer files are refused.
+inline constexpr int kSnapshotFormat = 2;
 
 struct Snapshot {
     std::string address, model, version, id;  // UTF-8
@@ -46,7 +51,7 @@ std::optional<Snapshot> SnapshotFromJson(const nlohmann::json& json, std::string
 // Reads a snapshot file; on failure says on io.err which file and which field.
 std::optional<Snapshot> LoadSnapshot(const std::string& path, const CliIo& io);
 
-// The counters of a snapshot as one reading of its bus.
+// The counters and DL status of a snapshot as one reading of its bus.
 BusReading ReadingOf(const Snapshot& snapshot);
 
 }  // namespace pelvane::cli

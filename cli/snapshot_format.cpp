@@ -6,6 +6,7 @@
 #include "cli/snapshot.h"
 #include "cli/text_format.h"
 #include "nodes/node_cells.h"
+#include "nodes/registers.h"
 
 namespace pelvane::cli {
 
@@ -14,18 +15,27 @@ namespace {
 using nlohmann::json;
 using nlohmann::ordered_json;
 
+// The registers a file of this format holds per node: 300H..303H, then in format 2 every
+// counter up to 313H. 30EH/30FH hold an error code, no count.
+bool InFormat(int reg, int format) {
+    return RegisterIsCounter(reg) && (format >= 2 || reg < kCounterCount);
+}
+
 ordered_json NodeJson(const SnapshotNode& node) {
     ordered_json entry = NodeIdentityJson(node.record, node.read);
     if (node.counters) {
         entry["counters"] = ordered_json::object();
-        for (int k = 0; k < kCounterCount; ++k) {
-            const std::optional<int32_t>& counter = (*node.counters)[static_cast<size_t>(k)];
-            entry["counters"][CounterName(k)] = counter ? ordered_json(*counter) : ordered_json();
+        for (int reg = 0; reg < kRegisterCount; ++reg) {
+            if (!InFormat(reg, kSnapshotFormat)) continue;
+            const std::optional<int32_t>& counter = (*node.counters)[static_cast<size_t>(reg)];
+            entry["counters"][RegisterName(reg)] =
+                counter ? ordered_json(*counter) : ordered_json();
         }
     } else {
         entry["counters"] = nullptr;
     }
     entry["statusWord"] = node.statusWord ? ordered_json(*node.statusWord) : ordered_json();
+    entry["dlStatus"] = node.dlStatus ? ordered_json(*node.dlStatus) : ordered_json();
     return entry;
 }
 
@@ -111,7 +121,7 @@ constexpr SlotField kSlotFields[] = {
     {kSlotAioBase, "da", "first", false},        {kSlotDaCount, "da", "count", false},
 };
 
-SnapshotNode NodeFromJson(const Field& entry) {
+SnapshotNode NodeFromJson(const Field& entry, int format) {
     SnapshotNode node;
     node.record.nodeNo = Int32(Member(entry, "node"), false);
     node.read[kSlotNodeNo] = true;
@@ -130,12 +140,37 @@ SnapshotNode NodeFromJson(const Field& entry) {
     const Field counters = Member(entry, "counters");
     if (!counters.value.is_null()) {
         node.counters.emplace();
-        for (int k = 0; k < kCounterCount; ++k)
-            (*node.counters)[static_cast<size_t>(k)] =
-                Int32OrNull(Member(counters, CounterName(k)), false);
+        for (int reg = 0; reg < kRegisterCount; ++reg)
+            if (InFormat(reg, format))
+                (*node.counters)[static_cast<size_t>(reg)] =
+                    Int32OrNull(Member(counters, RegisterName(reg)), false);
     }
     node.statusWord = Int32OrNull(Member(entry, "statusWord"), false);
+    if (format >= 2) {
+        const Field dlStatus = Member(entry, "dlStatus");
+        if (!dlStatus.value.is_null())
+            node.dlStatus =
+                static_cast<uint16_t>(Integer(dlStatus, 0, std::numeric_limits<uint16_t>::max()));
+    }
     return node;
+}
+
+std::string CounterCell(const SnapshotNode& node, size_t reg) {
+    const bool read = node.counters && (*node.counters)[reg];
+    return read ? std::to_string(*(*node.counters)[reg]) : "";
+}
+
+// A file without "format" is of format 1, written before there was one.
+int FormatOf(const Field& root) {
+    if (!root.value.is_object()) Refuse(root.path, "not an object");
+    if (!root.value.contains("format")) return 1;
+    const Field field = Member(root, "format");
+    const int64_t format = Integer(field, 1, std::numeric_limits<int64_t>::max());
+    if (format > kSnapshotFormat)
+        Refuse(field.path, std::to_string(format) +
+                               " is newer than this pelvane-cli reads (up to " +
+                               std::to_string(kSnapshotFormat) + ")");
+    return static_cast<int>(format);
 }
 
 }  // namespace
@@ -143,7 +178,8 @@ SnapshotNode NodeFromJson(const Field& entry) {
 ordered_json SnapshotToJson(const Snapshot& snapshot) {
     ordered_json nodes = ordered_json::array();
     for (const SnapshotNode& node : snapshot.nodes) nodes.push_back(NodeJson(node));
-    return {{"controller",
+    return {{"format", kSnapshotFormat},
+            {"controller",
              {{"address", snapshot.address},
               {"model", snapshot.model},
               {"version", snapshot.version},
@@ -161,6 +197,10 @@ std::string SnapshotToCsv(const Snapshot& snapshot) {
     for (int k = 0; k < kCounterCount; ++k)
         header.push_back(std::string("counters.") + CounterName(k));
     header.push_back("statusWord");
+    // Format 2's fields come last, so a reader of the older columns finds them in place.
+    for (int reg = kCounterCount; reg < kRegisterCount; ++reg)
+        if (InFormat(reg, kSnapshotFormat)) header.push_back("counters." + RegisterName(reg));
+    header.push_back("dlStatus");
     std::string text = CsvLine(header);
     for (const SnapshotNode& node : snapshot.nodes) {
         std::vector<std::string> row = {
@@ -169,11 +209,12 @@ std::string SnapshotToCsv(const Snapshot& snapshot) {
             Printable(snapshot.time),    Printable(snapshot.lostcountText)};
         for (std::string& field : NodeIdentityCsvFields(node.record, node.read))
             row.push_back(std::move(field));
-        for (size_t k = 0; k < kCounterCount; ++k) {
-            const bool read = node.counters && (*node.counters)[k];
-            row.push_back(read ? std::to_string(*(*node.counters)[k]) : "");
-        }
+        for (size_t k = 0; k < kCounterCount; ++k) row.push_back(CounterCell(node, k));
         row.push_back(node.statusWord ? std::to_string(*node.statusWord) : "");
+        for (int reg = kCounterCount; reg < kRegisterCount; ++reg)
+            if (InFormat(reg, kSnapshotFormat))
+                row.push_back(CounterCell(node, static_cast<size_t>(reg)));
+        row.push_back(node.dlStatus ? std::to_string(*node.dlStatus) : "");
         text += CsvLine(row);
     }
     return text;
@@ -182,6 +223,7 @@ std::string SnapshotToCsv(const Snapshot& snapshot) {
 std::optional<Snapshot> SnapshotFromJson(const json& file, std::string* error) {
     try {
         const Field root{file, ""};
+        const int format = FormatOf(root);
         Snapshot snapshot;
         const Field controller = Member(root, "controller");
         snapshot.address = Text(controller, "address");
@@ -196,7 +238,7 @@ std::optional<Snapshot> SnapshotFromJson(const json& file, std::string* error) {
             Refuse(nodes.path, "more than " + std::to_string(kNodeTableSize) + " nodes");
         for (size_t i = 0; i < nodes.value.size(); ++i)
             snapshot.nodes.push_back(
-                NodeFromJson({nodes.value[i], "nodes[" + std::to_string(i) + "]"}));
+                NodeFromJson({nodes.value[i], "nodes[" + std::to_string(i) + "]"}, format));
         return snapshot;
     } catch (const FieldError& e) {
         *error = e.text;

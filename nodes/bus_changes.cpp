@@ -30,7 +30,7 @@ std::optional<int32_t> MovedFrom(const std::vector<NodeIdentity>& before,
 
 BusChange Change(BusChangeKind kind, int32_t position, const std::vector<NodeIdentity>& before,
                  const std::vector<NodeIdentity>& after) {
-    BusChange change{kind, position, position, {}, {}};
+    BusChange change{kind, position, position, {}, {}, {}, {}};
     const auto i = static_cast<size_t>(position);
     if (i < before.size()) change.before = before[i];
     if (i < after.size()) change.after = after[i];
@@ -69,6 +69,18 @@ std::string IdentityText(const NodeIdentity& node) {
            (node.switchNo ? FormatCount(*node.switchNo) : std::string("unread"));
 }
 
+// Where node hangs, when its own tree read it; none when placed as on a line.
+std::optional<TreePlace> PlaceOf(const Topology& tree, size_t node) {
+    if (node >= tree.nodes.size() || tree.nodes[node].assumed) return std::nullopt;
+    const TopologyNode& placed = tree.nodes[node];
+    return TreePlace{placed.parent, PortLabel(placed.parentPort)};
+}
+
+std::string PlaceText(const TreePlace& place) {
+    if (!place.parent) return "the controller";
+    return FormatNodeLabel(*place.parent) + " port " + std::to_string(place.port);
+}
+
 }  // namespace
 
 std::vector<BusChange> CompareBuses(const std::vector<NodeIdentity>& before,
@@ -96,6 +108,22 @@ std::vector<BusChange> CompareBuses(const std::vector<NodeIdentity>& before,
     return changes;
 }
 
+std::vector<BusChange> CompareTrees(const std::vector<NodeIdentity>& before,
+                                    const std::vector<NodeIdentity>& after,
+                                    const Topology& treeBefore, const Topology& treeAfter) {
+    std::vector<BusChange> changes;
+    for (size_t i = 0; i < std::min(before.size(), after.size()); ++i) {
+        if (!before[i].complete() || before[i] != after[i]) continue;
+        const std::optional<TreePlace> was = PlaceOf(treeBefore, i), is = PlaceOf(treeAfter, i);
+        if (!was || !is || *was == *is) continue;
+        BusChange change = Change(BusChangeKind::kRehung, static_cast<int32_t>(i), before, after);
+        change.placeBefore = *was;
+        change.placeAfter = *is;
+        changes.push_back(change);
+    }
+    return changes;
+}
+
 bool BusDiffers(const std::vector<BusChange>& changes) {
     return std::any_of(changes.begin(), changes.end(),
                        [](const BusChange& c) { return c.kind != BusChangeKind::kUnread; });
@@ -116,6 +144,9 @@ std::string BusChangeText(const BusChange& change) {
         case BusChangeKind::kMoved:
             return node + " moved here from " + FormatNodeLabel(change.from) + ": " +
                    IdentityText(change.after);
+        case BusChangeKind::kRehung:
+            return node + " moved: was on " + PlaceText(change.placeBefore) + ", now on " +
+                   PlaceText(change.placeAfter);
         case BusChangeKind::kUnread:
             break;
     }

@@ -1,12 +1,14 @@
 // Is this the bus expected? Two readings of the nodes' identities compared position by
 // position: nodes added or removed at the end, replaced, with another dial switch, or
-// moved to another position.
+// moved to another position; and, on two trees, a node that hangs on another port.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "nodes/topology.h"
 
 namespace pelvane {
 
@@ -25,6 +27,15 @@ enum class BusChangeKind {
     kSwitchChanged,  // the same vendor and device with another dial switch
     kMoved,          // the node identified at another position of the earlier bus
     kUnread,         // an identity field could not be read: not compared
+    kRehung,         // the same node at the same position hangs on another node or port
+};
+
+// Where a node hangs on the tree.
+struct TreePlace {
+    std::optional<int32_t> parent;  // none: the controller
+    int port = 1;                   // the parent's port, as our texts name it
+
+    bool operator==(const TreePlace&) const = default;
 };
 
 struct BusChange {
@@ -32,12 +43,20 @@ struct BusChange {
     int32_t position = 0;  // in the later bus; in the earlier one for kRemoved
     int32_t from = 0;      // kMoved: its position in the earlier bus
     NodeIdentity before, after;
+    TreePlace placeBefore, placeAfter;  // kRehung
 };
 
 // Changes from before to after, by position. A node counts as moved only when its
 // vendor, device and switch together name exactly one node in each bus.
 std::vector<BusChange> CompareBuses(const std::vector<NodeIdentity>& before,
                                     const std::vector<NodeIdentity>& after);
+
+// Nodes of the same complete identity at the same position of both buses whose place on
+// the tree differs, as kRehung by position. A node either tree placed by the line
+// assumption is not judged: only a place read from the DL status can have changed.
+std::vector<BusChange> CompareTrees(const std::vector<NodeIdentity>& before,
+                                    const std::vector<NodeIdentity>& after,
+                                    const Topology& treeBefore, const Topology& treeAfter);
 
 // True when a change other than an unread identity was found.
 bool BusDiffers(const std::vector<BusChange>& changes);

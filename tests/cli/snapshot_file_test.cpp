@@ -1,4 +1,5 @@
-// Snapshot files read back: unread values stay unread, and a bad file is refused by name.
+// Snapshot files read back: unread values stay unread, a bad file is refused by name, files of
+// the older format still load, and diff compares what both sides read.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -6,6 +7,7 @@
 #include <functional>
 #include <sstream>
 
+#include "cli/cli_app.h"
 #include "cli/snapshot.h"
 
 namespace pelvane::cli {
@@ -15,7 +17,7 @@ using nlohmann::json;
 using nlohmann::ordered_json;
 
 // Node 0 fully read but for its vendor ID, whose slot still holds an older node's ID,
-// and counter 301H; node 1 beyond what one poll holds.
+// and counters 301H, 30DH and 310H..312H; node 1 beyond what one poll holds.
 Snapshot PartlyRead() {
     Snapshot snapshot{"127.0.0.1",   "KSM464", "20261101", "00012345", "2026-12-07T23:21:27Z",
                       "Lostcount:3", {}};
@@ -23,13 +25,16 @@ Snapshot PartlyRead() {
     node.record = {0, 1051, 196612, 5, 0, 48, 4, 4, 0, 4, 2, {}};
     node.read.set();
     node.read[kSlotVendorId] = false;
-    node.counters = CounterReadings{1, std::nullopt, 3, 4};
+    node.counters = CounterReadings{1, std::nullopt, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+    (*node.counters)[LostLinkRegister(3)] = 255;
     node.statusWord = 0;
+    node.dlStatus = 0xFFFF;
     snapshot.nodes.push_back(node);
     node.record.nodeNo = 1;
     node.read.set();
     node.counters.reset();
     node.statusWord.reset();
+    node.dlStatus.reset();
     snapshot.nodes.push_back(node);
     return snapshot;
 }
@@ -74,6 +79,17 @@ TEST(SnapshotFile, RefusesWhatIsNotASnapshotNamingTheField) {
          "nodes[0].counters.302H: not an integer"},
         {"boolean", Edited([](auto& f) { f["nodes"][0]["statusWord"] = true; }),
          "nodes[0].statusWord: not a number"},
+        {"dl status", Edited([](auto& f) { f["nodes"][0]["dlStatus"] = 65536; }),
+         "nodes[0].dlStatus: out of range"},
+        {"no dl status", Edited([](auto& f) { f["nodes"][1].erase("dlStatus"); }),
+         "nodes[1].dlStatus: missing"},
+        {"extended", Edited([](auto& f) { f["nodes"][0]["counters"]["30CH"] = "x"; }),
+         "nodes[0].counters.30CH: not a number"},
+        {"no 313H", Edited([](auto& f) { f["nodes"][0]["counters"].erase("313H"); }),
+         "nodes[0].counters.313H: missing"},
+        {"newer", Edited([](auto& f) { f["format"] = 3; }),
+         "format: 3 is newer than this pelvane-cli reads (up to 2)"},
+        {"format", Edited([](auto& f) { f["format"] = "2"; }), "format: not a number"},
         {"many",
          Edited([](auto& f) { f["nodes"] = std::vector<ordered_json>(257, f["nodes"][1]); }),
          "nodes: more than 256 nodes"},
@@ -123,6 +139,7 @@ TEST(SnapshotFile, UnreadValuesStayUnreadThroughTheFile) {
             }
         EXPECT_EQ(after.counters, before.counters) << i;
         EXPECT_EQ(after.statusWord, before.statusWord) << i;
+        EXPECT_EQ(after.dlStatus, before.dlStatus) << i;
     }
 
     std::istringstream csv(SnapshotToCsv(written));
@@ -131,7 +148,8 @@ TEST(SnapshotFile, UnreadValuesStayUnreadThroughTheFile) {
     std::getline(csv, row);
     EXPECT_EQ(row,
               "127.0.0.1,KSM464,20261101,00012345,2026-12-07T23:21:27Z,Lostcount:3,"
-              "0,,,196612,5,0,48,4,48,4,0,4,0,2,1,,3,4,0");
+              "0,,,196612,5,0,48,4,48,4,0,4,0,2,1,,3,4,0,5,6,7,8,9,10,11,12,13,,,,,255,"
+              "65535");
 
     // Older files wrote IDs signed; they are the same unsigned pattern.
     json old = json::parse(file.dump());
@@ -140,6 +158,120 @@ TEST(SnapshotFile, UnreadValuesStayUnreadThroughTheFile) {
     const auto signedIds = SnapshotFromJson(old, &error);
     ASSERT_TRUE(signedIds) << error;
     EXPECT_EQ(SnapshotToJson(*signedIds)["nodes"][1]["deviceId"], 4294967295u);
+}
+
+// Two nodes with every counter 0, Node1 on Node0's port 2 by their DL status: ESC ports 0
+// and 1 with communication and an open loop (0A00H), Node1 only port 0 (0200H).
+Snapshot TwoNodes() {
+    Snapshot snapshot{"127.0.0.1",   "KSM464", "20261101", "00012345", "2026-12-07T23:21:27Z",
+                      "Lostcount:3", {}};
+    for (int32_t i = 0; i < 2; ++i) {
+        SnapshotNode node;
+        node.record = {i, 1051, 196612, i, 0, 0, 0, 0, 0, 0, 0, {}};
+        node.read.set();
+        node.counters.emplace();
+        for (int reg = 0; reg < kRegisterCount; ++reg)
+            if (RegisterIsCounter(reg)) (*node.counters)[static_cast<size_t>(reg)] = 0;
+        node.statusWord = 0;
+        node.dlStatus = i == 0 ? 0x0A00 : 0x0200;
+        snapshot.nodes.push_back(node);
+    }
+    return snapshot;
+}
+
+// As written before there was a format: no DL status, no counter past 303H.
+ordered_json AsFormat1(ordered_json file) {
+    file.erase("format");
+    for (ordered_json& node : file["nodes"]) {
+        node.erase("dlStatus");
+        ordered_json& counters = node["counters"];
+        for (auto it = counters.begin(); it != counters.end();)
+            it = it.key() < "304H" ? std::next(it) : counters.erase(it);
+    }
+    return file;
+}
+
+TEST(SnapshotFile, AFileOfFormatOneLoadsWithTheNewFieldsUnknown) {
+    ordered_json file = AsFormat1(SnapshotToJson(TwoNodes()));
+    file["nodes"][0]["counters"]["30CH"] = 9;  // not a field of format 1: ignored
+    file["nodes"][0]["dlStatus"] = 512;
+    std::string error;
+    const auto read = SnapshotFromJson(json::parse(file.dump()), &error);
+    ASSERT_TRUE(read) << error;
+    for (const SnapshotNode& node : read->nodes) {
+        EXPECT_FALSE(node.dlStatus);
+        ASSERT_TRUE(node.counters);
+        for (int reg = 0; reg < kRegisterCount; ++reg)
+            EXPECT_EQ((*node.counters)[static_cast<size_t>(reg)].has_value(), reg < 4) << reg;
+    }
+    file["format"] = 1;
+    EXPECT_TRUE(SnapshotFromJson(json::parse(file.dump()), &error)) << error;
+}
+
+struct DiffResult {
+    int code;
+    std::string out;
+};
+
+DiffResult Diff(const ordered_json& older, const ordered_json& newer) {
+    const std::string oldPath = WriteFile("diff old.json", older.dump());
+    const std::string newPath = WriteFile("diff new.json", newer.dump());
+    const char* argv[] = {"pelvane-cli", "diff", oldPath.c_str(), newPath.c_str()};
+    std::ostringstream out, err;
+    const int code = RunCli(4, argv, CliIo{out, err});
+    std::remove(oldPath.c_str());
+    std::remove(newPath.c_str());
+    return {code, out.str() + err.str()};
+}
+
+TEST(SnapshotFile, DiffComparesOnlyWhatBothSidesReadAndTellsMovedNodes) {
+    const ordered_json plain = SnapshotToJson(TwoNodes());
+    ordered_json busy = plain;  // counts of its own on Node1, unknown to a format 1 file
+    busy["nodes"][1]["counters"]["30CH"] = 40;
+    busy["nodes"][1]["counters"]["310H"] = 3;
+    ordered_json moved = plain;  // Node0's port 3 (ESC port 2) instead of its port 2
+    moved["nodes"][0]["dlStatus"] = 0x2200;
+    moved["nodes"][0]["counters"]["30CH"] = nullptr;
+    struct Case {
+        const char* name;
+        ordered_json older, newer;
+        int code;
+        std::vector<std::string> found, absent;
+    };
+    const Case cases[] = {
+        {"format 1 to 2",
+         AsFormat1(plain),
+         busy,
+         0,
+         {"\n  counters past 303H: none in OLD, not compared\n"
+          "topology: not reported in OLD, moves between ports not judged\n"
+          "verdict: bus clean"},
+         {"30CH", "310H", "unread"}},
+        {"format 2 to 1",
+         busy,
+         AsFormat1(plain),
+         0,
+         {"\n  counters past 303H: none in NEW, not compared\n"
+          "topology: not reported by the controller, read as a line\nverdict: bus clean"},
+         {"30CH", "unread"}},
+        {"moved",
+         plain,
+         moved,
+         4,
+         {"bus: 2 nodes, differs from the reference\n"
+          "  Node1 moved: was on Node0 port 2, now on Node0 port 3\n"
+          "  Node0 30CH unread in NEW, not compared\nverdict: bus clean"},
+         {"topology:"}},
+        {"moved without a tree", AsFormat1(plain), moved, 0, {"as expected"}, {"moved"}},
+    };
+    for (const Case& c : cases) {
+        const DiffResult diff = Diff(c.older, c.newer);
+        EXPECT_EQ(diff.code, c.code) << c.name << "\n" << diff.out;
+        for (const std::string& text : c.found)
+            EXPECT_NE(diff.out.find(text), std::string::npos) << c.name << "\n" << diff.out;
+        for (const std::string& text : c.absent)
+            EXPECT_EQ(diff.out.find(text), std::string::npos) << c.name << "\n" << diff.out;
+    }
 }
 
 }  // namespace
