@@ -41,6 +41,7 @@ BusSample BusPoll::Sample() const {
     sample.up = true;
     sample.nodeCount = session_.nodeCount();
     sample.nodeCountDrops = session_.nodeCounts().drops;
+    sample.topologyReported = session_.topologyReported();
     sample.nodes.resize(static_cast<size_t>(sample.nodeCount));
     const BusReading& reading = session_.last();
     for (int32_t node = 0; node < sample.nodeCount; ++node) {
@@ -49,11 +50,21 @@ BusSample BusPoll::Sample() const {
         out.node = node;
         out.vendorId = identities_[i].vendorId;
         out.deviceId = identities_[i].deviceId;
-        for (int k = 0; k < kCounterCount; ++k)
-            out.registers[static_cast<size_t>(k)] = session_.rises().at(node, k);
+        for (int reg = 0; reg < kRegisterCount; ++reg)
+            out.registers[static_cast<size_t>(reg)] = session_.rises().at(node, reg);
         if (reading.statusWords[i] != kStatusWordUnread) out.statusWord = reading.statusWords[i];
+        Place(out);
     }
     return sample;
+}
+
+void BusPoll::Place(NodeSample& out) const {
+    const std::vector<TopologyNode>& tree = session_.topology().nodes;
+    const auto i = static_cast<size_t>(out.node);
+    if (i >= tree.size() || tree[i].assumed) return;
+    out.parent = tree[i].parent;
+    out.parentPort = PortLabel(tree[i].parentPort);
+    out.placed = true;
 }
 
 }  // namespace pelvane::exporter

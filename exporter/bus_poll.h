@@ -21,12 +21,17 @@ class BusPoll {
 
     // One poll on g_controllerHandle. up is false when the link stopped answering.
     BusSample Poll(std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
-    // After a new link: the controller behind it may hold another bus.
-    void Relinked() { identifiedCount_ = -1; }
+    // After a new link: the controller behind it may hold another bus, and may answer
+    // the bulk register read that the one before refused.
+    void Relinked() {
+        identifiedCount_ = -1;
+        session_.Relinked();
+    }
 
   private:
     void ReadIdentities(int32_t count, std::chrono::steady_clock::time_point now);
     BusSample Sample() const;
+    void Place(NodeSample& out) const;
 
     // Kept across links, so the rise counts never fall while the exporter runs.
     PollSession session_;

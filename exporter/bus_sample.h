@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "nodes/counter_rises.h"
+#include "nodes/registers.h"
 
 namespace pelvane::exporter {
 
@@ -15,8 +16,14 @@ struct NodeSample {
     int32_t node = 0;
     int32_t vendorId = 0;
     int32_t deviceId = 0;
-    std::array<RegisterRise, kCounterCount> registers{};
-    std::optional<int32_t> statusWord;  // empty when the read failed
+    std::array<RegisterRise, kRegisterCount> registers{};  // 300H..313H by offset
+    std::optional<int32_t> statusWord;                     // empty when the read failed
+    // Where its cable comes from: the upstream node (none: the controller) and that node's
+    // port as our texts number it. placed is false where a DL status above it was unread,
+    // so the tree only assumed its place.
+    std::optional<int32_t> parent;
+    int parentPort = 1;
+    bool placed = false;
 };
 
 struct BusSample {
@@ -24,6 +31,8 @@ struct BusSample {
     int32_t nodeCount = 0;
     int64_t nodeCountDrops = 0;        // polls whose node count fell, since the exporter started
     std::optional<int32_t> lostCount;  // empty when the report held none
+    // False when the controller reported no DL status: its bus is read as a line.
+    bool topologyReported = false;
     std::vector<NodeSample> nodes;
 };
 

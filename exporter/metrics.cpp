@@ -4,6 +4,8 @@
 #include <string>
 
 #include "nodes/node_cells.h"
+#include "nodes/registers.h"
+#include "nodes/topology.h"
 #include "nodes/vendor_table.h"
 
 namespace pelvane::exporter {
@@ -24,10 +26,19 @@ enum Family : int {
     kErrorRegister,
     kPortErrors,
     kSaturated,
+    kForwarded,
+    kLostLinks,
+    kProcessingUnit,
+    kPdi,
     kStatusWord,
     kNodeInfo,
+    kTopology,
     kPollDuration
 };
+
+// pelvane_port_errors_total serves 300H..307H: invalid frames and RX errors of all four
+// ports. The raw value and saturation stay with the four the window shows.
+inline constexpr int kPortErrorRegisters = RxErrorRegister(3) + 1;
 
 std::vector<MetricFamily> EmptyFamilies() {
     auto family = [](const char* name, const char* help, MetricType type) {
@@ -45,13 +56,30 @@ std::vector<MetricFamily> EmptyFamilies() {
         family("pelvane_error_register", "Receive-error register 300H to 303H, raw value",
                MetricType::Gauge),
         family("pelvane_port_errors_total",
-               "Rises of the receive-error register seen since the exporter started",
+               "Rises of the invalid-frame and RX-error registers (300H to 307H) seen since "
+               "the exporter started",
                MetricType::Counter),
         family("pelvane_register_saturated", "1 when the 8-bit register stands at 255",
                MetricType::Gauge),
+        family("pelvane_forwarded_errors_total",
+               "Rises of the forwarded-error register of the port (308H to 30BH): frames an "
+               "upstream node already marked bad",
+               MetricType::Counter),
+        family("pelvane_lost_links_total",
+               "Rises of the lost-link register of the port (310H to 313H)", MetricType::Counter),
+        family("pelvane_processing_unit_errors_total",
+               "Rises of the processing-unit error register (30CH); it also counts the bad "
+               "frames of 300H and 308H",
+               MetricType::Counter),
+        family("pelvane_pdi_errors_total", "Rises of the PDI error register (30DH)",
+               MetricType::Counter),
         family("pelvane_drive_status_word", "Drive status word (6041H); 0 without axes",
                MetricType::Gauge),
         family("pelvane_node_info", "Identity of the node at the position", MetricType::Gauge),
+        family("pelvane_topology_info",
+               "One cable of the tree, seen from its upstream node and port; none for a "
+               "controller that reports no DL status",
+               MetricType::Gauge),
         family("pelvane_poll_duration_seconds", "Time one poll of the controller took",
                MetricType::Histogram),
     };
@@ -71,28 +99,56 @@ ClientMetric Counter(Labels labels, int64_t value) {
     return metric;
 }
 
+// The rise since the first reading; a register never read has no baseline to count from.
+void AddRise(MetricFamily& family, const NodeSample& node, int reg, Labels labels) {
+    const RegisterRise& rise = node.registers[static_cast<size_t>(reg)];
+    if (rise.seen) family.metric.push_back(Counter(std::move(labels), rise.total));
+}
+
+void AddRegisters(std::vector<MetricFamily>& families, const Labels& at, const NodeSample& node) {
+    for (int reg = 0; reg < kPortErrorRegisters; ++reg) {
+        Labels labels = at;
+        labels.push_back({"register", RegisterName(reg)});
+        const RegisterRise& rise = node.registers[static_cast<size_t>(reg)];
+        if (reg < kCounterCount && rise.seen) {
+            families[kErrorRegister].metric.push_back(Gauge(labels, rise.value));
+            families[kSaturated].metric.push_back(Gauge(labels, CounterSaturated(rise.value)));
+        }
+        AddRise(families[kPortErrors], node, reg, std::move(labels));
+    }
+    for (int escPort = 0; escPort < 4; ++escPort) {
+        Labels labels = at;
+        labels.push_back({"port", std::to_string(PortLabel(escPort))});
+        AddRise(families[kForwarded], node, ForwardedRegister(escPort), labels);
+        AddRise(families[kLostLinks], node, LostLinkRegister(escPort), std::move(labels));
+    }
+    AddRise(families[kProcessingUnit], node, kProcessingUnitRegister, at);
+    AddRise(families[kPdi], node, kPdiRegister, at);
+}
+
 void AddNode(std::vector<MetricFamily>& families, const std::string& controller,
              const NodeSample& node) {
     const std::string position = std::to_string(node.node);
-    for (int k = 0; k < kCounterCount; ++k) {
-        const RegisterRise& reg = node.registers[static_cast<size_t>(k)];
-        // Never read yet: there is no value to report, and no baseline to count from.
-        if (!reg.seen) continue;
-        const Labels labels = {
-            {"controller", controller}, {"node", position}, {"register", CounterName(k)}};
-        families[kErrorRegister].metric.push_back(Gauge(labels, reg.value));
-        families[kPortErrors].metric.push_back(Counter(labels, reg.total));
-        families[kSaturated].metric.push_back(Gauge(labels, CounterSaturated(reg.value)));
-    }
-    if (node.statusWord) {
-        families[kStatusWord].metric.push_back(
-            Gauge({{"controller", controller}, {"node", position}}, *node.statusWord));
-    }
+    const Labels at = {{"controller", controller}, {"node", position}};
+    AddRegisters(families, at, node);
+    if (node.statusWord) families[kStatusWord].metric.push_back(Gauge(at, *node.statusWord));
     families[kNodeInfo].metric.push_back(Gauge({{"controller", controller},
                                                 {"node", position},
                                                 {"vendor_id", FormatHex(node.vendorId)},
                                                 {"vendor", VendorNameUtf8(node.vendorId)},
                                                 {"device_id", FormatHex(node.deviceId)}},
+                                               1));
+}
+
+// The cable into node, named from the side it comes from.
+void AddCable(std::vector<MetricFamily>& families, const std::string& controller,
+              const NodeSample& node) {
+    if (!node.placed) return;
+    const std::string upstream = node.parent ? std::to_string(*node.parent) : "controller";
+    families[kTopology].metric.push_back(Gauge({{"controller", controller},
+                                                {"node", upstream},
+                                                {"port", std::to_string(node.parentPort)},
+                                                {"peer", std::to_string(node.node)}},
                                                1));
 }
 
@@ -113,7 +169,11 @@ void AddController(std::vector<MetricFamily>& families, const ControllerPoller& 
         families[kLostCount].metric.push_back(
             Gauge(labels, static_cast<double>(*sample->lostCount)));
     }
-    for (const NodeSample& node : sample->nodes) AddNode(families, controller, node);
+    for (const NodeSample& node : sample->nodes) {
+        AddNode(families, controller, node);
+        // Without DL status the tree is only assumed to be a line: no cable is claimed.
+        if (sample->topologyReported) AddCable(families, controller, node);
+    }
 }
 
 }  // namespace

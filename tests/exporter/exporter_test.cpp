@@ -1,13 +1,18 @@
 // The exporter's metrics for simulated controllers: the numbers, the rise counts across
-// clears and saturation, and a controller that stops answering beside one that does not.
+// clears and saturation, the tree and the counters past 303H, the fallback for a
+// controller without register items, and a controller that stops answering beside one
+// that does not.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "exporter/metrics.h"
 #include "kestrum_sim/simulator.h"
@@ -32,9 +37,10 @@ std::unique_ptr<kestrum::sim::Simulator> StartSim(const std::string& address, co
     return sim;
 }
 
-// The value of the one metric of the family that carries all the labels given.
-std::optional<double> Value(const BusMetrics& metrics, const std::string& family,
-                            const Labels& labels) {
+// Every value of the family's metrics that carry all the labels given.
+std::vector<double> Values(const BusMetrics& metrics, const std::string& family,
+                           const Labels& labels) {
+    std::vector<double> values;
     for (const auto& f : metrics.Collect()) {
         if (f.name != family) continue;
         for (const auto& m : f.metric) {
@@ -45,21 +51,38 @@ std::optional<double> Value(const BusMetrics& metrics, const std::string& family
                 all = all && found;
             }
             if (all)
-                return f.type == prometheus::MetricType::Counter ? m.counter.value : m.gauge.value;
+                values.push_back(f.type == prometheus::MetricType::Counter ? m.counter.value
+                                                                           : m.gauge.value);
         }
     }
-    return std::nullopt;
+    return values;
+}
+
+// The value of the one metric of the family that carries all the labels given.
+std::optional<double> Value(const BusMetrics& metrics, const std::string& family,
+                            const Labels& labels) {
+    const std::vector<double> values = Values(metrics, family, labels);
+    if (values.empty()) return std::nullopt;
+    return values.front();
+}
+
+// Waits a bounded time for the metric's value to pass the check.
+bool AwaitThat(const BusMetrics& metrics, const std::string& family, const Labels& labels,
+               const std::function<bool(std::optional<double>)>& check,
+               std::chrono::milliseconds limit = 5s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (check(Value(metrics, family, labels))) return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return false;
 }
 
 // Waits a bounded time for the metric to read value (or to be absent, for nullopt).
 bool Await(const BusMetrics& metrics, const std::string& family, const Labels& labels,
            std::optional<double> value, std::chrono::milliseconds limit = 5s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (Value(metrics, family, labels) == value) return true;
-        std::this_thread::sleep_for(20ms);
-    }
-    return false;
+    return AwaitThat(
+        metrics, family, labels, [&](std::optional<double> v) { return v == value; }, limit);
 }
 
 // The demo bus on address, polled every 50 ms, with its metrics.
@@ -72,6 +95,18 @@ struct PolledDemo {
     ControllerPoller poller;
     BusMetrics metrics;
 };
+
+// Series of each node, the cable into it counted with it.
+std::map<std::string, int> SeriesPerNode(const BusMetrics& metrics) {
+    std::map<std::string, int> count;
+    for (const auto& f : metrics.Collect()) {
+        const std::string key = f.name == "pelvane_topology_info" ? "peer" : "node";
+        for (const auto& m : f.metric)
+            for (const auto& l : m.label)
+                if (l.name == key) ++count[l.value];
+    }
+    return count;
+}
 
 class ExporterTest : public ::testing::Test {
   protected:
@@ -116,8 +151,9 @@ TEST_F(ExporterTest, RisesCountAcrossAClearAndSaturation) {
     ASSERT_TRUE(Await(metrics, "pelvane_error_register", reg, 0));
     EXPECT_EQ(Value(metrics, "pelvane_port_errors_total", reg), 7);
     EXPECT_EQ(Value(metrics, "pelvane_register_saturated", reg), 0);
+    // The bulk read gives the 8-bit register as the node holds it.
     sim->server().Control("@SIM SET 2 301H 300");
-    ASSERT_TRUE(Await(metrics, "pelvane_error_register", reg, 300));
+    ASSERT_TRUE(Await(metrics, "pelvane_error_register", reg, 255));
     EXPECT_EQ(Value(metrics, "pelvane_port_errors_total", reg), 7 + 255);
     EXPECT_EQ(Value(metrics, "pelvane_register_saturated", reg), 1);
     // Other registers of the node took nothing.
@@ -160,6 +196,71 @@ TEST_F(ExporterTest, ANodeSwappedOnAnUnchangedLineShowsItsNewIdentity) {
                       {{"node", "0"}, {"vendor", "松下"}, {"device_id", "11H"}}, 1));
     EXPECT_EQ(Value(metrics, "pelvane_node_info", {{"node", "0"}, {"device_id", "10305070H"}}),
               std::nullopt);
+}
+
+TEST_F(ExporterTest, ThePlantsTreeAndItsLinkAndPdiCounters) {
+    const std::string address = "127.0.70.7";
+    auto sim = StartSim(address, "plant.json");
+    ASSERT_TRUE(sim);
+    ControllerPoller poller(address, 50ms);
+    BusMetrics metrics({&poller});
+    poller.Start();
+    ASSERT_TRUE(Await(metrics, "pelvane_pdi_errors_total", {{"node", "19"}}, 0));
+    const struct {
+        const char* node;
+        const char* port;
+        const char* peer;
+    } cables[] = {{"controller", "1", "0"}, {"0", "2", "1"},  {"2", "4", "3"}, {"2", "2", "7"},
+                  {"8", "4", "9"},          {"8", "2", "12"}, {"8", "3", "15"}};
+    for (const auto& c : cables)
+        EXPECT_EQ(Value(metrics, "pelvane_topology_info",
+                        {{"node", c.node}, {"port", c.port}, {"peer", c.peer}}),
+                  1)
+            << c.node << " port " << c.port;
+    // Not the line the positions alone suggest.
+    EXPECT_EQ(Value(metrics, "pelvane_topology_info", {{"node", "14"}}), std::nullopt);
+    EXPECT_EQ(Values(metrics, "pelvane_topology_info", {}).size(), 20u);
+    const std::map<std::string, int> perNode = SeriesPerNode(metrics);
+    EXPECT_EQ(perNode.size(), 20u);
+    for (const auto& [node, series] : perNode)
+        EXPECT_EQ(series, 29) << "Node" << node << " (at most 30 a node)";
+
+    sim->server().Control("@SIM LINK_FLAP 8 4 3");
+    sim->server().Control("@SIM PDI_ERRORS 5 10");
+    // Both ends of the cable lose their link, and no other port does.
+    ASSERT_TRUE(Await(metrics, "pelvane_lost_links_total", {{"node", "8"}, {"port", "4"}}, 3));
+    ASSERT_TRUE(Await(metrics, "pelvane_lost_links_total", {{"node", "9"}, {"port", "1"}}, 3));
+    const std::vector<double> lost = Values(metrics, "pelvane_lost_links_total", {});
+    EXPECT_EQ(std::accumulate(lost.begin(), lost.end(), 0.0), 6);
+    EXPECT_TRUE(AwaitThat(metrics, "pelvane_pdi_errors_total", {{"node", "5"}},
+                          [](std::optional<double> v) { return v > 0; }));
+    EXPECT_EQ(Value(metrics, "pelvane_pdi_errors_total", {{"node", "4"}}), 0);
+    EXPECT_EQ(Value(metrics, "pelvane_processing_unit_errors_total", {{"node", "5"}}), 0);
+}
+
+// A controller that knows neither ?NODE_REGS nor the register items gives the four
+// counters the window reads and no tree; on a new link the bulk read is asked again.
+TEST_F(ExporterTest, AControllerWithoutRegisterItemsGivesFourCountersAndNoTree) {
+    const std::string address = "127.0.70.8";
+    auto sim = StartSim(address, "plant.json");
+    ASSERT_TRUE(sim);
+    sim->server().Control("@SIM ODD ?NODE_REGS ERROR");
+    sim->server().Control("@SIM ODD ?NODE_INFO(0,0,272) ERROR");
+    ControllerPoller poller(address, 50ms);
+    BusMetrics metrics({&poller});
+    poller.Start();
+    ASSERT_TRUE(
+        Await(metrics, "pelvane_port_errors_total", {{"node", "19"}, {"register", "303H"}}, 0));
+    EXPECT_EQ(Values(metrics, "pelvane_port_errors_total", {}).size(), 20u * 4);
+    EXPECT_TRUE(Values(metrics, "pelvane_topology_info", {}).empty());
+    EXPECT_TRUE(Values(metrics, "pelvane_lost_links_total", {}).empty());
+
+    sim->server().Stop();
+    ASSERT_TRUE(Await(metrics, "pelvane_up", {}, 0));
+    sim = StartSim(address, "plant.json");
+    ASSERT_TRUE(sim);
+    EXPECT_TRUE(Await(metrics, "pelvane_topology_info", {{"node", "8"}, {"peer", "15"}}, 1,
+                      kFirstRetryDelay * 4));
 }
 
 TEST_F(ExporterTest, AStoppedControllerGoesDownAndComesBackWhileOthersGoOn) {
