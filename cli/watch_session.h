@@ -27,6 +27,8 @@ class WatchSession {
     const std::string& lostcountText() const { return session_.lostcountText(); }
     const CounterRises& rises() const { return session_.rises(); }
     const BusReading& last() const { return session_.last(); }
+    // The tree of the latest poll, for the picture.
+    const Topology* topology() const { return &session_.topology(); }
     // From the first poll to the latest.
     std::chrono::steady_clock::duration elapsed() const { return last_ - first_; }
 

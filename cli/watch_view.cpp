@@ -47,9 +47,9 @@ bool RoseLastInterval(const WatchSession& session, int32_t node) {
 }  // namespace
 
 std::string TerminalFrame(const WatchSession& session, int intervalMs) {
-    std::vector<std::vector<std::string>> rows = {
-        {"node", CounterName(0), CounterName(1), CounterName(2), CounterName(3), "status word",
-         "other counters that rose"}};
+    std::vector<std::vector<std::string>> rows = {{"node", CounterName(0), CounterName(1),
+                                                   CounterName(2), CounterName(3), "status word",
+                                                   "other counters that rose"}};
     for (int32_t node = 0; node < session.nodeCount(); ++node) {
         std::vector<std::string> row = {FormatNodeLabel(node)};
         for (int k = 0; k < kCounterCount; ++k)
@@ -72,8 +72,12 @@ std::string TerminalFrame(const WatchSession& session, int intervalMs) {
     const Verdict verdict = session.Judge();
     if (const std::string note = TopologyNote(verdict); !note.empty())
         frame += note + kEraseLine + "\n";
-    frame += "line: " + LinePicture(verdict, session.rises(), {OutputIsUtf8(), true}) + kEraseLine +
-             "\n";
+    std::string picture = std::string(kLinePictureLabel) +
+                          LinePicture(verdict, session.rises(), {OutputIsUtf8(), true},
+                                      kDefaultPictureWidth, session.topology());
+    for (size_t at = 0; (at = picture.find('\n', at)) != std::string::npos; at += 4)
+        picture.insert(at, kEraseLine);
+    frame += picture + kEraseLine + "\n";
     return frame + "verdict: " + VerdictText(verdict) + kEraseLine + "\n" + kEraseBelow;
 }
 
@@ -144,8 +148,9 @@ std::string WatchSummary(const WatchSession& session, const LineStyle& style) {
         Printable(session.lostcountText()) + "\n" + RiseLines(session.rises(), session.nodeCount());
     const Verdict verdict = session.Judge();
     if (const std::string note = TopologyNote(verdict); !note.empty()) text += note + "\n";
-    return text + "line: " + LinePicture(verdict, session.rises(), style) + "\n" +
-           "verdict: " + VerdictText(verdict) + "\n";
+    return text + std::string(kLinePictureLabel) +
+           LinePicture(verdict, session.rises(), style, kDefaultPictureWidth, session.topology()) +
+           "\nverdict: " + VerdictText(verdict) + "\n";
 }
 
 }  // namespace pelvane::cli
