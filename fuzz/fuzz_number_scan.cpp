@@ -1,5 +1,5 @@
 // Arbitrary controller replies through the reply scanners. The first byte picks how many
-// numbers ParseNumbers is asked for; the rest is the reply text.
+// numbers ParseNumbers and ScanBytes are asked for; the rest is the reply text.
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -67,6 +67,25 @@ void CheckNumbers(const char* text, int32_t count) {
     }
 }
 
+// A register block: never written past count, every byte 0..255, and the bytes printed
+// back read the same.
+void CheckBytes(const char* text, int32_t count) {
+    int32_t values[kMaxCount + 1];
+    for (int32_t& value : values) value = -1;
+    if (!pelvane::ScanBytes(text, count, values)) return;
+    std::string again;
+    for (int32_t i = 0; i < count; ++i) {
+        if (values[i] < 0 || values[i] > 255) __builtin_trap();
+        again += (i > 0 ? " " : "") + std::to_string(values[i]);
+    }
+    if (values[count] != -1) __builtin_trap();
+    // Leading zeros read as the same byte; compare the numbers, not the spelling.
+    int32_t reread[kMaxCount + 1];
+    if (!pelvane::ScanBytes(again.c_str(), count, reread)) __builtin_trap();
+    if (std::memcmp(reread, values, sizeof(int32_t) * static_cast<size_t>(count)) != 0)
+        __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
@@ -75,6 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     // Like a reply buffer: zero-terminated; an embedded zero simply ends the text.
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
     CheckNumbers(text.c_str(), count);
+    CheckBytes(text.c_str(), count);
     CheckInteger(text.c_str());
     CheckWord(text.c_str());
     return 0;
