@@ -1,6 +1,7 @@
 #include "exporter/bus_poll.h"
 
 #include "controller/queries.h"
+#include "kestrum/language/dl_status.h"
 #include "nodes/lostcount.h"
 
 namespace pelvane::exporter {
@@ -8,6 +9,7 @@ namespace pelvane::exporter {
 BusSample BusPoll::Poll(std::chrono::steady_clock::time_point now) {
     if (!session_.PollOnce()) return BusSample{};
     ReadIdentities(session_.nodeCount(), now);
+    SeePorts();
     BusSample sample = Sample();
     sample.lostCount = LostCountValue(session_.lostcountText());
     return sample;
@@ -54,8 +56,24 @@ BusSample BusPoll::Sample() const {
             out.registers[static_cast<size_t>(reg)] = session_.rises().at(node, reg);
         if (reading.statusWords[i] != kStatusWordUnread) out.statusWord = reading.statusWords[i];
         Place(out);
+        out.ports = portsSeen_[i];
     }
     return sample;
+}
+
+void BusPoll::SeePorts() {
+    const BusReading& reading = session_.last();
+    for (int32_t node = 0; node < session_.nodeCount(); ++node) {
+        const auto i = static_cast<size_t>(node);
+        for (int escPort = 1; escPort < 4; ++escPort) {
+            bool& seen = portsSeen_[i][static_cast<size_t>(escPort)];
+            if (reading.dlStatus[i] && (*reading.dlStatus[i] & kestrum::language::DlLink(escPort)))
+                seen = true;
+            for (const int reg : {InvalidFrameRegister(escPort), RxErrorRegister(escPort),
+                                  ForwardedRegister(escPort), LostLinkRegister(escPort)})
+                if (session_.rises().at(node, reg).value > 0) seen = true;
+        }
+    }
 }
 
 void BusPoll::Place(NodeSample& out) const {

@@ -32,6 +32,7 @@ class BusPoll {
     void ReadIdentities(int32_t count, std::chrono::steady_clock::time_point now);
     BusSample Sample() const;
     void Place(NodeSample& out) const;
+    void SeePorts();
 
     // Kept across links, so the rise counts never fall while the exporter runs.
     PollSession session_;
@@ -46,6 +47,10 @@ class BusPoll {
     int32_t identifiedCount_ = -1;
     std::chrono::milliseconds identityInterval_;
     std::chrono::steady_clock::time_point identifiedAt_;
+    // By position, the ESC ports seen with a link or a count; once seen, served for good,
+    // so a port whose link went keeps its series.
+    std::vector<std::array<bool, 4>> portsSeen_ =
+        std::vector<std::array<bool, 4>>(kPollCapacity, {true, false, false, false});
 };
 
 }  // namespace pelvane::exporter

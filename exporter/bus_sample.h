@@ -24,6 +24,9 @@ struct NodeSample {
     std::optional<int32_t> parent;
     int parentPort = 1;
     bool placed = false;
+    // By ESC port: whether the port had a link or counted anything since the exporter
+    // started. Only those carry per-port series past 303H: most nodes have two ports.
+    std::array<bool, 4> ports{true, false, false, false};
 };
 
 struct BusSample {

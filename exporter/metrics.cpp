@@ -107,6 +107,8 @@ void AddRise(MetricFamily& family, const NodeSample& node, int reg, Labels label
 
 void AddRegisters(std::vector<MetricFamily>& families, const Labels& at, const NodeSample& node) {
     for (int reg = 0; reg < kPortErrorRegisters; ++reg) {
+        // 300H..303H as ever; a port 3 or 4 only where the node has one.
+        if (reg >= kCounterCount && !node.ports[static_cast<size_t>(reg / 2)]) continue;
         Labels labels = at;
         labels.push_back({"register", RegisterName(reg)});
         const RegisterRise& rise = node.registers[static_cast<size_t>(reg)];
@@ -117,6 +119,7 @@ void AddRegisters(std::vector<MetricFamily>& families, const Labels& at, const N
         AddRise(families[kPortErrors], node, reg, std::move(labels));
     }
     for (int escPort = 0; escPort < 4; ++escPort) {
+        if (!node.ports[static_cast<size_t>(escPort)]) continue;
         Labels labels = at;
         labels.push_back({"port", std::to_string(PortLabel(escPort))});
         AddRise(families[kForwarded], node, ForwardedRegister(escPort), labels);
