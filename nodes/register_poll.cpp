@@ -50,33 +50,37 @@ NodeRegisters RegisterPoll::Read(int32_t node, int32_t& status) {
     return out;
 }
 
-RegisterPoll::Answer RegisterPoll::ReadBulk(int32_t node, NodeRegisters& out,
-                                            int32_t& status) {
+RegisterPoll::Answer RegisterPoll::ReadBulk(int32_t node, NodeRegisters& out, int32_t& status) {
     std::array<int32_t, kRegisterCount> bytes{};
-    status = GetNodeRegisters(node, language::kItemDlStatus, language::kDlStatusItemCount,
-                              bytes.data());
+    status =
+        GetNodeRegisters(node, language::kItemDlStatus, language::kDlStatusItemCount, bytes.data());
     if (const Answer answer = AnswerOf(status); answer != Answer::kRead) return answer;
     if (status == 0) out.dlStatus = static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
     status = GetNodeRegisters(node, language::kItemRegister300H, kRegisterCount, bytes.data());
     if (const Answer answer = AnswerOf(status); answer != Answer::kRead) return answer;
     if (status != 0) return Answer::kRead;
     for (int r = 0; r < kRegisterCount; ++r)
-        if (RegisterIsCounter(r)) out.counters[static_cast<size_t>(r)] = bytes[static_cast<size_t>(r)];
+        if (RegisterIsCounter(r))
+            out.counters[static_cast<size_t>(r)] = bytes[static_cast<size_t>(r)];
     return Answer::kRead;
 }
 
 // The DL status, the first item asked, tells whether the controller knows these items.
-RegisterPoll::Answer RegisterPoll::ReadItems(int32_t node, NodeRegisters& out,
-                                             int32_t& status) {
+RegisterPoll::Answer RegisterPoll::ReadItems(int32_t node, NodeRegisters& out, int32_t& status) {
     const std::optional<int32_t> low = ReadItem(node, language::kItemDlStatus, status);
     if (const Answer answer = AnswerOf(status); answer != Answer::kRead) return answer;
     const std::optional<int32_t> high = ReadItem(node, language::kItemDlStatus + 1, status);
     if (low && high && *low >= 0 && *low <= 0xFF && *high >= 0 && *high <= 0xFF)
         out.dlStatus = static_cast<uint16_t>(*low | *high << 8);
+    // Read apart, the processing unit's count comes first: every frame it counts is also
+    // in 300H or 308H, so read after them it could pass for errors of the node's own.
+    const auto read = [&](int r) {
+        out.counters[static_cast<size_t>(r)] =
+            ReadItem(node, language::kItemRegister300H + r, status);
+    };
+    read(kProcessingUnitRegister);
     for (int r = 0; r < kRegisterCount; ++r)
-        if (RegisterIsCounter(r))
-            out.counters[static_cast<size_t>(r)] =
-                ReadItem(node, language::kItemRegister300H + r, status);
+        if (RegisterIsCounter(r) && r != kProcessingUnitRegister) read(r);
     return Answer::kRead;
 }
 

@@ -166,11 +166,13 @@ TEST_F(ErrorPollTest, RegistersComeInBulkThenItemByItemThenAsTheWindowReadsThem)
     EXPECT_FALSE(read[14]);  // the PDI error code is no counter
     EXPECT_TRUE(session.topologyReported());
 
-    for (const char* odd : {"1 2 3\r\n", "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 256\r\n"}) {
+    for (const char* odd :
+         {"1 2 3\r\n", "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 256\r\n"}) {
         Reply("?NODE_REGS(0,0,768,20)", odd);
         const std::vector<std::string> items = commandsOfAPoll();
         EXPECT_EQ(items.size(), bulk.size() + 2 + 18) << odd;
         EXPECT_EQ(items[4], "?NODE_INFO(0,0,272)");
+        EXPECT_EQ(items[6], "?NODE_INFO(0,0,780)");  // 30CH before the counts it includes
     }
     Reply("?NODE_REGS(0,0,768,20)", "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\r\n");
     EXPECT_EQ(commandsOfAPoll(), bulk);
@@ -180,10 +182,10 @@ TEST_F(ErrorPollTest, RegistersComeInBulkThenItemByItemThenAsTheWindowReadsThem)
     EXPECT_EQ(session.registerSource(), RegisterSource::kItems);
     controller().replies["?NODE_INFO(0,0,272)"] = {2002, "Error 2002: no such item\r\n"};
     commandsOfAPoll();
-    EXPECT_EQ(commandsOfAPoll(), (std::vector<std::string>{"?*ETHERCAT", "?NODE_COUNT(0)",
-                                                "?NODE_INFO(0,0,768)", "?NODE_INFO(0,0,769)",
-                                                "?NODE_INFO(0,0,770)", "?NODE_INFO(0,0,771)",
-                                                "?NODE_AXIS_COUNT(0,0)"}));
+    EXPECT_EQ(commandsOfAPoll(),
+              (std::vector<std::string>{"?*ETHERCAT", "?NODE_COUNT(0)", "?NODE_INFO(0,0,768)",
+                                        "?NODE_INFO(0,0,769)", "?NODE_INFO(0,0,770)",
+                                        "?NODE_INFO(0,0,771)", "?NODE_AXIS_COUNT(0,0)"}));
     EXPECT_FALSE(session.topologyReported());
     EXPECT_EQ(TopologyNote(session.Judge()),
               "topology: not reported by the controller, read as a line");
