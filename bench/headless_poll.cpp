@@ -31,16 +31,11 @@ struct Figures {
     std::vector<double> registerCommands;  // ?NODE_REGS and ?NODE_INFO
 };
 
-struct Times {
-    double median = 0;
-    double worst = 0;
-};
-
 struct Row {
     double commands = 0;
     double registerCommands = 0;
     bool steady = true;  // every poll sent as many commands
-    Times ms;
+    pelvane::bench::Summary ms;
 };
 
 bool IsRegisterCommand(const std::string& command) {
@@ -70,8 +65,7 @@ std::string RefuseBulk(kestrum::sim::Simulator& sim) {
 
 Row RowOf(const Figures& f) {
     Row row;
-    const pelvane::bench::Summary time = pelvane::bench::Summarise(f.ms);
-    row.ms = {time.median, time.worst};
+    row.ms = pelvane::bench::Summarise(f.ms);
     row.commands = pelvane::bench::Summarise(f.commands).median;
     row.registerCommands = pelvane::bench::Summarise(f.registerCommands).median;
     const auto [fewest, most] = std::ranges::minmax(f.commands);

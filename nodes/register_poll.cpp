@@ -85,13 +85,9 @@ RegisterPoll::Answer RegisterPoll::ReadItems(int32_t node, NodeRegisters& out, i
 }
 
 void RegisterPoll::ReadCounters(int32_t node, NodeRegisters& out, int32_t& status) {
-    for (int r = 0; r < kCounterCount; ++r) {
-        // A reply without a number is an unread counter, as the window takes it.
-        int32_t value = 0;
-        bool found = false;
-        status = GetNodeInfo(node, language::kItemRegister300H + r, &value, &found);
-        if (status == 0 && found) out.counters[static_cast<size_t>(r)] = value;
-    }
+    for (int r = 0; r < kCounterCount; ++r)
+        out.counters[static_cast<size_t>(r)] =
+            ReadItem(node, language::kItemRegister300H + r, status);
 }
 
 }  // namespace pelvane
