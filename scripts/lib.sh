@@ -101,6 +101,24 @@ pelvane_enter_veth_namespace() {
     pelvane_make_veth_pair
 }
 
+# The start of a test on a veth pair: skips it (exit 77) without root or a network
+# namespace, else pelvane_enter_veth_namespace with the calling script's arguments.
+pelvane_veth_test() {
+    local why=""
+    if [ "$(id -u)" -ne 0 ]; then
+        why="needs root for a network namespace and raw sockets"
+    elif ! command -v unshare >/dev/null; then
+        why="unshare is not installed"
+    elif [ -z "${PELVANE_NETNS:-}" ] && ! unshare --net true 2>/dev/null; then
+        why="cannot make a network namespace here"
+    fi
+    if [ -n "$why" ]; then
+        echo "SKIP: $why"
+        exit 77
+    fi
+    pelvane_enter_veth_namespace "$@"
+}
+
 # Waits up to $1 seconds for the command after it to succeed.
 pelvane_await() {
     local limit=$1

@@ -7,13 +7,11 @@ set -euo pipefail
 sim=$1 gateway=$2 cli=$3 sim_command=$4 page_tests=$5 source=$6
 skip() { echo "SKIP: $*"; exit 77; }
 
-[ "$(id -u)" -eq 0 ] || skip "needs root for a network namespace and raw sockets"
 command -v tshark >/dev/null || skip "tshark is not installed"
-command -v unshare >/dev/null || skip "unshare is not installed"
 
 source "$source/scripts/lib.sh"
 # Everything below runs in a fresh namespace: the veth pair exists only there.
-pelvane_enter_veth_namespace "$@"
+pelvane_veth_test "$@"
 
 pelvane_scratch
 fail() { echo "FAIL: $*" >&2; exit 1; }

@@ -5,13 +5,9 @@
 # Usage: tree_e2e.sh SIM GATEWAY CLI SIM_COMMAND SOURCE_DIR
 set -euo pipefail
 sim=$1 gateway=$2 cli=$3 sim_command=$4 source=$5
-skip() { echo "SKIP: $*"; exit 77; }
-
-[ "$(id -u)" -eq 0 ] || skip "needs root for a network namespace and raw sockets"
-command -v unshare >/dev/null || skip "unshare is not installed"
 
 source "$source/scripts/lib.sh"
-pelvane_enter_veth_namespace "$@"
+pelvane_veth_test "$@"
 
 pelvane_scratch
 fail() { echo "FAIL: $*" >&2; exit 1; }

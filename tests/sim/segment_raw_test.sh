@@ -4,14 +4,9 @@
 # second master. Usage: segment_raw_test.sh SIM PROBE BUS NODES
 set -euo pipefail
 sim=$1 probe=$2 bus=$3 nodes=$4
-skip() { echo "SKIP: $*"; exit 77; }
-
-[ "$(id -u)" -eq 0 ] || skip "needs root for a network namespace and raw sockets"
-command -v unshare >/dev/null || skip "unshare is not installed"
-unshare --net true 2>/dev/null || skip "cannot make a network namespace here"
 
 source "$(dirname "$0")/../../scripts/lib.sh"
-pelvane_enter_veth_namespace "$@"
+pelvane_veth_test "$@"
 
 out=$(mktemp)
 "$sim" --bus "$bus" --port 0 --no-discovery --segment vseg0 >"$out" 2>&1 &
