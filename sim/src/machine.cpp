@@ -108,7 +108,7 @@ void Machine::ApplyOdd(std::string_view command, Outcome& out) const {
                 break;
             case Odd::kError:
                 // As a controller that does not know the item or command refuses it.
-                out = Error(kBadArgument, "no such item");
+                out = Error(rule.code, "no such item");
                 break;
         }
         return;

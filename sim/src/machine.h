@@ -92,6 +92,7 @@ class Machine final : public server::ControllerModel {
     struct OddRule {
         std::string prefix;
         Odd mode;
+        int32_t code;  // kError's status
     };
     struct NodeOff {
         int32_t node;

@@ -1,5 +1,6 @@
 // kestrum-sim: serves one simulated controller until SIGINT or SIGTERM.
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -33,6 +34,8 @@ int main(int argc, char** argv) {
     bool noDiscovery = false;
     std::string segmentInterface;
     bool anySegmentInterface = false;
+    kestrum::sim::Dialect dialect;
+    uint32_t seed = 0;
     app.add_option("--bus", busPath, "bus file (JSON)")->required();
     app.add_option("--address", options.address, "IPv4 address to serve on")->capture_default_str();
     app.add_option("--port", options.port, "TCP port for links, UDP port for discovery")
@@ -51,8 +54,16 @@ int main(int argc, char** argv) {
                    "(an end of a veth pair)");
     app.add_flag("--allow-any-segment-interface", anySegmentInterface,
                  "allow --segment on an interface that is not an end of a veth pair");
+    app.add_flag("--plain", dialect.plain,
+                 "answer as a controller of another make: only the window's commands and "
+                 "items, error numbers of its own");
+    app.add_flag("--wide-registers", dialect.wideRegisters,
+                 "read register items as two bytes, the item's and the next");
+    auto* seedOption =
+        app.add_option("--seed", seed, "seed for --plain's error numbers (default: random)");
     CLI11_PARSE(app, argc, argv);
     options.discovery = !noDiscovery;
+    if (*seedOption) dialect.seed = seed;
 
     std::string error;
     auto bus = kestrum::sim::LoadBusFile(busPath, &error);
@@ -60,7 +71,7 @@ int main(int argc, char** argv) {
 
     // Before any serving thread starts.
     const pelvane::StopSignals stopSignals;
-    kestrum::sim::Simulator simulator(std::move(*bus), options);
+    kestrum::sim::Simulator simulator(std::move(*bus), options, dialect);
     if (!simulator.server().Start(&error)) return Fail(error);
     std::unique_ptr<kestrum::sim::SegmentServer> segment;
     if (!segmentInterface.empty()) {
@@ -70,6 +81,9 @@ int main(int argc, char** argv) {
             return Fail(error);
         }
     }
+    // Before the line scripts wait for, so that a run can be repeated with --seed.
+    if (dialect.plain)
+        std::printf("error codes drawn from seed %u\n", static_cast<unsigned>(simulator.seed()));
     // Printed once the segment answers too, for scripts that wait for it.
     std::printf("listening on %s:%u\n", simulator.server().options().address.c_str(),
                 static_cast<unsigned>(simulator.server().options().port));

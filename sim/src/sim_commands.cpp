@@ -18,6 +18,7 @@ using language::kBadArgument;
 using language::kUnknownCommand;
 
 constexpr int kMaxDelayMs = 600000;
+constexpr int32_t kMaxOddCode = 9999;
 
 Outcome Ok() {
     return Print("OK");
@@ -215,11 +216,8 @@ Outcome Machine::SetField(const std::vector<std::string_view>& w, Clock::time_po
 std::optional<Outcome> Machine::ReplyCommand(const std::vector<std::string_view>& w) {
     std::string_view verb = w[0];
     std::size_t argc = w.size() - 1;
-    if (verb == "ODD" && argc == 2) {
+    if (verb == "ODD" && (argc == 2 || (argc == 3 && w[2] == "ERROR"))) {
         std::string prefix(w[1]);
-        std::erase_if(odd_, [&](const OddRule& r) { return r.prefix == prefix; });
-        if (w[2] == "OFF") return Ok();
-        if (prefix.starts_with("@SIM")) return Bad();  // would lock out the switch itself
         constexpr std::pair<std::string_view, Odd> kModes[] = {{"WORD", Odd::kWord},
                                                                {"EMPTY", Odd::kEmpty},
                                                                {"LONG", Odd::kLong},
@@ -227,8 +225,18 @@ std::optional<Outcome> Machine::ReplyCommand(const std::vector<std::string_view>
                                                                {"ERROR", Odd::kError}};
         const auto* mode = std::find_if(std::begin(kModes), std::end(kModes),
                                         [&](const auto& m) { return m.first == w[2]; });
-        if (mode == std::end(kModes) || odd_.size() >= 64) return Bad();
-        odd_.push_back({std::move(prefix), mode->second});
+        // Any status a controller of another make may give, but 0: the command ran.
+        const auto code = argc == 3 ? ToInt<int32_t>(w[3]) : std::optional<int32_t>(kBadArgument);
+        const bool off = w[2] == "OFF" && argc == 2;
+        // Checked before the old rule goes, so that a bad one changes nothing; an @SIM
+        // prefix would lock out the switch itself.
+        if (!off && (mode == std::end(kModes) || !code || *code < 1 || *code > kMaxOddCode ||
+                     prefix.starts_with("@SIM")))
+            return Bad();
+        std::erase_if(odd_, [&](const OddRule& r) { return r.prefix == prefix; });
+        if (off) return Ok();
+        if (odd_.size() >= 64) return Bad();
+        odd_.push_back({std::move(prefix), mode->second, *code});
         return Ok();
     }
     if (verb != "TABLE" || argc != 2) return std::nullopt;

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "kestrum/wire/wire.h"
+#include "sim/src/sim_text.h"
 
 namespace kestrum::sim {
 namespace {
@@ -21,6 +22,7 @@ std::optional<server::Intercepted> SimHook::Intercept(server::LinkId sender,
                                                       std::string_view command,
                                                       Clock::time_point now) {
     if (!Machine::IsSimCommand(command)) return std::nullopt;
+    if (auto out = dialect_.SimCommand(Words(command.substr(4)))) return server::Intercepted{*out};
     SimOutcome out = machine_.SimCommand(command.substr(4), now);
     // A control run, or a reset from any link, reaches every link.
     if (sender == server::kNoLink || out.link.clearAll) {
@@ -43,7 +45,9 @@ void SimHook::Apply(Faults& faults, const LinkEffect& effect) {
 }
 
 void SimHook::Answered(std::string_view command, Outcome& answer) {
+    dialect_.Answer(machine_, command, answer, Clock::now());
     machine_.ApplyOdd(command, answer);
+    dialect_.Renumber(answer);
 }
 
 void SimHook::Shape(server::LinkId link, server::Delivery& reply) {

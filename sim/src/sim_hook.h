@@ -1,5 +1,6 @@
 // The simulator's faults on its links: @SIM commands answered before the controller,
-// replies delayed, made odd, cut, oversized, misnumbered or sent a byte at a time.
+// replies delayed, made odd, cut, oversized, misnumbered or sent a byte at a time; and
+// answers as a controller of another make gives them.
 #pragma once
 
 #include <map>
@@ -7,13 +8,14 @@
 #include <string_view>
 
 #include "kestrum/server/link_hook.h"
+#include "sim/src/foreign_dialect.h"
 #include "sim/src/machine.h"
 
 namespace kestrum::sim {
 
 class SimHook final : public server::LinkHook {
   public:
-    explicit SimHook(Machine& machine) : machine_(machine) {}
+    SimHook(Machine& machine, ForeignDialect dialect) : machine_(machine), dialect_(dialect) {}
 
     std::optional<server::Intercepted> Intercept(server::LinkId sender, std::string_view command,
                                                  Clock::time_point now) override;
@@ -33,6 +35,7 @@ class SimHook final : public server::LinkHook {
     static void Apply(Faults& faults, const LinkEffect& effect);
 
     Machine& machine_;
+    ForeignDialect dialect_;
     std::map<server::LinkId, Faults> faults_;
 };
 

@@ -1,22 +1,28 @@
 #include "kestrum_sim/simulator.h"
 
+#include <random>
+
 #include "sim/src/machine.h"
 #include "sim/src/sim_hook.h"
 
 namespace kestrum::sim {
 
 struct Simulator::Impl {
-    Impl(Bus bus, SimulatorOptions options)
-        : machine(std::move(bus)), hook(machine), server(machine, std::move(options), &hook) {}
+    Impl(Bus bus, SimulatorOptions options, const Dialect& dialect)
+        : seed(dialect.seed ? *dialect.seed : std::random_device{}()),
+          machine(std::move(bus)),
+          hook(machine, ForeignDialect(dialect.plain, dialect.wideRegisters, seed)),
+          server(machine, std::move(options), &hook) {}
 
+    const uint32_t seed;
     // Outlive the server, whose links run commands on them until it stops.
     Machine machine;
     SimHook hook;
     server::LinkServer server;
 };
 
-Simulator::Simulator(Bus bus, SimulatorOptions options)
-    : impl_(std::make_unique<Impl>(std::move(bus), std::move(options))) {}
+Simulator::Simulator(Bus bus, SimulatorOptions options, Dialect dialect)
+    : impl_(std::make_unique<Impl>(std::move(bus), std::move(options), dialect)) {}
 
 Simulator::~Simulator() = default;
 
@@ -26,6 +32,10 @@ server::LinkServer& Simulator::server() {
 
 const server::LinkServer& Simulator::server() const {
     return impl_->server;
+}
+
+uint32_t Simulator::seed() const {
+    return impl_->seed;
 }
 
 Machine& Simulator::machine() {

@@ -1,5 +1,6 @@
 // The command language as clients rely on it: reply forms, error statuses, the table
 // read after an SDO read and the EtherCAT report.
+#include <map>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,8 @@
 
 namespace simtest {
 namespace {
+
+using kestrum::sim::Simulator;
 
 class Commands : public SimTest {};
 
@@ -136,6 +139,76 @@ TEST_F(Commands, EthercatReportHasOneFullStopBeforeLostcount) {
     ASSERT_NE(count, std::string::npos) << report;
     EXPECT_GE(std::stoi(report.substr(count + 10)), 3 + 20);
     EXPECT_TRUE(report.ends_with(".\r\n")) << report;
+}
+
+// A controller of another make: it knows only what our window sends, and no error number
+// of its own may read as one of ours to a client.
+TEST_F(Commands, PlainControllerRefusesTheRestUnderItsOwnNumbers) {
+    Serve(LoadBus("demo.json"), 0, {.plain = true, .seed = 7});
+    EXPECT_EQ(sim_->seed(), 7u);
+    auto client = Connect();
+    EXPECT_EQ(client->Text("@SIM SET 1 300H 300"), "OK\r\n");
+    const std::pair<const char*, const char*> answered[] = {
+        {"?CONTROL", "KSM464\r\n"},          {"?NODE_COUNT(0)", "8\r\n"},
+        {"?NODE_INFO(0,4,1)", "196612\r\n"}, {"?NODE_INFO(0,4,13)", "2\r\n"},
+        {"?NODE_AIO(0,4,0)", "0\r\n"},       {"SDO_READ(0,0,24641,0,7,0)", ""},
+        {"?TABLE(0) ", "4663\r\n"},          {"?NODE_INFO(0,1,768)", "255\r\n"}};
+    for (const auto& [command, text] : answered) EXPECT_EQ(client->Text(command), text) << command;
+
+    // The same seed draws the same numbers; unknown commands share one, as do unknown items.
+    Simulator twin(LoadBus("demo.json"), {}, {.plain = true, .seed = 7});
+    std::map<std::string, int32_t> status;
+    for (const char* refused :
+         {"?NODE_REGS(0,0,768,1)", "?FOO", "?NODE_INFO(0,0,272)", "?NODE_INFO(0,0,772)",
+          "?NODE_INFO(0,0,2)", "?NODE_INFO(0,8,0)", "SDO_READ(0,3,24641,0,7,0)"}) {
+        const auto reply = client->Call(refused);
+        EXPECT_TRUE(reply.status >= 1 && reply.status <= 9999 &&
+                    (reply.status < 2001 || reply.status > 2003) && reply.status != 3001 &&
+                    reply.status != 3002)
+            << refused << " -> " << reply.status;
+        const std::string prefix = "Error " + std::to_string(reply.status) + ": ";
+        EXPECT_TRUE(reply.text.starts_with(prefix) && reply.text.ends_with("\r\n")) << reply.text;
+        EXPECT_EQ(twin.server().Control(refused), reply.text) << refused;
+        status[refused] = reply.status;
+    }
+    EXPECT_EQ(status["?NODE_REGS(0,0,768,1)"], status["?FOO"]);
+    EXPECT_EQ(status["?NODE_INFO(0,0,272)"], status["?NODE_INFO(0,0,772)"]);
+    EXPECT_EQ(status["?NODE_INFO(0,0,272)"], status["?NODE_INFO(0,0,2)"]);
+    EXPECT_NE(status["?NODE_INFO(0,0,272)"], status["?FOO"]);
+    EXPECT_NE(status["?NODE_INFO(0,8,0)"], status["?FOO"]);
+    // Odd refusals are renumbered too, unless given a number that is not ours.
+    EXPECT_EQ(client->Text("@SIM ODD ?CONTROL ERROR"), "OK\r\n");
+    EXPECT_EQ(client->Call("?CONTROL").status, status["?NODE_INFO(0,0,272)"]);
+    EXPECT_EQ(client->Text("@SIM ODD ?CONTROL ERROR 4"), "OK\r\n");
+    EXPECT_EQ(client->Call("?CONTROL").text, "Error 4: no such item\r\n");
+
+    EXPECT_EQ(client->Text("@SIM PLAIN 0"), "OK\r\n");
+    EXPECT_EQ(client->Text("?NODE_INFO(0,1,768)"), "300\r\n");
+    EXPECT_EQ(client->Call("?NODE_INFO(0,0,2)").status, 2002);
+    EXPECT_EQ(client->Call("?CONTROL").status, 4);
+}
+
+// Two bytes read at a register item's address; the bulk read stays byte by byte.
+TEST_F(Commands, WideRegistersReadTheItemAndTheNextByte) {
+    auto client = Connect();
+    for (const char* set : {"@SIM WIDE 1", "@SIM SET 1 300H 300", "@SIM SET 1 301H 2",
+                            "@SIM SET 1 303H 9", "@SIM SET 1 313H 255"})
+        EXPECT_EQ(client->Text(set), "OK\r\n") << set;
+    const std::pair<const char*, const char*> cases[] = {
+        {"?NODE_INFO(0,1,768)", "767"},    // FFH | 2 << 8
+        {"?NODE_INFO(0,1,771)", "9"},      // 304H is 0
+        {"?NODE_INFO(0,1,787)", "255"},    // 314H reads 0
+        {"?NODE_INFO(0,0,272)", "23089"},  // 5A31H
+        {"?NODE_INFO(0,0,273)", "90"},     // 112H reads 0
+        {"?NODE_INFO(0,1,0)", "1647"},    {"?NODE_REGS(0,1,768,2)", "255 2"}};
+    for (const auto& [command, value] : cases)
+        EXPECT_EQ(client->Text(command), std::string(value) + "\r\n") << command;
+    for (const char* bad : {"@SIM WIDE 2", "@SIM PLAIN", "@SIM ODD ?CONTROL ERROR 0",
+                            "@SIM ODD ?CONTROL ERROR 10000", "@SIM ODD ?CONTROL WORD 4"})
+        EXPECT_EQ(client->Call(bad).status, 2002) << bad;
+    EXPECT_EQ(client->Text("?CONTROL"), "KSM464\r\n");
+    EXPECT_EQ(client->Text("@SIM WIDE 0"), "OK\r\n");
+    EXPECT_EQ(client->Text("?NODE_INFO(0,1,768)"), "300\r\n");
 }
 
 }  // namespace

@@ -17,8 +17,8 @@
 #include <string>
 #include <thread>
 
-#include "kestrum_sim/simulator.h"
 #include "kestrum/wire/wire.h"
+#include "kestrum_sim/simulator.h"
 
 namespace simtest {
 
@@ -163,13 +163,13 @@ inline bool Eventually(const std::function<bool()>& condition, Ms timeout = 2000
 // axes (0250H), 3 digital I/O, 4 analog I/O, 5 vendor 2H, 6 flaky drive, 7 Leadshine.
 class SimTest : public ::testing::Test {
   protected:
-    void Serve(kestrum::sim::Bus bus, int idleLimitMs = 0) {
+    void Serve(kestrum::sim::Bus bus, int idleLimitMs = 0, kestrum::sim::Dialect dialect = {}) {
         kestrum::sim::SimulatorOptions options;
         options.address = TestAddress();
         options.port = 0;
         options.discovery = false;
         options.idleLimitMs = idleLimitMs;
-        sim_ = std::make_unique<kestrum::sim::Simulator>(std::move(bus), options);
+        sim_ = std::make_unique<kestrum::sim::Simulator>(std::move(bus), options, dialect);
         std::string error;
         ASSERT_TRUE(sim_->server().Start(&error)) << error;
     }
@@ -177,7 +177,8 @@ class SimTest : public ::testing::Test {
 
     std::unique_ptr<Client> Connect() {
         auto client = std::make_unique<Client>();
-        EXPECT_TRUE(client->Connect(sim_->server().options().address, sim_->server().options().port));
+        EXPECT_TRUE(
+            client->Connect(sim_->server().options().address, sim_->server().options().port));
         return client;
     }
 

@@ -2,6 +2,7 @@
 // simulated EtherCAT bus. Used by the kestrum-sim program and in-process by tests.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,9 +17,19 @@ using SimulatorOptions = server::LinkServerOptions;
 
 class Machine;
 
+// How the controller answers when it is not one of ours.
+struct Dialect {
+    // Only the commands and items our window sends; every error under a number of its own.
+    bool plain = false;
+    // Register items read as two bytes, the item's and the next.
+    bool wideRegisters = false;
+    // Draws plain mode's error numbers; unset: one from std::random_device.
+    std::optional<uint32_t> seed;
+};
+
 class Simulator {
   public:
-    Simulator(Bus bus, SimulatorOptions options);
+    Simulator(Bus bus, SimulatorOptions options, Dialect dialect = {});
     ~Simulator();  // stops
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
@@ -27,6 +38,8 @@ class Simulator {
     // ("@SIM ...") as if a link had sent it.
     server::LinkServer& server();
     const server::LinkServer& server() const;
+    // The seed plain mode's error numbers were drawn from, to repeat a run.
+    uint32_t seed() const;
 
     // Runs f(machine) between commands, for a thread that reads the bus alongside the
     // links. f must not call back into the simulator.
