@@ -7,12 +7,10 @@
 #include <vector>
 
 #include "cli/cli_io.h"
+#include "controller/status_text.h"
 #include "nodes/node_table.h"
 
 namespace pelvane::cli {
-
-// What a library or query status means, in words.
-std::string StatusText(int32_t status);
 
 class ControllerLink {
   public:
