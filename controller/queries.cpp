@@ -44,9 +44,7 @@ int32_t GetControllerInfo(char* model, char* version, char* id) {
 
 int32_t GetNodeCount(int32_t* count, bool* numberFound) {
     if (count == nullptr) return kResultBadArgument;
-    char command[kReplyCapacity];
-    std::snprintf(command, sizeof command, "?NODE_COUNT(%d)", 0);
-    return QueryInteger(g_controllerHandle, command, count, numberFound);
+    return QueryInteger(g_controllerHandle, NodeCountCommand().c_str(), count, numberFound);
 }
 
 int32_t GetNodeAxisCount(KST_HANDLE handle, int32_t node, int32_t* axisCount, bool* numberFound) {
@@ -72,20 +70,31 @@ int32_t GetNodeAioBase(int32_t node, int32_t* aioBase, bool* numberFound) {
 
 int32_t GetNodeInfo(int32_t node, int32_t item, int32_t* value, bool* numberFound) {
     if (value == nullptr) return kResultBadArgument;
-    char command[kReplyCapacity];
-    std::snprintf(command, sizeof command, "?NODE_INFO(%d,%d,%d)", 0, node, item);
-    return QueryInteger(g_controllerHandle, command, value, numberFound);
+    return QueryInteger(g_controllerHandle, NodeInfoCommand(node, item).c_str(), value,
+                        numberFound);
 }
 
 int32_t GetNodeRegisters(int32_t node, int32_t first, int32_t count, int32_t* values) {
     if (values == nullptr) return kResultBadArgument;
-    char command[kReplyCapacity];
-    std::snprintf(command, sizeof command, "?NODE_REGS(%d,%d,%d,%d)", 0, node, first, count);
     char reply[kReplyCapacity];
-    const int32_t status = ExecuteCommand(g_controllerHandle, command, reply);
+    const int32_t status =
+        ExecuteCommand(g_controllerHandle, NodeRegistersCommand(node, first, count).c_str(), reply);
     if (status != 0) return status;
     if (reply[0] == '\0') return kResultEmptyReply;
     return ScanBytes(reply, count, values) ? 0 : kResultNotANumber;
+}
+
+std::string NodeCountCommand() {
+    return "?NODE_COUNT(0)";
+}
+
+std::string NodeInfoCommand(int32_t node, int32_t item) {
+    return "?NODE_INFO(0," + std::to_string(node) + "," + std::to_string(item) + ")";
+}
+
+std::string NodeRegistersCommand(int32_t node, int32_t first, int32_t count) {
+    return "?NODE_REGS(0," + std::to_string(node) + "," + std::to_string(first) + "," +
+           std::to_string(count) + ")";
 }
 
 }  // namespace pelvane

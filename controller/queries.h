@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "controller/result_codes.h"
 #include "kestrum.h"
@@ -27,5 +28,10 @@ int32_t GetNodeInfo(int32_t node, int32_t item, int32_t* value, bool* numberFoun
 // "?NODE_REGS(0,node,first,count)": count register bytes from item first into values.
 // kResultNotANumber when the reply is not count bytes.
 int32_t GetNodeRegisters(int32_t node, int32_t first, int32_t count, int32_t* values);
+
+// The commands these queries send, as sent: for saying what was asked.
+std::string NodeCountCommand();
+std::string NodeInfoCommand(int32_t node, int32_t item);
+std::string NodeRegistersCommand(int32_t node, int32_t first, int32_t count);
 
 }  // namespace pelvane

@@ -8,16 +8,49 @@
 
 namespace pelvane {
 
+namespace {
+
+Unread Merged(const Unread& first, const Unread& latest) {
+    Unread both = first;
+    both.count = first.count || latest.count;
+    both.nodes.insert(both.nodes.end(), latest.nodes.begin(), latest.nodes.end());
+    std::ranges::sort(both.nodes);
+    const auto [end, last] = std::ranges::unique(both.nodes);
+    both.nodes.erase(end, last);
+    if (!both.why) both.why = latest.why;
+    return both;
+}
+
+}  // namespace
+
+Unread UnreadOf(const BusReading& reading) {
+    Unread unread;
+    unread.count = !reading.countRead;
+    for (size_t i = 0; i < reading.counters.size(); ++i)
+        for (int r = 0; r < kCounterCount; ++r)
+            if (!reading.counters[i][static_cast<size_t>(r)]) {
+                unread.nodes.push_back(static_cast<int32_t>(i));
+                break;
+            }
+    if (unread.count || !unread.nodes.empty()) unread.why = reading.failure;
+    return unread;
+}
+
 bool PollSession::PollOnce() {
     BusReading reading;
     reading.lostcountText = report_.ReadLostcountText();
     int32_t count = polledCount_;
     bool countFound = false;
     lastStatus_ = GetNodeCount(&count, &countFound);
-    reading.countRead = lastStatus_ == 0 && countFound;
-    if (reading.countRead) polledCount_ = std::clamp(count, 0, kPollCapacity);
+    if (lastStatus_ == 0 && !countFound) lastStatus_ = kResultNotANumber;
+    reading.countRead = lastStatus_ == 0;
+    if (reading.countRead)
+        polledCount_ = std::clamp(count, 0, kPollCapacity);
+    else
+        reading.failure = ReadFailure{NodeCountCommand(), lastStatus_, {}};
     for (int32_t node = 0; node < polledCount_; ++node) {
         NodeRegisters registers = registers_.Read(node, lastStatus_);
+        if (!reading.failure) reading.failure = registers.failure;
         reading.counters.push_back(registers.counters);
         reading.dlStatus.push_back(registers.dlStatus);
         reading.statusWords.push_back(PollStatusWord(node, lastStatus_));
@@ -37,6 +70,8 @@ void PollSession::Take(const BusReading& reading) {
         for (int r = 0; r < kRegisterCount; ++r)
             rises_.Take(static_cast<int32_t>(i), r, last_.counters[i][static_cast<size_t>(r)]);
     topology_ = ComputeTopology(last_.dlStatus);
+    latestUnread_ = UnreadOf(last_);
+    if (readings_ == 0) firstUnread_ = latestUnread_;
     if (const std::optional<int32_t> lost = LostCountValue(last_.lostcountText)) {
         if (lostCount_) lostRise_ += LostCountRise(*lostCount_, *lost);
         lostCount_ = lost;
@@ -73,6 +108,8 @@ Verdict PollSession::Judge() const {
     Verdict verdict = JudgeRises(rises_, nodeCount(), lostRise_, &topology_);
     verdict.line = nodeCounts_;
     verdict.topologyReported = topologyReported();
+    verdict.unread = Merged(firstUnread_, latestUnread_);
+    verdict.registerSteps = registers_.steps();
     if (verdict.line.broken()) verdict.breakPlace = BreakPlace();
     return verdict;
 }

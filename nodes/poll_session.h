@@ -30,7 +30,12 @@ struct BusReading {
     std::string lostcountText;
     // False when the poll kept the count of the poll before: no count of the line then.
     bool countRead = true;
+    // The first read of the count or of a counter 300H..303H that brought no value.
+    std::optional<ReadFailure> failure;
 };
+
+// What a reading could not read of what every verdict needs.
+Unread UnreadOf(const BusReading& reading);
 
 class PollSession {
   public:
@@ -71,6 +76,8 @@ class PollSession {
     Topology topology_;
     // The tree of the reading with the most nodes, to tell where a branch went.
     Topology widest_;
+    // What the first reading and the latest could not read: a verdict needs both.
+    Unread firstUnread_, latestUnread_;
     std::optional<int32_t> lostCount_;
     int64_t lostRise_ = 0;
     NodeCounts nodeCounts_;

@@ -14,6 +14,8 @@
 #include "nodes/counter_rises.h"
 #include "nodes/line_break.h"
 #include "nodes/lostcount.h"
+#include "nodes/read_failure.h"
+#include "nodes/register_poll.h"
 #include "nodes/topology.h"
 
 namespace pelvane {
@@ -58,6 +60,16 @@ struct ForwardedFinding {
     CounterStep rise;
 };
 
+// What a reading could not read of what a verdict needs: the node count, and the nodes
+// whose counters 300H..303H are not all there.
+struct Unread {
+    bool count = false;
+    std::vector<int32_t> nodes;
+    std::optional<ReadFailure> why;  // the first failure, when known
+
+    bool any() const { return count || !nodes.empty(); }
+};
+
 struct Verdict {
     int32_t nodeCount = 0;
     std::vector<SegmentFinding> worst;  // the cables and open ports with the most new errors
@@ -65,15 +77,20 @@ struct Verdict {
     std::vector<LostLinkFinding> lostLinks;
     std::vector<ElectronicsFinding> electronics;
     int64_t lostCountRise = 0;
-    NodeCounts line;  // a line that broke is named before any counter
+    NodeCounts line;                           // a line that broke is named before any counter
     std::optional<LineBreakPlace> breakPlace;  // where on the tree it broke, when known
     // False when the controller reported no DL status: the bus was judged as a line.
     bool topologyReported = true;
+    // At the first reading or the latest: a bus is clean only where it was read.
+    Unread unread;
+    // How the registers came to be read as they were, when not in bulk.
+    std::vector<RegisterStep> registerSteps;
 
-    bool clean() const {
-        return worst.empty() && !forwarded && lostLinks.empty() && electronics.empty() &&
-               lostCountRise == 0 && !line.broken();
+    bool faultFound() const {
+        return !worst.empty() || forwarded || !lostLinks.empty() || !electronics.empty() ||
+               lostCountRise != 0 || line.broken();
     }
+    bool clean() const { return !faultFound() && !unread.any(); }
 };
 
 // Judges the rises since the first sample of the first nodeCount nodes on topology, or as a
@@ -88,7 +105,8 @@ std::string RiseText(const CounterStep& step);
 // broke, or a clean bus.
 std::string VerdictText(const Verdict& verdict);
 
-// "topology: not reported by the controller, read as a line", or empty.
-std::string TopologyNote(const Verdict& verdict);
+// Said once, before the verdict: "topology: not reported by the controller, read as a
+// line", and each change in how the registers were read.
+std::vector<std::string> ReadingNotes(const Verdict& verdict);
 
 }  // namespace pelvane

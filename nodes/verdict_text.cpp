@@ -63,10 +63,10 @@ std::string ForwardedText(const ForwardedFinding& found) {
 }
 
 std::string LostLinkText(const LostLinkFinding& found) {
-    const std::string times = found.rise.rise == 1 && !found.rise.atLeast
-                                  ? "once"
-                                  : (found.rise.atLeast ? "at least " : "") +
-                                        std::to_string(found.rise.rise) + " times";
+    const std::string times =
+        found.rise.rise == 1 && !found.rise.atLeast
+            ? "once"
+            : (found.rise.atLeast ? "at least " : "") + std::to_string(found.rise.rise) + " times";
     return PortName(found.node, found.port) + " lost its link " + times;
 }
 
@@ -81,15 +81,43 @@ std::string ElectronicsText(const ElectronicsFinding& found) {
     return text + ")";
 }
 
+// "Node0..Node5, Node8".
+std::string NodeRanges(const std::vector<int32_t>& nodes) {
+    std::string text;
+    for (size_t i = 0; i < nodes.size();) {
+        size_t end = i;
+        while (end + 1 < nodes.size() && nodes[end + 1] == nodes[end] + 1) ++end;
+        text += (text.empty() ? "" : ", ") + FormatNodeLabel(nodes[i]);
+        if (end > i) text += ".." + FormatNodeLabel(nodes[end]);
+        i = end + 1;
+    }
+    return text;
+}
+
+std::string UnreadText(const Unread& unread) {
+    std::string text = "not judged: ";
+    if (unread.count) text += "node count unread";
+    if (!unread.nodes.empty())
+        text += (unread.count ? ", " : "") + std::string("counters unread on ") +
+                NodeRanges(unread.nodes);
+    if (unread.why) text += " (" + ReadFailureText(*unread.why) + ")";
+    return text;
+}
+
 }  // namespace
 
 std::string VerdictText(const Verdict& verdict) {
     std::string text = LineBreakText(verdict.line, verdict.breakPlace);
-    const auto add = [&text](const std::string& part) { text += (text.empty() ? "" : "; ") + part; };
-    for (const SegmentFinding& finding : verdict.worst) add(FindingText(finding, verdict.nodeCount));
+    const auto add = [&text](const std::string& part) {
+        text += (text.empty() ? "" : "; ") + part;
+    };
+    for (const SegmentFinding& finding : verdict.worst)
+        add(FindingText(finding, verdict.nodeCount));
     if (verdict.forwarded) add(ForwardedText(*verdict.forwarded));
     for (const LostLinkFinding& found : verdict.lostLinks) add(LostLinkText(found));
     for (const ElectronicsFinding& found : verdict.electronics) add(ElectronicsText(found));
+    // Unread counters are named after what was found, and instead of a clean bus.
+    if (verdict.unread.any()) add(UnreadText(verdict.unread));
     // A lost count that rose is no clean bus, even without a counter to blame.
     if (text.empty())
         text = verdict.lostCountRise > 0 ? "no error counter rose"
@@ -99,8 +127,12 @@ std::string VerdictText(const Verdict& verdict) {
     return text;
 }
 
-std::string TopologyNote(const Verdict& verdict) {
-    return verdict.topologyReported ? "" : "topology: not reported by the controller, read as a line";
+std::vector<std::string> ReadingNotes(const Verdict& verdict) {
+    std::vector<std::string> notes;
+    if (!verdict.topologyReported)
+        notes.emplace_back("topology: not reported by the controller, read as a line");
+    for (const RegisterStep& step : verdict.registerSteps) notes.push_back(RegisterStepText(step));
+    return notes;
 }
 
 }  // namespace pelvane

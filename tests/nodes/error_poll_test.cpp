@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -122,13 +123,18 @@ TEST_F(ErrorPollTest, ACounterFirstReadLateBecomesTheBaselineNotARise) {
     EXPECT_EQ(session.readings(), 3);
 }
 
+// A count not read is no line that broke, and no clean bus either.
 TEST_F(ErrorPollTest, ANodeCountNotReadIsNoLineThatBroke) {
     PollSession session;
     for (const char* reply : {"busy", "2\r\n", "busy"}) {
         Reply("?NODE_COUNT(0)", reply);
         ASSERT_TRUE(session.PollOnce());
-        EXPECT_TRUE(session.Judge().clean()) << VerdictText(session.Judge());
+        EXPECT_FALSE(session.Judge().faultFound()) << VerdictText(session.Judge());
+        EXPECT_FALSE(session.Judge().clean());
     }
+    EXPECT_EQ(VerdictText(session.Judge()),
+              "not judged: node count unread (the controller answered ?NODE_COUNT(0) with no "
+              "value)");
 }
 
 TEST_F(ErrorPollTest, ABusLargerThanAPollIsPolledInPart) {
@@ -176,19 +182,73 @@ TEST_F(ErrorPollTest, RegistersComeInBulkThenItemByItemThenAsTheWindowReadsThem)
     }
     Reply("?NODE_REGS(0,0,768,20)", "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\r\n");
     EXPECT_EQ(commandsOfAPoll(), bulk);
+}
 
-    controller().replies["?NODE_REGS(0,0,272,2)"] = {2001, "Error 2001: unknown command\r\n"};
-    commandsOfAPoll();
-    EXPECT_EQ(session.registerSource(), RegisterSource::kItems);
-    controller().replies["?NODE_INFO(0,0,272)"] = {2002, "Error 2002: no such item\r\n"};
-    commandsOfAPoll();
-    EXPECT_EQ(commandsOfAPoll(),
-              (std::vector<std::string>{"?*ETHERCAT", "?NODE_COUNT(0)", "?NODE_INFO(0,0,768)",
-                                        "?NODE_INFO(0,0,769)", "?NODE_INFO(0,0,770)",
-                                        "?NODE_INFO(0,0,771)", "?NODE_AXIS_COUNT(0,0)"}));
-    EXPECT_FALSE(session.topologyReported());
-    EXPECT_EQ(TopologyNote(session.Judge()),
-              "topology: not reported by the controller, read as a line");
+// Only behaviour tells whether a controller knows our extensions, never its error numbers:
+// any refusal or odd answer steps the link down for good, a failed link never does.
+TEST_F(ErrorPollTest, AnyRefusalOrOddAnswerStepsDownAFailedReadNever) {
+    struct Case {
+        fake::Response regs;
+        RegisterSource after;
+    };
+    std::vector<Case> cases;
+    for (const int32_t status : {1, 2, 4, 777, 2001, 9999})
+        cases.push_back(
+            {{status, "Error " + std::to_string(status) + ": ?\r\n"}, RegisterSource::kItems});
+    cases.push_back({{0, ""}, RegisterSource::kItems});
+    cases.push_back({{0, "abc\r\n"}, RegisterSource::kItems});
+    cases.push_back({{KST_ERR_TIMEOUT, ""}, RegisterSource::kBulk});
+    Reply("?NODE_COUNT(0)", "1\r\n");
+    Reply("?NODE_REGS(0,0,768,20)", "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\r\n");
+    for (const Case& c : cases) {
+        controller().replies["?NODE_REGS(0,0,272,2)"] = c.regs;
+        PollSession session;
+        ASSERT_TRUE(session.PollOnce());
+        EXPECT_EQ(session.registerSource(), c.after) << c.regs.status << " " << c.regs.reply;
+        EXPECT_EQ(session.Judge().registerSteps.size(), c.after == RegisterSource::kBulk ? 0u : 1u);
+    }
+
+    // Items: a value out of a byte's range steps down too; the window's counters then
+    // answered two bytes wide are taken by their low byte.
+    controller().replies["?NODE_REGS(0,0,272,2)"] = {4, "Error 4: ?\r\n"};
+    Reply("?NODE_INFO(0,0,272)", "300\r\n");
+    Reply("?NODE_INFO(0,0,768)", "1027\r\n");
+    PollSession session;
+    ASSERT_TRUE(session.PollOnce());
+    EXPECT_EQ(session.registerSource(), RegisterSource::kCountersOnly);
+    EXPECT_EQ(session.last().counters[0][0], 3);
+    EXPECT_EQ(ReadingNotes(session.Judge()),
+              (std::vector<std::string>{
+                  "topology: not reported by the controller, read as a line",
+                  "registers: the controller refused ?NODE_REGS(0,0,272,2) with Error 4; "
+                  "reading items",
+                  "registers: the controller answered ?NODE_INFO(0,0,272) with 300, out of "
+                  "the register's range; reading 300H..303H alone, as the window does",
+                  "registers: the controller answered ?NODE_INFO(0,0,768) with 1027, out of "
+                  "the register's range; taking each counter's low byte"}));
+    EXPECT_TRUE(session.Judge().clean());
+}
+
+// Once the bulk read has served on a link, one node's refusal costs that node alone.
+TEST_F(ErrorPollTest, ARefusalOnOneNodeCostsThatNodeAlone) {
+    Reply("?NODE_COUNT(0)", "4\r\n");
+    for (int node = 0; node < 4; ++node) {
+        const std::string n = std::to_string(node);
+        Reply("?NODE_REGS(0," + n + ",272,2)", "1 0\r\n");
+        Reply("?NODE_REGS(0," + n + ",768,20)", "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\r\n");
+    }
+    controller().replies["?NODE_REGS(0,3,768,20)"] = {4, "Error 4: ?\r\n"};
+    controller().replies["?NODE_INFO(0,3,769)"] = {4, "Error 4: ?\r\n"};
+    PollSession session;
+    ASSERT_TRUE(session.PollOnce());
+    EXPECT_EQ(session.registerSource(), RegisterSource::kBulk);
+    const std::vector<std::string> commands = controller().Commands();
+    EXPECT_NE(std::ranges::find(commands, "?NODE_INFO(0,3,272)"), commands.end());
+    EXPECT_EQ(session.last().counters[3][0], 0);
+    EXPECT_FALSE(session.last().counters[3][1]);
+    EXPECT_EQ(VerdictText(session.Judge()),
+              "not judged: counters unread on Node3 (the controller answered "
+              "?NODE_INFO(0,3,769) with Error 4)");
 }
 
 }  // namespace

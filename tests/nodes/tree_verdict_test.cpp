@@ -114,7 +114,9 @@ TEST(TreeVerdict, WithoutTheTreeTheBusIsJudgedAsALine) {
 TEST(TreeVerdict, ABranchThatWentIsNamedAtItsPort) {
     BusReading whole;
     whole.dlStatus = PlantDl();
-    whole.counters.resize(20);
+    CounterReadings zero;
+    zero.fill(0);
+    whole.counters.assign(20, zero);
     BusReading cut = whole;
     cut.dlStatus.erase(cut.dlStatus.begin() + 9, cut.dlStatus.begin() + 12);
     cut.dlStatus[8] = *cut.dlStatus[8] & ~0x8000;  // port 4 without communication
