@@ -97,7 +97,7 @@ class CheckCommand final : public Command {
         if (!polled) return kExitLinkFailed;
         io.out << WatchSummary(session, LineStyle{OutputIsUtf8(), io.outIsTerminal});
         if (busDiffers) return kExitBusDiffers;
-        return session.Judge().clean() ? kExitOk : kExitErrorsFound;
+        return VerdictExit(session.Judge());
     }
 
   private:

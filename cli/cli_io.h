@@ -11,6 +11,7 @@ enum ExitCode : int {
     kExitUsage = 2,
     kExitErrorsFound = 3,  // check, diff
     kExitBusDiffers = 4,   // check --reference, diff; ranks above 3, below 1 and 2
+    kExitNotJudged = 5,    // check, diff: counters unread, nothing found elsewhere; ranks last
 };
 
 struct CliIo {

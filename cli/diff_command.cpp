@@ -68,7 +68,7 @@ std::string UnreadLines(const BusReading& before, const BusReading& after) {
 
 // Said once: a side without DL status is no tree, so no node can be seen to move.
 std::string TopologyLine(const Verdict& verdict, const Snapshot& before) {
-    if (!verdict.topologyReported) return TopologyNote(verdict) + "\n";
+    if (!verdict.topologyReported) return ReadingNotes(verdict).front() + "\n";
     if (!TopologyRead(before))
         return "topology: not reported in OLD, moves between ports not judged\n";
     return "";
@@ -112,7 +112,7 @@ class DiffCommand final : public Command {
         io.out << text.str() << TopologyLine(verdict, *before)
                << "verdict: " << VerdictText(verdict) << "\n";
         if (BusDiffers(changes)) return kExitBusDiffers;
-        return verdict.clean() ? kExitOk : kExitErrorsFound;
+        return VerdictExit(verdict);
     }
 
   private:

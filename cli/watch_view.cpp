@@ -20,8 +20,9 @@ std::string StatusWordText(int32_t statusWord) {
     return statusWord == kStatusWordUnread ? "unread" : FormatHex(statusWord);
 }
 
-std::string CounterCell(const RegisterRise& reg) {
-    const std::string value = CounterText(reg.value);
+// A value the latest poll could not read is never shown as the one before.
+std::string CounterCell(const RegisterRise& reg, bool readNow) {
+    const std::string value = readNow ? CounterText(reg.value) : "unread";
     if (reg.total == 0) return value;
     return value + " (" + RiseText({reg.total, reg.totalAtLeast}) + ", " + RiseText(reg.last) + ")";
 }
@@ -52,8 +53,10 @@ std::string TerminalFrame(const WatchSession& session, int intervalMs) {
                                                    "other counters that rose"}};
     for (int32_t node = 0; node < session.nodeCount(); ++node) {
         std::vector<std::string> row = {FormatNodeLabel(node)};
+        const CounterReadings& now = session.last().counters[static_cast<size_t>(node)];
         for (int k = 0; k < kCounterCount; ++k)
-            row.push_back(CounterCell(session.rises().at(node, k)));
+            row.push_back(
+                CounterCell(session.rises().at(node, k), now[static_cast<size_t>(k)].has_value()));
         row.push_back(StatusWordText(session.last().statusWords[static_cast<size_t>(node)]));
         row.push_back(OtherRises(session.rises(), node));
         rows.push_back(std::move(row));
@@ -70,8 +73,7 @@ std::string TerminalFrame(const WatchSession& session, int intervalMs) {
         frame += std::string(kEraseLine) + "\n";
     }
     const Verdict verdict = session.Judge();
-    if (const std::string note = TopologyNote(verdict); !note.empty())
-        frame += note + kEraseLine + "\n";
+    for (const std::string& note : ReadingNotes(verdict)) frame += note + kEraseLine + "\n";
     std::string picture = std::string(kLinePictureLabel) +
                           LinePicture(verdict, session.rises(), {OutputIsUtf8(), true},
                                       kDefaultPictureWidth, session.topology());
@@ -89,8 +91,6 @@ std::string ChangeLines::Next(const WatchSession& session,
         text += stamp + "watching " + session.address() + ": " +
                 std::to_string(session.nodeCount()) + " nodes, " +
                 Printable(session.lostcountText()) + "\n";
-        if (const std::string note = TopologyNote(session.Judge()); !note.empty())
-            text += stamp + note + "\n";
     } else {
         if (session.nodeCount() != previousCount_)
             text += stamp + "nodes " + std::to_string(previousCount_) + " -> " +
@@ -114,6 +114,10 @@ std::string ChangeLines::Next(const WatchSession& session,
             if (!line.empty()) text += stamp + FormatNodeLabel(node) + line + "\n";
         }
     }
+    // Said once each, also a step taken after the first poll.
+    const std::vector<std::string> notes = ReadingNotes(session.Judge());
+    for (size_t i = notesSaid_; i < notes.size(); ++i) text += stamp + notes[i] + "\n";
+    notesSaid_ = notes.size();
     for (int32_t node = 0; node < session.nodeCount(); ++node) {
         const auto i = static_cast<size_t>(node);
         for (int k = 0; k < kRegisterCount; ++k)
@@ -139,6 +143,11 @@ std::string RiseLines(const CounterRises& rises, int32_t nodeCount) {
     return text;
 }
 
+ExitCode VerdictExit(const Verdict& verdict) {
+    if (verdict.faultFound()) return kExitErrorsFound;
+    return verdict.unread.any() ? kExitNotJudged : kExitOk;
+}
+
 std::string WatchSummary(const WatchSession& session, const LineStyle& style) {
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(session.elapsed()).count();
@@ -147,7 +156,7 @@ std::string WatchSummary(const WatchSession& session, const LineStyle& style) {
         " over " + std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) + " s, " +
         Printable(session.lostcountText()) + "\n" + RiseLines(session.rises(), session.nodeCount());
     const Verdict verdict = session.Judge();
-    if (const std::string note = TopologyNote(verdict); !note.empty()) text += note + "\n";
+    for (const std::string& note : ReadingNotes(verdict)) text += note + "\n";
     return text + std::string(kLinePictureLabel) +
            LinePicture(verdict, session.rises(), style, kDefaultPictureWidth, session.topology()) +
            "\nverdict: " + VerdictText(verdict) + "\n";

@@ -30,10 +30,15 @@ class ChangeLines {
     std::vector<Shown> previous_ = std::vector<Shown>(kNodeTableSize);
     std::string previousLost_;
     int32_t previousCount_ = 0;
+    size_t notesSaid_ = 0;
 };
 
 // "  Node6 302H +5, now 8" for every register 300H..313H that rose, node by node.
 std::string RiseLines(const CounterRises& rises, int32_t nodeCount);
+
+// What check and diff exit with after the bus itself: 3 for a fault found, 5 for counters
+// unread and nothing found, else 0.
+ExitCode VerdictExit(const Verdict& verdict);
 
 // Polls and time watched, every register that rose, the picture of the line and the
 // verdict.
