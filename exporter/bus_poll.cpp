@@ -44,6 +44,7 @@ BusSample BusPoll::Sample() const {
     sample.nodeCount = session_.nodeCount();
     sample.nodeCountDrops = session_.nodeCounts().drops;
     sample.topologyReported = session_.topologyReported();
+    sample.registerSource = session_.registerSource();
     sample.nodes.resize(static_cast<size_t>(sample.nodeCount));
     const BusReading& reading = session_.last();
     for (int32_t node = 0; node < sample.nodeCount; ++node) {
@@ -54,6 +55,10 @@ BusSample BusPoll::Sample() const {
         out.deviceId = identities_[i].deviceId;
         for (int reg = 0; reg < kRegisterCount; ++reg)
             out.registers[static_cast<size_t>(reg)] = session_.rises().at(node, reg);
+        for (size_t reg = 0; reg < kCounterCount; ++reg) {
+            out.readNow[reg] = reading.counters[i][reg].has_value();
+            sample.countersUnread += out.readNow[reg] ? 0 : 1;
+        }
         if (reading.statusWords[i] != kStatusWordUnread) out.statusWord = reading.statusWords[i];
         Place(out);
         out.ports = portsSeen_[i];

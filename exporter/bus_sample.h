@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "nodes/counter_rises.h"
+#include "nodes/register_poll.h"
 #include "nodes/registers.h"
 
 namespace pelvane::exporter {
@@ -17,7 +18,9 @@ struct NodeSample {
     int32_t vendorId = 0;
     int32_t deviceId = 0;
     std::array<RegisterRise, kRegisterCount> registers{};  // 300H..313H by offset
-    std::optional<int32_t> statusWord;                     // empty when the read failed
+    // Which of 300H..303H the last poll read: only those have a value that is current.
+    std::array<bool, kCounterCount> readNow{};
+    std::optional<int32_t> statusWord;  // empty when the read failed
     // Where its cable comes from: the upstream node (none: the controller) and that node's
     // port as our texts number it. placed is false where a DL status above it was unread,
     // so the tree only assumed its place.
@@ -36,6 +39,9 @@ struct BusSample {
     std::optional<int32_t> lostCount;  // empty when the report held none
     // False when the controller reported no DL status: its bus is read as a line.
     bool topologyReported = false;
+    // The counters 300H..303H the last poll could not read, over all nodes.
+    int32_t countersUnread = 0;
+    RegisterSource registerSource = RegisterSource::kBulk;
     std::vector<NodeSample> nodes;
 };
 

@@ -33,6 +33,8 @@ enum Family : int {
     kStatusWord,
     kNodeInfo,
     kTopology,
+    kCountersUnread,
+    kRegisterSource,
     kPollDuration
 };
 
@@ -80,6 +82,13 @@ std::vector<MetricFamily> EmptyFamilies() {
                "One cable of the tree, seen from its upstream node and port; none for a "
                "controller that reports no DL status",
                MetricType::Gauge),
+        family("pelvane_counters_unread",
+               "Counters 300H to 303H the last poll could not read, over all nodes",
+               MetricType::Gauge),
+        family("pelvane_register_source",
+               "1 for how the registers are read: bulk, items, or counters (300H to 303H "
+               "alone, from a controller that knows neither)",
+               MetricType::Gauge),
         family("pelvane_poll_duration_seconds", "Time one poll of the controller took",
                MetricType::Histogram),
     };
@@ -112,7 +121,8 @@ void AddRegisters(std::vector<MetricFamily>& families, const Labels& at, const N
         Labels labels = at;
         labels.push_back({"register", RegisterName(reg)});
         const RegisterRise& rise = node.registers[static_cast<size_t>(reg)];
-        if (reg < kCounterCount && rise.seen) {
+        // A value the last poll could not read is not served as current.
+        if (reg < kCounterCount && node.readNow[static_cast<size_t>(reg)]) {
             families[kErrorRegister].metric.push_back(Gauge(labels, rise.value));
             families[kSaturated].metric.push_back(Gauge(labels, CounterSaturated(rise.value)));
         }
@@ -168,6 +178,12 @@ void AddController(std::vector<MetricFamily>& families, const ControllerPoller& 
     if (!sample->up) return;
     families[kNodes].metric.push_back(Gauge(labels, sample->nodeCount));
     families[kNodeCountDrops].metric.push_back(Counter(labels, sample->nodeCountDrops));
+    families[kCountersUnread].metric.push_back(Gauge(labels, sample->countersUnread));
+    for (const RegisterSource source :
+         {RegisterSource::kBulk, RegisterSource::kItems, RegisterSource::kCountersOnly})
+        families[kRegisterSource].metric.push_back(
+            Gauge({{"controller", controller}, {"source", RegisterSourceName(source)}},
+                  source == sample->registerSource ? 1 : 0));
     if (sample->lostCount) {
         families[kLostCount].metric.push_back(
             Gauge(labels, static_cast<double>(*sample->lostCount)));
