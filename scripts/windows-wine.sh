@@ -33,8 +33,15 @@ serve 127.0.0.2 "$work/empty.json"
 serve 127.0.0.3 "$work/empty.json"
 serve 127.0.1.1 tests/kestrum/small_bus.json --no-discovery
 serve 127.0.2.1 tests/kestrum/small_bus.json --no-discovery
-for host in 1 2; do serve 127.0.60.$host sim/buses/demo.json --no-discovery; done
-for host in 3 4 5 6 7; do serve 127.0.60.$host tests/cli/quiet_bus.json --no-discovery; done
+# cli_test.cpp's: ours on 127.0.60.1 to .9, a controller of another make 20 above.
+for host in 1 2; do
+    serve 127.0.60.$host sim/buses/demo.json --no-discovery
+    serve 127.0.60.$((host + 20)) sim/buses/demo.json --no-discovery --plain
+done
+for host in 3 4 5 6 7 9; do
+    serve 127.0.60.$host tests/cli/quiet_bus.json --no-discovery
+    serve 127.0.60.$((host + 20)) tests/cli/quiet_bus.json --no-discovery --plain
+done
 
 # The prefix is made before anything else runs in it; the dialog layer's tests need the
 # display.

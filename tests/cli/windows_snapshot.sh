@@ -17,24 +17,37 @@ for node in bus["nodes"]:
     node.pop("counterRate", None)
 json.dump(bus, sys.stdout)
 PY
-"$linux/sim/kestrum-sim" --bus "$work/demo.json" --address 127.0.70.1 --no-discovery \
-    >"$work/sim.log" 2>&1 &
-pids+=($!)
-pelvane_await 10 grep -q "^listening on" "$work/sim.log"
+# Ours, and a controller of another make that knows only the window's commands.
+for make in ours plain; do
+    address=127.0.70.1
+    extra=()
+    [ $make = plain ] && address=127.0.70.2 && extra=(--plain)
+    "$linux/sim/kestrum-sim" --bus "$work/demo.json" --address $address --no-discovery \
+        "${extra[@]}" >"$work/sim-$make.log" 2>&1 &
+    pids+=($!)
+    pelvane_await 10 grep -q "^listening on" "$work/sim-$make.log"
 
-"$linux/cli/pelvane-cli" snapshot 127.0.70.1 -o "$work/linux.json"
-# Written twice: the second must replace the first.
-for _ in 1 2; do
-    cmake/wine-run.sh "$windows/cli/pelvane-cli.exe" snapshot 127.0.70.1 \
-        -o "$(winepath -w "$work/windows.json")"
-done
-python3 - "$work/linux.json" "$work/windows.json" <<'PY'
+    "$linux/cli/pelvane-cli" snapshot $address -o "$work/linux-$make.json"
+    # Written twice: the second must replace the first.
+    for _ in 1 2; do
+        cmake/wine-run.sh "$windows/cli/pelvane-cli.exe" snapshot $address \
+            -o "$(winepath -w "$work/windows-$make.json")"
+    done
+    python3 - "$make" "$work/linux-$make.json" "$work/windows-$make.json" <<'PY'
 import json, sys
-linux, windows = (json.load(open(path, encoding="utf-8")) for path in sys.argv[1:])
+make = sys.argv[1]
+linux, windows = (json.load(open(path, encoding="utf-8")) for path in sys.argv[2:])
 for snapshot in (linux, windows):
     snapshot.pop("time")
 if linux != windows:
-    print("FAIL: the snapshots differ\nLinux:  ", linux, "\nWindows:", windows)
+    print(f"FAIL ({make}): the snapshots differ\nLinux:  ", linux, "\nWindows:", windows)
     sys.exit(1)
-print(f"same snapshot from both, time aside: {len(linux['nodes'])} nodes")
+unread = [n["node"] for n in windows["nodes"]
+          if any(n["counters"][r] is None for r in ("300H", "301H", "302H", "303H"))]
+if unread:
+    print(f"FAIL ({make}): counters 300H..303H unread on nodes {unread}")
+    sys.exit(1)
+print(f"same snapshot from both ({make}), time aside, every counter read: "
+      f"{len(linux['nodes'])} nodes")
 PY
+done

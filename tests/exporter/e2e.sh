@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # pelvane-exporter scraped by a real Prometheus server: a counter raised in the simulator
 # shows in increase(pelvane_port_errors_total[1m]) for its node and register, fires the
-# alert rule, and a stopped simulator turns pelvane_up to 0.
-# Usage: e2e.sh EXPORTER KESTRUM_SIM SIM_COMMAND SOURCE_DIR
+# alert rule, and a stopped simulator turns pelvane_up to 0. With --plain the simulator is a
+# controller of another make: every counter is served all the same.
+# Usage: e2e.sh EXPORTER KESTRUM_SIM SIM_COMMAND SOURCE_DIR [--plain]
 set -euo pipefail
 exporter=$1 sim=$2 sim_command=$3 source=$4
+make=(${5:-})
 skip() { echo "SKIP: $*"; exit 77; }
 
 command -v prometheus >/dev/null || skip "the prometheus package is not installed"
@@ -13,6 +15,8 @@ source "$source/scripts/lib.sh"
 pelvane_only_loopback || skip "needs a private network namespace holding only loopback"
 
 controller=127.0.71.1
+source_in_use=bulk
+[ ${#make[@]} -gt 0 ] && controller=127.0.71.2 && source_in_use=counters
 prom=127.0.0.1:19790
 pelvane_scratch
 
@@ -32,7 +36,7 @@ query_has() { query "$1" | grep -q "$2"; }
 
 promtool check rules "$source/docs/prometheus/pelvane-alerts.yml"
 
-"$sim" --bus "$source/sim/buses/demo.json" --address $controller --no-discovery \
+"$sim" --bus "$source/sim/buses/demo.json" --address $controller --no-discovery "${make[@]}" \
     >"$work/sim.out" &
 sim_pid=$!
 pids+=("$sim_pid")
@@ -61,6 +65,10 @@ await 20 curl -sf "http://$prom/-/ready" -o /dev/null
 
 # A baseline of a few scrapes, so that increase() has samples on both sides of the rise.
 await 15 query_has 'count_over_time(pelvane_up[1m]) >= 3' .
+for expected in 'count(pelvane_error_register) 32' 'pelvane_counters_unread 0' \
+    "pelvane_register_source{source=\"$source_in_use\"} 1"; do
+    query_is "${expected% *}" " ${expected##* }" || { echo "FAIL: $expected" >&2; exit 1; }
+done
 "$sim_command" $controller "@SIM SET 3 300H 40" >/dev/null
 
 await 15 query_has 'increase(pelvane_port_errors_total{node="3",register="300H"}[1m]) > 0' .

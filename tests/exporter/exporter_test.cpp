@@ -244,20 +244,28 @@ TEST_F(ExporterTest, ThePlantsTreeAndItsLinkAndPdiCounters) {
 
 // A controller that knows neither ?NODE_REGS nor the register items gives the four
 // counters the window reads and no tree; on a new link the bulk read is asked again.
-TEST_F(ExporterTest, AControllerWithoutRegisterItemsGivesFourCountersAndNoTree) {
+// A controller of another make: only the window's items, its own error numbers.
+TEST_F(ExporterTest, AControllerOfAnotherMakeGivesFourCountersAndNoTree) {
     const std::string address = "127.0.70.8";
     auto sim = StartSim(address, "plant.json");
     ASSERT_TRUE(sim);
-    sim->server().Control("@SIM ODD ?NODE_REGS ERROR");
-    sim->server().Control("@SIM ODD ?NODE_INFO(0,0,272) ERROR");
+    sim->server().Control("@SIM PLAIN 1");
     ControllerPoller poller(address, 50ms);
     BusMetrics metrics({&poller});
     poller.Start();
     ASSERT_TRUE(
         Await(metrics, "pelvane_port_errors_total", {{"node", "19"}, {"register", "303H"}}, 0));
     EXPECT_EQ(Values(metrics, "pelvane_port_errors_total", {}).size(), 20u * 4);
+    EXPECT_EQ(Values(metrics, "pelvane_error_register", {}).size(), 20u * 4);
+    EXPECT_EQ(Value(metrics, "pelvane_counters_unread", {}), 0);
+    EXPECT_EQ(Value(metrics, "pelvane_register_source", {{"source", "counters"}}), 1);
     EXPECT_TRUE(Values(metrics, "pelvane_topology_info", {}).empty());
     EXPECT_TRUE(Values(metrics, "pelvane_lost_links_total", {}).empty());
+    // A counter it refuses is unread, never its last value served as current.
+    sim->server().Control("@SIM ODD ?NODE_INFO(0,2,770) ERROR 4");
+    ASSERT_TRUE(Await(metrics, "pelvane_counters_unread", {}, 1));
+    EXPECT_TRUE(
+        Values(metrics, "pelvane_error_register", {{"node", "2"}, {"register", "302H"}}).empty());
 
     sim->server().Stop();
     ASSERT_TRUE(Await(metrics, "pelvane_up", {}, 0));
@@ -265,6 +273,7 @@ TEST_F(ExporterTest, AControllerWithoutRegisterItemsGivesFourCountersAndNoTree) 
     ASSERT_TRUE(sim);
     EXPECT_TRUE(Await(metrics, "pelvane_topology_info", {{"node", "8"}, {"peer", "15"}}, 1,
                       kFirstRetryDelay * 4));
+    EXPECT_EQ(Value(metrics, "pelvane_register_source", {{"source", "bulk"}}), 1);
 }
 
 TEST_F(ExporterTest, AStoppedControllerGoesDownAndComesBackWhileOthersGoOn) {
