@@ -59,6 +59,22 @@ TEST_F(NodeErrorPage, RowsWithErrorsArePaintedRedWholeAndOthersWhite) {
               "302H:节点第二个网口检测的错误计数\n303H:节点第二个网口物理层接收错误计数\n");
 }
 
+// A controller of another make knows what the window asks: the same rows.
+TEST_F(NodeErrorPage, AControllerOfAnotherMakeShowsTheSameRows) {
+    kestrum::sim::Bus bus;
+    bus.nodes = {SimNode(0x41B, 1, 1), SimNode(0x41B, 2)};
+    bus.nodes[0].statusWord = 0x1237;
+    bus.nodes[1].errorCounters[3] = 1;
+    bus.lostCount = 3;
+    StartSimulator("127.0.5.16", bus, {.plain = true, .wideRegisters = false, .seed = {}});
+    Connect("127.0.5.16");
+    ASSERT_TRUE(WaitForCell(1, 6, "1"));
+    EXPECT_EQ(List().ItemText(0, 7), "1237H");
+    EXPECT_EQ(Lostcount(), "Lostcount:3");
+    EXPECT_EQ(RowPixel(List(), 0, 0), QColor(Qt::white));
+    EXPECT_EQ(RowPixel(List(), 1, 0), QColor(255, 0, 0));
+}
+
 TEST_F(NodeErrorPage, PollsWhileHiddenAndKeepsEverythingAfterADisconnect) {
     kestrum::sim::Bus bus;
     bus.nodes = {SimNode(0x66F, 1), SimNode(0x66F, 2)};

@@ -30,11 +30,12 @@ class PageTest : public ::testing::Test {
   protected:
     void TearDown() override { Disconnect(); }
 
-    void StartSimulator(const char* address, kestrum::sim::Bus bus) {
+    void StartSimulator(const char* address, kestrum::sim::Bus bus,
+                        kestrum::sim::Dialect dialect = {}) {
         kestrum::sim::SimulatorOptions options;
         options.address = address;
         options.discovery = false;
-        sim = std::make_unique<kestrum::sim::Simulator>(std::move(bus), options);
+        sim = std::make_unique<kestrum::sim::Simulator>(std::move(bus), options, dialect);
         std::string error;
         ASSERT_TRUE(sim->server().Start(&error)) << error;
     }
