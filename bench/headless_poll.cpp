@@ -1,7 +1,8 @@
 // Commands and time per headless poll of a node's DL status and registers 300H..313H,
-// read in bulk and item by item, beside the window's poll of the four receive-error
-// counters, against an in-process simulator. The three kinds alternate poll by poll, so
-// that a slow spell of the machine falls on all of them alike.
+// read in bulk, item by item and as the four counters alone, beside the window's poll of
+// the four receive-error counters, against an in-process simulator of ours and one of a
+// controller of another make. The kinds alternate poll by poll, so that a slow spell of the
+// machine falls on all of them alike.
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
@@ -19,11 +20,16 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using pelvane::RegisterSource;
 
-enum Kind : int { kBulk, kItems, kToday, kKindCount };
+enum Kind : int { kBulk, kItems, kCounters, kToday, kKindCount };
 
 constexpr const char* kKindNames[kKindCount] = {"bulk (?NODE_REGS)", "items (?NODE_INFO)",
-                                                "today: 300H..303H"};
+                                                "counters alone", "today: 300H..303H"};
+// A headless poll reaches each of its sources, on our simulator, when the ones before it
+// are refused; the other make refuses all but the last of them.
+constexpr const char* kRefusals[kKindCount][2] = {
+    {}, {"?NODE_REGS"}, {"?NODE_REGS", "?NODE_INFO(0,0,272)"}, {}};
 
 struct Figures {
     std::vector<double> ms;
@@ -55,12 +61,10 @@ void Measure(kestrum::sim::Simulator& sim, Figures& into, F&& poll) {
         static_cast<double>(std::ranges::count_if(received, IsRegisterCommand)));
 }
 
-// Sets the rule that turns the headless poll to single items; gives what it set.
-std::string RefuseBulk(kestrum::sim::Simulator& sim) {
-    if (sim.server().Control("@SIM ODD ?NODE_REGS ERROR").starts_with("OK")) return "ERROR";
-    // A simulator without refusals: an odd bulk reply falls back for that node alone.
-    (void)sim.server().Control("@SIM ODD ?NODE_REGS EMPTY");
-    return "EMPTY";
+void Refuse(kestrum::sim::Simulator& sim, Kind kind, const char* mode) {
+    for (const char* prefix : kRefusals[kind])
+        if (prefix != nullptr)
+            (void)sim.server().Control(std::string("@SIM ODD ") + prefix + " " + mode);
 }
 
 Row RowOf(const Figures& f) {
@@ -75,37 +79,51 @@ Row RowOf(const Figures& f) {
 
 struct BusRun {
     int nodes = 0;
-    std::string refusal;
+    bool plain = false;
     std::array<Row, kKindCount> rows;
 };
 
-// Each kind gets one poll first, untimed: the items poll learns there that bulk is refused.
+std::vector<Kind> KindsOf(bool plain) {
+    if (plain) return {kCounters, kToday};
+    return {kBulk, kItems, kCounters, kToday};
+}
+
+RegisterSource SourceOf(Kind kind) {
+    if (kind == kBulk) return RegisterSource::kBulk;
+    return kind == kItems ? RegisterSource::kItems : RegisterSource::kCountersOnly;
+}
+
+// Each kind gets one poll first, untimed: a headless poll learns there what is refused.
 bool RunBus(const std::string& busPath, const std::string& address, int polls, BusRun& run) {
     const auto sim = pelvane::bench::ServeAndLink(busPath, address);
     if (!sim) return false;
-    pelvane::PollSession bulk, items;
+    if (run.plain) (void)sim->server().Control("@SIM PLAIN 1");
+    std::array<pelvane::PollSession, kToday> sessions;
     pelvane::bench::WindowPoll today;
     std::array<Figures, kKindCount> figures;
     bool answered = true;
     for (int i = -1; i < polls; ++i) {
         std::array<Figures, kKindCount> warmup;
         auto& into = i < 0 ? warmup : figures;
-        Measure(*sim, into[kBulk], [&] { answered &= bulk.PollOnce(); });
-        run.refusal = RefuseBulk(*sim);
-        Measure(*sim, into[kItems], [&] { answered &= items.PollOnce(); });
-        (void)sim->server().Control("@SIM ODD ?NODE_REGS OFF");
-        Measure(*sim, into[kToday], [&] { today.Poll(pelvane::g_errorCounterTable); });
+        for (const Kind kind : KindsOf(run.plain)) {
+            if (kind == kToday) {
+                Measure(*sim, into[kind], [&] { today.Poll(pelvane::g_errorCounterTable); });
+                continue;
+            }
+            Refuse(*sim, kind, "ERROR");
+            Measure(*sim, into[kind], [&] { answered &= sessions[kind].PollOnce(); });
+            Refuse(*sim, kind, "OFF");
+        }
     }
     pelvane::CloseControllerLink();
-    run.nodes = bulk.nodeCount();
-    const bool itemsRefused = items.registerSource() != pelvane::RegisterSource::kBulk;
-    if (!answered || bulk.registerSource() != pelvane::RegisterSource::kBulk ||
-        (run.refusal == "ERROR" && !itemsRefused)) {
+    run.nodes = sessions[kCounters].nodeCount();
+    for (const Kind kind : KindsOf(run.plain))
+        answered &= kind == kToday || sessions[kind].registerSource() == SourceOf(kind);
+    if (!answered) {
         std::fprintf(stderr, "%s: the polls did not read as meant\n", busPath.c_str());
         return false;
     }
-    for (int k = 0; k < kKindCount; ++k)
-        run.rows[static_cast<size_t>(k)] = RowOf(figures[static_cast<size_t>(k)]);
+    for (const Kind kind : KindsOf(run.plain)) run.rows[kind] = RowOf(figures[kind]);
     return true;
 }
 
@@ -114,22 +132,23 @@ double Ratio(double a, double b) {
 }
 
 void Print(const std::string& busPath, const BusRun& run, int polls) {
-    std::printf("\n%s: %d nodes, %d polls each; items: @SIM ODD ?NODE_REGS %s\n", busPath.c_str(),
-                run.nodes, polls, run.refusal.c_str());
+    std::printf("\n%s: %d nodes, %d polls each, %s\n", busPath.c_str(), run.nodes, polls,
+                run.plain ? "a controller of another make (--plain)" : "our simulator");
     std::printf("%-20s %9s %9s %9s %9s %9s\n", "poll", "commands", "per node", "reg cmds",
                 "median ms", "worst ms");
-    for (int k = 0; k < kKindCount; ++k) {
-        const Row& r = run.rows[static_cast<size_t>(k)];
-        std::printf("%-20s %8.0f%s %9.2f %9.0f %9.2f %9.2f\n", kKindNames[k], r.commands,
+    for (const Kind kind : KindsOf(run.plain)) {
+        const Row& r = run.rows[kind];
+        std::printf("%-20s %8.0f%s %9.2f %9.0f %9.2f %9.2f\n", kKindNames[kind], r.commands,
                     r.steady ? " " : "~", Ratio(r.commands, run.nodes), r.registerCommands,
                     r.ms.median, r.ms.worst);
     }
     const Row& today = run.rows[kToday];
     std::printf("%-20s %9s %9s %9s %9s %9s\n", "against today", "commands", "", "reg cmds",
                 "median", "worst");
-    for (int k : {kBulk, kItems}) {
-        const Row& r = run.rows[static_cast<size_t>(k)];
-        std::printf("%-20s %8.2fx %9s %8.2fx %8.2fx %8.2fx\n", kKindNames[k],
+    for (const Kind kind : KindsOf(run.plain)) {
+        if (kind == kToday) continue;
+        const Row& r = run.rows[kind];
+        std::printf("%-20s %8.2fx %9s %8.2fx %8.2fx %8.2fx\n", kKindNames[kind],
                     Ratio(r.commands, today.commands), "",
                     Ratio(r.registerCommands, today.registerCommands),
                     Ratio(r.ms.median, today.ms.median), Ratio(r.ms.worst, today.ms.worst));
@@ -149,9 +168,12 @@ int main(int argc, char** argv) {
     app.add_option("--polls", polls)->check(CLI::Range(1, 10000))->capture_default_str();
     CLI11_PARSE(app, argc, argv);
     for (const std::string& bus : buses) {
-        BusRun run;
-        if (!RunBus(bus, address, polls, run)) return 1;
-        Print(bus, run, polls);
+        for (const bool plain : {false, true}) {
+            BusRun run;
+            run.plain = plain;
+            if (!RunBus(bus, address, polls, run)) return 1;
+            Print(bus, run, polls);
+        }
     }
     std::printf(
         "\ncommands and reg cmds: median per poll (~: not alike in every poll); "
