@@ -13,15 +13,18 @@ namespace {
 
 constexpr const char* kExitCodes =
     "Exit codes:\n"
-    "  0  success; for check and diff: the line whole, no error counter and no lost count\n"
-    "     rose\n"
+    "  0  success; for check and diff: the line whole, every counter 300H..303H read, no\n"
+    "     error counter and no lost count rose\n"
     "  1  the controller could not be reached, the link failed, or it stopped answering\n"
     "  2  usage error (also an unreadable snapshot or an unwritable output file)\n"
     "  3  errors found (check, diff): a counter or the lost count rose, the line broke\n"
     "     (also watch) or no node answers\n"
     "  4  the bus differs from the reference (check --reference, diff): a node added,\n"
     "     removed, replaced, moved or with another dial switch\n"
-    "When several apply, 1 and 2 come first, then 4, then 3.";
+    "  5  not judged (check, diff): the node count or a node's counters 300H..303H could\n"
+    "     not be read (the controller refused them, or answered oddly), and nothing else\n"
+    "     was found\n"
+    "When several apply, 1 and 2 come first, then 4, then 3, then 5.";
 
 }  // namespace
 
