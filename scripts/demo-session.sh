@@ -2,7 +2,9 @@
 # One demo session: the simulator on 127.0.0.1 and the program beside it. With
 # PELVANE_SEGMENT=1 the simulator emulates its bus as a segment on a veth pair instead,
 # and kestrum-gateway serves that segment on 127.0.0.1: the window reaches the bus through
-# real EtherCAT frames. Called by run.sh, inside a private network namespace where it can be.
+# real EtherCAT frames. PELVANE_SIM_OPTIONS adds options to the simulator (--plain: a
+# controller of another make). Called by run.sh, inside a private network namespace where
+# it can be.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build/default
@@ -36,10 +38,12 @@ if [ "${PELVANE_SEGMENT:-0}" = 1 ]; then
     await_line "$gwlog" "serving vgw0" $!
     echo "segment: kestrum-sim on vseg0 (faults: its link on 127.0.0.2), gateway: $(head -n 1 "$gwlog")"
 else
-    "$build/sim/kestrum-sim" --bus sim/buses/demo.json --address 127.0.0.1 >"$log" 2>&1 &
+    # shellcheck disable=SC2086
+    "$build/sim/kestrum-sim" --bus sim/buses/demo.json --address 127.0.0.1 \
+        ${PELVANE_SIM_OPTIONS:-} >"$log" 2>&1 &
     pids+=($!)
     await_line "$log" "listening on" $!
-    echo "simulator: $(head -n 1 "$log")"
+    echo "simulator: $(tail -n 1 "$log")"
 fi
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
