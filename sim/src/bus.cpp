@@ -31,7 +31,8 @@ constexpr FieldName kFields[] = {
     {"ioBase", &Node::ioBase},           {"inputCount", &Node::inputCount},
     {"outputCount", &Node::outputCount}, {"aioBase", &Node::aioBase},
     {"adCount", &Node::adCount},         {"daCount", &Node::daCount},
-    {"statusWord", &Node::statusWord},
+    {"statusWord", &Node::statusWord},   {"revision", &Node::revision},
+    {"serial", &Node::serial},
 };
 
 // The 8-bit counters by name: offsets into Node::counters304H, and a count of 1 for a

@@ -42,6 +42,9 @@ struct SegmentNode {
     std::optional<uint16_t> dlStatus;    // unset: as on a plain line
 };
 
+// Which way a frame the segment loses goes missing.
+enum class LossWay { kBoth, kOut, kBack };
+
 // The node's DL status (110H): port 0 faces the master; each other port has a link and
 // an open loop when a node hangs on it, else its loop is closed.
 uint16_t DlStatus(const Node& node, const std::array<bool, 4>& linked);
@@ -80,12 +83,18 @@ class Machine final : public server::ControllerModel {
     // The nodes a frame sent round the line reaches now, in line order: a node switched
     // off ends the line there, as it ends ?NODE_COUNT.
     std::vector<SegmentNode> SegmentNodes(Clock::time_point now) const;
-    // How many of every hundred frames the segment loses (0..100).
+    // How many of every hundred frames the segment loses (0..100), and which way.
     double segmentLossPercent() const { return segmentLossPercent_; }
+    LossWay segmentLossWay() const { return segmentLossWay_; }
+    // Of every hundred replies, how many come back how many ms late.
+    int32_t segmentDelayMs() const { return segmentDelayMs_; }
+    double segmentDelayPercent() const { return segmentDelayPercent_; }
     // Replies come back marked circulating, as from a line cabled at a node's OUT port.
     bool segmentCirculating() const { return segmentCirculating_; }
     // A second master sends its own frames onto the segment.
     bool segmentSecondMaster() const { return segmentSecondMaster_; }
+    // Its frames go to a unicast address, which a card not in promiscuous mode filters.
+    bool segmentSecondMasterUnicast() const { return segmentSecondMasterUnicast_; }
 
   private:
     enum class Odd { kWord, kEmpty, kLong, kBinary, kError };
@@ -106,6 +115,8 @@ class Machine final : public server::ControllerModel {
     std::optional<Outcome> BusCommand(const std::vector<std::string_view>& w,
                                       Clock::time_point now);
     std::optional<Outcome> ReplyCommand(const std::vector<std::string_view>& w);
+    std::optional<Outcome> SegmentCommand(const std::vector<std::string_view>& w);
+    Outcome AlCommand(const std::vector<std::string_view>& w);
     std::optional<Outcome> TreeCommand(const std::vector<std::string_view>& w,
                                        Clock::time_point now);
     void CableShare(std::size_t node, double delta, Clock::time_point now);
@@ -139,8 +150,12 @@ class Machine final : public server::ControllerModel {
     int latencyMs_ = 0;
     Clock::time_point stallUntil_{};
     double segmentLossPercent_ = 0.0;
+    LossWay segmentLossWay_ = LossWay::kBoth;
+    int32_t segmentDelayMs_ = 0;
+    double segmentDelayPercent_ = 100.0;
     bool segmentCirculating_ = false;
     bool segmentSecondMaster_ = false;
+    bool segmentSecondMasterUnicast_ = false;
 };
 
 }  // namespace kestrum::sim

@@ -33,6 +33,32 @@ constexpr std::array<std::pair<std::string_view, int32_t>, 5> kAlStates = {{
     {"OP", 8},
 }};
 
+// Integer fields with their bounds, checked before SetInteger stores them.
+struct IntegerLimits {
+    std::string_view name;
+    int32_t min, max;
+    std::string_view range;
+};
+constexpr std::array<IntegerLimits, 4> kIntegers = {{
+    {"alStatusCode", 0, 0xFFFF, "must be 0 to 0xFFFF"},
+    // 003EH holds the size less one in 16 bits.
+    {"esc.eepromKbit", 1, 0x10000, "must be 1 to 65536 (Kbit)"},
+    // Half the largest image a walk may read, so that the rest still fits.
+    {"esc.siiPdoWords", 0, 0x4000, "must be 0 to 16384 (words)"},
+    {"esc.siiCategorySize", 0, 0xFFFF, "must be 0 to 0xFFFF (words)"},
+}};
+
+void SetInteger(Node& node, std::string_view name, int32_t value) {
+    if (name == "alStatusCode")
+        node.alStatusCode = value;
+    else if (name == "esc.eepromKbit")
+        node.esc.eepromKbit = value;
+    else if (name == "esc.siiPdoWords")
+        node.esc.siiPdoWords = value;
+    else
+        node.esc.siiCategorySize = value;
+}
+
 std::optional<bool> Flag(std::string_view text) {
     if (text == "1" || text == "true") return true;
     if (text == "0" || text == "false") return false;
@@ -49,8 +75,10 @@ bool Refuse(std::string* error, std::string reason) {
 bool IsSegmentField(std::string_view name) {
     for (const auto& [flag, member] : kFlags)
         if (name == flag) return true;
+    for (const auto& limits : kIntegers)
+        if (name == limits.name) return true;
     return name == "esc.eepromBusyMs" || name == "esc.eepromReadBytes" || name == "alState" ||
-           name == "alError" || name == "alStatusCode";
+           name == "alError" || name == "alDeviceId";
 }
 
 bool SetSegmentField(Node& node, std::string_view name, std::string_view text, std::string* error) {
@@ -61,10 +89,18 @@ bool SetSegmentField(Node& node, std::string_view name, std::string_view text, s
         node.esc.*member = *value;
         return true;
     }
-    if (name == "alError") {
+    for (const auto& limits : kIntegers) {
+        if (name != limits.name) continue;
+        const auto value = ParseInteger<int32_t>(text);
+        if (!value || *value < limits.min || *value > limits.max)
+            return Refuse(error, std::string(limits.range));
+        SetInteger(node, name, *value);
+        return true;
+    }
+    if (name == "alError" || name == "alDeviceId") {
         const auto value = Flag(text);
         if (!value) return Refuse(error, "expected true or false");
-        node.alError = *value;
+        (name == "alError" ? node.alError : node.alDeviceId) = *value;
     } else if (name == "esc.eepromBusyMs") {
         const auto ms = ToRate(text);
         if (!ms || *ms > kMaxBusyMs) return Refuse(error, "must be 0 to 1000 (ms)");
@@ -73,21 +109,20 @@ bool SetSegmentField(Node& node, std::string_view name, std::string_view text, s
         const auto bytes = ParseInteger<int32_t>(text);
         if (!bytes || (*bytes != 4 && *bytes != 8)) return Refuse(error, "must be 4 or 8");
         node.esc.eepromReadBytes = *bytes;
-    } else if (name == "alStatusCode") {
-        const auto code = ParseInteger<int32_t>(text);
-        if (!code || *code < 0 || *code > 0xFFFF) return Refuse(error, "must be 0 to 0xFFFF");
-        node.alStatusCode = *code;
     } else if (name == "alState") {
-        for (const auto& [state, value] : kAlStates) {
-            if (text != state) continue;
-            node.alState = value;
-            return true;
-        }
-        return Refuse(error, "must be INIT, PREOP, BOOT, SAFEOP or OP");
+        const auto state = AlStateOf(text);
+        if (!state) return Refuse(error, "must be INIT, PREOP, BOOT, SAFEOP or OP");
+        node.alState = *state;
     } else {
         return Refuse(error, "unknown key");
     }
     return true;
+}
+
+std::optional<int32_t> AlStateOf(std::string_view text) {
+    for (const auto& [state, value] : kAlStates)
+        if (text == state) return value;
+    return std::nullopt;
 }
 
 }  // namespace kestrum::sim

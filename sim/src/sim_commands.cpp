@@ -54,6 +54,7 @@ SimOutcome Machine::SimCommand(std::string_view command, Clock::time_point now) 
     if (auto out = LinkCommand(w, now)) return *out;
     if (auto out = BusCommand(w, now)) return {*out};
     if (auto out = ReplyCommand(w)) return {*out};
+    if (auto out = SegmentCommand(w)) return {*out};
     if (auto out = TreeCommand(w, now)) return {*out};
     static constexpr std::string_view kVerbs[] = {"RESET",
                                                   "LATENCY",
@@ -72,7 +73,9 @@ SimOutcome Machine::SimCommand(std::string_view command, Clock::time_point now) 
                                                   "CABLE",
                                                   "LINK_FLAP",
                                                   "PU_ERRORS",
-                                                  "PDI_ERRORS"};
+                                                  "PDI_ERRORS",
+                                                  "SEGMENT_DELAY",
+                                                  "AL"};
     if (std::find(std::begin(kVerbs), std::end(kVerbs), w[0]) != std::end(kVerbs)) return {Bad()};
     return {Error(kUnknownCommand, "unknown @SIM command")};
 }
@@ -93,8 +96,12 @@ void Machine::Reset(Clock::time_point now) {
     latencyMs_ = 0;
     stallUntil_ = {};
     segmentLossPercent_ = 0.0;
+    segmentLossWay_ = LossWay::kBoth;
+    segmentDelayMs_ = 0;
+    segmentDelayPercent_ = 100.0;
     segmentCirculating_ = false;
     segmentSecondMaster_ = false;
+    segmentSecondMasterUnicast_ = false;
 }
 
 std::optional<SimOutcome> Machine::LinkCommand(const std::vector<std::string_view>& w,
@@ -162,17 +169,6 @@ std::optional<Outcome> Machine::BusCommand(const std::vector<std::string_view>& 
         return Ok();
     }
     if (verb == "SET" && argc == 3) return SetField(w, now);
-    if (verb == "SEGMENT_LOSS" && argc == 1) {
-        auto percent = ToRate(w[1]);
-        if (!percent || *percent > 100.0) return Bad();
-        segmentLossPercent_ = *percent;
-        return Ok();
-    }
-    if ((verb == "SEGMENT_CIRCULATING" || verb == "SEGMENT_MASTER") && argc == 1) {
-        if (w[1] != "0" && w[1] != "1") return Bad();
-        (verb == "SEGMENT_MASTER" ? segmentSecondMaster_ : segmentCirculating_) = w[1] == "1";
-        return Ok();
-    }
     return std::nullopt;
 }
 

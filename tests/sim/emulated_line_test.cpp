@@ -194,10 +194,14 @@ TEST_F(SegmentLine, TheEepromInterfaceServesEachNodesSiiImage) {
         ASSERT_TRUE(ReadEeprom(k, ecat::kSiiAliasWord, 1, alias));
         EXPECT_EQ(ecat::Le16(alias, 0), node.device.switchNo);
     }
-    // Past the image the EEPROM reads as erased.
-    Bytes erased;
-    ASSERT_TRUE(ReadEeprom(0, 0xFFFFFFFE, 4, erased));
-    EXPECT_EQ(erased, Bytes(8, 0xFF));
+    // Past the image the EEPROM reads as erased, and past its size (16 Kbit, 1024
+    // words) it wraps to word 0, whatever the upper address bits say.
+    Bytes erased, wrapped, start;
+    ASSERT_TRUE(ReadEeprom(0, 0x3FE, 2, erased));
+    EXPECT_EQ(erased, Bytes(4, 0xFF));
+    ASSERT_TRUE(ReadEeprom(0, 0xFFFFFC00, 4, wrapped));
+    ASSERT_TRUE(ReadEeprom(0, 0, 4, start));
+    EXPECT_EQ(wrapped, start);
 }
 
 TEST_F(SegmentLine, AnEepromReadIsBusyForItsTimeAndACommandMeanwhileIsLost) {
@@ -406,6 +410,131 @@ TEST_F(SegmentLine, NoReplyWhenLostUndecodableOrNoNodeReturnsIt) {
     }
 }
 
+TEST_F(SegmentLine, AFrameLostOnItsWayOutReachesNoNodeAndOnItsWayBackEveryNode) {
+    using kestrum::sim::LossWay;
+    state_.nodes[0].device.esc.eepromBusyMs = 0.0;
+    const auto name = [&](uint16_t station) {
+        return Exchange(
+            {Make(Command::kApwr, Position(0), ecat::kRegStationAddress,
+                  {static_cast<uint8_t>(station), static_cast<uint8_t>(station >> 8)})});
+    };
+    const auto station = [&] { return Register16(0, ecat::kRegStationAddress); };
+    state_.lossPercent = 100;
+    state_.lossWay = LossWay::kOut;
+    EXPECT_FALSE(name(0x1001));
+    state_.lossWay = LossWay::kBack;
+    EXPECT_FALSE(name(0x1002));
+    const Bytes readCommand = *ecat::EncodeFrame(
+        {.source = kMaster,
+         .datagrams = {Make(Command::kApwr, Position(0), 0x0502, {0, 0x01, 0x08, 0, 0, 0})}});
+    EXPECT_FALSE(Raw(readCommand));  // the EEPROM read still happens
+    state_.lossPercent = 0;
+    EXPECT_EQ(station(), 0x1002);
+    EXPECT_EQ(ecat::Le32(EepromWindow(0), 8),
+              static_cast<uint32_t>(state_.nodes[0].device.vendorId));
+    EXPECT_EQ(channel_.line().framesLost(), 3u);
+
+    // Either way by default: every frame lost, some of them after the nodes acted.
+    state_.lossPercent = 100;
+    state_.lossWay = LossWay::kBoth;
+    for (uint16_t i = 1; i <= 64; ++i) EXPECT_FALSE(name(i));
+    state_.lossPercent = 0;
+    EXPECT_NE(station(), 0x1002);
+    EXPECT_EQ(channel_.line().framesLost(), 67u);
+}
+
+TEST_F(SegmentLine, HeldRepliesComeBackLateInTheOrderTheyComeDue) {
+    const auto send = [&](uint8_t index) {
+        Datagram read = Read(Command::kBrd, 0, ecat::kRegType, 1);
+        read.index = index;
+        EXPECT_TRUE(channel_.Send(*ecat::EncodeFrame({.source = kMaster, .datagrams = {read}})));
+    };
+    const auto indexOf = [](const std::optional<Bytes>& reply) {
+        return reply ? ecat::DecodeFrame(*reply, nullptr)->datagrams.front().index : -1;
+    };
+    state_.delayMs = 300;
+    send(1);
+    EXPECT_FALSE(channel_.Receive(0us));  // not due yet
+    state_.delayMs = 0;
+    send(2);
+    EXPECT_EQ(indexOf(channel_.Receive(0us)), 2);  // on time, past the held one
+    EXPECT_EQ(indexOf(channel_.Receive(5s)), 1);   // Receive waits for it
+    EXPECT_FALSE(channel_.Receive(5s));            // none held: no wait
+
+    // A share held back: every reply comes once, the held ones after the others.
+    state_.delayMs = 1;
+    state_.delayPercent = 50;
+    for (uint8_t i = 0; i < 40; ++i) send(i);
+    std::vector<int> seen;
+    while (auto reply = channel_.Receive(5s)) seen.push_back(indexOf(reply));
+    ASSERT_EQ(seen.size(), 40u);
+    const uint64_t held = channel_.line().repliesHeld();
+    EXPECT_GT(held, 5u);
+    EXPECT_LT(held, 35u);
+    std::vector<int> sorted = seen;
+    std::sort(sorted.begin(), sorted.end());
+    for (int i = 0; i < 40; ++i) EXPECT_EQ(sorted[static_cast<std::size_t>(i)], i);
+    EXPECT_NE(seen, sorted);
+}
+
+TEST_F(SegmentLine, TheEepromWrapsAtItsSizeAndItsSiiMayBeLargeOrBroken) {
+    for (SegmentNode& node : state_.nodes) node.device.esc.eepromBusyMs = 0.0;
+    auto& large = state_.nodes[1].device;
+    large.esc.eepromKbit = 32;
+    large.esc.siiPdoWords = 400;
+    int reads = 0;
+    const auto info = ecat::ReadSii(
+        [&](uint32_t word, uint32_t count, Bytes& out) {
+            reads += static_cast<int>(count + 1) / 2;
+            return ReadEeprom(1, word, count, out);
+        },
+        nullptr);
+    ASSERT_TRUE(info);
+    EXPECT_GT(reads, 200);  // 2 words a read on this node
+    const ecat::IoCounts io = ecat::CountIo(*info);
+    EXPECT_EQ(io.axes, 1);
+    EXPECT_EQ(io.inputs + io.outputs + io.ad + io.da, 0);
+    const auto word = [&](int k, uint32_t at) {
+        Bytes out;
+        EXPECT_TRUE(ReadEeprom(k, at, 1, out));
+        return out.size() == 2 ? ecat::Le16(out, 0) : -1;
+    };
+    EXPECT_EQ(word(1, 0x3E), 31);
+    EXPECT_EQ(word(1, 2048 + ecat::kSiiVendorWord), 0x66F);
+    EXPECT_EQ(word(1, 1024 + ecat::kSiiVendorWord), 0xFFFF);
+
+    // A size word that runs past the EEPROM; a part too small for its image keeps its start.
+    state_.nodes[2].device.esc.siiCategorySize = 0x7000;
+    state_.nodes[0].device.esc.eepromKbit = 1;
+    EXPECT_EQ(word(2, ecat::kSiiFirstCategoryWord), ecat::kCategoryTxPdo);
+    EXPECT_EQ(word(2, ecat::kSiiFirstCategoryWord + 1), 0x7000);
+    EXPECT_EQ(word(0, 0x3E), 0);
+    EXPECT_EQ(word(0, 64 + ecat::kSiiVendorWord), 0x41B);
+}
+
+TEST_F(SegmentLine, IdentityIsFourWordsAndANewRevisionStartsFromPowerUp) {
+    auto& device = state_.nodes[0].device;
+    device.esc.eepromBusyMs = 0.0;
+    device.revision = 7;
+    device.serial = static_cast<int32_t>(0x80001234u);
+    Bytes identity;
+    ASSERT_TRUE(ReadEeprom(0, ecat::kSiiVendorWord, 8, identity));
+    EXPECT_EQ(ecat::Le32(identity, 0), 0x41Bu);
+    EXPECT_EQ(ecat::Le32(identity, 4), 0x10305070u);
+    EXPECT_EQ(ecat::Le32(identity, 8), 7u);
+    EXPECT_EQ(ecat::Le32(identity, 12), 0x80001234u);
+
+    One(Make(Command::kApwr, Position(0), ecat::kRegStationAddress, {0x01, 0x10}));
+    device.serial = 5;  // another unit of the same revision is another device too
+    EXPECT_EQ(Register16(0, ecat::kRegStationAddress), 0);
+    One(Make(Command::kApwr, Position(0), ecat::kRegStationAddress, {0x01, 0x10}));
+    device.revision = 8;
+    EXPECT_EQ(Register16(0, ecat::kRegStationAddress), 0);
+    Bytes revision;
+    ASSERT_TRUE(ReadEeprom(0, ecat::kSiiRevisionWord, 2, revision));
+    EXPECT_EQ(ecat::Le32(revision, 0), 8u);
+}
+
 // The simulator's faults as a master on the segment sees them.
 TEST(SegmentOfTheSimulator, FollowsTheSimulatorsFaults) {
     auto bus = kestrum::sim::LoadBusFile(std::string(KESTRUM_SIM_BUS_DIR) + "/demo.json");
@@ -461,6 +590,19 @@ TEST(SegmentOfTheSimulator, FollowsTheSimulatorsFaults) {
     EXPECT_TRUE(ecat::DecodeFrame(*marked, nullptr)->datagrams.front().circulating);
     run("@SIM RESET");
     EXPECT_EQ(count(), 8);  // and unmarked again
+
+    // AL status 0130H and 0134H: a code left after an acknowledged error, one with the
+    // error bit, and a device ID (the node's switch) after an ID request.
+    const auto al = [&](int k) {
+        return One(channel, Read(Command::kAprd, Position(k), ecat::kRegAlStatus, 6)).data;
+    };
+    run("@SIM AL 1 OP 0x001B");
+    EXPECT_EQ(al(1), (Bytes{0x08, 0, 0, 0, 0x1B, 0}));
+    run("@SIM AL 1 SAFEOP 0x001B err");
+    EXPECT_EQ(al(1), (Bytes{0x14, 0, 0, 0, 0x1B, 0}));
+    run("@SIM AL 2 PREOP 0x001B id");
+    const auto switchNo = static_cast<uint8_t>(machine.SegmentNodes(now)[2].device.switchNo);
+    EXPECT_EQ(al(2), (Bytes{0x22, 0, 0, 0, switchNo, 0}));
 
     run("@SIM SEGMENT_LOSS 100");
     EXPECT_FALSE(Raw(channel, *ecat::EncodeFrame({.datagrams = {Read(Command::kBrd, 0, 0, 1)}})));

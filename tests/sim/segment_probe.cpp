@@ -3,7 +3,9 @@
 //   segment_probe            sends one broadcast read on vgw0 and prints the working
 //                            counter and ADP of the reply
 //   segment_probe watch N    listens for a second and prints how many of the second
-//                            master's frames came back answered by the N-node line
+//                            master's frames it saw, how many came back answered by the
+//                            N-node line, and how many of those seen went to a unicast
+//                            address
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -49,6 +51,7 @@ int Count(ecat::RawLink& link) {
 int Watch(ecat::RawLink& link, unsigned nodes) {
     unsigned seen = 0;
     unsigned answered = 0;
+    unsigned unicast = 0;
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     while (std::chrono::steady_clock::now() < end) {
         const auto frame = link.Receive(std::chrono::milliseconds(50));
@@ -57,8 +60,9 @@ int Watch(ecat::RawLink& link, unsigned nodes) {
         const unsigned wkc = decoded->datagrams.front().wkc;
         seen += wkc == nodes ? 1 : 0;
         answered += wkc == 2 * nodes ? 1 : 0;
+        unicast += wkc == nodes && (decoded->destination[0] & 0x01) == 0 ? 1 : 0;
     }
-    std::printf("%u %u\n", seen, answered);
+    std::printf("%u %u %u\n", seen, answered, unicast);
     return 0;
 }
 

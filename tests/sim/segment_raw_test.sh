@@ -18,14 +18,22 @@ read -r wkc adp < <("$probe")
 echo "BRD came back with WKC $wkc and ADP $adp"
 [ "$wkc" -eq "$nodes" ] && [ "$adp" -eq "$nodes" ]
 
-# "@SIM SEGMENT_MASTER 1" over the link protocol: header, then the command text.
+# An @SIM command over the link protocol, one link each: header, then the command text.
 port=$(sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$out")
-command="@SIM SEGMENT_MASTER 1"
-exec 3<>"/dev/tcp/127.0.0.1/$port"
-printf 'KQ\x01\x00\x01\x00\x00\x00\xe8\x03\x00\x00'"\\x$(printf %02x ${#command})"'\x00\x00\x00%s' \
-    "$command" >&3
-timeout 5 head -c 20 <&3 | grep -qa OK || { echo "no OK to SEGMENT_MASTER"; exit 1; }
+sim_command() {
+    exec 3<>"/dev/tcp/127.0.0.1/$port"
+    printf 'KQ\x01\x00\x01\x00\x00\x00\xe8\x03\x00\x00'"\\x$(printf %02x ${#1})"'\x00\x00\x00%s' \
+        "$1" >&3
+    timeout 5 head -c 20 <&3 | grep -qa OK || { echo "no OK to $1"; exit 1; }
+    exec 3<&-
+}
 
-read -r seen answered < <("$probe" watch "$nodes")
-echo "second master: $seen frames seen, $answered answered by the segment"
-[ "$seen" -gt 0 ] && [ "$answered" -eq 0 ]
+sim_command "@SIM SEGMENT_MASTER 1"
+read -r seen answered unicast < <("$probe" watch "$nodes")
+echo "second master: $seen frames seen, $answered answered by the segment, $unicast unicast"
+[ "$seen" -gt 0 ] && [ "$answered" -eq 0 ] && [ "$unicast" -eq 0 ]
+
+sim_command "@SIM SEGMENT_MASTER 1 unicast"
+read -r seen answered unicast < <("$probe" watch "$nodes")
+echo "unicast second master: $seen frames seen, $unicast of them unicast"
+[ "$seen" -gt 0 ] && [ "$answered" -eq 0 ] && [ "$unicast" -eq "$seen" ]

@@ -73,5 +73,90 @@ TEST_F(SegmentLoss, IsAPercentThatResetClears) {
     EXPECT_EQ(Loss(), 0.0);
 }
 
+TEST(SegmentCommands, SetLossByWayDelayAndAUnicastMasterAndResetClearsThem) {
+    using kestrum::sim::LossWay;
+    const auto now = Clock::now();
+    Machine machine(LoadBus("demo.json"), now);
+    for (const char* command :
+         {"@SIM SEGMENT_LOSS 20 back", "@SIM SEGMENT_DELAY 25 30", "@SIM SEGMENT_MASTER 1 unicast"})
+        EXPECT_EQ(machine.Execute(command, now).status, 0) << command;
+    EXPECT_EQ(machine.segmentLossPercent(), 20.0);
+    EXPECT_EQ(machine.segmentLossWay(), LossWay::kBack);
+    EXPECT_EQ(machine.segmentDelayMs(), 25);
+    EXPECT_EQ(machine.segmentDelayPercent(), 30.0);
+    EXPECT_TRUE(machine.segmentSecondMaster() && machine.segmentSecondMasterUnicast());
+    for (const char* bad :
+         {"@SIM SEGMENT_LOSS 5 sideways", "@SIM SEGMENT_LOSS 5 out back", "@SIM SEGMENT_DELAY -1",
+          "@SIM SEGMENT_DELAY 10001", "@SIM SEGMENT_DELAY 5 101", "@SIM SEGMENT_DELAY",
+          "@SIM SEGMENT_MASTER 0 unicast", "@SIM SEGMENT_MASTER 1 multicast"})
+        EXPECT_EQ(machine.Execute(bad, now).status, 2002) << bad;
+    EXPECT_EQ(machine.segmentLossWay(), LossWay::kBack);
+    EXPECT_EQ(machine.segmentDelayMs(), 25);
+    EXPECT_EQ(machine.Execute("@SIM SEGMENT_LOSS 3 out", now).status, 0);
+    EXPECT_EQ(machine.segmentLossWay(), LossWay::kOut);
+    EXPECT_EQ(machine.Execute("@SIM SEGMENT_DELAY 40", now).status, 0);
+    EXPECT_EQ(machine.segmentDelayPercent(), 100.0);
+    EXPECT_EQ(machine.Execute("@SIM SEGMENT_MASTER 1", now).status, 0);
+    EXPECT_FALSE(machine.segmentSecondMasterUnicast());
+
+    machine.Execute("@SIM SEGMENT_MASTER 1 unicast", now);
+    machine.Execute("@SIM RESET", now);
+    EXPECT_EQ(machine.segmentLossWay(), LossWay::kBoth);
+    EXPECT_EQ(machine.segmentDelayMs(), 0);
+    EXPECT_EQ(machine.segmentDelayPercent(), 100.0);
+    EXPECT_FALSE(machine.segmentSecondMaster() || machine.segmentSecondMasterUnicast());
+}
+
+TEST(SegmentCommands, AlSetsStateCodeAndMarkAndSetChangesRevisionAndSerial) {
+    const auto now = Clock::now();
+    Machine machine(LoadBus("demo.json"), now);
+    const auto node = [&](std::size_t k) { return machine.SegmentNodes(now)[k].device; };
+    EXPECT_EQ(machine.Execute("@SIM AL 1 OP 0x001B", now).status, 0);
+    EXPECT_EQ(node(1).alState, 8);
+    EXPECT_EQ(node(1).alStatusCode, 0x1B);
+    EXPECT_FALSE(node(1).alError || node(1).alDeviceId);
+    EXPECT_EQ(machine.Execute("@SIM AL 1 SAFEOP 0x1B err", now).status, 0);
+    EXPECT_TRUE(node(1).alError && !node(1).alDeviceId);
+    EXPECT_EQ(machine.Execute("@SIM AL 1 PREOP 0 id", now).status, 0);
+    EXPECT_TRUE(node(1).alDeviceId && !node(1).alError);
+    EXPECT_EQ(node(1).alState, 2);
+    for (const char* bad : {"@SIM AL 8 OP 0", "@SIM AL 1 RUN 0", "@SIM AL 1 OP 0x10000",
+                            "@SIM AL 1 OP -1", "@SIM AL 1 OP 0 ack", "@SIM AL 1 OP"})
+        EXPECT_EQ(machine.Execute(bad, now).status, 2002) << bad;
+    EXPECT_EQ(node(1).alState, 2);
+
+    EXPECT_EQ(node(3).revision, 0);
+    EXPECT_EQ(machine.Execute("@SIM SET 3 revision 0x00120000", now).status, 0);
+    EXPECT_EQ(machine.Execute("@SIM SET 3 serial 4711", now).status, 0);
+    EXPECT_EQ(machine.Execute("@SIM SET 3 alDeviceId 1", now).status, 0);
+    EXPECT_EQ(node(3).revision, 0x120000);
+    EXPECT_EQ(node(3).serial, 4711);
+    EXPECT_TRUE(node(3).alDeviceId);
+}
+
+TEST(SegmentCommands, BusFileFieldsShapeTheEepromAndIdentity) {
+    std::string error;
+    auto bus = kestrum::sim::ParseBus(
+        R"({"nodes": [{"revision": 7, "serial": "0x1234", "alDeviceId": true,
+            "esc": {"eepromKbit": 32, "siiPdoWords": 400, "siiCategorySize": "0x7000"}}]})",
+        &error);
+    ASSERT_TRUE(bus) << error;
+    const auto& node = bus->nodes[0];
+    EXPECT_EQ(node.revision, 7);
+    EXPECT_EQ(node.serial, 0x1234);
+    EXPECT_TRUE(node.alDeviceId);
+    EXPECT_EQ(node.esc.eepromKbit, 32);
+    EXPECT_EQ(node.esc.siiPdoWords, 400);
+    EXPECT_EQ(node.esc.siiCategorySize, 0x7000);
+    for (const char* bad : {R"({"nodes": [{"esc": {"eepromKbit": 0}}]})",
+                            R"({"nodes": [{"esc": {"eepromKbit": 65537}}]})",
+                            R"({"nodes": [{"esc": {"siiPdoWords": 16385}}]})",
+                            R"({"nodes": [{"esc": {"siiCategorySize": "0x10000"}}]})",
+                            R"({"nodes": [{"alDeviceId": 2}]})"}) {
+        EXPECT_FALSE(kestrum::sim::ParseBus(bad, &error)) << bad;
+        EXPECT_FALSE(error.empty());
+    }
+}
+
 }  // namespace
 }  // namespace simtest

@@ -19,6 +19,14 @@ struct EscTraits {
     bool pdiAccessActive = false;      // 0501H bit 0
     bool eepromChecksumError = false;
     bool eepromNotLoaded = false;
+    // The EEPROM's size in Kbit (64 words each), as word 003EH tells it; addresses wrap
+    // at it. Unset: the smallest power of two from 16 that holds the image.
+    std::optional<int32_t> eepromKbit{};
+    // About this many words of unassigned PDOs added to the TxPDO category, so that the
+    // SII takes many reads; they add no I/O.
+    int32_t siiPdoWords = 0;
+    // What the first category's size word (0041H) claims instead of its true size.
+    std::optional<int32_t> siiCategorySize{};
 
     // An EEPROM that did not load, or loaded with a bad checksum, configured nothing: no
     // alias, and the PDI never comes up.
@@ -45,6 +53,8 @@ struct Node {
     int32_t aioBase = 0;
     int32_t adCount = 0;
     int32_t daCount = 0;
+    int32_t revision = 0;                     // SII words 000CH-000DH
+    int32_t serial = 0;                       // SII words 000EH-000FH
     int32_t errorCounters[4] = {0, 0, 0, 0};  // registers 300H to 303H
     // Registers 304H to 313H, 8-bit as on the ESC: invalid frame and RX error of ports 2
     // and 3, forwarded errors of ports 0 to 3, processing-unit and PDI errors, two
@@ -57,6 +67,8 @@ struct Node {
     int32_t alState = kAlInit;  // 1, 2, 3, 4 or 8
     bool alError = false;
     int32_t alStatusCode = 0;  // 0..FFFFH
+    // 0130H bit 5: the node answered an ID request and 0134H holds its switchNo.
+    bool alDeviceId = false;
     // Unset: the previous node's port 1, as on a line.
     std::optional<Upstream> upstream;
 };
@@ -83,10 +95,12 @@ int32_t* NodeField(Node& node, std::string_view name);
 int32_t* NodeCounterByte(Node& node, std::string_view name);
 
 // Sets one of the node's segment fields ("esc.eepromBusyMs", ..., "alState", "alError",
-// "alStatusCode") from its text form; false and a reason for a bad value. IsSegmentField
-// tells whether a name is one of them.
+// "alStatusCode", "alDeviceId") from its text form; false and a reason for a bad value.
+// IsSegmentField tells whether a name is one of them.
 bool IsSegmentField(std::string_view name);
 bool SetSegmentField(Node& node, std::string_view name, std::string_view text, std::string* error);
+// An AL state by its name ("INIT", "PREOP", "BOOT", "SAFEOP", "OP"); nullopt for another.
+std::optional<int32_t> AlStateOf(std::string_view text);
 
 // Reads a bus file (JSON). nullopt and a reason when it cannot be used.
 std::optional<Bus> LoadBusFile(const std::string& path, std::string* error = nullptr);

@@ -29,6 +29,14 @@ constexpr std::size_t kData = 8;       // 0508H
 constexpr double kDefaultBusyMs = 0.3;
 constexpr double kEmulatedBusyMs = 3.0;
 constexpr double kMaxBusyMs = 1000.0;
+constexpr std::size_t kSizeWord = 0x003E;
+constexpr uint64_t kWordsPerKbit = 64;
+
+uint64_t SizeWords(const std::vector<uint8_t>& sii) {
+    if (sii.size() < (kSizeWord + 1) * 2) return std::max<uint64_t>(sii.size() / 2, 1);
+    const uint64_t kbitLessOne = sii[kSizeWord * 2] | (sii[kSizeWord * 2 + 1] << 8);
+    return (kbitLessOne + 1) * kWordsPerKbit;
+}
 
 std::chrono::nanoseconds BusyTime(const EscTraits& traits) {
     const double ms =
@@ -43,6 +51,7 @@ std::chrono::nanoseconds BusyTime(const EscTraits& traits) {
 EmulatedEeprom::EmulatedEeprom(std::vector<uint8_t> sii, const EscTraits& traits,
                                SteadyClock::time_point now)
     : sii_(std::move(sii)),
+      sizeWords_(SizeWords(sii_)),
       readWords_(traits.eepromReadBytes == 4 ? 2 : 4),
       notLoaded_(traits.eepromNotLoaded),
       assignedSeen_(traits.eepromAssignedToPdi) {
@@ -134,8 +143,10 @@ void EmulatedEeprom::Complete() {
     const uint64_t word = registers_[kAddress] | (registers_[kAddress + 1] << 8) |
                           (uint64_t{registers_[kAddress + 2]} << 16) |
                           (uint64_t{registers_[kAddress + 3]} << 24);
+    // A real EEPROM takes as many address bits as it has; words it holds beyond the image
+    // read erased.
     for (std::size_t i = 0; i < readWords_; ++i) {
-        const uint64_t byte = (word + i) * 2;
+        const uint64_t byte = ((word + i) % sizeWords_) * 2;
         const bool inside = byte + 1 < sii_.size();
         registers_[kData + 2 * i] = inside ? sii_[byte] : 0xFF;
         registers_[kData + 2 * i + 1] = inside ? sii_[byte + 1] : 0xFF;

@@ -23,7 +23,8 @@ class EmulatedEeprom {
     using SteadyClock = std::chrono::steady_clock;
 
     // traits.eepromReadBytes, eepromEmulated, eepromChecksumError and eepromNotLoaded are
-    // the device's own and stay; the rest follow Update.
+    // the device's own and stay; the rest follow Update. The size is the one word 003EH
+    // of sii gives, as its maker writes it to match the part: addresses wrap there.
     EmulatedEeprom(std::vector<uint8_t> sii, const EscTraits& traits, SteadyClock::time_point now);
 
     // Before each frame: the traits that may change at run time, and a command that is
@@ -43,6 +44,7 @@ class EmulatedEeprom {
     void Complete();
 
     std::vector<uint8_t> sii_;
+    uint64_t sizeWords_;
     std::size_t readWords_;
     bool notLoaded_;
     std::array<uint8_t, kEepromBytes> registers_{};

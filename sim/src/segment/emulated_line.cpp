@@ -1,6 +1,7 @@
 #include "sim/src/segment/emulated_line.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace kestrum::sim {
 namespace {
@@ -10,6 +11,8 @@ namespace ecat = pelvane::ecat;
 constexpr std::size_t kMemoryBytes = 0x10000;
 // Replies a master has not fetched; more are dropped, as a full receive ring drops them.
 constexpr std::size_t kMaxQueuedReplies = 64;
+// Bounds a hold whatever the state says; the simulator allows less.
+constexpr int32_t kMaxDelayMs = 60000;
 
 enum class Access { kNone, kRead, kWrite, kReadWrite, kOrRead, kOrReadWrite };
 
@@ -65,18 +68,33 @@ void AddWkc(ecat::Datagram& datagram, int count) {
 
 }  // namespace
 
+LineState LineStateOf(const Machine& machine, Clock::time_point now) {
+    return LineState{.nodes = machine.SegmentNodes(now),
+                     .lossPercent = machine.segmentLossPercent(),
+                     .circulating = machine.segmentCirculating(),
+                     .secondMaster = machine.segmentSecondMaster(),
+                     .lossWay = machine.segmentLossWay(),
+                     .delayMs = machine.segmentDelayMs(),
+                     .delayPercent = machine.segmentDelayPercent(),
+                     .secondMasterUnicast = machine.segmentSecondMasterUnicast()};
+}
+
 EmulatedLine::EmulatedLine(uint32_t seed) : random_(seed) {}
 
 std::optional<std::vector<uint8_t>> EmulatedLine::Answer(std::span<const uint8_t> request,
                                                          const LineState& state) {
     if (request.size() > ecat::kMaxFrameBytes) return std::nullopt;
     auto frame = ecat::DecodeFrame(request, nullptr);
-    if (!frame || state.nodes.empty() || Lost(state.lossPercent)) return std::nullopt;
+    if (!frame || state.nodes.empty()) return std::nullopt;
+    const auto lost = LostWay(state);
+    if (lost) ++framesLost_;
+    if (lost == LossWay::kOut) return std::nullopt;
     Refresh(state.nodes);
     // Each node handles the whole frame before the next one sees it.
     for (EmulatedEsc& esc : escs_) {
         for (ecat::Datagram& datagram : frame->datagrams) Pass(esc, datagram);
     }
+    if (lost) return std::nullopt;  // on its way back, every node has acted on it
 
     // Patched in place, so that the reply keeps the request's length and padding.
     std::vector<uint8_t> reply(request.begin(), request.end());
@@ -97,10 +115,22 @@ std::optional<std::vector<uint8_t>> EmulatedLine::Answer(std::span<const uint8_t
     return reply;
 }
 
-bool EmulatedLine::Lost(double percent) {
+std::chrono::milliseconds EmulatedLine::HeldFor(const LineState& state) {
+    if (state.delayMs <= 0 || !Chance(state.delayPercent)) return {};
+    ++repliesHeld_;
+    return std::chrono::milliseconds(std::min(state.delayMs, kMaxDelayMs));
+}
+
+bool EmulatedLine::Chance(double percent) {
     if (!(percent > 0.0)) return false;
     if (percent >= 100.0) return true;
     return std::uniform_real_distribution<double>(0.0, 100.0)(random_) < percent;
+}
+
+std::optional<LossWay> EmulatedLine::LostWay(const LineState& state) {
+    if (!Chance(state.lossPercent)) return std::nullopt;
+    if (state.lossWay != LossWay::kBoth) return state.lossWay;
+    return std::bernoulli_distribution(0.5)(random_) ? LossWay::kOut : LossWay::kBack;
 }
 
 void EmulatedLine::Refresh(const std::vector<SegmentNode>& nodes) {
@@ -159,20 +189,30 @@ void EmulatedLine::Pass(EmulatedEsc& esc, ecat::Datagram& datagram) {
 }
 
 LineChannel::LineChannel(StateSource source, uint32_t seed)
-    : source_(std::move(source)), line_(seed) {}
+    : source_(std::move(source)), line_(seed), replies_(kMaxQueuedReplies) {}
 
 bool LineChannel::Send(std::span<const uint8_t> frame) {
     if (frame.size() > pelvane::ecat::kMaxFrameBytes) return false;  // as an interface refuses it
-    auto reply = line_.Answer(frame, source_());
-    if (reply && replies_.size() < kMaxQueuedReplies) replies_.push_back(std::move(*reply));
+    const LineState state = source_();
+    auto reply = line_.Answer(frame, state);
+    if (reply) {
+        const auto due = std::chrono::steady_clock::now() + line_.HeldFor(state);
+        replies_.Push(due, std::move(*reply));
+    }
     return true;
 }
 
-std::optional<std::vector<uint8_t>> LineChannel::Receive(std::chrono::microseconds) {
-    if (replies_.empty()) return std::nullopt;
-    std::vector<uint8_t> reply = std::move(replies_.front());
-    replies_.pop_front();
-    return reply;
+std::optional<std::vector<uint8_t>> LineChannel::Receive(std::chrono::microseconds timeout) {
+    const auto next = replies_.NextDue();
+    if (!next) return std::nullopt;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::max(timeout, std::chrono::microseconds::zero());
+    if (*next > deadline) {
+        std::this_thread::sleep_until(deadline);
+        return std::nullopt;
+    }
+    std::this_thread::sleep_until(*next);
+    return replies_.PopDue(*next);
 }
 
 }  // namespace kestrum::sim

@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <optional>
 #include <random>
@@ -17,6 +16,7 @@
 #include "ecat/raw_link.h"
 #include "sim/src/machine.h"
 #include "sim/src/segment/esc.h"
+#include "sim/src/segment/held_replies.h"
 
 namespace kestrum::sim {
 
@@ -26,7 +26,16 @@ struct LineState {
     double lossPercent = 0.0;        // of frames the line loses (0..100)
     bool circulating = false;        // replies come back with the circulating bit
     bool secondMaster = false;       // another master sends frames onto the line
+    // kOut: no node sees a lost frame; kBack: every node acts on it, the reply is lost;
+    // kBoth: either, at random.
+    LossWay lossWay = LossWay::kBoth;
+    int32_t delayMs = 0;               // how late a held reply comes back
+    double delayPercent = 100.0;       // of replies held back, when delayMs is not 0
+    bool secondMasterUnicast = false;  // its frames go to a unicast address
 };
+
+// The segment as the machine holds it now.
+LineState LineStateOf(const Machine& machine, Clock::time_point now);
 
 class EmulatedLine {
   public:
@@ -37,19 +46,30 @@ class EmulatedLine {
     // the others keep what was written to them.
     std::optional<std::vector<uint8_t>> Answer(std::span<const uint8_t> request,
                                                const LineState& state);
+    // How long the reply Answer just gave is held back: delayMs for delayPercent of them.
+    std::chrono::milliseconds HeldFor(const LineState& state);
+
+    // Frames lost either way, and replies held back, since the line was made.
+    uint64_t framesLost() const { return framesLost_; }
+    uint64_t repliesHeld() const { return repliesHeld_; }
 
   private:
-    bool Lost(double percent);
+    bool Chance(double percent);
+    std::optional<LossWay> LostWay(const LineState& state);
     void Refresh(const std::vector<SegmentNode>& nodes);
     void Pass(EmulatedEsc& esc, pelvane::ecat::Datagram& datagram);
 
     std::vector<EmulatedEsc> escs_;
     std::minstd_rand random_;
     std::vector<uint8_t> scratch_;
+    uint64_t framesLost_ = 0;
+    uint64_t repliesHeld_ = 0;
 };
 
-// A channel to an emulated line in the same process, for tests and benchmarks: a reply
-// is queued the moment its frame is sent, so Receive never waits.
+// A channel to an emulated line in the same process, for tests and benchmarks: the nodes
+// act on a frame the moment it is sent. Receive hands out replies in the order they come
+// due and waits, up to its timeout, only while a held one is not yet due; with none held
+// it returns at once.
 class LineChannel final : public pelvane::ecat::FrameChannel {
   public:
     using StateSource = std::function<LineState()>;
@@ -58,10 +78,12 @@ class LineChannel final : public pelvane::ecat::FrameChannel {
     bool Send(std::span<const uint8_t> frame) override;
     std::optional<std::vector<uint8_t>> Receive(std::chrono::microseconds timeout) override;
 
+    const EmulatedLine& line() const { return line_; }
+
   private:
     StateSource source_;
     EmulatedLine line_;
-    std::deque<std::vector<uint8_t>> replies_;
+    HeldReplies replies_;
 };
 
 }  // namespace kestrum::sim

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "ecat/registers.h"
-#include "ecat/sii.h"
+#include "sim/src/segment/sii_image.h"
 
 namespace kestrum::sim {
 namespace {
@@ -27,18 +27,7 @@ constexpr std::size_t kLostLinkLast = 0x0313;
 constexpr std::size_t kPdiErrorCode = 0x030E;  // 2 bytes, a code rather than a counter
 
 constexpr uint16_t kAlError = 0x0010;
-
-std::vector<uint8_t> SiiOf(const SegmentNode& node) {
-    const ecat::IoCounts io{.inputs = node.device.inputCount,
-                            .outputs = node.device.outputCount,
-                            .ad = node.device.adCount,
-                            .da = node.device.daCount,
-                            .axes = node.device.axisCount};
-    return ecat::BuildSii(
-        ecat::SiiFor(static_cast<uint32_t>(node.device.vendorId),
-                     static_cast<uint32_t>(node.device.deviceId), 0, io),
-        static_cast<uint16_t>(std::clamp<int32_t>(node.device.switchNo, 0, 0xFFFF)));
-}
+constexpr uint16_t kAlDeviceId = 0x0020;
 
 // Wide enough for a count that rose to the top past a negative one taken as zero.
 uint8_t CounterByte(int64_t value) {
@@ -48,7 +37,7 @@ uint8_t CounterByte(int64_t value) {
 }  // namespace
 
 EmulatedEsc::EmulatedEsc(const SegmentNode& node, SteadyClock::time_point now)
-    : device_(node), eeprom_(SiiOf(node), node.device.esc, now) {
+    : device_(node), eeprom_(SiiImageOf(node.device), node.device.esc, now) {
     const auto alias =
         node.device.esc.ConfigLoaded()
             ? static_cast<uint16_t>(std::clamp<int32_t>(node.device.switchNo, 0, 0xFFFF))
@@ -66,26 +55,31 @@ EmulatedEsc::EmulatedEsc(const SegmentNode& node, SteadyClock::time_point now)
 }
 
 bool EmulatedEsc::SameDevice(const SegmentNode& node) const {
-    const SegmentNode& d = device_;
-    return d.device.vendorId == node.device.vendorId && d.device.deviceId == node.device.deviceId &&
-           d.device.switchNo == node.device.switchNo &&
-           d.device.axisCount == node.device.axisCount &&
-           d.device.inputCount == node.device.inputCount &&
-           d.device.outputCount == node.device.outputCount &&
-           d.device.adCount == node.device.adCount && d.device.daCount == node.device.daCount &&
-           d.device.esc.eepromEmulated == node.device.esc.eepromEmulated &&
-           d.device.esc.eepromReadBytes == node.device.esc.eepromReadBytes &&
-           d.device.esc.eepromChecksumError == node.device.esc.eepromChecksumError &&
-           d.device.esc.eepromNotLoaded == node.device.esc.eepromNotLoaded;
+    const Node& d = device_.device;
+    const Node& n = node.device;
+    return d.vendorId == n.vendorId && d.deviceId == n.deviceId && d.revision == n.revision &&
+           d.serial == n.serial && d.switchNo == n.switchNo && d.axisCount == n.axisCount &&
+           d.inputCount == n.inputCount && d.outputCount == n.outputCount &&
+           d.adCount == n.adCount && d.daCount == n.daCount &&
+           d.esc.eepromEmulated == n.esc.eepromEmulated &&
+           d.esc.eepromReadBytes == n.esc.eepromReadBytes &&
+           d.esc.eepromChecksumError == n.esc.eepromChecksumError &&
+           d.esc.eepromNotLoaded == n.esc.eepromNotLoaded && d.esc.eepromKbit == n.esc.eepromKbit &&
+           d.esc.siiPdoWords == n.esc.siiPdoWords && d.esc.siiCategorySize == n.esc.siiCategorySize;
 }
 
 void EmulatedEsc::Update(const SegmentNode& node, bool last, SteadyClock::time_point now) {
     SetRegister16(ecat::kRegDlStatus, node.dlStatus.value_or(LineDlStatus(node.device, !last)));
     // The node's application sets its state; the master's AL control requests go unheard.
-    const auto state = static_cast<uint16_t>(node.device.alState & 0x0F);
-    SetRegister16(ecat::kRegAlStatus, node.device.alError ? state | kAlError : state);
+    // After an ID request, 0134H holds the device ID in place of any code.
+    const Node& device = node.device;
+    auto status = static_cast<uint16_t>(device.alState & 0x0F);
+    if (device.alError) status |= kAlError;
+    if (device.alDeviceId) status |= kAlDeviceId;
+    SetRegister16(ecat::kRegAlStatus, status);
+    const int32_t code = device.alDeviceId ? device.switchNo : device.alStatusCode;
     SetRegister16(ecat::kRegAlStatusCode,
-                  static_cast<uint16_t>(std::clamp<int32_t>(node.device.alStatusCode, 0, 0xFFFF)));
+                  static_cast<uint16_t>(std::clamp<int32_t>(code, 0, 0xFFFF)));
     eeprom_.Update(node.device.esc, now);
     for (std::size_t i = 0; i < counters_.size(); ++i) {
         counters_[i] = node.counters[i];

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <utility>
@@ -23,9 +24,14 @@ constexpr std::chrono::milliseconds kPollInterval{50};
 // The second master's cycle, and its address as its frames come back from the line.
 constexpr std::chrono::milliseconds kSecondMasterCycle{2};
 constexpr pelvane::ecat::Mac kSecondMasterSource = {0x0E, 0x0C, 0x0C, 0x0C, 0x0C, 0x0C};
+// A unicast destination no master on our side owns.
+constexpr pelvane::ecat::Mac kSecondMasterUnicast = {0x02, 0x0C, 0x0C, 0x0C, 0x0C, 0x0D};
+// Held replies the server keeps; more are dropped, as a full receive ring drops them.
+constexpr std::size_t kMaxHeldReplies = 256;
 
 // What that master reads every cycle: the AL status of every node, OR-ed.
-std::optional<std::vector<uint8_t>> SecondMasterFrame(uint8_t index, std::size_t nodes) {
+std::optional<std::vector<uint8_t>> SecondMasterFrame(uint8_t index, std::size_t nodes,
+                                                      bool unicast) {
     pelvane::ecat::Datagram read;
     read.command = pelvane::ecat::Command::kBrd;
     read.index = index;
@@ -33,22 +39,26 @@ std::optional<std::vector<uint8_t>> SecondMasterFrame(uint8_t index, std::size_t
     read.ado = 0x0130;
     read.data = {0x08, 0x00};
     read.wkc = static_cast<uint16_t>(nodes);
-    return pelvane::ecat::EncodeFrame({pelvane::ecat::kBroadcastMac, kSecondMasterSource, {read}});
+    return pelvane::ecat::EncodeFrame(
+        {unicast ? kSecondMasterUnicast : pelvane::ecat::kBroadcastMac,
+         kSecondMasterSource,
+         {read}});
 }
 
 }  // namespace
 
 SegmentServer::StateSource LineOf(Simulator& simulator) {
     return [&simulator] {
-        return simulator.WithMachine([](Machine& machine) {
-            return LineState{machine.SegmentNodes(Clock::now()), machine.segmentLossPercent(),
-                             machine.segmentCirculating(), machine.segmentSecondMaster()};
-        });
+        return simulator.WithMachine(
+            [](Machine& machine) { return LineStateOf(machine, Clock::now()); });
     };
 }
 
 SegmentServer::SegmentServer(std::string interface, StateSource source, bool anyInterface)
-    : interface_(std::move(interface)), source_(std::move(source)), anyInterface_(anyInterface) {}
+    : interface_(std::move(interface)),
+      source_(std::move(source)),
+      anyInterface_(anyInterface),
+      held_(kMaxHeldReplies) {}
 
 SegmentServer::~SegmentServer() {
     Stop();
@@ -87,22 +97,52 @@ void SegmentServer::Tend(bool idle) {
     if (!idle && now < nextForeign_) return;
     const LineState state = source_();
     secondMaster_ = state.secondMaster;
+    secondMasterUnicast_ = state.secondMasterUnicast;
     if (!secondMaster_ || now < nextForeign_) return;
     nextForeign_ = now + kSecondMasterCycle;
-    if (auto frame = SecondMasterFrame(secondMasterIndex_++, state.nodes.size()))
+    if (auto frame =
+            SecondMasterFrame(secondMasterIndex_++, state.nodes.size(), secondMasterUnicast_))
         link_->Send(*frame);
+}
+
+std::chrono::microseconds SegmentServer::Wait() const {
+    std::chrono::microseconds wait = secondMaster_ ? kSecondMasterCycle : kPollInterval;
+    if (const auto due = held_.NextDue()) {
+        const auto left =
+            std::chrono::ceil<std::chrono::microseconds>(*due - std::chrono::steady_clock::now());
+        wait = std::clamp(left, std::chrono::microseconds::zero(), wait);
+    }
+    return wait;
+}
+
+void SegmentServer::Answer(std::span<const uint8_t> frame) {
+    const LineState state = source_();
+    auto reply = line_.Answer(frame, state);
+    lost_ = line_.framesLost();
+    if (!reply) return;
+    const auto hold = line_.HeldFor(state);
+    if (hold.count() > 0) {
+        held_.Push(std::chrono::steady_clock::now() + hold, std::move(*reply));
+    } else if (link_->Send(*reply)) {
+        ++answered_;
+    }
+}
+
+void SegmentServer::SendDue() {
+    const auto now = std::chrono::steady_clock::now();
+    while (auto reply = held_.PopDue(now))
+        if (link_->Send(*reply)) ++answered_;
 }
 
 void SegmentServer::Run() {
     while (!stop_) {
-        auto frame = link_->Receive(secondMaster_ ? kSecondMasterCycle : kPollInterval);
+        auto frame = link_->Receive(Wait());
         Tend(!frame);
+        SendDue();
         // An ESC does not look at addresses, so a frame with the processed bit in its source
         // is answered too. Our own replies and the second master's frames never come back
         // here: the link does not hear what it sends (PACKET_IGNORE_OUTGOING).
-        if (!frame) continue;
-        auto reply = line_.Answer(*frame, source_());
-        if (reply && link_->Send(*reply)) ++answered_;
+        if (frame) Answer(*frame);
     }
 }
 

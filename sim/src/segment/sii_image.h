@@ -1,0 +1,16 @@
+// The SII image a node's EEPROM holds: identity, PDOs that count back as the node's I/O,
+// and what a bus file asks to make it large or broken.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "kestrum_sim/bus.h"
+
+namespace kestrum::sim {
+
+// Whole words, at most the EEPROM's size (word 003EH), which never exceeds the image's
+// own needs by more than esc.eepromKbit asks.
+std::vector<uint8_t> SiiImageOf(const Node& device);
+
+}  // namespace kestrum::sim
