@@ -14,9 +14,8 @@ Unread Merged(const Unread& first, const Unread& latest) {
     Unread both = first;
     both.count = first.count || latest.count;
     both.nodes.insert(both.nodes.end(), latest.nodes.begin(), latest.nodes.end());
-    std::ranges::sort(both.nodes);
-    const auto [end, last] = std::ranges::unique(both.nodes);
-    both.nodes.erase(end, last);
+    std::sort(both.nodes.begin(), both.nodes.end());
+    both.nodes.erase(std::unique(both.nodes.begin(), both.nodes.end()), both.nodes.end());
     if (!both.why) both.why = latest.why;
     return both;
 }
