@@ -35,16 +35,19 @@ std::string_view SiiFaultText(SiiFault fault) {
             return "EEPROM not loaded";
         case SiiFault::kTimeout:
             return "EEPROM timeout";
+        case SiiFault::kNotAnswered:
+            return "not answered";
         case SiiFault::kMalformed:
             return "SII contents malformed";
     }
     return "EEPROM timeout";
 }
 
-std::optional<bool> EepromPort::Offered() {
+std::optional<bool> EepromPort::Offered(std::optional<Clock::time_point> waitUntil) {
     // One lost frame must not cost the node its identity until the next try.
     for (int attempt = 0; attempt < kTries; ++attempt) {
-        const auto reply = master_.Exchange({ReadAt(position_, kRegEepromConfig, 2)});
+        const auto reply =
+            master_.Exchange({ReadAt(position_, kRegEepromConfig, 2)}, nullptr, waitUntil);
         if (!reply || reply->front().wkc != 1) continue;
         const std::vector<uint8_t>& data = reply->front().data;
         // Assigned to the PDI, or the PDI using it right now: either way not ours to touch.
@@ -54,21 +57,16 @@ std::optional<bool> EepromPort::Offered() {
 }
 
 std::optional<std::vector<uint8_t>> EepromPort::Status() {
-    const auto reply = master_.Exchange({ReadAt(position_, kRegEepromControl, kStatusBlockBytes)});
+    const auto reply = master_.Exchange({ReadAt(position_, kRegEepromControl, kStatusBlockBytes)},
+                                        nullptr, waitUntil_);
     if (!reply || reply->front().wkc != 1) return std::nullopt;
     lastStatus_ = Le16(reply->front().data, 0);
     return reply->front().data;
 }
 
-std::optional<std::vector<uint8_t>> EepromPort::AwaitIdle(Clock::time_point since) {
-    for (;;) {
-        // A poll whose frame was lost is only a poll that told nothing.
-        auto block = Status();
-        if (block && Idle(lastStatus_)) return block;
-        const bool emulated = (lastStatus_ & kEmulated) != 0;
-        if (Clock::now() >= since + (emulated ? kEmulatedDeadline : kDeadline)) return std::nullopt;
-        std::this_thread::sleep_for(kPollGap);
-    }
+bool EepromPort::Expired() const {
+    const bool emulated = (lastStatus_ & kEmulated) != 0;
+    return Clock::now() >= waitSince_ + (emulated ? kEmulatedDeadline : kDeadline);
 }
 
 void EepromPort::Command(uint16_t command, std::optional<uint32_t> word) {
@@ -77,47 +75,82 @@ void EepromPort::Command(uint16_t command, std::optional<uint32_t> word) {
     PutLe16(write.data, 0, command);
     if (word) PutLe32(write.data, 2, *word);
     ++commands_;
-    (void)master_.Exchange({write});
+    (void)master_.Exchange({write}, nullptr, waitUntil_);
 }
 
-std::optional<std::vector<uint8_t>> EepromPort::Attempt(uint32_t word, bool* retry) {
-    *retry = false;
-    auto block = AwaitIdle(Clock::now());
-    if (!block) return std::nullopt;
-    // A missing acknowledge or write enable error stays until command 000 clears it.
-    if ((lastStatus_ & kStickyErrors) != 0) {
-        Command(0, std::nullopt);
-        if (!(block = AwaitIdle(Clock::now()))) return std::nullopt;
-    }
-    // A write whose frame was lost may have reached the node all the same: the echoed
-    // address tells, not the reply.
-    Command(kEepromCommandRead, word);
-    block = AwaitIdle(Clock::now());
-    if (!block) return std::nullopt;
-    // A node that ignored the command, or never got it, echoes another address.
-    if ((lastStatus_ & kMissingAck) != 0 || Le32(*block, kEchoOffset) != word) {
-        *retry = true;
-        return std::nullopt;
-    }
-    const std::size_t bytes = (lastStatus_ & kEepromReads8Bytes) != 0 ? 8 : 4;
-    return std::vector<uint8_t>(block->begin() + kDataOffset,
-                                block->begin() + static_cast<long>(kDataOffset + bytes));
+EepromPort::Progress EepromPort::Await(Phase phase) {
+    phase_ = phase;
+    waitSince_ = Clock::now();
+    return Progress::kPending;
 }
 
-std::optional<std::vector<uint8_t>> EepromPort::Read(uint32_t word, SiiFault* fault) {
-    for (int attempt = 0; attempt < kTries; ++attempt) {
-        bool retry = false;
-        if (auto data = Attempt(word, &retry)) {
-            *fault = SiiFault::kNone;
-            return data;
-        }
-        if (!retry) break;
-    }
+EepromPort::Progress EepromPort::Failed(SiiFault* fault) const {
     // The power-up load's bits say why a node cannot be read better than a time-out.
     *fault = (lastStatus_ & kNotLoaded) != 0       ? SiiFault::kNotLoaded
              : (lastStatus_ & kChecksumError) != 0 ? SiiFault::kChecksumError
                                                    : SiiFault::kTimeout;
-    return std::nullopt;
+    return Progress::kFailed;
+}
+
+void EepromPort::Begin(uint32_t word) {
+    word_ = word;
+    attempt_ = 0;
+    Await(Phase::kBeforeCommand);
+}
+
+EepromPort::Progress EepromPort::Take(const std::vector<uint8_t>& block, std::vector<uint8_t>* data,
+                                      SiiFault* fault) {
+    // A node that ignored the command, or never got it, echoes another address; a write
+    // whose frame was lost may have reached the node all the same, so the echo tells.
+    if ((lastStatus_ & kMissingAck) != 0 || Le32(block, kEchoOffset) != word_) {
+        if (++attempt_ < kTries) return Await(Phase::kBeforeCommand);
+        return Failed(fault);
+    }
+    const std::size_t bytes = (lastStatus_ & kEepromReads8Bytes) != 0 ? 8 : 4;
+    data->assign(block.begin() + kDataOffset,
+                 block.begin() + static_cast<long>(kDataOffset + bytes));
+    *fault = SiiFault::kNone;
+    return Progress::kDone;
+}
+
+EepromPort::Progress EepromPort::Step(std::vector<uint8_t>* data, SiiFault* fault,
+                                      std::optional<Clock::time_point> waitUntil) {
+    waitUntil_ = waitUntil;
+    // A poll whose frame was lost is only a poll that told nothing. Never a command while
+    // the interface is busy.
+    const auto block = Status();
+    if (!block || !Idle(lastStatus_)) return Expired() ? Failed(fault) : Progress::kPending;
+    switch (phase_) {
+        case Phase::kBeforeCommand:
+            // A missing acknowledge or write enable error stays until command 000 clears it.
+            if ((lastStatus_ & kStickyErrors) != 0) {
+                Command(0, std::nullopt);
+                return Await(Phase::kClearing);
+            }
+            [[fallthrough]];
+        case Phase::kClearing:
+            Command(kEepromCommandRead, word_);
+            return Await(Phase::kReading);
+        case Phase::kReading:
+            return Take(*block, data, fault);
+    }
+    return Failed(fault);
+}
+
+std::optional<std::vector<uint8_t>> EepromPort::Read(uint32_t word, SiiFault* fault) {
+    Begin(word);
+    std::vector<uint8_t> data;
+    for (;;) {
+        switch (Step(&data, fault)) {
+            case Progress::kDone:
+                return data;
+            case Progress::kFailed:
+                return std::nullopt;
+            case Progress::kPending:
+                std::this_thread::sleep_for(kPollGap);
+                break;
+        }
+    }
 }
 
 }  // namespace pelvane::ecat

@@ -20,6 +20,7 @@ enum class SiiFault {
     kChecksumError,    // 0502H bit 11: the power-up load found a bad checksum
     kNotLoaded,        // 0502H bit 12
     kTimeout,          // busy past the deadline, or no answer
+    kNotAnswered,      // the ownership read (0500H) got no answer
     kMalformed,        // read, but its categories make no sense
 };
 // As the report prints it: no full stop.
@@ -34,12 +35,22 @@ class EepromPort {
     static constexpr std::chrono::microseconds kPollGap{150};
     static constexpr int kTries = 3;
 
+    enum class Progress { kPending, kDone, kFailed };
+
     EepromPort(Master& master, uint16_t position) : master_(master), position_(position) {}
 
     // Whether EtherCAT may use the EEPROM now; none when the node did not answer.
-    std::optional<bool> Offered();
+    // waitUntil, here and in Step, cuts a frame's wait short when the caller's time is up.
+    std::optional<bool> Offered(std::optional<Clock::time_point> waitUntil = std::nullopt);
     // 4 or 8 bytes from word on; none, with the fault, when it cannot be read.
     std::optional<std::vector<uint8_t>> Read(uint32_t word, SiiFault* fault);
+
+    // The same a step at a time, so that a slow EEPROM never holds the caller: Begin, then
+    // Step until it is done (data) or failed (fault). A step is one poll of the interface
+    // and at most one command; it never waits.
+    void Begin(uint32_t word);
+    Progress Step(std::vector<uint8_t>* data, SiiFault* fault,
+                  std::optional<Clock::time_point> waitUntil = std::nullopt);
 
     // Commands written to 0502H so far, clears included.
     int commands() const { return commands_; }
@@ -47,16 +58,26 @@ class EepromPort {
     uint16_t lastStatus() const { return lastStatus_; }
 
   private:
+    // What the interface is waited for: idle before our command, idle after a clear, or
+    // idle with our word's data.
+    enum class Phase { kBeforeCommand, kClearing, kReading };
+
     // 0502H-050FH in one read: status, echoed address and data.
     std::optional<std::vector<uint8_t>> Status();
-    // Polls until the interface is idle (no busy bit, no command pending), for at most the
-    // deadline from since.
-    std::optional<std::vector<uint8_t>> AwaitIdle(Clock::time_point since);
     void Command(uint16_t command, std::optional<uint32_t> word);
-    std::optional<std::vector<uint8_t>> Attempt(uint32_t word, bool* retry);
+    Progress Await(Phase phase);
+    // The interface has not become idle within the deadline of the current wait.
+    bool Expired() const;
+    Progress Failed(SiiFault* fault) const;
+    Progress Take(const std::vector<uint8_t>& block, std::vector<uint8_t>* data, SiiFault* fault);
 
     Master& master_;
     uint16_t position_;
+    Phase phase_ = Phase::kBeforeCommand;
+    uint32_t word_ = 0;
+    int attempt_ = 0;
+    Clock::time_point waitSince_{};
+    std::optional<Clock::time_point> waitUntil_;  // the current step's
     int commands_ = 0;
     uint16_t lastStatus_ = 0;
 };

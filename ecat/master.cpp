@@ -1,5 +1,7 @@
 #include "ecat/master.h"
 
+#include <algorithm>
+
 #include "ecat/registers.h"
 
 namespace pelvane::ecat {
@@ -9,16 +11,15 @@ namespace {
 // Reads of registers, and the EEPROM interface's control and address: nothing else ever
 // leaves the gateway, whatever code a caller puts in a datagram.
 bool Allowed(const Datagram& datagram) {
+    const uint32_t first = datagram.ado;
+    const uint32_t end = first + static_cast<uint32_t>(datagram.data.size());
     switch (datagram.command) {
         case Command::kAprd:
         case Command::kFprd:
         case Command::kBrd:
-            return true;
-        case Command::kApwr: {
-            const uint32_t first = datagram.ado;
-            const uint32_t last = first + static_cast<uint32_t>(datagram.data.size());
-            return !datagram.data.empty() && first >= kFirstWritable && last <= kLastWritable + 1u;
-        }
+            return end <= kFirstMemoryAddress;
+        case Command::kApwr:
+            return !datagram.data.empty() && first >= kFirstWritable && end <= kLastWritable + 1u;
         default:
             return false;
     }
@@ -65,19 +66,51 @@ bool Master::HeldBack() const {
     return lastForeign_ && Clock::now() - *lastForeign_ < foreignQuiet_;
 }
 
-Master::Arrival Master::Classify(const std::optional<Frame>& frame,
-                                 const std::vector<Datagram>& sent) {
-    if (!frame) return Arrival::kOther;
-    Mac sender = frame->source;
+void Master::Settle(Clock::time_point now) {
+    for (auto& sentAt : awaited_) {
+        if (!sentAt || now - *sentAt < kLostAfter) continue;
+        sentAt.reset();
+        ++framesLost_;
+    }
+}
+
+uint8_t Master::TakeIndex() {
+    const uint8_t index = nextIndex_++;
+    if (awaited_[index]) {
+        awaited_[index].reset();
+        ++framesLost_;
+    }
+    return index;
+}
+
+bool Master::FromForeignSource(std::span<const uint8_t> bytes) {
+    if (bytes.size() < kEthernetHeaderBytes) return false;
+    if ((bytes[12] << 8 | bytes[13]) != kEthertype) return false;
+    Mac sender;
+    std::copy_n(bytes.begin() + kSourceMacOffset, sender.size(), sender.begin());
     sender[0] = static_cast<uint8_t>(sender[0] & ~kProcessedBit);
-    if (sender != source_) {
-        // Every EtherCAT frame we did not send is another master's, coming or going.
+    return sender != source_;
+}
+
+Master::Arrival Master::Classify(std::span<const uint8_t> bytes, const std::optional<Frame>& frame,
+                                 const std::vector<Datagram>& sent) {
+    // Every EtherCAT frame we did not send is another master's, coming or going, whether
+    // or not we can read it.
+    if (FromForeignSource(bytes)) {
         ++framesForeign_;
         lastForeign_ = Clock::now();
         return Arrival::kForeign;
     }
-    // Our own frame seen unprocessed, or a reply of another shape, is no reply.
-    if (frame->source == source_ || frame->datagrams.size() != sent.size()) return Arrival::kOther;
+    // Our own frame seen unprocessed is no reply.
+    if (!frame || frame->source == source_ || frame->datagrams.empty()) return Arrival::kOther;
+    const uint8_t index = frame->datagrams.front().index;
+    if (awaited_[index] && (sent.empty() || index != sent.front().index)) {
+        awaited_[index].reset();
+        ++framesLate_;
+        return Arrival::kLate;
+    }
+    // A reply of another shape is no reply.
+    if (frame->datagrams.size() != sent.size()) return Arrival::kOther;
     for (size_t i = 0; i < sent.size(); ++i) {
         const Datagram& back = frame->datagrams[i];
         if (back.index != sent[i].index || back.command != sent[i].command ||
@@ -107,54 +140,126 @@ std::optional<std::vector<uint8_t>> Master::ReceiveBefore(Clock::time_point dead
 void Master::Listen(std::chrono::microseconds duration) {
     const auto deadline = Clock::now() + duration;
     while (const auto received = ReceiveBefore(deadline))
-        Classify(DecodeFrame(*received, nullptr), {});
+        Classify(*received, DecodeFrame(*received, nullptr), {});
+    Settle(Clock::now());
 }
 
 std::optional<std::vector<Datagram>> Master::Exchange(std::vector<Datagram> datagrams,
-                                                      std::string* error) {
-    for (const Datagram& datagram : datagrams) {
-        if (Allowed(datagram)) continue;
-        return Fail(ExchangeFailure::kRefused,
-                    Writes(datagram.command) ? "a write outside the EEPROM interface"
-                                             : "a command the gateway never sends",
-                    error);
+                                                      std::string* error,
+                                                      std::optional<Clock::time_point> waitUntil) {
+    std::vector<std::vector<Datagram>> frames;
+    frames.push_back(std::move(datagrams));
+    return std::move(ExchangeAll(std::move(frames), error, waitUntil).front());
+}
+
+bool Master::Refused(const std::vector<std::vector<Datagram>>& frames, std::string* error) {
+    // Frames in flight together must differ by their index.
+    if (frames.size() > kIndices) {
+        Fail(ExchangeFailure::kRefused, "more frames than indices", error);
+        return true;
     }
-    // Our frames would disturb that master's cycle.
-    if (HeldBack())
-        return Fail(ExchangeFailure::kAnotherMaster, "another master's frames are on the line",
-                    error);
-    const uint8_t index = nextIndex_++;
-    for (Datagram& datagram : datagrams) {
-        datagram.index = index;
-        datagram.wkc = 0;
-        datagram.circulating = false;
-    }
-    const auto bytes = EncodeFrame(Frame{kBroadcastMac, source_, datagrams});
-    if (!bytes || bytes->size() > maxFrameBytes())
-        return Fail(ExchangeFailure::kRefused, "the datagrams do not fit one frame", error);
-    ++framesSent_;
-    const auto deadline = Clock::now() + timeout_;
-    if (!channel_.Send(*bytes)) {
-        ++framesLost_;
-        return Fail(ExchangeFailure::kSendFailed, "the port refused the frame", error);
-    }
-    while (const auto received = ReceiveBefore(deadline)) {
-        auto reply = DecodeFrame(*received, nullptr);
-        // Late replies to earlier frames, and anything else, are passed over.
-        switch (Classify(reply, datagrams)) {
-            case Arrival::kReply:
-                lastFailure_ = ExchangeFailure::kNone;
-                return std::move(reply->datagrams);
-            case Arrival::kCirculating:
-                ++framesCirculating_;
-                return Fail(ExchangeFailure::kCirculating, "the frame came back circulating",
-                            error);
-            default:
-                break;
+    for (const auto& datagrams : frames) {
+        for (const Datagram& datagram : datagrams) {
+            if (Allowed(datagram)) continue;
+            Fail(ExchangeFailure::kRefused,
+                 Writes(datagram.command) ? "a write outside the EEPROM interface"
+                                          : "a command the gateway never sends",
+                 error);
+            return true;
         }
     }
-    ++framesLost_;
-    return Fail(ExchangeFailure::kNoReply, "no reply within the frame time-out", error);
+    // Our frames would disturb that master's cycle.
+    if (!HeldBack()) return false;
+    Fail(ExchangeFailure::kAnotherMaster, "another master's frames are on the line", error);
+    return true;
+}
+
+std::optional<std::vector<std::vector<uint8_t>>> Master::Encode(
+    std::vector<std::vector<Datagram>>& frames, std::string* error) {
+    std::vector<std::vector<uint8_t>> encoded;
+    for (auto& datagrams : frames) {
+        const uint8_t index = TakeIndex();
+        for (Datagram& datagram : datagrams) {
+            datagram.index = index;
+            datagram.wkc = 0;
+            datagram.circulating = false;
+        }
+        auto bytes = EncodeFrame(Frame{kBroadcastMac, source_, datagrams});
+        if (!bytes || bytes->size() > maxFrameBytes()) {
+            Fail(ExchangeFailure::kRefused, "the datagrams do not fit one frame", error);
+            return std::nullopt;
+        }
+        encoded.push_back(std::move(*bytes));
+    }
+    return encoded;
+}
+
+std::vector<std::optional<std::vector<Datagram>>> Master::ExchangeAll(
+    std::vector<std::vector<Datagram>> frames, std::string* error,
+    std::optional<Clock::time_point> waitUntil) {
+    std::vector<std::optional<std::vector<Datagram>>> replies(frames.size());
+    if (Refused(frames, error)) return replies;
+    Settle(Clock::now());
+    const auto encoded = Encode(frames, error);
+    if (!encoded) return replies;
+    lastFailure_ = ExchangeFailure::kNone;
+    // All sent at once, so that frames lost together cost one time-out, not one each.
+    std::vector<Flight> flights;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const uint8_t index = frames[i].front().index;
+        ++framesSent_;
+        if (!channel_.Send((*encoded)[i])) {
+            ++framesLost_;
+            Fail(ExchangeFailure::kSendFailed, "the port refused the frame", error);
+            break;
+        }
+        flights.push_back({i, index, Clock::now()});
+    }
+    if (flights.empty()) return replies;
+    const auto last = flights.back().sentAt;
+    auto deadline = last + timeout_;
+    if (waitUntil) deadline = std::min(deadline, std::max(*waitUntil, last + kShortestWait));
+    Collect(frames, flights, deadline, replies, error);
+    return replies;
+}
+
+void Master::Collect(const std::vector<std::vector<Datagram>>& frames,
+                     const std::vector<Flight>& flights, Clock::time_point deadline,
+                     std::vector<std::optional<std::vector<Datagram>>>& replies,
+                     std::string* error) {
+    std::array<int, kIndices> flightOf;
+    flightOf.fill(-1);
+    for (size_t f = 0; f < flights.size(); ++f) flightOf[flights[f].index] = static_cast<int>(f);
+    size_t waiting = flights.size();
+    while (waiting > 0) {
+        const auto received = ReceiveBefore(deadline);
+        if (!received) break;
+        auto reply = DecodeFrame(*received, nullptr);
+        const int f =
+            reply && !reply->datagrams.empty() ? flightOf[reply->datagrams.front().index] : -1;
+        static const std::vector<Datagram> kNone;
+        // Late replies to earlier frames, and anything else, are passed over.
+        switch (Classify(*received, reply, f >= 0 ? frames[flights[f].frame] : kNone)) {
+            case Arrival::kReply:
+                replies[flights[f].frame] = std::move(reply->datagrams);
+                break;
+            case Arrival::kCirculating:
+                ++framesCirculating_;
+                Fail(ExchangeFailure::kCirculating, "the frame came back circulating", error);
+                break;
+            default:
+                continue;
+        }
+        flightOf[flights[f].index] = -1;
+        --waiting;
+    }
+    for (const Flight& flight : flights) {
+        if (flightOf[flight.index] < 0) continue;
+        // Its reply may still come: it is lost only once kLostAfter has passed without it.
+        awaited_[flight.index] = flight.sentAt;
+        if (lastFailure_ == ExchangeFailure::kNone)
+            Fail(ExchangeFailure::kNoReply, "no reply within the frame time-out", error);
+    }
 }
 
 }  // namespace pelvane::ecat

@@ -1,12 +1,14 @@
 // Datagrams sent as one frame and their replies matched by index: the only way the
-// gateway talks to a segment. It sends register reads (APRD, FPRD, BRD) and APWR to the
-// EEPROM interface's control and address, and refuses everything else, so no scan can
-// change a node's state or clear its counters.
+// gateway talks to a segment. It sends register reads (APRD, FPRD, BRD) below 1000H and
+// APWR to the EEPROM interface's control and address, and refuses everything else, so no
+// scan can change a node's state, clear its counters or complete a buffer of its memory.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,7 +17,14 @@
 
 namespace pelvane::ecat {
 
-inline constexpr std::chrono::microseconds kDefaultFrameTimeout{20000};
+inline constexpr std::chrono::microseconds kDefaultFrameTimeout{50000};
+// A frame without a reply this long after it was sent is lost; one answered before that,
+// but after its time-out, is late.
+inline constexpr std::chrono::milliseconds kLostAfter{500};
+// A frame's index is one byte.
+inline constexpr std::size_t kIndices = 256;
+// A reply on any line comes well within this: the least a caller in a hurry waits.
+inline constexpr std::chrono::milliseconds kShortestWait{1};
 // How long the line must be free of another master's frames before we send again.
 inline constexpr std::chrono::milliseconds kDefaultForeignQuiet{5000};
 
@@ -25,7 +34,7 @@ enum class ExchangeFailure {
     kRefused,        // a write outside the EEPROM interface, or too much for one frame
     kAnotherMaster,  // held back: another master's frames were seen on the line
     kSendFailed,     // the port refused the frame
-    kNoReply,        // nothing matching before the time-out: lost
+    kNoReply,        // nothing matching before the time-out: late or lost
     kCirculating,    // the frame came back marked as having gone round an open ring
 };
 
@@ -38,14 +47,27 @@ class Master {
            std::chrono::milliseconds foreignQuiet = kDefaultForeignQuiet);
 
     // Sends the datagrams in one frame and gives their replies in the same order; none
-    // when no matching reply came before the time-out (counted lost), when the datagrams
-    // do not fit a frame or would write anywhere but 0502H-0507H, or while another master
-    // runs the line (error and lastFailure say which).
-    std::optional<std::vector<Datagram>> Exchange(std::vector<Datagram> datagrams,
-                                                  std::string* error = nullptr);
+    // when no matching reply came before the time-out (the frame is then awaited as late
+    // until kLostAfter), when the datagrams do not fit a frame, would read at 1000H or
+    // above or write anywhere but 0502H-0507H, or while another master runs the line
+    // (error and lastFailure say which).
+    // waitUntil cuts the wait short for a caller whose time is up, never below
+    // kShortestWait: a reply that comes later is late, not lost.
+    std::optional<std::vector<Datagram>> Exchange(
+        std::vector<Datagram> datagrams, std::string* error = nullptr,
+        std::optional<Clock::time_point> waitUntil = std::nullopt);
+    // The same for several frames (at most kIndices), sent one after the other at once
+    // and answered within one time-out after the last: a result each, in order. lastFailure and
+    // error tell the worst failure among them.
+    std::vector<std::optional<std::vector<Datagram>>> ExchangeAll(
+        std::vector<std::vector<Datagram>> frames, std::string* error = nullptr,
+        std::optional<Clock::time_point> waitUntil = std::nullopt);
     // Reads what arrives for the time given without sending, so that another master is
     // still heard while we keep quiet.
     void Listen(std::chrono::microseconds duration);
+
+    // Counts as lost the frames still unanswered kLostAfter after they were sent.
+    void Settle(Clock::time_point now);
 
     // No frame is sent until the line has been free of foreign frames for the quiet time.
     bool HeldBack() const;
@@ -53,17 +75,41 @@ class Master {
     size_t maxFrameBytes() const { return channel_.MaxFrameBytes(); }
     ExchangeFailure lastFailure() const { return lastFailure_; }
 
-    // Frames sent; those of them that got no reply before their time-out; those that came
-    // back circulating (not lost: the line returned them); foreign frames heard.
+    // Frames sent; those of them whose reply never came (counted kLostAfter after they
+    // were sent, so the count never goes down); those whose reply came after their
+    // time-out; those that came back circulating (not lost: the line returned them);
+    // foreign frames heard.
     uint64_t framesSent() const { return framesSent_; }
     uint64_t framesLost() const { return framesLost_; }
+    uint64_t framesLate() const { return framesLate_; }
     uint64_t framesCirculating() const { return framesCirculating_; }
     uint64_t framesForeign() const { return framesForeign_; }
     const Mac& source() const { return source_; }
 
   private:
-    enum class Arrival { kOther, kForeign, kReply, kCirculating };
-    Arrival Classify(const std::optional<Frame>& frame, const std::vector<Datagram>& sent);
+    enum class Arrival { kOther, kForeign, kLate, kReply, kCirculating };
+    // A frame sent and not answered yet.
+    struct Flight {
+        size_t frame;
+        uint8_t index;
+        Clock::time_point sentAt;
+    };
+    // Whether the frames may not go out: a datagram outside the guard, or another master.
+    bool Refused(const std::vector<std::vector<Datagram>>& frames, std::string* error);
+    // Each frame under an index of its own; none when one does not fit the port.
+    std::optional<std::vector<std::vector<uint8_t>>> Encode(
+        std::vector<std::vector<Datagram>>& frames, std::string* error);
+    // Replies until each flight has one or the time-out after the last has passed; the
+    // rest are awaited as late.
+    void Collect(const std::vector<std::vector<Datagram>>& frames,
+                 const std::vector<Flight>& flights, Clock::time_point deadline,
+                 std::vector<std::optional<std::vector<Datagram>>>& replies, std::string* error);
+    Arrival Classify(std::span<const uint8_t> bytes, const std::optional<Frame>& frame,
+                     const std::vector<Datagram>& sent);
+    bool FromForeignSource(std::span<const uint8_t> bytes);
+    // Takes the index for the next frame; an earlier frame still awaited under it can no
+    // longer be told apart from this one, so it is lost.
+    uint8_t TakeIndex();
     // The next frame that arrives before the deadline.
     std::optional<std::vector<uint8_t>> ReceiveBefore(Clock::time_point deadline);
     std::optional<std::vector<Datagram>> Fail(ExchangeFailure failure, const char* reason,
@@ -76,8 +122,11 @@ class Master {
     std::optional<Clock::time_point> lastForeign_;
     ExchangeFailure lastFailure_ = ExchangeFailure::kNone;
     uint8_t nextIndex_ = 0;
+    // When each index's frame was sent, while its reply is awaited after its time-out.
+    std::array<std::optional<Clock::time_point>, kIndices> awaited_{};
     uint64_t framesSent_ = 0;
     uint64_t framesLost_ = 0;
+    uint64_t framesLate_ = 0;
     uint64_t framesCirculating_ = 0;
     uint64_t framesForeign_ = 0;
 };

@@ -66,6 +66,15 @@ std::size_t FrameLimit(int mtu) {
     return static_cast<std::size_t>(clamped) + kEthernetHeaderBytes;
 }
 
+// A card filters out frames to other unicast addresses, and another master may send to
+// one. The membership is the socket's: it ends with it, however the process ends.
+bool JoinPromiscuous(int fd, int ifindex) {
+    packet_mreq membership{};
+    membership.mr_ifindex = ifindex;
+    membership.mr_type = PACKET_MR_PROMISC;
+    return setsockopt(fd, SOL_PACKET, PACKET_ADD_MEMBERSHIP, &membership, sizeof membership) == 0;
+}
+
 std::optional<BoundSocket> Bind(const std::string& interface, std::string* error) {
     const unsigned index = if_nametoindex(interface.c_str());
     if (index == 0) {
@@ -87,6 +96,11 @@ std::optional<BoundSocket> Bind(const std::string& interface, std::string* error
     const auto mac = InterfaceMac(fd, interface);
     if (!mac || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         *error = Reason(("bind to " + interface).c_str());
+        close(fd);
+        return std::nullopt;
+    }
+    if (!JoinPromiscuous(fd, static_cast<int>(index))) {
+        *error = Reason(("promiscuous membership on " + interface).c_str());
         close(fd);
         return std::nullopt;
     }
@@ -138,6 +152,9 @@ bool RawLink::Send(std::span<const uint8_t> frame) {
     const ssize_t sent = sendto(fd_, frame.data(), frame.size(), 0,
                                 reinterpret_cast<sockaddr*>(&address), sizeof address);
     if (sent < 0 && (errno == ENXIO || errno == ENODEV)) unbound_ = true;
+    // The MTU shrank since it was read: the next frames are cut to the new one.
+    if (sent < 0 && errno == EMSGSIZE)
+        maxFrameBytes_ = FrameLimit(InterfaceMtu(fd_, interface_).value_or(kMinMtu));
     return sent == static_cast<ssize_t>(frame.size());
 }
 

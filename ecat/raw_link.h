@@ -1,5 +1,6 @@
-// Frames on one Ethernet interface through an AF_PACKET socket bound to 88A4H, and the
-// channel a master talks through (the raw link, or a segment in the same process).
+// Frames on one Ethernet interface through an AF_PACKET socket bound to 88A4H, with a
+// promiscuous membership of its own, and the channel a master talks through (the raw link, or a
+// segment in the same process).
 #pragma once
 
 #include <chrono>
@@ -47,7 +48,8 @@ class RawLink : public FrameChannel {
     bool Send(std::span<const uint8_t> frame) override;
     std::optional<std::vector<uint8_t>> Receive(std::chrono::microseconds timeout) override;
     PortState State() override;
-    // The interface's MTU as it was when opened, plus the Ethernet header, at most 1,514.
+    // The interface's MTU, plus the Ethernet header, at most 1,514: read when the port is
+    // opened and again when it refuses a frame as too long.
     std::size_t MaxFrameBytes() override { return maxFrameBytes_; }
     // A replugged adapter comes back under its name with another index: the socket bound
     // to the old one never hears it, so a new socket is bound.

@@ -23,6 +23,9 @@ inline constexpr uint16_t kRegEepromPdiAccess = 0x0501;
 inline constexpr uint16_t kRegEepromControl = 0x0502;  // 2 bytes, control and status
 inline constexpr uint16_t kRegEepromAddress = 0x0504;  // 4 bytes, a word address
 inline constexpr uint16_t kRegEepromData = 0x0508;     // 4 or 8 bytes
+// SyncManager buffers and process memory start here: reading a buffer completes it for the
+// node's application, so the gateway reads below it only.
+inline constexpr uint16_t kFirstMemoryAddress = 0x1000;
 // What the gateway may write: the EEPROM interface's control and address, nothing else.
 inline constexpr uint16_t kFirstWritable = kRegEepromControl;
 inline constexpr uint16_t kLastWritable = 0x0507;

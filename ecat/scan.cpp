@@ -18,9 +18,11 @@ constexpr RegisterRead kNodeReads[] = {
 };
 constexpr size_t kReadsPerNode = std::size(kNodeReads);
 
-// The pages show at most 256 nodes; a segment that claims more is read that far.
-constexpr uint16_t kMaxScannedNodes = 256;
-constexpr uint16_t kChecksumErrorBit = 0x0800;
+size_t NodeReadBytes() {
+    size_t bytes = 0;
+    for (const RegisterRead& r : kNodeReads) bytes += kDatagramOverhead + r.length;
+    return bytes;
+}
 
 void Fill(NodeScan& node, size_t read, const std::vector<uint8_t>& data) {
     switch (read) {
@@ -41,178 +43,137 @@ void Fill(NodeScan& node, size_t read, const std::vector<uint8_t>& data) {
     }
 }
 
+std::vector<Datagram> NodeReads(size_t first, size_t end) {
+    std::vector<Datagram> batch;
+    for (size_t node = first; node < end; ++node)
+        for (const RegisterRead& r : kNodeReads)
+            batch.push_back(ReadAt(static_cast<uint16_t>(node), r.ado, r.length));
+    return batch;
+}
+
+// Fills nodes first..end from their replies; the position where the line ends, if it
+// ends among them: a node that stopped answering since the count.
+std::optional<size_t> TakeReplies(std::vector<NodeScan>& nodes, size_t first, size_t end,
+                                  const std::vector<Datagram>& replies) {
+    const auto now = NodeScan::Clock::now();
+    for (size_t node = first; node < end; ++node) {
+        const auto reads = replies.begin() + static_cast<long>((node - first) * kReadsPerNode);
+        if (!std::all_of(reads, reads + kReadsPerNode,
+                         [](const Datagram& d) { return d.wkc == 1; }))
+            return node;
+        for (size_t read = 0; read < kReadsPerNode; ++read)
+            Fill(nodes[node], read, reads[static_cast<long>(read)].data);
+        nodes[node].registersRead = true;
+        nodes[node].readAt = now;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-std::optional<uint16_t> Scanner::CountNodes(std::string* error) {
+std::optional<std::vector<Datagram>> Scanner::ExchangeRetried(
+    const std::vector<Datagram>& datagrams, size_t* frames, std::string* error) {
+    // Each frame has its own time, so that losses early in a scan cost no later node its
+    // retries.
+    const auto giveUp = Clock::now() + retryFor_;
+    for (;;) {
+        ++*frames;
+        auto replies = master_.Exchange(datagrams, error);
+        if (replies || master_.lastFailure() != ExchangeFailure::kNoReply || Clock::now() >= giveUp)
+            return replies;
+    }
+}
+
+std::optional<uint16_t> Scanner::CountNodes(size_t* frames, std::string* error) {
     Datagram count;
     count.command = Command::kBrd;
     count.ado = kRegType;
     count.data.assign(1, 0);
-    const auto reply = master_.Exchange({count}, error);
+    const auto reply = ExchangeRetried({count}, frames, error);
     if (!reply) return std::nullopt;
     return reply->front().wkc;
 }
 
+std::vector<NodeScan> Scanner::Carried(size_t count, Clock::time_point now) const {
+    // Another count is another line: nothing of the last one stands for it. The same
+    // count keeps even a line that ended early, at a node that stopped answering.
+    std::vector<NodeScan> nodes = count == lastCount_ ? last_ : std::vector<NodeScan>{};
+    const size_t carried = std::min(nodes.size(), count);
+    nodes.resize(count);
+    for (size_t i = carried; i < count; ++i) nodes[i].readAt = now;
+    return nodes;
+}
+
 bool Scanner::ReadRegisters(std::vector<NodeScan>& nodes, size_t* frames, std::string* error) {
-    // The port's MTU, not Ethernet's, says how much one frame may carry.
-    const size_t frameLimit = master_.maxFrameBytes();
-    std::vector<Datagram> batch;
-    size_t batchBytes = FrameBytes(batch);
-    size_t first = 0;  // the read index of batch's first datagram
+    // The port's MTU, not Ethernet's, says how many nodes one frame may carry; a node's
+    // reads share a frame, so that it is answered whole or not at all.
+    const size_t limit = master_.maxFrameBytes();
+    const size_t perFrame =
+        std::max<size_t>(1, (limit - std::min(limit, FrameBytes({}))) / NodeReadBytes());
+    std::vector<size_t> pending;  // the first node of each frame not answered yet
+    for (size_t first = 0; first < nodes.size(); first += perFrame) pending.push_back(first);
     size_t answered = nodes.size();
-    auto flush = [&]() -> bool {
-        if (batch.empty()) return true;
-        const auto replies = master_.Exchange(batch, error);
-        if (!replies) return false;
-        ++*frames;
-        for (size_t i = 0; i < replies->size(); ++i) {
-            const size_t read = first + i;
-            const size_t node = read / kReadsPerNode;
-            // A node that stopped answering since the count ends the line there.
-            if ((*replies)[i].wkc != 1)
-                answered = std::min(answered, node);
-            else if (node < answered)
-                Fill(nodes[node], read % kReadsPerNode, (*replies)[i].data);
+    const auto giveUp = Clock::now() + retryFor_;
+    // Lost frames are sent again together, with new indices, while the time allows.
+    for (bool once = true; !pending.empty() && (once || Clock::now() < giveUp); once = false) {
+        std::vector<std::vector<Datagram>> batches;
+        for (size_t first : pending)
+            batches.push_back(NodeReads(first, std::min(nodes.size(), first + perFrame)));
+        *frames += batches.size();
+        const auto replies = master_.ExchangeAll(std::move(batches), error);
+        const auto failure = master_.lastFailure();
+        if (failure != ExchangeFailure::kNone && failure != ExchangeFailure::kNoReply) return false;
+        std::vector<size_t> lost;
+        for (size_t i = 0; i < pending.size(); ++i) {
+            const size_t end = std::min(nodes.size(), pending[i] + perFrame);
+            if (!replies[i])
+                lost.push_back(pending[i]);
+            else if (const auto ends = TakeReplies(nodes, pending[i], end, *replies[i]))
+                answered = std::min(answered, *ends);
         }
-        first += batch.size();
-        batch.clear();
-        batchBytes = FrameBytes(batch);
-        return true;
-    };
-    for (size_t read = 0; read < nodes.size() * kReadsPerNode; ++read) {
-        const RegisterRead& r = kNodeReads[read % kReadsPerNode];
-        Datagram datagram = ReadAt(static_cast<uint16_t>(read / kReadsPerNode), r.ado, r.length);
-        const size_t bytes = kDatagramOverhead + datagram.data.size();
-        if (batchBytes + bytes > frameLimit && !flush()) return false;
-        batchBytes += bytes;
-        batch.push_back(std::move(datagram));
+        pending = std::move(lost);
     }
-    if (!flush()) return false;
+    // Nodes still lost keep their last values and their age.
     nodes.resize(answered);
     return true;
 }
 
 void Scanner::Remember(std::vector<NodeScan>& nodes) {
     // Another count is another line: every identity is read again.
-    if (known_.size() != nodes.size()) known_.assign(nodes.size(), Known{});
+    if (known_.size() != nodes.size()) {
+        known_.assign(nodes.size(), Known{});
+        walk_.reset();
+    }
     for (size_t i = 0; i < nodes.size(); ++i) {
         Known& known = known_[i];
         NodeScan& node = nodes[i];
-        if (!known.placed || known.typeBlock != node.typeBlock || known.alias != node.alias)
+        // A node never answered yet shows nothing to compare.
+        const bool moved = known.typeBlock != node.typeBlock || known.alias != node.alias;
+        if (node.registersRead && (!known.placed || moved)) {
             known = Known::Placed(node.typeBlock, node.alias);
+            // A walk under way there is of the node that was.
+            if (walk_ && walk_->position() == i) walk_.reset();
+        }
         node.siiRead = known.read && !known.verify;
         node.siiFault = known.fault;
         node.eepromChecksumError = known.checksumError;
+        node.eepromNotLoaded = known.notLoaded;
         node.sii = known.sii;
         node.io = known.io;
     }
 }
 
-void Scanner::ReadNodeSii(uint16_t position) {
-    Known& known = known_[position];
-    known.nextTry = Clock::now() + kRetryAfter;  // unless it succeeds
-    EepromPort port(master_, position);
-    const auto offered = port.Offered();
-    if (!offered || !*offered) {
-        // Never taken from the node's processor: asking again later is all we do.
-        known.fault = offered ? SiiFault::kHeldByProcessor : SiiFault::kTimeout;
-        return;
-    }
-    // Each EEPROM read brings two or four words; keep the last so small reads share it.
-    uint32_t cachedWord = 0;
-    std::vector<uint8_t> cached;
-    SiiFault fault = SiiFault::kNone;
-    const SiiReader reader = [&](uint32_t word, uint32_t count, std::vector<uint8_t>& out) {
-        out.clear();
-        while (out.size() < count * 2u) {
-            const uint32_t at = word + static_cast<uint32_t>(out.size() / 2);
-            if (cached.empty() || at < cachedWord || at >= cachedWord + cached.size() / 2) {
-                auto chunk = port.Read(at, &fault);
-                if (!chunk) return false;
-                cachedWord = at;
-                cached = std::move(*chunk);
-            }
-            const auto from = cached.begin() + static_cast<long>((at - cachedWord) * 2);
-            const size_t take =
-                std::min<size_t>(static_cast<size_t>(cached.end() - from), count * 2u - out.size());
-            out.insert(out.end(), from, from + static_cast<long>(take));
-        }
-        return true;
-    };
-    std::string ignored;
-    auto sii = ReadSii(reader, &ignored);
-    eepromCommands_ += static_cast<uint64_t>(port.commands());
-    known.checksumError = (port.lastStatus() & kChecksumErrorBit) != 0;
-    if (!sii) {
-        known.fault = fault != SiiFault::kNone ? fault : SiiFault::kMalformed;
-        return;
-    }
-    known.read = true;
-    known.fault = SiiFault::kNone;
-    known.io = CountIo(*sii);
-    known.sii = std::move(*sii);
-}
-
-std::optional<bool> Scanner::IdentityChanged(uint16_t position) {
-    EepromPort port(master_, position);
-    const auto offered = port.Offered();
-    if (!offered || !*offered) return std::nullopt;
-    std::vector<uint8_t> words;
-    SiiFault fault = SiiFault::kNone;
-    while (words.size() < 8) {
-        const auto chunk =
-            port.Read(kSiiVendorWord + static_cast<uint32_t>(words.size() / 2), &fault);
-        if (!chunk) break;
-        words.insert(words.end(), chunk->begin(), chunk->end());
-    }
-    eepromCommands_ += static_cast<uint64_t>(port.commands());
-    if (words.size() < 8) return std::nullopt;
-    const Known& known = known_[position];
-    return Le32(words, 0) != known.sii.vendorId || Le32(words, 4) != known.sii.productCode;
-}
-
-void Scanner::Verify(uint16_t position) {
-    const auto changed = IdentityChanged(position);
-    Known& known = known_[position];
-    known.verify = false;
-    // Another node, or one that no longer answers: its whole SII is read again.
-    if (!changed || *changed) known = Known::Placed(known.typeBlock, known.alias);
-}
-
-void Scanner::Forget() {
-    for (Known& known : known_) {
-        if (known.read) known.verify = true;
-        // A node that failed is asked again at once: it may be another one now.
-        known.nextTry = {};
-    }
-}
-
-void Scanner::ReadIdentities(Clock::time_point deadline) {
-    bool readAny = false;
-    for (size_t i = 0; i < known_.size(); ++i) {
-        const Known& known = known_[i];
-        if (known.read && !known.verify) continue;
-        if (!known.read && Clock::now() < known.nextTry) continue;
-        if (Clock::now() >= deadline) return;
-        if (known.verify) Verify(static_cast<uint16_t>(i));
-        if (!known_[i].read) ReadNodeSii(static_cast<uint16_t>(i));
-        readAny = true;
-    }
-    if (readAny || known_.empty() || Clock::now() - lastRecheck_ < recheckEvery_) return;
-    lastRecheck_ = Clock::now();
-    const size_t i = recheck_++ % known_.size();
-    // A node whose words cannot be read now keeps what was read: it is asked in turn again.
-    if (known_[i].read && IdentityChanged(static_cast<uint16_t>(i)).value_or(false))
-        known_[i] = Known::Placed(known_[i].typeBlock, known_[i].alias);
-}
-
 std::optional<BusScan> Scanner::Scan(std::string* error) {
-    const auto count = CountNodes(error);
-    if (!count) return std::nullopt;
+    const auto began = Clock::now();
     BusScan scan;
-    scan.frames = 1;
-    scan.nodes.resize(std::min(*count, kMaxScannedNodes));
+    const auto count = CountNodes(&scan.frames, error);
+    if (!count) return std::nullopt;
+    scan.counted = *count;
+    const size_t placed = std::min(*count, kMaxScannedNodes);
+    scan.nodes = Carried(placed, began);
     if (!ReadRegisters(scan.nodes, &scan.frames, error)) return std::nullopt;
+    last_ = scan.nodes;
+    lastCount_ = placed;
     Remember(scan.nodes);
     scan.framesSent = master_.framesSent();
     scan.framesLost = master_.framesLost();

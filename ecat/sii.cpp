@@ -10,9 +10,8 @@
 namespace pelvane::ecat {
 namespace {
 
-constexpr uint32_t kIdentityWords = 6;
+constexpr uint32_t kIdentityWords = 8;  // vendor, product, revision, serial
 constexpr uint32_t kHeaderAreaWords = kSiiFirstCategoryWord;
-constexpr uint32_t kEepromSizeWord = 0x003E;
 constexpr uint32_t kSiiVersionWord = 0x003F;
 constexpr std::size_t kPdoHeaderBytes = 8;
 constexpr std::size_t kPdoEntryBytes = 8;
@@ -157,6 +156,10 @@ void AddPdos(std::vector<Pdo>& pdos, uint16_t& pdoIndex, uint8_t syncManager, in
 
 }  // namespace
 
+uint32_t EepromWords(uint16_t sizeWord) {
+    return std::min((uint32_t{sizeWord} + 1) * kEepromWordsPerKibibit, kSiiMaxWords);
+}
+
 std::optional<SiiInfo> ReadSii(const SiiReader& read, std::string* error) {
     SiiInfo info;
     std::vector<uint8_t> words;
@@ -166,10 +169,16 @@ std::optional<SiiInfo> ReadSii(const SiiReader& read, std::string* error) {
     info.vendorId = Le32(words, 0);
     info.productCode = Le32(words, 4);
     info.revision = Le32(words, 8);
+    info.serial = Le32(words, 12);
+    // A real EEPROM wraps round at its size: past it the walk would read the header again.
+    if (!ReadWords(read, kSiiEepromSizeWord, 1, words)) {
+        return Fail(error, "cannot read the EEPROM size at word " + Hex(kSiiEepromSizeWord));
+    }
+    const uint32_t limit = EepromWords(Le16(words, 0));
 
     uint32_t word = kSiiFirstCategoryWord;
     for (int categories = 0;; ++categories) {
-        if (word >= kSiiMaxWords) return Fail(error, "no end marker before word " + Hex(word));
+        if (word >= limit) return Fail(error, "no end marker before word " + Hex(word));
         // The end marker may be the image's last word, so the type is read on its own.
         if (!ReadWords(read, word, 1, words)) {
             return Fail(error, "cannot read the category at word " + Hex(word));
@@ -179,13 +188,14 @@ std::optional<SiiInfo> ReadSii(const SiiReader& read, std::string* error) {
         if (categories == kSiiMaxCategories) {
             return Fail(error, "more than " + std::to_string(kSiiMaxCategories) + " categories");
         }
-        if (word + 2 > kSiiMaxWords || !ReadWords(read, word + 1, 1, words)) {
+        if (word + 2 > limit || !ReadWords(read, word + 1, 1, words)) {
             return Fail(error, "cannot read the size of the category at word " + Hex(word));
         }
         const uint32_t size = Le16(words, 0);
         const uint32_t next = word + 2 + size;
-        if (next > kSiiMaxWords) {
-            return Fail(error, "the category at word " + Hex(word) + " runs past the EEPROM");
+        if (next > limit) {
+            return Fail(error, "the category at word " + Hex(word) + " runs past the EEPROM's " +
+                                   std::to_string(limit) + " words");
         }
         if (type == kCategoryTxPdo || type == kCategoryRxPdo) {
             if (!ReadWords(read, word + 2, size, words)) {
@@ -255,6 +265,7 @@ std::vector<uint8_t> BuildSii(const SiiInfo& info, uint16_t alias) {
     PutLe32(image, kSiiVendorWord * 2, info.vendorId);
     PutLe32(image, kSiiProductWord * 2, info.productCode);
     PutLe32(image, kSiiRevisionWord * 2, info.revision);
+    PutLe32(image, kSiiSerialWord * 2, info.serial);
     PutLe16(image, kSiiVersionWord * 2, 1);
 
     // Room for both categories' headers and the end marker is kept back from the first.
@@ -267,7 +278,7 @@ std::vector<uint8_t> BuildSii(const SiiInfo& info, uint16_t alias) {
     // The size word holds kibibits less one; EEPROMs come in powers of two from 16 Kibit.
     uint32_t kibibits = 16;
     while (kibibits * 64 < usedWords()) kibibits *= 2;
-    PutLe16(image, kEepromSizeWord * 2, static_cast<uint16_t>(kibibits - 1));
+    PutLe16(image, kSiiEepromSizeWord * 2, static_cast<uint16_t>(kibibits - 1));
     return image;
 }
 

@@ -17,8 +17,12 @@ inline constexpr uint32_t kSiiAliasWord = 0x0004;
 inline constexpr uint32_t kSiiVendorWord = 0x0008;
 inline constexpr uint32_t kSiiProductWord = 0x000A;
 inline constexpr uint32_t kSiiRevisionWord = 0x000C;
+inline constexpr uint32_t kSiiSerialWord = 0x000E;
+inline constexpr uint32_t kSiiEepromSizeWord = 0x003E;  // the size in Kibit, less one
 inline constexpr uint32_t kSiiFirstCategoryWord = 0x0040;
-// The walk never goes past this word (a 64 KiB EEPROM) nor more categories than this.
+inline constexpr uint32_t kEepromWordsPerKibibit = 64;
+// The walk never goes past the EEPROM's size, nor this word (a 64 KiB EEPROM), nor more
+// categories than this.
 inline constexpr uint32_t kSiiMaxWords = 0x8000;
 inline constexpr int kSiiMaxCategories = 256;
 
@@ -42,6 +46,7 @@ struct SiiInfo {
     uint32_t vendorId = 0;
     uint32_t productCode = 0;
     uint32_t revision = 0;
+    uint32_t serial = 0;
     std::vector<Pdo> txPdos, rxPdos;
 };
 
@@ -49,8 +54,12 @@ struct SiiInfo {
 // the EEPROM cannot be read.
 using SiiReader = std::function<bool(uint32_t word, uint32_t count, std::vector<uint8_t>& out)>;
 
-// The identity words, then the categories from kSiiFirstCategoryWord: the PDO ones are
-// read, the others skipped by their size, up to the end marker.
+// The words an EEPROM holds by its size word, at most kSiiMaxWords.
+uint32_t EepromWords(uint16_t sizeWord);
+
+// The identity words, the EEPROM's size, then the categories from kSiiFirstCategoryWord
+// up to the end marker, inside the size: the PDO ones are read, the others skipped by
+// their size.
 std::optional<SiiInfo> ReadSii(const SiiReader& read, std::string* error);
 // The same over a whole image held in memory.
 std::optional<SiiInfo> ParseSii(std::span<const uint8_t> image, std::string* error);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -15,12 +16,14 @@ namespace pelvane::gateway {
 namespace {
 
 using namespace kestrum::language;
+using kestrum::server::Clock;
 using kestrum::server::Error;
 using kestrum::server::Outcome;
 using kestrum::server::PrintInt;
 
 constexpr size_t kMaxNodeLines = 24;
 constexpr uint16_t kAlErrorBit = 0x10;
+constexpr uint16_t kAlIdLoadedBit = 0x20;
 
 // Numbers the controller prints are signed 32-bit; IDs keep their bit pattern.
 Outcome PrintId(uint32_t id) {
@@ -49,18 +52,42 @@ std::string StateName(uint16_t alStatus) {
     return std::string(StateBase(alStatus)) + ((alStatus & kAlErrorBit) != 0 ? "+ERR" : "");
 }
 
+// Why a node's registers are not served, when they are not: unanswered for too long.
+std::optional<std::string> Unanswered(const ecat::NodeScan& node, Clock::time_point now) {
+    const auto age = std::chrono::duration_cast<std::chrono::milliseconds>(now - node.readAt);
+    if (node.registersRead && age < GatewayModel::kServedFor) return std::nullopt;
+    return "not answered for " + std::to_string(std::max<int64_t>(0, age.count())) + " ms";
+}
+
+// With the error bit clear the code is a leftover of an acknowledged error; with bit 5 set
+// 0134H holds the device ID asked for, not a code.
+bool AlCodeStands(uint16_t alStatus) {
+    return (alStatus & kAlErrorBit) != 0 && (alStatus & kAlIdLoadedBit) == 0;
+}
+
+// The power-up load's faults, reported whether or not the SII could be read.
+void LoadLines(const ecat::NodeScan& node, const std::string& name,
+               std::vector<std::string>& lines) {
+    using ecat::SiiFault;
+    const auto say = [&](SiiFault fault) {
+        lines.push_back(name + std::string(ecat::SiiFaultText(fault)));
+    };
+    if (node.siiFault != SiiFault::kNone) say(node.siiFault);
+    if (node.eepromNotLoaded && node.siiFault != SiiFault::kNotLoaded) say(SiiFault::kNotLoaded);
+    if (node.eepromChecksumError && node.siiFault != SiiFault::kChecksumError)
+        say(SiiFault::kChecksumError);
+}
+
 // What is wrong with each node that the user should see, a line each, at most
 // kMaxNodeLines of them: the reply must keep its lost count inside a client's buffer.
-std::string NodeLines(const std::vector<ecat::NodeScan>& nodes) {
+std::string NodeLines(const std::vector<ecat::NodeScan>& nodes, Clock::time_point now) {
     std::vector<std::string> lines;
     for (size_t i = 0; i < nodes.size(); ++i) {
         const ecat::NodeScan& node = nodes[i];
         const std::string name = "Node" + std::to_string(i) + ": ";
-        if (node.siiFault != ecat::SiiFault::kNone)
-            lines.push_back(name + std::string(ecat::SiiFaultText(node.siiFault)));
-        else if (node.eepromChecksumError)
-            lines.push_back(name + std::string(ecat::SiiFaultText(ecat::SiiFault::kChecksumError)));
-        if (node.alStatusCode != 0) {
+        if (const auto why = Unanswered(node, now)) lines.push_back(name + *why);
+        LoadLines(node, name, lines);
+        if (node.alStatusCode != 0 && AlCodeStands(node.alStatus)) {
             char code[32];
             std::snprintf(code, sizeof code, "AL status code %04XH", node.alStatusCode);
             lines.push_back(name + code);
@@ -113,24 +140,36 @@ std::string MacDigits(const ecat::Mac& mac) {
 void GatewayModel::Update(LineReport report) {
     if (report.scan) scan_ = std::move(report.scan);
     framesLost_ = report.framesLost;
+    framesLate_ = report.framesLate;
     line_ = report.line;
+    loss_ = report.loss;
 }
 
-std::string GatewayModel::Report(Clock::time_point) {
+std::string GatewayModel::Report(Clock::time_point now) {
     std::map<std::string, int> states;
     for (const ecat::NodeScan& node : scan_->nodes) ++states[StateName(node.alStatus)];
     std::string report = "EtherCAT gateway: read only, nodes are left in their state.\r\nNodes:" +
                          std::to_string(scan_->nodes.size()) + "\r\nStates:";
     for (const auto& [state, count] : states) report += " " + state + " " + std::to_string(count);
     report += "\r\nCycle:" + std::to_string(identity_.cycleMs * 1000) + "us\r\n" +
-              NodeLines(scan_->nodes) + "Line: " + std::string(LineConditionText(line_)) +
+              NodeLines(scan_->nodes, now);
+    if (scan_->counted > scan_->nodes.size())
+        report += "Line longer than " + std::to_string(ecat::kMaxScannedNodes) +
+                  " nodes: " + std::to_string(scan_->counted) + " counted, the first " +
+                  std::to_string(scan_->nodes.size()) + " served\r\n";
+    report += "Late frames: " + std::to_string(framesLate_) +
+              "\r\nLine: " + LineText(line_, loss_) +
               "\r\nLostcount:" + std::to_string(framesLost_) + ".\r\n";
     return report;
 }
 
-Outcome GatewayModel::NodeItem(int32_t index, int32_t item, Clock::time_point) {
+Outcome GatewayModel::NodeItem(int32_t index, int32_t item, Clock::time_point now) {
     const ecat::NodeScan& node = At(index);
-    if (auto unread = Unread(node); unread && IsSiiItem(item)) return *unread;
+    if (IsSiiItem(item)) {
+        if (auto unread = Unread(node)) return *unread;
+    } else if (const auto why = Unanswered(node, now)) {
+        return Error(kSiiUnread, *why);
+    }
     switch (item) {
         case kItemVendorId:
             return PrintId(node.sii.vendorId);

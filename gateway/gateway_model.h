@@ -35,6 +35,9 @@ class GatewayModel final : public kestrum::server::ControllerModel {
     Outcome AxisCount(int32_t node) override;
     Outcome IoBase(int32_t node) override;
     Outcome AioBase(int32_t node) override;
+    // Register values older than this are no longer served: the node was not answered
+    // since. Identities stay: a lost frame says nothing of which node is there.
+    static constexpr std::chrono::seconds kServedFor{1};
     Outcome SdoRead(int32_t node, int32_t index, int32_t subindex, int32_t type,
                     int32_t tableIndex) override;
     const std::vector<float>& Table() const override { return table_; }
@@ -52,7 +55,9 @@ class GatewayModel final : public kestrum::server::ControllerModel {
     GatewayIdentity identity_;
     std::shared_ptr<const ecat::BusScan> scan_ = std::make_shared<const ecat::BusScan>();
     uint64_t framesLost_ = 0;
+    uint64_t framesLate_ = 0;
     LineCondition line_ = LineCondition::kUp;
+    RecentLoss loss_;
     // Nothing writes it: the SDO read that would is refused.
     const std::vector<float> table_ = std::vector<float>(kestrum::server::kTableSize, 0.0f);
 };

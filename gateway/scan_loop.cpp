@@ -9,7 +9,8 @@ namespace pelvane::gateway {
 namespace {
 
 constexpr std::chrono::milliseconds kFirstReopenWait{50};
-// Time for SII reads each cycle even when the scan filled it.
+// EEPROM work a cycle: an SII read goes on over as many cycles as it takes, and no scan
+// waits for it.
 constexpr std::chrono::milliseconds kIdentityBudget{2};
 
 LineCondition FromFailure(ecat::ExchangeFailure failure) {
@@ -108,26 +109,40 @@ std::optional<ecat::BusScan> ScanLoop::Cycle(LineCondition* found) {
     return std::nullopt;
 }
 
-void ScanLoop::Say(const LineReport& report) {
-    if (verbosity_ <= 0) return;
-    if (report.line != said_) {
-        said_ = report.line;
-        std::fprintf(stderr, "line: %s (%llu lost, %llu circulating, %llu foreign frames)\n",
-                     std::string(LineConditionText(report.line)).c_str(),
-                     static_cast<unsigned long long>(master_.framesLost()),
-                     static_cast<unsigned long long>(master_.framesCirculating()),
-                     static_cast<unsigned long long>(master_.framesForeign()));
-    }
-    if (report.scan &&
-        (report.scan->nodes.size() != saidCount_ || report.scan->frames != saidFrames_)) {
-        saidCount_ = report.scan->nodes.size();
-        saidFrames_ = report.scan->frames;
+void ScanLoop::SayScan(const ecat::BusScan& scan) {
+    if (scan.nodes.size() != saidCount_ || scan.frames != saidFrames_) {
+        saidCount_ = scan.nodes.size();
+        saidFrames_ = scan.frames;
         std::fprintf(
             stderr,
             "scan: %zu nodes in %zu frames of at most %zu bytes, %llu EEPROM commands so far\n",
             saidCount_, saidFrames_, master_.maxFrameBytes(),
             static_cast<unsigned long long>(scanner_.eepromCommands()));
     }
+    if (scan.counted != saidCounted_ && scan.counted > scan.nodes.size())
+        std::fprintf(stderr, "scan: the line counts %zu nodes, only the first %zu are served\n",
+                     scan.counted, scan.nodes.size());
+    saidCounted_ = scan.counted;
+}
+
+void ScanLoop::Say(const LineReport& report) {
+    if (verbosity_ <= 0) return;
+    if (report.line != said_) {
+        said_ = report.line;
+        std::fprintf(stderr,
+                     "line: %s (%llu lost, %llu late, %llu circulating, %llu foreign frames)\n",
+                     LineText(report.line, report.loss).c_str(),
+                     static_cast<unsigned long long>(master_.framesLost()),
+                     static_cast<unsigned long long>(master_.framesLate()),
+                     static_cast<unsigned long long>(master_.framesCirculating()),
+                     static_cast<unsigned long long>(master_.framesForeign()));
+    }
+    if (report.framesLate != saidLate_) {
+        saidLate_ = report.framesLate;
+        std::fprintf(stderr, "frames: %llu late replies so far\n",
+                     static_cast<unsigned long long>(saidLate_));
+    }
+    if (report.scan) SayScan(*report.scan);
 }
 
 void ScanLoop::Run(std::stop_token stop) {
@@ -135,10 +150,15 @@ void ScanLoop::Run(std::stop_token stop) {
     auto next = Clock::now();
     for (;;) {
         LineCondition found = LineCondition::kUp;
+        // A fault dates from the cycle that met it: its own retries count towards it.
+        const auto began = Clock::now();
         auto scan = Cycle(&found);
         const auto now = Clock::now();
-        watch_.Observe(found, now);
-        LineReport report{nullptr, master_.framesLost(), watch_.Shown(now)};
+        master_.Settle(now);
+        watch_.Observe(found, began);
+        watch_.Count(master_.framesSent(), master_.framesLost(), now);
+        LineReport report{nullptr, master_.framesLost(), watch_.Shown(now), master_.framesLate(),
+                          watch_.Loss()};
         if (scan)
             report.scan = std::make_shared<const ecat::BusScan>(std::move(*scan));
         else if (watch_.Stale(now))
@@ -147,10 +167,11 @@ void ScanLoop::Run(std::stop_token stop) {
         publish_(std::move(report));
         // A scan slower than the cycle is followed at once, never by a burst.
         next = std::max(next + cycle_, Clock::now());
-        // What the registers showed is served already; identities fill the rest of the
+        // What the registers showed is served already; identities are read a little each
         // cycle, and the next scan serves them.
-        if (found == LineCondition::kUp)
-            scanner_.ReadIdentities(std::max(next, Clock::now() + kIdentityBudget));
+        if (found == LineCondition::kUp) scanner_.ReadIdentities(Clock::now() + kIdentityBudget);
+        for (const std::string& note : scanner_.TakeNotes())
+            if (verbosity_ > 0) std::fprintf(stderr, "sii: %s\n", note.c_str());
         std::unique_lock lock(mutex_);
         if (wake_.wait_until(lock, stop, next, [] { return false; }) || stop.stop_requested())
             return;

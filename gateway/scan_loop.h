@@ -21,6 +21,8 @@ struct LineReport {
     std::shared_ptr<const ecat::BusScan> scan;  // none: the last one still stands
     uint64_t framesLost = 0;
     LineCondition line = LineCondition::kUp;
+    uint64_t framesLate = 0;
+    RecentLoss loss;
 };
 
 class ScanLoop {
@@ -48,6 +50,7 @@ class ScanLoop {
     LineCondition AfterFailedScan();
     void TryReopen();
     void Say(const LineReport& report);
+    void SayScan(const ecat::BusScan& scan);
 
     ecat::FrameChannel& port_;
     ecat::Master& master_;
@@ -61,6 +64,8 @@ class ScanLoop {
     LineCondition said_ = LineCondition::kUp;
     size_t saidCount_ = SIZE_MAX;
     size_t saidFrames_ = 0;
+    size_t saidCounted_ = 0;
+    uint64_t saidLate_ = 0;
     std::mutex mutex_;
     std::condition_variable_any wake_;
     std::jthread thread_;  // last: stopped and joined before the rest goes

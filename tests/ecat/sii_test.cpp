@@ -21,6 +21,7 @@ struct Image {
         PutLe32(bytes, kSiiVendorWord * 2, 0x0000'0A0B);
         PutLe32(bytes, kSiiProductWord * 2, 0x1234'5678);
         PutLe32(bytes, kSiiRevisionWord * 2, 3);
+        PutLe16(bytes, kSiiEepromSizeWord * 2, 15);  // 16 Kibit
     }
     Image& Words(std::initializer_list<uint16_t> words) {
         for (uint16_t w : words) {
@@ -91,11 +92,43 @@ TEST(SiiTest, RefusesBrokenImages) {
               "cannot read the size of the category at word 0x0040");
 }
 
+TEST(SiiTest, TheWalkEndsAtTheEepromsSize) {
+    // 2 Kibit: 128 words, 40H of them after the header. A real EEPROM wraps round past
+    // its end, so the image is as long as a larger one and still refused.
+    struct Case {
+        uint16_t sizeWord;
+        uint16_t categoryWords;
+        const char* error;
+    };
+    const Case cases[] = {
+        {1, 0x3D, ""},  // its end marker is the EEPROM's last word
+        {1, 0x3E, "no end marker before word 0x0080"},
+        {1, 0x7000, "the category at word 0x0040 runs past the EEPROM's 128 words"},
+        {0, 0, "no end marker before word 0x0040"},  // 1 Kibit: the header only
+    };
+    for (const Case& c : cases) {
+        Image image;
+        PutLe16(image.bytes, kSiiEepromSizeWord * 2, c.sizeWord);
+        image.Words({0x001E, c.categoryWords});
+        image.bytes.resize(image.bytes.size() + std::size_t{c.categoryWords} * 2, 0);
+        image.Words({kCategoryEnd});
+        image.bytes.resize(std::max<std::size_t>(image.bytes.size(), 0x400), 0);
+        std::string error;
+        const auto info = ParseSii(image.bytes, &error);
+        EXPECT_EQ(info.has_value(), *c.error == 0) << c.sizeWord << " " << c.categoryWords;
+        EXPECT_EQ(error, c.error) << c.sizeWord << " " << c.categoryWords;
+    }
+}
+
+// The size word of the largest EEPROM the walk takes: 512 Kibit.
+constexpr uint16_t kLargestEeprom = 511;
+
 // An EEPROM of zero words everywhere but where a test puts an end marker.
 SiiReader ZeroEeprom(uint32_t endWord, uint32_t* highest) {
     return [=](uint32_t word, uint32_t count, std::vector<uint8_t>& out) {
         out.assign(std::size_t{count} * 2, 0);
         for (uint32_t i = 0; i < count; ++i) {
+            if (word + i == kSiiEepromSizeWord) PutLe16(out, i * 2, kLargestEeprom);
             if (word + i == endWord) PutLe16(out, i * 2, kCategoryEnd);
             if (highest != nullptr) *highest = std::max(*highest, word + i);
         }
@@ -121,13 +154,14 @@ TEST(SiiTest, BoundsTheCategoryWalk) {
     const SiiReader big = [&](uint32_t word, uint32_t count, std::vector<uint8_t>& out) {
         highest = std::max(highest, word + count);
         out.assign(std::size_t{count} * 2, 0);
+        if (word == kSiiEepromSizeWord) PutLe16(out, 0, kLargestEeprom);
         if (word >= first && count == 1) {
             PutLe16(out, 0, word % 2 == 1 ? 0x0FFE : word == 0x7040 ? kCategoryTxPdo : 0x001E);
         }
         return true;
     };
     EXPECT_FALSE(ReadSii(big, &error).has_value());
-    EXPECT_EQ(error, "the category at word 0x7040 runs past the EEPROM");
+    EXPECT_EQ(error, "the category at word 0x7040 runs past the EEPROM's 32768 words");
     EXPECT_LE(highest, kSiiMaxWords);
 
     const SiiReader failing = [](uint32_t, uint32_t, std::vector<uint8_t>&) { return false; };

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "kestrum/server/command_language.h"
 
 #include "nodes/lostcount.h"
@@ -13,6 +15,8 @@ namespace {
 ecat::NodeScan Node(uint32_t vendor, uint32_t product, uint16_t alias, ecat::IoCounts io) {
     ecat::NodeScan node;
     node.siiRead = true;
+    node.registersRead = true;
+    node.readAt = ecat::NodeScan::Clock::now();
     node.sii.vendorId = vendor;
     node.sii.productCode = product;
     node.alias = alias;
@@ -32,7 +36,7 @@ class GatewayModelTest : public ::testing::Test {
         scan->nodes[1].counters[0x10] = 3;  // lost link, port 0
         scan->nodes[1].counters[0x13] = 9;
         scan->nodes[2].dlStatus = 0x5611;  // the last node: port 1 without link, loop closed
-        model.Update({scan, 5, LineCondition::kUp});
+        model.Update({scan, 5, LineCondition::kUp, 0, {}});
     }
     std::string Text(const char* command) { return Answer(command).text; }
     kestrum::server::Outcome Answer(const char* command) {
@@ -81,7 +85,7 @@ TEST_F(GatewayModelTest, AnUnreadSiiIsNoNumberAndTheReportSaysWhy) {
     scan->nodes[2].alStatus = ecat::kAlStateSafeop | 0x10;
     scan->nodes[2].alStatusCode = 0x1B;
     scan->nodes[2].eepromChecksumError = true;
-    model.Update({scan, 0, LineCondition::kUp});
+    model.Update({scan, 0, LineCondition::kUp, 0, {}});
     const std::pair<const char*, const char*> cases[] = {
         {"?NODE_INFO(0,1,0)", "Error 3002: SII held by the node's processor\r\n"},
         {"?NODE_INFO(0,1,10)", "Error 3002: SII held by the node's processor\r\n"},
@@ -96,14 +100,14 @@ TEST_F(GatewayModelTest, AnUnreadSiiIsNoNumberAndTheReportSaysWhy) {
     const std::string report = Text("?*ETHERCAT");
     EXPECT_NE(report.find("States: INIT 2 SAFEOP+ERR 1\r\n"), std::string::npos) << report;
     EXPECT_NE(report.find("\r\nNode1: SII held by the node's processor\r\nNode2: EEPROM checksum "
-                          "error\r\nNode2: AL status code 001BH\r\nLine: up\r\n"),
+                          "error\r\nNode2: AL status code 001BH\r\nLate frames: 0\r\nLine: up\r\n"),
               std::string::npos)
         << report;
     EXPECT_EQ(CutLostcountText(report), "Lostcount:0");
 
     // However many nodes fail, the lost count stays inside a client's reply buffer.
     scan->nodes.assign(256, scan->nodes[1]);
-    model.Update({scan, 4, LineCondition::kUp});
+    model.Update({scan, 4, LineCondition::kUp, 0, {}});
     EXPECT_LT(Text("?*ETHERCAT").size(), 1500u);
     EXPECT_EQ(CutLostcountText(Text("?*ETHERCAT")), "Lostcount:4");
 }
@@ -111,18 +115,80 @@ TEST_F(GatewayModelTest, AnUnreadSiiIsNoNumberAndTheReportSaysWhy) {
 TEST_F(GatewayModelTest, TheReportCutsToTheLostFramesAndAFailedScanKeepsTheLast) {
     EXPECT_EQ(CutLostcountText(Text("?*ETHERCAT")), "Lostcount:5");
     EXPECT_NE(Text("?*ETHERCAT").find("States: INIT 3"), std::string::npos);
-    EXPECT_NE(Text("?*ETHERCAT").find("\r\nLine: up\r\nLostcount:5."), std::string::npos);
-    model.Update({nullptr, 9, LineCondition::kUp});
+    EXPECT_NE(Text("?*ETHERCAT").find("\r\nLate frames: 0\r\nLine: up\r\nLostcount:5."),
+              std::string::npos);
+    model.Update({nullptr, 9, LineCondition::kUp, 0, {}});
     EXPECT_EQ(Text("?NODE_COUNT(0)"), "3\r\n");
     EXPECT_EQ(CutLostcountText(Text("?*ETHERCAT")), "Lostcount:9");
     // A line gone for long enough is served as an empty bus, and says why.
-    model.Update({std::make_shared<ecat::BusScan>(), 12, LineCondition::kAnotherMaster});
+    model.Update({std::make_shared<ecat::BusScan>(), 12, LineCondition::kAnotherMaster, 0, {}});
     EXPECT_EQ(Text("?NODE_COUNT(0)"), "0\r\n");
     EXPECT_EQ(Text("?NODE_INFO(0,0,768)"), "Error 2003: no such node\r\n");
     EXPECT_EQ(CutLostcountText(Text("?*ETHERCAT")), "Lostcount:12");
     EXPECT_NE(Text("?*ETHERCAT").find("\r\nLine: another master\r\n"), std::string::npos);
     EXPECT_EQ(BuildDate("Dec  8 2026"), "20261208");
     EXPECT_EQ(BuildDate("Jan 31 2027"), "20270131");
+}
+
+TEST_F(GatewayModelTest, TheReportNamesOnlyWhatStillStands) {
+    using namespace std::chrono_literals;
+    const auto now = ecat::NodeScan::Clock::now();
+    struct Case {
+        const char* what;
+        std::function<void(ecat::NodeScan&)> set;
+        const char* line;
+        bool shown;
+    };
+    const Case cases[] = {
+        {"an AL code with the error bit",
+         [](ecat::NodeScan& n) {
+             n.alStatus = ecat::kAlStateSafeop | 0x10;
+             n.alStatusCode = 0x1B;
+         },
+         "Node0: AL status code 001BH", true},
+        {"a code left from an acknowledged error",
+         [](ecat::NodeScan& n) {
+             n.alStatus = ecat::kAlStateOp;
+             n.alStatusCode = 0x1B;
+         },
+         "AL status code", false},
+        {"a device ID after an ID request",
+         [](ecat::NodeScan& n) {
+             n.alStatus = ecat::kAlStatePreop | 0x30;
+             n.alStatusCode = 5;
+         },
+         "AL status code", false},
+        {"an EEPROM not loaded at power-up, its SII read all the same",
+         [](ecat::NodeScan& n) { n.eepromNotLoaded = true; }, "Node0: EEPROM not loaded\r\n", true},
+        {"values a second old", [&](ecat::NodeScan& n) { n.readAt = now - 1500ms; },
+         "Node0: not answered for ", true},
+        {"values younger than a second", [&](ecat::NodeScan& n) { n.readAt = now - 900ms; },
+         "not answered", false},
+        {"a node counted but never answered", [](ecat::NodeScan& n) { n.registersRead = false; },
+         "Node0: not answered for ", true},
+    };
+    for (const Case& c : cases) {
+        auto scan = std::make_shared<ecat::BusScan>();
+        scan->nodes = {Node(0x41B, 1, 1, {})};
+        c.set(scan->nodes[0]);
+        model.Update({scan, 0, LineCondition::kUp, 0, {}});
+        const std::string report = Text("?*ETHERCAT");
+        EXPECT_EQ(report.find(c.line) != std::string::npos, c.shown) << c.what << "\n" << report;
+    }
+    // Unanswered registers are no numbers; the identity stays.
+    EXPECT_EQ(Text("?NODE_INFO(0,0,768)").rfind("Error 3002: not answered for ", 0), 0u);
+    EXPECT_EQ(Text("?NODE_INFO(0,0,0)"), "1051\r\n");
+
+    auto scan = std::make_shared<ecat::BusScan>();
+    scan->nodes.assign(ecat::kMaxScannedNodes, Node(0x41B, 1, 1, {}));
+    scan->counted = 300;
+    model.Update({scan, 7, LineCondition::kLosingFrames, 4, {3, 120}});
+    EXPECT_NE(Text("?*ETHERCAT")
+                  .find("\r\nLine longer than 256 nodes: 300 counted, the first 256 "
+                        "served\r\nLate frames: 4\r\nLine: losing frames (3 of 120 "
+                        "in the last second)\r\nLostcount:7."),
+              std::string::npos)
+        << Text("?*ETHERCAT");
 }
 
 }  // namespace

@@ -54,8 +54,34 @@ TEST(LineWatch, AFaultIsNamedAndEmptiesTheBusOnlyOnceItLasts) {
         }
     }
     for (LineCondition condition :
-         {kUp, kNoReply, kNoLink, kPortGone, kAnotherMaster, kCirculating})
+         {kUp, kLosingFrames, kNoReply, kNoLink, kPortGone, kAnotherMaster, kCirculating})
         EXPECT_EQ(LineConditionText(condition).find('.'), std::string_view::npos);
+}
+
+TEST(LineWatch, MoreThanOnePercentLostInTheLastSecondIsLosingFrames) {
+    struct Step {
+        int atMs;
+        uint64_t sent, lost;
+        LineCondition found, shown;
+    };
+    const Step steps[] = {
+        {0, 0, 0, kUp, kUp},
+        {500, 1000, 10, kUp, kUp},  // 1 %: not more
+        {600, 1100, 12, kUp, kLosingFrames},
+        {700, 1150, 12, kNoReply, kLosingFrames},  // a lost count is not yet no reply
+        {800, 1300, 12, kNoLink, kNoLink},         // a fault comes first
+        {1700, 1400, 12, kUp, kUp},                // the losses are more than a second old
+    };
+    LineWatch watch;
+    const auto start = LineWatch::Clock::now();
+    for (const Step& step : steps) {
+        const auto now = start + milliseconds(step.atMs);
+        watch.Observe(step.found, now);
+        watch.Count(step.sent, step.lost, now);
+        EXPECT_EQ(watch.Shown(now), step.shown) << step.atMs;
+    }
+    EXPECT_EQ(LineText(kLosingFrames, {3, 120}), "losing frames (3 of 120 in the last second)");
+    EXPECT_EQ(LineText(kUp, {3, 120}), "up");
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include <functional>
 #include <thread>
 
@@ -102,8 +104,8 @@ TEST_F(ScanTest, ReadsEveryNodeByPositionWithItsSii) {
     const uint64_t commands = scanner.eepromCommands();
     ASSERT_TRUE(scanner.Scan(&error));
     EXPECT_EQ(channel.sent - before, 2);
-    scanner.ReadIdentities(Scanner::Clock::now());
-    EXPECT_EQ(scanner.eepromCommands(), commands + 1);  // 8 bytes: vendor and product
+    scanner.ReadIdentities(Scanner::Clock::now() + std::chrono::seconds(5));
+    EXPECT_EQ(scanner.eepromCommands(), commands + 2);  // 16 bytes: vendor to serial
 }
 
 TEST_F(ScanTest, RegisterFramesFitThePort) {
@@ -120,6 +122,8 @@ TEST_F(ScanTest, RegisterFramesFitThePort) {
 TEST_F(ScanTest, RepliesThatDoNotMatchAreNeverTaken) {
     std::string error;
     ASSERT_TRUE(scanner.Scan(&error));
+    // Every frame tried once: the line here answers at once, so a retry would not wait.
+    Scanner once(master, Scanner::kRecheckEvery, std::chrono::milliseconds(0));
     struct Case {
         const char* what;
         std::function<void(std::vector<uint8_t>&)> change;
@@ -139,11 +143,12 @@ TEST_F(ScanTest, RepliesThatDoNotMatchAreNeverTaken) {
             return frame;
         };
         const uint64_t lost = master.framesLost();
-        EXPECT_FALSE(scanner.Scan(&error)) << c.what;
+        EXPECT_FALSE(once.Scan(&error)) << c.what;
+        master.Settle(Master::Clock::now() + kLostAfter);
         EXPECT_EQ(master.framesLost(), lost + 1) << c.what;
     }
     channel.tamper = nullptr;
-    EXPECT_TRUE(scanner.Scan(&error));
+    EXPECT_TRUE(once.Scan(&error));
 }
 
 TEST_F(ScanTest, CirculatingFramesAreNotLostAndAnotherMasterHoldsUsBack) {
@@ -213,16 +218,151 @@ TEST_F(ScanTest, ANodeThatStopsAnsweringEndsTheLineAndAnUnreadSiiIsTriedAgain) {
 }
 
 TEST_F(ScanTest, ANodeSwappedForOneOfItsKindShowsItsNewIdentity) {
-    std::string error;
-    ASSERT_TRUE(ScanWithIdentities(&error));
-    state.nodes[2].device.deviceId = 0x30004;  // same ESC, same switch, same I/O
-    std::optional<BusScan> scan;
-    for (int i = 0; i < 6; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        scan = ScanWithIdentities(&error);
+    // Same ESC, same switch, same I/O: only one identity word tells.
+    struct Case {
+        const char* what;
+        std::function<void(SegmentNode&)> swap;
+        std::function<uint32_t(const SiiInfo&)> seen;
+        uint32_t expected;
+    };
+    const Case cases[] = {
+        {"product", [](SegmentNode& n) { n.device.deviceId = 0x30004; },
+         [](const SiiInfo& sii) { return sii.productCode; }, 0x30004u},
+        {"revision", [](SegmentNode& n) { n.device.revision = 7; },
+         [](const SiiInfo& sii) { return sii.revision; }, 7u},
+        {"serial", [](SegmentNode& n) { n.device.serial = 1234; },
+         [](const SiiInfo& sii) { return sii.serial; }, 1234u},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        ASSERT_TRUE(ScanWithIdentities(&error)) << c.what;
+        c.swap(state.nodes[2]);
+        std::optional<BusScan> scan;
+        for (int i = 0; i < 6; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            scan = ScanWithIdentities(&error);
+        }
+        ASSERT_TRUE(scan) << c.what;
+        EXPECT_EQ(c.seen(scan->nodes[2].sii), c.expected) << c.what;
     }
-    ASSERT_TRUE(scan);
-    EXPECT_EQ(scan->nodes[2].sii.productCode, 0x30004u);
+}
+
+TEST_F(ScanTest, LostFramesAreSentAgainAndANodeKeepsItsValuesAndIdentity) {
+    std::string error;
+    ASSERT_TRUE(ScanWithIdentities(&error)) << error;
+    // Every other reply lost: each frame is sent again until it is answered.
+    int replies = 0, dropped = 0;
+    channel.tamper = [&](std::vector<uint8_t>& frame) -> std::optional<std::vector<uint8_t>> {
+        if (++replies % 2 == 0) return frame;
+        ++dropped;
+        return std::nullopt;
+    };
+    const uint64_t lost = master.framesLost();
+    auto scan = scanner.Scan(&error);
+    ASSERT_TRUE(scan) << error;
+    ASSERT_EQ(scan->nodes.size(), 3u);
+    for (const NodeScan& node : scan->nodes) EXPECT_TRUE(node.registersRead && node.siiRead);
+    master.Settle(Master::Clock::now() + kLostAfter);
+    EXPECT_EQ(master.framesLost(), lost + static_cast<uint64_t>(dropped));
+
+    // The nodes' reads all lost, the count answered: the last values stand, with their age.
+    const auto readAt = scan->nodes[1].readAt;
+    channel.tamper = [](std::vector<uint8_t>& frame) -> std::optional<std::vector<uint8_t>> {
+        if (Le16(frame, 20) == kRegType && frame[16] == static_cast<uint8_t>(Command::kBrd))
+            return frame;
+        return std::nullopt;
+    };
+    Scanner quick(master, Scanner::kRecheckEvery, std::chrono::milliseconds(1));
+    ASSERT_TRUE(quick.Scan(&error));
+    scan = quick.Scan(&error);
+    ASSERT_TRUE(scan) << error;
+    ASSERT_EQ(scan->nodes.size(), 3u);
+    EXPECT_FALSE(scan->nodes[1].registersRead);  // never answered this scanner
+    scan = scanner.Scan(&error);
+    ASSERT_TRUE(scan) << error;
+    EXPECT_EQ(scan->nodes[1].readAt, readAt);
+    EXPECT_EQ(scan->nodes[1].counters[1], 7);
+    EXPECT_TRUE(scan->nodes[1].siiRead);
+    // Without the count there is no scan.
+    channel.tamper = [](std::vector<uint8_t>&) -> std::optional<std::vector<uint8_t>> {
+        return std::nullopt;
+    };
+    EXPECT_FALSE(quick.Scan(&error));
+}
+
+TEST_F(ScanTest, AnUnansweredOwnershipReadIsNotATimeOutAndALongLineIsCut) {
+    channel.tamper = [](std::vector<uint8_t>& frame) -> std::optional<std::vector<uint8_t>> {
+        if (Le16(frame, 20) == kRegEepromConfig) return std::nullopt;
+        return frame;
+    };
+    std::string error;
+    auto scan = ScanWithIdentities(&error);
+    ASSERT_TRUE(scan) << error;
+    EXPECT_EQ(scan->nodes[0].siiFault, SiiFault::kNotAnswered);
+    EXPECT_EQ(SiiFaultText(SiiFault::kNotAnswered), "not answered");
+
+    channel.tamper = nullptr;
+    state.nodes.assign(kMaxScannedNodes + 44, state.nodes[0]);
+    scan = scanner.Scan(&error);
+    ASSERT_TRUE(scan) << error;
+    EXPECT_EQ(scan->counted, kMaxScannedNodes + 44u);
+    EXPECT_EQ(scan->nodes.size(), kMaxScannedNodes);
+}
+
+TEST_F(ScanTest, ASlowSiiIsReadALittleEachCycleWhileScansGoOn) {
+    // An EEPROM emulated by the node's processor, 3 ms a read, with about 400 words of PDOs:
+    // far more than one cycle's EEPROM time.
+    state.nodes[1].device.esc.eepromEmulated = true;
+    state.nodes[1].device.esc.siiPdoWords = 400;
+    std::string error;
+    auto scan = scanner.Scan(&error);
+    int cycles = 0;
+    for (; cycles < 5000 && scan && !scan->nodes[1].siiRead; ++cycles) {
+        scanner.ReadIdentities(Scanner::Clock::now() + std::chrono::milliseconds(2));
+        scan = scanner.Scan(&error);
+    }
+    ASSERT_TRUE(scan) << error;
+    EXPECT_TRUE(scan->nodes[1].siiRead);
+    EXPECT_EQ(scan->nodes[1].io.axes, 2);
+    EXPECT_GT(cycles, 20);
+}
+
+TEST_F(ScanTest, ACategoryPastTheEepromIsMalformedAndNotWalkedAgainUntilTheNodeChanges) {
+    state.nodes[2].device.esc.eepromKbit = 16;  // 1,024 words
+    state.nodes[2].device.esc.siiCategorySize = 0x7000;
+    std::string error;
+    // Without rechecks: the walk is not made again of itself.
+    Scanner still(master, std::chrono::hours(1));
+    ASSERT_TRUE(still.Scan(&error)) << error;
+    // Every walk to its end, a budget of EEPROM work at a time: the malformed one is not
+    // walked again, so the commands come to rest.
+    uint64_t commands = UINT64_MAX;
+    for (int i = 0; i < 200 && still.eepromCommands() != commands; ++i) {
+        commands = still.eepromCommands();
+        still.ReadIdentities(Scanner::Clock::now() + std::chrono::seconds(5));
+    }
+    EXPECT_EQ(still.eepromCommands(), commands);
+    auto scan = still.Scan(&error);
+    ASSERT_TRUE(scan) << error;
+    EXPECT_EQ(scan->nodes[2].siiFault, SiiFault::kMalformed);
+    const auto notes = still.TakeNotes();
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0],
+              "node 2: SII contents malformed: the category at word 0x0040 runs past the "
+              "EEPROM's 1024 words");
+
+    // Its identity words checked in turn: another revision is another node, walked at once.
+    ASSERT_TRUE(ScanWithIdentities(&error)) << error;
+    scanner.TakeNotes();
+    state.nodes[2].device.revision = 9;
+    std::vector<std::string> again;
+    for (int i = 0; i < 6 && again.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        ASSERT_TRUE(ScanWithIdentities(&error)) << error;
+        again = scanner.TakeNotes();
+    }
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0].rfind("node 2: SII contents malformed", 0), 0u);
 }
 
 TEST(Master, RefusesEveryWriteButTheEepromInterfaces) {
