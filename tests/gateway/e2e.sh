@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole real path on a veth pair in a network namespace of this test's own: the
 # emulated segment (demo bus) on one end, kestrum-gateway on the other, pelvane-cli on
-# the gateway's link. tshark decodes every frame the gateway sent.
+# the gateway's link. tshark decodes every frame the gateway sent. The segment also plays
+# a bad line: loss, late replies, a replaced drive, AL codes, an SII past its EEPROM.
 # Usage: e2e.sh SIM GATEWAY CLI SIM_COMMAND PAGE_TESTS SOURCE_DIR
 set -euo pipefail
 sim=$1 gateway=$2 cli=$3 sim_command=$4 page_tests=$5 source=$6
@@ -103,6 +104,49 @@ echo "$before -> $after"
 [ "${after#Lostcount:}" -gt "${before#Lostcount:}" ] || fail "the lost count did not rise"
 "$sim_command" $controller "@SIM RESET" >/dev/null
 
+echo "-- a bad line: loss never empties the bus, a late reply is no lost frame"
+report() { "$sim_command" $gw "?*ETHERCAT" | tr -d '\r'; }
+lost() { report | sed -n 's/^Lostcount:\([0-9]*\)\.$/\1/p'; }
+"$sim_command" $controller "@SIM SEGMENT_LOSS 20" >/dev/null
+losing=0
+for _ in $(seq 40); do
+    count=$("$sim_command" $gw "?NODE_COUNT(0)" | tr -d '\r\n')
+    [ "$count" = 8 ] || fail "20 % loss served $count nodes, not 8"
+    report | grep -q "^Line: losing frames ([0-9]* of [0-9]* in the last second)$" &&
+        losing=$((losing + 1))
+    sleep 0.05
+done
+[ $losing -gt 0 ] || fail "20 % loss never showed as losing frames"
+"$sim_command" $controller "@SIM RESET" >/dev/null
+"$sim_command" $controller "@SIM SEGMENT_DELAY 120 30" >/dev/null
+sleep 0.6  # frames of before the delay are settled
+lost_before=$(lost)
+sleep 1.5
+late=$(report | sed -n 's/^Late frames: \([0-9]*\)$/\1/p')
+[ -n "$late" ] && [ "$late" -gt 0 ] || fail "replies held 120 ms were not counted late ($late)"
+[ "$(lost)" = "$lost_before" ] || fail "late replies entered the lost count"
+report | grep -B1 "^Line: " | head -n 1 | grep -q "^Late frames: " ||
+    fail "Late frames is not the line before Line:"
+echo "$late late frames, lost count steady at $lost_before"
+"$sim_command" $controller "@SIM RESET" >/dev/null
+
+echo "-- a drive replaced by a newer revision shows it, AL codes only with the error bit"
+"$sim_command" $controller "@SIM SET 2 revision 7" >/dev/null
+await 10 bash -c "[ \"\$('$sim_command' $gw '?NODE_INFO(0,2,2)' | tr -d '\r\n')\" = 7 ]"
+"$sim_command" $controller "@SIM AL 1 OP 27" >/dev/null
+"$sim_command" $controller "@SIM AL 3 SAFEOP 27 err" >/dev/null
+"$sim_command" $controller "@SIM AL 4 PREOP 27 id" >/dev/null
+await 5 bash -c "'$sim_command' $gw '?*ETHERCAT' | grep -q 'Node3: AL status code 001BH'"
+report | grep -q "^Node[14]: AL status code" && fail "an AL code without the error bit, or a device ID, reported"
+
+echo "-- an SII category past the EEPROM's size: malformed, the walk bounded"
+"$sim_command" $controller "@SIM SET 5 esc.eepromKbit 16" >/dev/null
+"$sim_command" $controller "@SIM SET 5 esc.siiCategorySize 0x7000" >/dev/null
+await 10 bash -c "'$sim_command' $gw '?*ETHERCAT' | grep -q 'Node5: SII contents malformed'"
+grep -q "sii: node 5: SII contents malformed: the category at word .* runs past the EEPROM's 1024 words" \
+    "$work/gw.out" || fail "-v did not name the word"
+"$sim_command" $controller "@SIM RESET" >/dev/null
+
 # Every frame of the gateway's port address in capture $1 is well-formed EtherCAT whose only
 # writes are APWR to 0502H-0507H. Prints how many EEPROM commands went out in the capture's
 # last $2 seconds, once it is older than that.
@@ -180,6 +224,7 @@ break_and_mend "no link" 'ip link set vseg0 down' 'ip link set vseg0 up'
 break_and_mend "no link" 'ip link set vgw0 down' 'ip link set vgw0 up'
 break_and_mend "circulating" 'sim "@SIM SEGMENT_CIRCULATING 1"' 'sim "@SIM SEGMENT_CIRCULATING 0"'
 break_and_mend "another master" 'sim "@SIM SEGMENT_MASTER 1"' 'sim "@SIM SEGMENT_MASTER 0"'
+break_and_mend "another master" 'sim "@SIM SEGMENT_MASTER 1 unicast"' 'sim "@SIM SEGMENT_MASTER 0"'
 break_and_mend "port gone" 'ip link del vgw0' 'pelvane_make_veth_pair'
 
 echo "-- check through the gateway on a dead line: a fault, never a clean bus"
