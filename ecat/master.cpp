@@ -74,12 +74,22 @@ void Master::Settle(Clock::time_point now) {
     }
 }
 
-uint8_t Master::TakeIndex() {
-    const uint8_t index = nextIndex_++;
-    if (awaited_[index]) {
-        awaited_[index].reset();
-        ++framesLost_;
+uint8_t Master::TakeIndex(const std::array<bool, kIndices>& taken) {
+    // An index whose frame may still be answered is not used again: its late reply would
+    // pass for the new frame's, whose reads look alike.
+    for (size_t tries = 0; tries < kIndices; ++tries) {
+        const uint8_t index = nextIndex_++;
+        if (!awaited_[index] && !taken[index]) return index;
     }
+    // Every index waits: the frame waiting longest is given up as lost.
+    std::optional<uint8_t> oldest;
+    for (size_t i = 0; i < kIndices; ++i)
+        if (!taken[i] && awaited_[i] && (!oldest || *awaited_[i] < *awaited_[*oldest]))
+            oldest = static_cast<uint8_t>(i);
+    const uint8_t index = oldest.value_or(nextIndex_);
+    if (awaited_[index]) ++framesLost_;
+    awaited_[index].reset();
+    nextIndex_ = static_cast<uint8_t>(index + 1);
     return index;
 }
 
@@ -177,8 +187,10 @@ bool Master::Refused(const std::vector<std::vector<Datagram>>& frames, std::stri
 std::optional<std::vector<std::vector<uint8_t>>> Master::Encode(
     std::vector<std::vector<Datagram>>& frames, std::string* error) {
     std::vector<std::vector<uint8_t>> encoded;
+    std::array<bool, kIndices> taken{};
     for (auto& datagrams : frames) {
-        const uint8_t index = TakeIndex();
+        const uint8_t index = TakeIndex(taken);
+        taken[index] = true;
         for (Datagram& datagram : datagrams) {
             datagram.index = index;
             datagram.wkc = 0;

@@ -107,9 +107,9 @@ class Master {
     Arrival Classify(std::span<const uint8_t> bytes, const std::optional<Frame>& frame,
                      const std::vector<Datagram>& sent);
     bool FromForeignSource(std::span<const uint8_t> bytes);
-    // Takes the index for the next frame; an earlier frame still awaited under it can no
-    // longer be told apart from this one, so it is lost.
-    uint8_t TakeIndex();
+    // An index for the next frame, none of those taken for frames going out with it and,
+    // while any is free, none still awaited.
+    uint8_t TakeIndex(const std::array<bool, kIndices>& taken);
     // The next frame that arrives before the deadline.
     std::optional<std::vector<uint8_t>> ReceiveBefore(Clock::time_point deadline);
     std::optional<std::vector<Datagram>> Fail(ExchangeFailure failure, const char* reason,
