@@ -1,5 +1,6 @@
 # Fails when client code reads meaning into a controller's error number. The numbers are
 # its maker's: only our servers (kestrum/server, sim/, gateway/) may name theirs.
+include(${SOURCE_DIR}/cmake/forbidden_lines.cmake)
 set(client_folders app pages ui nodes controller cli exporter common kestrum/src kestrum/include
                    kestrum/wire)
 set(sources "")
@@ -9,13 +10,4 @@ foreach(folder ${client_folders})
 endforeach()
 set(our_numbers
     "status_codes\\.h|k(UnknownCommand|BadArgument|NoSuchNode|SdoFailed|SiiUnread)([^A-Za-z0-9_]|$)|(^|[^0-9])(200[123]|300[12])([^0-9]|$)")
-set(offenders "")
-foreach(source ${sources})
-    file(STRINGS ${source} lines REGEX "${our_numbers}")
-    foreach(line ${lines})
-        string(APPEND offenders "\n  ${source}: ${line}")
-    endforeach()
-endforeach()
-if(offenders)
-    message(FATAL_ERROR "client code names a controller error number of ours:${offenders}")
-endif()
+pelvane_forbid_lines("${sources}" "${our_numbers}" "client code names a controller error number of ours")
