@@ -25,6 +25,16 @@ int Fail(const std::string& error) {
     return 1;
 }
 
+// The options that make the simulator a controller of another make; gives --seed's.
+CLI::Option* AddDialectOptions(CLI::App& app, kestrum::sim::Dialect& dialect, uint32_t& seed) {
+    app.add_flag("--plain", dialect.plain,
+                 "answer as a controller of another make: only the window's commands and "
+                 "items, error numbers of its own");
+    app.add_flag("--wide-registers", dialect.wideRegisters,
+                 "read register items as two bytes, the item's and the next");
+    return app.add_option("--seed", seed, "seed for --plain's error numbers (default: random)");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,13 +64,7 @@ int main(int argc, char** argv) {
                    "(an end of a veth pair)");
     app.add_flag("--allow-any-segment-interface", anySegmentInterface,
                  "allow --segment on an interface that is not an end of a veth pair");
-    app.add_flag("--plain", dialect.plain,
-                 "answer as a controller of another make: only the window's commands and "
-                 "items, error numbers of its own");
-    app.add_flag("--wide-registers", dialect.wideRegisters,
-                 "read register items as two bytes, the item's and the next");
-    auto* seedOption =
-        app.add_option("--seed", seed, "seed for --plain's error numbers (default: random)");
+    CLI::Option* seedOption = AddDialectOptions(app, dialect, seed);
     CLI11_PARSE(app, argc, argv);
     options.discovery = !noDiscovery;
     if (*seedOption) dialect.seed = seed;
