@@ -14,10 +14,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 namespace pelvane::ecat {
 
 namespace {
+
+std::optional<std::vector<uint8_t>> WaitOut(std::chrono::steady_clock::time_point deadline) {
+    std::this_thread::sleep_until(deadline);
+    return std::nullopt;
+}
 
 #ifndef PACKET_IGNORE_OUTGOING
 constexpr int PACKET_IGNORE_OUTGOING = 23;
@@ -169,12 +175,15 @@ std::optional<std::vector<uint8_t>> RawLink::Receive(std::chrono::microseconds t
         pollfd entry{fd_, POLLIN, 0};
         const int ready = ppoll(&entry, 1, &wait, nullptr);
         if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return std::nullopt;
+        if (ready == 0) return std::nullopt;
+        // A port that fails at once still takes the time asked: a caller that sends again
+        // after each wait must not flood the line.
+        if (ready < 0) return WaitOut(deadline);
         std::vector<uint8_t> frame(kMaxFrameBytes + 64);
         const ssize_t got = recv(fd_, frame.data(), frame.size(), MSG_TRUNC);
         if (got < 0) {
             if (errno == EINTR || errno == EAGAIN) continue;
-            return std::nullopt;
+            return WaitOut(deadline);
         }
         // A frame larger than any EtherCAT frame is no reply of ours.
         if (static_cast<size_t>(got) > frame.size()) continue;
