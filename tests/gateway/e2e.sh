@@ -119,12 +119,14 @@ done
 [ $losing -gt 0 ] || fail "20 % loss never showed as losing frames"
 "$sim_command" $controller "@SIM RESET" >/dev/null
 "$sim_command" $controller "@SIM SEGMENT_DELAY 120 30" >/dev/null
-sleep 0.6  # frames of before the delay are settled
+sleep 1.2  # the frames lost before are counted, 500 ms after they were sent
 lost_before=$(lost)
 sleep 1.5
 late=$(report | sed -n 's/^Late frames: \([0-9]*\)$/\1/p')
 [ -n "$late" ] && [ "$late" -gt 0 ] || fail "replies held 120 ms were not counted late ($late)"
-[ "$(lost)" = "$lost_before" ] || fail "late replies entered the lost count"
+lost_after=$(lost)
+[ "$lost_after" = "$lost_before" ] ||
+    fail "late replies entered the lost count ($lost_before -> $lost_after, $late late)"
 report | grep -B1 "^Line: " | head -n 1 | grep -q "^Late frames: " ||
     fail "Late frames is not the line before Line:"
 echo "$late late frames, lost count steady at $lost_before"
@@ -139,9 +141,10 @@ await 10 bash -c "[ \"\$('$sim_command' $gw '?NODE_INFO(0,2,2)' | tr -d '\r\n')\
 await 5 bash -c "'$sim_command' $gw '?*ETHERCAT' | grep -q 'Node3: AL status code 001BH'"
 report | grep -q "^Node[14]: AL status code" && fail "an AL code without the error bit, or a device ID, reported"
 
-echo "-- an SII category past the EEPROM's size: malformed, the walk bounded"
+echo "-- a node replaced by one whose SII runs past its EEPROM: malformed, the walk bounded"
 "$sim_command" $controller "@SIM SET 5 esc.eepromKbit 16" >/dev/null
 "$sim_command" $controller "@SIM SET 5 esc.siiCategorySize 0x7000" >/dev/null
+"$sim_command" $controller "@SIM SET 5 serial 4660" >/dev/null  # another node of the kind
 await 10 bash -c "'$sim_command' $gw '?*ETHERCAT' | grep -q 'Node5: SII contents malformed'"
 grep -q "sii: node 5: SII contents malformed: the category at word .* runs past the EEPROM's 1024 words" \
     "$work/gw.out" || fail "-v did not name the word"
