@@ -1,6 +1,7 @@
 // The gateway's path on a veth pair: frame round trips against a bare reflector and
 // against the emulated segment, scans of the 200-node bus, and the window's poll through
-// the gateway beside the same poll against the simulator directly.
+// the gateway beside the same poll against the simulator directly; apart (--loss-only),
+// what the gateway's scan loop serves of a lossy line and while a slow SII is read.
 #include <ifaddrs.h>
 #include <net/if.h>
 
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "bench/bench_stats.h"
+#include "bench/gateway_loss.h"
 #include "bench/window_poll.h"
 #include "controller/controller_link.h"
 #include "controller/controller_state.h"
@@ -47,6 +49,8 @@ struct Settings {
     int polls = 200;
     int pulls = 5;
     bool recoveryOnly = false;
+    bool lossOnly = false;
+    double lossSeconds = 5;
 };
 
 struct Figures {
@@ -336,6 +340,17 @@ void ComparePolls(const Settings& s) {
     pelvane::g_controllerHandle = nullptr;
 }
 
+// The gateway's scan loop on a lossy line, then while a slow, large SII is read.
+int TimeLoss(const Settings& s, sim::Simulator& simulator, const sim::SegmentServer& segment,
+             std::size_t busNodes) {
+    pelvane::bench::LossSettings settings;
+    settings.masterInterface = s.masterInterface;
+    settings.busNodes = busNodes;
+    settings.runFor = std::chrono::milliseconds(static_cast<int64_t>(s.lossSeconds * 1e3));
+    if (!pelvane::bench::TimeLossyLine(simulator, segment, settings)) return 1;
+    return pelvane::bench::TimeLargeSiiRead(simulator, settings) ? 0 : 1;
+}
+
 std::unique_ptr<sim::SegmentServer> ServeSegment(sim::Simulator& simulator,
                                                  const std::string& interface) {
     auto segment = std::make_unique<sim::SegmentServer>(interface, sim::LineOf(simulator));
@@ -362,6 +377,10 @@ int Run(const Settings& s) {
     if (!simulator.server().Start(&error)) {
         std::fprintf(stderr, "simulator: %s\n", error.c_str());
         return 1;
+    }
+    if (s.lossOnly) {
+        const auto segment = ServeSegment(simulator, s.segmentInterface);
+        return segment ? TimeLoss(s, simulator, *segment, busNodes) : 1;
     }
     const auto reflected = s.recoveryOnly ? std::vector<Figures>{} : ReflectedRoundTrips(s);
     if (reflected.empty() && !s.recoveryOnly) return 1;
@@ -406,7 +425,14 @@ int main(int argc, char** argv) {
     app.add_option("--polls", s.polls)->check(CLI::Range(1, 10000));
     app.add_option("--pulls", s.pulls, "times the line is pulled and plugged in again")
         ->check(CLI::Range(1, 1000));
-    app.add_flag("--recovery-only", s.recoveryOnly, "only pull the line and plug it in again");
+    auto* recovery =
+        app.add_flag("--recovery-only", s.recoveryOnly, "only pull the line and plug it in again");
+    app.add_flag("--loss-only", s.lossOnly,
+                 "only the lossy line and the large SII read, through the gateway's scan loop")
+        ->excludes(recovery);
+    app.add_option("--loss-seconds", s.lossSeconds, "time at each share of frames lost")
+        ->check(CLI::Range(0.5, 600.0))
+        ->capture_default_str();
     CLI11_PARSE(app, argc, argv);
     if (!OnlyOurVethPair(s)) return 2;
     return Run(s);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs bench_gateway on a veth pair made inside a network namespace of this script's own,
 # so that no frame can reach any other interface. Needs root.
-# Usage: gateway.sh BUILD_DIR [bench_gateway options]
+# Usage: gateway.sh BUILD_DIR [bench_gateway options], given to the 200-node runs
 set -euo pipefail
 build=${1:?usage: gateway.sh BUILD_DIR [options]}
 shift
@@ -15,3 +15,5 @@ source "$here/../scripts/lib.sh"
 pelvane_enter_veth_namespace "$build" "$@"
 "$program" vseg0 vgw0 --bus "$here/../sim/buses/large.json" "$@"
 "$program" vseg0 vgw0 --bus "$here/../sim/buses/demo.json" --recovery-only
+# A simulator of its own: the runs above leave its EEPROM times and faults changed.
+"$program" vseg0 vgw0 --bus "$here/../sim/buses/large.json" --loss-only "$@"
