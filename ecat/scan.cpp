@@ -78,7 +78,7 @@ std::optional<std::vector<Datagram>> Scanner::ExchangeRetried(
     const auto giveUp = Clock::now() + retryFor_;
     for (;;) {
         ++*frames;
-        auto replies = master_.Exchange(datagrams, error);
+        auto replies = master_.Exchange(datagrams, error, Clock::now() + kResendAfter);
         if (replies || master_.lastFailure() != ExchangeFailure::kNoReply || Clock::now() >= giveUp)
             return replies;
     }
@@ -120,7 +120,8 @@ bool Scanner::ReadRegisters(std::vector<NodeScan>& nodes, size_t* frames, std::s
         for (size_t first : pending)
             batches.push_back(NodeReads(first, std::min(nodes.size(), first + perFrame)));
         *frames += batches.size();
-        const auto replies = master_.ExchangeAll(std::move(batches), error);
+        const auto replies =
+            master_.ExchangeAll(std::move(batches), error, Clock::now() + kResendAfter);
         const auto failure = master_.lastFailure();
         if (failure != ExchangeFailure::kNone && failure != ExchangeFailure::kNoReply) return false;
         std::vector<size_t> lost;

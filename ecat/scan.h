@@ -68,6 +68,9 @@ class Scanner {
     // A lost frame of a scan is sent again, with a new index, until this long after its
     // first try.
     static constexpr std::chrono::milliseconds kRetryFor{150};
+    // A scan's frames come back within a few milliseconds on any line; one not back by
+    // then is sent again at once, and its own reply, if it still comes, is late.
+    static constexpr std::chrono::milliseconds kResendAfter{10};
 
     explicit Scanner(Master& master, std::chrono::milliseconds recheckEvery = kRecheckEvery,
                      std::chrono::milliseconds retryFor = kRetryFor)
