@@ -20,6 +20,8 @@ await() { pelvane_await "$@" || exit 1; }
 
 controller=127.0.0.2  # the simulator's own link, for @SIM faults
 gw=127.0.0.1
+ask() { "$sim_command" $gw "$1" | tr -d '\r'; }
+sim() { "$sim_command" $controller "$1" >/dev/null; }
 # tshark capturing the gateway's port into $work/$2.pcapng, then the bus file $1 served
 # as the segment; both join pids.
 serve_segment() {
@@ -105,50 +107,49 @@ echo "$before -> $after"
 "$sim_command" $controller "@SIM RESET" >/dev/null
 
 echo "-- a bad line: loss never empties the bus, a late reply is no lost frame"
-report() { "$sim_command" $gw "?*ETHERCAT" | tr -d '\r'; }
-lost() { report | sed -n 's/^Lostcount:\([0-9]*\)\.$/\1/p'; }
-"$sim_command" $controller "@SIM SEGMENT_LOSS 20" >/dev/null
+lost() { ask "?*ETHERCAT" | sed -n 's/^Lostcount:\([0-9]*\)\.$/\1/p'; }
+sim "@SIM SEGMENT_LOSS 20"
 losing=0
 for _ in $(seq 40); do
-    count=$("$sim_command" $gw "?NODE_COUNT(0)" | tr -d '\r\n')
+    count=$(ask "?NODE_COUNT(0)")
     [ "$count" = 8 ] || fail "20 % loss served $count nodes, not 8"
-    report | grep -q "^Line: losing frames ([0-9]* of [0-9]* in the last second)$" &&
+    ask "?*ETHERCAT" | grep -q "^Line: losing frames ([0-9]* of [0-9]* in the last second)$" &&
         losing=$((losing + 1))
     sleep 0.05
 done
 [ $losing -gt 0 ] || fail "20 % loss never showed as losing frames"
-"$sim_command" $controller "@SIM RESET" >/dev/null
-"$sim_command" $controller "@SIM SEGMENT_DELAY 120 30" >/dev/null
+sim "@SIM RESET"
+sim "@SIM SEGMENT_DELAY 120 30"
 sleep 1.2  # the frames lost before are counted, 500 ms after they were sent
 lost_before=$(lost)
 sleep 1.5
-late=$(report | sed -n 's/^Late frames: \([0-9]*\)$/\1/p')
+late=$(ask "?*ETHERCAT" | sed -n 's/^Late frames: \([0-9]*\)$/\1/p')
 [ -n "$late" ] && [ "$late" -gt 0 ] || fail "replies held 120 ms were not counted late ($late)"
 lost_after=$(lost)
 [ "$lost_after" = "$lost_before" ] ||
     fail "late replies entered the lost count ($lost_before -> $lost_after, $late late)"
-report | grep -B1 "^Line: " | head -n 1 | grep -q "^Late frames: " ||
+ask "?*ETHERCAT" | grep -B1 "^Line: " | head -n 1 | grep -q "^Late frames: " ||
     fail "Late frames is not the line before Line:"
 echo "$late late frames, lost count steady at $lost_before"
-"$sim_command" $controller "@SIM RESET" >/dev/null
+sim "@SIM RESET"
 
 echo "-- a drive replaced by a newer revision shows it, AL codes only with the error bit"
-"$sim_command" $controller "@SIM SET 2 revision 7" >/dev/null
+sim "@SIM SET 2 revision 7"
 await 10 bash -c "[ \"\$('$sim_command' $gw '?NODE_INFO(0,2,2)' | tr -d '\r\n')\" = 7 ]"
-"$sim_command" $controller "@SIM AL 1 OP 27" >/dev/null
-"$sim_command" $controller "@SIM AL 3 SAFEOP 27 err" >/dev/null
-"$sim_command" $controller "@SIM AL 4 PREOP 27 id" >/dev/null
+sim "@SIM AL 1 OP 27"
+sim "@SIM AL 3 SAFEOP 27 err"
+sim "@SIM AL 4 PREOP 27 id"
 await 5 bash -c "'$sim_command' $gw '?*ETHERCAT' | grep -q 'Node3: AL status code 001BH'"
-report | grep -q "^Node[14]: AL status code" && fail "an AL code without the error bit, or a device ID, reported"
+ask "?*ETHERCAT" | grep -q "^Node[14]: AL status code" && fail "an AL code without the error bit, or a device ID, reported"
 
 echo "-- a node replaced by one whose SII runs past its EEPROM: malformed, the walk bounded"
-"$sim_command" $controller "@SIM SET 5 esc.eepromKbit 16" >/dev/null
-"$sim_command" $controller "@SIM SET 5 esc.siiCategorySize 0x7000" >/dev/null
-"$sim_command" $controller "@SIM SET 5 serial 4660" >/dev/null  # another node of the kind
+sim "@SIM SET 5 esc.eepromKbit 16"
+sim "@SIM SET 5 esc.siiCategorySize 0x7000"
+sim "@SIM SET 5 serial 4660"  # another node of the kind
 await 10 bash -c "'$sim_command' $gw '?*ETHERCAT' | grep -q 'Node5: SII contents malformed'"
 grep -q "sii: node 5: SII contents malformed: the category at word .* runs past the EEPROM's 1024 words" \
     "$work/gw.out" || fail "-v did not name the word"
-"$sim_command" $controller "@SIM RESET" >/dev/null
+sim "@SIM RESET"
 
 # Every frame of the gateway's port address in capture $1 is well-formed EtherCAT whose only
 # writes are APWR to 0502H-0507H. Prints how many EEPROM commands went out in the capture's
@@ -192,10 +193,8 @@ wait "${pids[0]}" 2>/dev/null || true
 check_frames "$work/gw.pcapng" 0
 
 echo "-- the line's states: each fault empties the served bus, each repair brings it back"
-ask() { "$sim_command" $gw "$1" | tr -d '\r'; }
 line_is() { ask "?*ETHERCAT" | grep -qx "Line: $1"; }
 count_is() { [ "$(ask '?NODE_COUNT(0)')" = "$1" ]; }
-sim() { "$sim_command" $controller "$1" >/dev/null; }
 now_ms() { date +%s%3N; }
 sent_frames() { ip -s -j link show vgw0 | python3 -c 'import json,sys; print(json.load(sys.stdin)[0]["stats64"]["tx"]["packets"])'; }
 # Runs the fault, waits for its state and an empty bus, runs the repair, waits for the
