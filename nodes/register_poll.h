@@ -65,7 +65,7 @@ class RegisterPoll {
     void ReadCounters(int32_t node, NodeRegisters& out, int32_t& status);
 
     RegisterSource source_ = RegisterSource::kBulk;
-    std::array<bool, 3> served_{};  // by source: it brought a value on this link
+    std::array<bool, 2> served_{};  // bulk and items: it brought a value on this link
     std::vector<RegisterStep> steps_;
 };
 
