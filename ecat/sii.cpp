@@ -11,6 +11,7 @@ namespace pelvane::ecat {
 namespace {
 
 constexpr uint32_t kIdentityWords = 8;  // vendor, product, revision, serial
+constexpr uint32_t kMailboxWords = 5;
 constexpr uint32_t kHeaderAreaWords = kSiiFirstCategoryWord;
 constexpr uint32_t kSiiVersionWord = 0x003F;
 constexpr std::size_t kPdoHeaderBytes = 8;
@@ -170,6 +171,10 @@ std::optional<SiiInfo> ReadSii(const SiiReader& read, std::string* error) {
     info.productCode = Le32(words, 4);
     info.revision = Le32(words, 8);
     info.serial = Le32(words, 12);
+    if (!ReadWords(read, kSiiMailboxWord, kMailboxWords, words)) {
+        return Fail(error, "cannot read the mailbox words at word " + Hex(kSiiMailboxWord));
+    }
+    info.mailbox = {Le16(words, 0), Le16(words, 2), Le16(words, 4), Le16(words, 6), Le16(words, 8)};
     // A real EEPROM wraps round at its size: past it the walk would read the header again.
     if (!ReadWords(read, kSiiEepromSizeWord, 1, words)) {
         return Fail(error, "cannot read the EEPROM size at word " + Hex(kSiiEepromSizeWord));
@@ -266,6 +271,12 @@ std::vector<uint8_t> BuildSii(const SiiInfo& info, uint16_t alias) {
     PutLe32(image, kSiiProductWord * 2, info.productCode);
     PutLe32(image, kSiiRevisionWord * 2, info.revision);
     PutLe32(image, kSiiSerialWord * 2, info.serial);
+    const MailboxWords& box = info.mailbox;
+    PutLe16(image, kSiiMailboxWord * 2, box.receiveStart);
+    PutLe16(image, kSiiMailboxWord * 2 + 2, box.receiveLength);
+    PutLe16(image, kSiiMailboxWord * 2 + 4, box.sendStart);
+    PutLe16(image, kSiiMailboxWord * 2 + 6, box.sendLength);
+    PutLe16(image, kSiiMailboxWord * 2 + 8, box.protocols);
     PutLe16(image, kSiiVersionWord * 2, 1);
 
     // Room for both categories' headers and the end marker is kept back from the first.

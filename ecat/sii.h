@@ -18,6 +18,7 @@ inline constexpr uint32_t kSiiVendorWord = 0x0008;
 inline constexpr uint32_t kSiiProductWord = 0x000A;
 inline constexpr uint32_t kSiiRevisionWord = 0x000C;
 inline constexpr uint32_t kSiiSerialWord = 0x000E;
+inline constexpr uint32_t kSiiMailboxWord = 0x0018;  // SM0 start, length; SM1 start, length; protocols
 inline constexpr uint32_t kSiiEepromSizeWord = 0x003E;  // the size in Kibit, less one
 inline constexpr uint32_t kSiiFirstCategoryWord = 0x0040;
 inline constexpr uint32_t kEepromWordsPerKibibit = 64;
@@ -42,11 +43,22 @@ struct Pdo {
     std::vector<PdoEntry> entries;
 };
 
+inline constexpr uint16_t kMailboxCoe = 0x0004;  // in the protocols word
+
+// The standard mailbox a master sets up for PREOP: SM0 master to node, SM1 node to master.
+struct MailboxWords {
+    uint16_t receiveStart = 0, receiveLength = 0;  // SM0
+    uint16_t sendStart = 0, sendLength = 0;        // SM1
+    uint16_t protocols = 0;
+    bool operator==(const MailboxWords&) const = default;
+};
+
 struct SiiInfo {
     uint32_t vendorId = 0;
     uint32_t productCode = 0;
     uint32_t revision = 0;
     uint32_t serial = 0;
+    MailboxWords mailbox;
     std::vector<Pdo> txPdos, rxPdos;
 };
 
@@ -57,7 +69,7 @@ using SiiReader = std::function<bool(uint32_t word, uint32_t count, std::vector<
 // The words an EEPROM holds by its size word, at most kSiiMaxWords.
 uint32_t EepromWords(uint16_t sizeWord);
 
-// The identity words, the EEPROM's size, then the categories from kSiiFirstCategoryWord
+// The identity words, the standard mailbox words, the EEPROM's size, then the categories from kSiiFirstCategoryWord
 // up to the end marker, inside the size: the PDO ones are read, the others skipped by
 // their size.
 std::optional<SiiInfo> ReadSii(const SiiReader& read, std::string* error);
@@ -73,7 +85,7 @@ struct IoCounts {
 };
 IoCounts CountIo(const SiiInfo& info);
 
-// An image of info with the alias in word 4, the PDO categories and the end marker.
+// An image of info with the alias in word 4, the mailbox words, the PDO categories and the end marker.
 std::vector<uint8_t> BuildSii(const SiiInfo& info, uint16_t alias);
 // PDOs that CountIo counts back as exactly io (io.ad and io.da are ignored when io.axes
 // is not 0).
