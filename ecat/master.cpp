@@ -8,24 +8,57 @@ namespace pelvane::ecat {
 
 namespace {
 
-// Reads of registers, and the EEPROM interface's control and address: nothing else ever
-// leaves the gateway, whatever code a caller puts in a datagram.
-bool Allowed(const Datagram& datagram) {
+constexpr uint8_t kRepeatRequest = 0x02;
+
+bool Within(const Datagram& datagram, uint32_t first, uint32_t length) {
+    return datagram.ado >= first && datagram.ado + datagram.data.size() <= first + length;
+}
+
+}  // namespace
+
+// Reads of registers and the EEPROM interface's control and address; a node's open
+// mailbox; state changes when permitted: nothing else ever leaves the gateway, whatever
+// code a caller puts in a datagram.
+bool Master::Allowed(const Datagram& datagram) const {
     const uint32_t first = datagram.ado;
     const uint32_t end = first + static_cast<uint32_t>(datagram.data.size());
     switch (datagram.command) {
         case Command::kAprd:
+            return end <= kFirstMemoryAddress || MailboxAllows(datagram);
         case Command::kFprd:
         case Command::kBrd:
             return end <= kFirstMemoryAddress;
         case Command::kApwr:
-            return !datagram.data.empty() && first >= kFirstWritable && end <= kLastWritable + 1u;
+            if (datagram.data.empty()) return false;
+            if (first >= kFirstWritable && end <= kLastWritable + 1u) return true;
+            if (stateChanges_ && (Within(datagram, kRegSyncManager0, 2 * kSyncManagerBytes) ||
+                                  (first == kRegAlControl && datagram.data.size() == 2)))
+                return true;
+            return MailboxAllows(datagram);
         default:
             return false;
     }
 }
 
-}  // namespace
+bool Master::MailboxAllows(const Datagram& datagram) const {
+    const auto box = mailboxes_.find(static_cast<uint16_t>(0x10000u - datagram.adp));
+    if (box == mailboxes_.end()) return false;
+    const MailboxArea& area = box->second;
+    if (datagram.command == Command::kAprd)
+        return Within(datagram, area.sendStart, area.sendLength);
+    if (datagram.ado == area.receiveStart && datagram.data.size() == area.receiveLength)
+        return true;
+    return datagram.ado == kRegSm1Activate && datagram.data.size() == 1 &&
+           datagram.data[0] == (area.sendActivate ^ kRepeatRequest);
+}
+
+void Master::OpenMailbox(uint16_t position, const MailboxArea& area) {
+    mailboxes_[position] = area;
+}
+
+void Master::CloseMailbox(uint16_t position) {
+    mailboxes_.erase(position);
+}
 
 bool Writes(Command command) {
     switch (command) {
@@ -172,7 +205,7 @@ bool Master::Refused(const std::vector<std::vector<Datagram>>& frames, std::stri
         for (const Datagram& datagram : datagrams) {
             if (Allowed(datagram)) continue;
             Fail(ExchangeFailure::kRefused,
-                 Writes(datagram.command) ? "a write outside the EEPROM interface"
+                 Writes(datagram.command) ? "a write the gateway may not make"
                                           : "a command the gateway never sends",
                  error);
             return true;

@@ -1,12 +1,16 @@
 // Datagrams sent as one frame and their replies matched by index: the only way the
 // gateway talks to a segment. It sends register reads (APRD, FPRD, BRD) below 1000H and
-// APWR to the EEPROM interface's control and address, and refuses everything else, so no
-// scan can change a node's state, clear its counters or complete a buffer of its memory.
+// APWR to the EEPROM interface's control and address; for a node whose mailbox is open,
+// APRD of its SM1 area, APWR of its whole SM0 area and APWR of 080EH toggling the repeat
+// request only; and, when state changes are permitted, APWR of 0800H-080FH and of AL
+// control. It refuses everything else, so no scan can change a node's state, clear its
+// counters or complete a buffer of its memory.
 #pragma once
 
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -36,6 +40,13 @@ enum class ExchangeFailure {
     kSendFailed,     // the port refused the frame
     kNoReply,        // nothing matching before the time-out: late or lost
     kCirculating,    // the frame came back marked as having gone round an open ring
+};
+
+// A node's standard mailbox as its SyncManagers 0 and 1 hold it now.
+struct MailboxArea {
+    uint16_t receiveStart = 0, receiveLength = 0;  // SM0: master to node
+    uint16_t sendStart = 0, sendLength = 0;        // SM1: node to master
+    uint8_t sendActivate = 0;                      // 080EH as last read or written
 };
 
 class Master {
@@ -68,6 +79,13 @@ class Master {
 
     // Counts as lost the frames still unanswered kLostAfter after they were sent.
     void Settle(Clock::time_point now);
+
+    // The mailbox of the node at position may be written and read, as area says; closed,
+    // it may not.
+    void OpenMailbox(uint16_t position, const MailboxArea& area);
+    void CloseMailbox(uint16_t position);
+    // SyncManagers 0 and 1 and AL control may be written: nodes may be taken to PREOP.
+    void PermitStateChanges() { stateChanges_ = true; }
 
     // No frame is sent until the line has been free of foreign frames for the quiet time.
     bool HeldBack() const;
@@ -107,6 +125,9 @@ class Master {
     Arrival Classify(std::span<const uint8_t> bytes, const std::optional<Frame>& frame,
                      const std::vector<Datagram>& sent);
     bool FromForeignSource(std::span<const uint8_t> bytes);
+    // The guard: what may leave the gateway.
+    bool Allowed(const Datagram& datagram) const;
+    bool MailboxAllows(const Datagram& datagram) const;
     // An index for the next frame, none of those taken for frames going out with it and,
     // while any is free, none still awaited.
     uint8_t TakeIndex(const std::array<bool, kIndices>& taken);
@@ -117,6 +138,8 @@ class Master {
 
     FrameChannel& channel_;
     Mac source_;
+    std::map<uint16_t, MailboxArea> mailboxes_;  // by position
+    bool stateChanges_ = false;
     std::chrono::microseconds timeout_;
     std::chrono::milliseconds foreignQuiet_;
     std::optional<Clock::time_point> lastForeign_;

@@ -10,13 +10,20 @@ inline constexpr uint16_t kTypeBlockBytes = 10;
 inline constexpr uint16_t kRegStationAddress = 0x0010;  // 2 bytes; never written here
 inline constexpr uint16_t kRegAlias = 0x0012;           // 2 bytes: the configured station alias
 inline constexpr uint16_t kRegDlStatus = 0x0110;        // 2 bytes
-inline constexpr uint16_t kRegAlControl = 0x0120;       // never written here
+inline constexpr uint16_t kRegAlControl = 0x0120;       // written only to take nodes to PREOP
 inline constexpr uint16_t kRegAlStatus = 0x0130;        // 2 bytes
 inline constexpr uint16_t kRegAlStatusCode = 0x0134;    // 2 bytes
 // 0300H-0313H: per port invalid frame and RX error, forwarded errors, processing unit,
 // PDI errors and code, lost links. All 8-bit counters that stop at FFH.
 inline constexpr uint16_t kRegErrorCounters = 0x0300;
 inline constexpr uint16_t kErrorCounterBytes = 20;
+
+// SyncManager n at 0800H + 8n: start (2), length (2), control, status, activate, PDI control.
+inline constexpr uint16_t kRegSyncManager0 = 0x0800;
+inline constexpr uint16_t kSyncManagerBytes = 8;
+inline constexpr uint16_t kRegSm1Status = 0x080D;      // bit 3: mailbox full
+inline constexpr uint16_t kRegSm1Activate = 0x080E;    // bit 1: repeat request
+inline constexpr uint16_t kRegSm1PdiControl = 0x080F;  // bit 1: repeat acknowledged
 
 inline constexpr uint16_t kRegEepromConfig = 0x0500;  // bit 0: offered to the PDI
 inline constexpr uint16_t kRegEepromPdiAccess = 0x0501;
