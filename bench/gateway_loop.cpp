@@ -97,7 +97,8 @@ std::unique_ptr<LoopUnderTest> LoopUnderTest::Start(const std::string& interface
     ServedLine& served = under->served_;
     under->loop_ = std::make_unique<gateway::ScanLoop>(
         *under->link_, *under->master_, cycle,
-        [&served](gateway::LineReport report) { served.Take(std::move(report)); }, 0);
+        [&served](gateway::LineReport report) { served.Take(std::move(report)); }, served.desk(),
+        0);
     under->loop_->Start();
     return under;
 }

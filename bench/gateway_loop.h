@@ -34,6 +34,8 @@ class ServedLine {
 
     void Take(gateway::LineReport report);
     ServedSample Sample(Clock::time_point now);
+    // Where the loop finds the drives' requests; it locks itself.
+    gateway::DriveDesk& desk() { return model_.desk(); }
     // The Lostcount served and the late frames counted.
     uint64_t framesLost() const;
     uint64_t framesLate() const;

@@ -113,6 +113,12 @@ std::vector<uint8_t> MailboxMessage(uint8_t type, uint8_t counter, std::span<con
     return message;
 }
 
+std::string SdoObjectText(SdoAddress object) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04XH:%02X", object.index, object.subindex);
+    return text;
+}
+
 std::vector<uint8_t> SdoUploadRequest(SdoAddress object, uint8_t counter) {
     return Coe(CoeService::kSdoRequest, Sdo(kCommandUpload, object, 0), counter);
 }

@@ -49,6 +49,9 @@ struct SdoAddress {
     bool operator==(const SdoAddress&) const = default;
 };
 
+// "6041H:00".
+std::string SdoObjectText(SdoAddress object);
+
 // The master's SDO upload request (initiate, no complete access).
 std::vector<uint8_t> SdoUploadRequest(SdoAddress object, uint8_t counter);
 // The object a message asks to upload, when it is such a request.

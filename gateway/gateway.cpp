@@ -17,8 +17,9 @@ bool Gateway::Start(std::string* error) {
         return false;
     }
     master_ = std::make_unique<ecat::Master>(*link_, link_->mac());
-    model_ = std::make_unique<GatewayModel>(
-        GatewayIdentity{BuildDate(__DATE__), MacDigits(link_->mac()), options_.cycleMs});
+    if (options_.preop) master_->PermitStateChanges();
+    model_ = std::make_unique<GatewayModel>(GatewayIdentity{
+        BuildDate(__DATE__), MacDigits(link_->mac()), options_.cycleMs, options_.preop});
     kestrum::server::LinkServerOptions serverOptions;
     serverOptions.address = options_.address;
     serverOptions.discovery = options_.discovery;
@@ -37,9 +38,9 @@ bool Gateway::Start(std::string* error) {
                         return node.siiRead || node.siiFault != ecat::SiiFault::kNone;
                     }));
             }
-            server_->Locked([&] { model_->Update(std::move(report)); });
+            model_->Update(std::move(report));
         },
-        options_.verbosity);
+        model_->desk(), options_.verbosity, options_.preop);
     loop_->Start();
     return true;
 }

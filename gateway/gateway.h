@@ -22,6 +22,7 @@ struct GatewayOptions {
     int cycleMs = 10;
     int verbosity = 0;
     bool discovery = true;
+    bool preop = false;  // take nodes found in INIT to PREOP, and back on exit
 };
 
 class Gateway {

@@ -80,8 +80,11 @@ void LoadLines(const ecat::NodeScan& node, const std::string& name,
 
 // What is wrong with each node that the user should see, a line each, at most
 // kMaxNodeLines of them: the reply must keep its lost count inside a client's buffer.
-std::string NodeLines(const std::vector<ecat::NodeScan>& nodes, Clock::time_point now) {
+std::string NodeLines(const std::vector<ecat::NodeScan>& nodes,
+                      const std::vector<std::pair<uint16_t, std::string>>& findings,
+                      Clock::time_point now) {
     std::vector<std::string> lines;
+    auto finding = findings.begin();
     for (size_t i = 0; i < nodes.size(); ++i) {
         const ecat::NodeScan& node = nodes[i];
         const std::string name = "Node" + std::to_string(i) + ": ";
@@ -92,6 +95,8 @@ std::string NodeLines(const std::vector<ecat::NodeScan>& nodes, Clock::time_poin
             std::snprintf(code, sizeof code, "AL status code %04XH", node.alStatusCode);
             lines.push_back(name + code);
         }
+        for (; finding != findings.end() && finding->first <= i; ++finding)
+            if (finding->first == i) lines.push_back(name + finding->second);
     }
     std::string text;
     for (size_t i = 0; i < lines.size() && i < kMaxNodeLines; ++i) text += lines[i] + "\r\n";
@@ -138,6 +143,19 @@ std::string MacDigits(const ecat::Mac& mac) {
 }
 
 void GatewayModel::Update(LineReport report) {
+    std::lock_guard lock(handoff_);
+    if (handed_ && !report.scan) report.scan = std::move(handed_->scan);
+    handed_ = std::move(report);
+}
+
+void GatewayModel::TakeUpdate() {
+    std::optional<LineReport> taken;
+    {
+        std::lock_guard lock(handoff_);
+        taken.swap(handed_);
+    }
+    if (!taken) return;
+    LineReport& report = *taken;
     if (report.scan) scan_ = std::move(report.scan);
     framesLost_ = report.framesLost;
     framesLate_ = report.framesLate;
@@ -146,13 +164,19 @@ void GatewayModel::Update(LineReport report) {
 }
 
 std::string GatewayModel::Report(Clock::time_point now) {
+    TakeUpdate();
     std::map<std::string, int> states;
     for (const ecat::NodeScan& node : scan_->nodes) ++states[StateName(node.alStatus)];
-    std::string report = "EtherCAT gateway: read only, nodes are left in their state.\r\nNodes:" +
-                         std::to_string(scan_->nodes.size()) + "\r\nStates:";
+    // One full stop only: readers cut the lost count at the report's second.
+    std::string report =
+        std::string(
+            "EtherCAT gateway: reads registers and SII, asks drives "
+            "through their mailboxes, ") +
+        (identity_.preop ? "takes nodes found in INIT to PREOP" : "changes no node's state") +
+        ".\r\nNodes:" + std::to_string(scan_->nodes.size()) + "\r\nStates:";
     for (const auto& [state, count] : states) report += " " + state + " " + std::to_string(count);
     report += "\r\nCycle:" + std::to_string(identity_.cycleMs * 1000) + "us\r\n" +
-              NodeLines(scan_->nodes, now);
+              NodeLines(scan_->nodes, desk_.Findings(), now);
     if (scan_->counted > scan_->nodes.size())
         report += "Line longer than " + std::to_string(ecat::kMaxScannedNodes) +
                   " nodes: " + std::to_string(scan_->counted) + " counted, the first " +
@@ -199,6 +223,8 @@ Outcome GatewayModel::NodeItem(int32_t index, int32_t item, Clock::time_point no
 }
 
 int32_t GatewayModel::NodeCount(Clock::time_point) {
+    // Every command about the bus asks this first.
+    TakeUpdate();
     return static_cast<int32_t>(scan_->nodes.size());
 }
 
@@ -225,9 +251,19 @@ Outcome GatewayModel::AioBase(int32_t node) {
     return Base(node, [](const ecat::IoCounts& io) { return std::max(io.ad, io.da); });
 }
 
-Outcome GatewayModel::SdoRead(int32_t, int32_t, int32_t, int32_t, int32_t) {
-    return Error(kSdoFailed,
-                 "SDO read refused: the gateway changes no node state, and a mailbox needs PREOP");
+Outcome GatewayModel::SdoRead(int32_t node, int32_t index, int32_t subindex, int32_t,
+                              int32_t tableIndex) {
+    if (tableIndex < 0 || tableIndex >= static_cast<int32_t>(table_.size()))
+        return Error(kBadArgument, "table index out of range");
+    if (index < 0 || index > 0xFFFF || subindex < 0 || subindex > 0xFF)
+        return Error(kBadArgument, "no such object");
+    const ecat::SdoOutcome outcome =
+        desk_.Ask(static_cast<uint16_t>(node),
+                  {static_cast<uint16_t>(index), static_cast<uint8_t>(subindex)}, Clock::now());
+    if (outcome.kind != ecat::SdoOutcome::Kind::kValue) return Error(kSdoFailed, outcome.why);
+    // The table holds what the controller's does: single floats.
+    table_[static_cast<size_t>(tableIndex)] = static_cast<float>(outcome.value);
+    return Outcome{};
 }
 
 }  // namespace pelvane::gateway

@@ -3,10 +3,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "ecat/scan.h"
+#include "gateway/drive_desk.h"
 #include "gateway/scan_loop.h"
 #include "kestrum/server/command_text.h"
 #include "kestrum/server/controller_model.h"
@@ -17,6 +20,7 @@ struct GatewayIdentity {
     std::string versionDate;  // YYYYMMDD
     std::string serial;       // the interface's MAC, 12 hexadecimal digits
     int cycleMs = 10;
+    bool preop = false;  // nodes found in INIT are taken to PREOP
 };
 
 class GatewayModel final : public kestrum::server::ControllerModel {
@@ -43,11 +47,14 @@ class GatewayModel final : public kestrum::server::ControllerModel {
     const std::vector<float>& Table() const override { return table_; }
 
     // A report with a scan replaces the one answered from (an empty one while the line is
-    // down); lost frames and the line's state count whether or not it has one. Called
-    // under the server's lock.
+    // down); lost frames and the line's state count whether or not it has one. Called on
+    // the loop's thread: it is taken up at the next command, so the loop never waits for
+    // the server's lock, which a command waiting for a drive holds.
     void Update(LineReport report);
+    DriveDesk& desk() { return desk_; }
 
   private:
+    void TakeUpdate();
     const ecat::NodeScan& At(int32_t node) const { return scan_->nodes[static_cast<size_t>(node)]; }
     // The sum over the nodes before node of each one's channels, or why it is unknown.
     Outcome Base(int32_t node, int32_t (*channels)(const ecat::IoCounts&)) const;
@@ -58,8 +65,10 @@ class GatewayModel final : public kestrum::server::ControllerModel {
     uint64_t framesLate_ = 0;
     LineCondition line_ = LineCondition::kUp;
     RecentLoss loss_;
-    // Nothing writes it: the SDO read that would is refused.
-    const std::vector<float> table_ = std::vector<float>(kestrum::server::kTableSize, 0.0f);
+    std::vector<float> table_ = std::vector<float>(kestrum::server::kTableSize, 0.0f);
+    DriveDesk desk_;
+    std::mutex handoff_;
+    std::optional<LineReport> handed_;
 };
 
 // The build date as YYYYMMDD, from the compiler's "Mmm dd yyyy".

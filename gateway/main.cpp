@@ -15,6 +15,7 @@ struct Options {
     int cycleMs = 10;
     int verbosity = 0;
     bool force = false;
+    bool preop = false;
 };
 
 // A diagnosis port carries no IPv4 address; one that does is most likely a LAN.
@@ -33,8 +34,8 @@ std::string Refusal(const Options& options) {
 }
 
 int Serve(const Options& options, const pelvane::StopSignals& stopSignals) {
-    pelvane::gateway::Gateway gateway(
-        {options.interface, options.address, options.cycleMs, options.verbosity, true});
+    pelvane::gateway::Gateway gateway({options.interface, options.address, options.cycleMs,
+                                       options.verbosity, true, options.preop});
     std::string error;
     if (!gateway.Start(&error)) {
         std::cerr << "kestrum-gateway: " << error << "\n";
@@ -52,8 +53,10 @@ int main(int argc, char** argv) {
     // Before any thread starts.
     const pelvane::StopSignals stopSignals;
 
-    CLI::App app{"Serves an EtherCAT line on a Linux Ethernet port as a controller, read only",
-                 "kestrum-gateway"};
+    CLI::App app{
+        "Serves an EtherCAT line on a Linux Ethernet port as a controller; reads registers and "
+        "SII, asks drives through their mailboxes",
+        "kestrum-gateway"};
     Options options;
     app.add_option("--interface", options.interface, "the port cabled to the line")->required();
     app.add_option("--address", options.address, "IPv4 address to serve links and the search on")
@@ -63,6 +66,9 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     app.add_flag("-v", options.verbosity, "say what happens (twice: every command)");
     app.add_flag("--force", options.force, "use a port that carries an IPv4 address");
+    app.add_flag("--preop", options.preop,
+                 "take nodes found in INIT to PREOP so that their mailboxes open, and back to "
+                 "INIT on exit (writes SyncManagers 0 and 1 and AL control)");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -27,25 +27,36 @@ LineCondition FromFailure(ecat::ExchangeFailure failure) {
 }  // namespace
 
 ScanLoop::ScanLoop(ecat::FrameChannel& port, ecat::Master& master, std::chrono::milliseconds cycle,
-                   Publish publish, int verbosity)
+                   Publish publish, DriveDesk& desk, int verbosity, bool raiseToPreop)
     : port_(port),
       master_(master),
       scanner_(master),
+      mailboxes_(master),
+      desk_(desk),
       cycle_(cycle),
       publish_(std::move(publish)),
-      verbosity_(verbosity) {}
+      verbosity_(verbosity) {
+    if (raiseToPreop) raiser_ = std::make_unique<ecat::StateRaiser>(master);
+}
 
 ScanLoop::~ScanLoop() {
     Stop();
 }
 
 void ScanLoop::Start() {
+    desk_.OnAsk([this] {
+        std::lock_guard lock(mutex_);
+        asked_ = true;
+        wake_.notify_all();
+    });
     thread_ = std::jthread([this](std::stop_token stop) { Run(stop); });
 }
 
 void ScanLoop::Stop() {
     thread_.request_stop();
     if (thread_.joinable()) thread_.join();
+    // The loop's thread is gone: the master is free.
+    if (raiser_) raiser_->LowerAll();
 }
 
 void ScanLoop::TryReopen() {
@@ -163,6 +174,8 @@ void ScanLoop::Run(std::stop_token stop) {
             report.scan = std::make_shared<const ecat::BusScan>(std::move(*scan));
         else if (watch_.Stale(now))
             report.scan = kEmptyBus;
+        if (report.scan && mailboxes_.Follow(*report.scan)) desk_.Forget();
+        if (raiser_ && scan && found == LineCondition::kUp) RaiseNodes(*report.scan, now);
         Say(report);
         publish_(std::move(report));
         // A scan slower than the cycle is followed at once, never by a burst.
@@ -172,9 +185,52 @@ void ScanLoop::Run(std::stop_token stop) {
         if (found == LineCondition::kUp) scanner_.ReadIdentities(Clock::now() + kIdentityBudget);
         for (const std::string& note : scanner_.TakeNotes())
             if (verbosity_ > 0) std::fprintf(stderr, "sii: %s\n", note.c_str());
+        if (!MailboxesUntil(next, found == LineCondition::kUp, stop)) return;
+    }
+}
+
+void ScanLoop::RaiseNodes(const ecat::BusScan& scan, Clock::time_point now) {
+    raiser_->Follow(scan, now);
+    for (const std::string& note : raiser_->TakeNotes())
+        if (verbosity_ > 0) std::fprintf(stderr, "preop: %s\n", note.c_str());
+}
+
+bool ScanLoop::MailboxesUntil(Clock::time_point next, bool lineUp, std::stop_token stop) {
+    for (;;) {
+        if (lineUp) StepMailboxes(next);
+        const auto now = Clock::now();
+        if (now >= next) return !stop.stop_requested();
+        const auto wakeAt = mailboxes_.Active() ? std::min(next, now + kMailboxStep) : next;
         std::unique_lock lock(mutex_);
-        if (wake_.wait_until(lock, stop, next, [] { return false; }) || stop.stop_requested())
-            return;
+        wake_.wait_until(lock, stop, wakeAt, [this] { return asked_; });
+        asked_ = false;
+        if (stop.stop_requested()) return false;
+    }
+}
+
+void ScanLoop::StepMailboxes(Clock::time_point next) {
+    // Never into the next scan's time.
+    while (Clock::now() + kMailboxStep < next) {
+        const auto now = Clock::now();
+        for (const auto& [position, object] :
+             desk_.Due(now, [this](uint16_t p) { return mailboxes_.Busy(p); })) {
+            if (mailboxes_.Start(position, object, now)) continue;
+            ecat::SdoOutcome gone;
+            gone.position = position;
+            gone.object = object;
+            gone.why = "Node" + std::to_string(position) + " is not on the line";
+            gone.at = now;
+            desk_.Post({gone});
+        }
+        if (!mailboxes_.Active()) return;
+        const uint64_t emergencies = mailboxes_.emergenciesSeen();
+        desk_.Post(mailboxes_.Step(next));
+        if (mailboxes_.emergenciesSeen() != emergencies)
+            desk_.Emergencies(mailboxes_.emergencies());
+        for (const std::string& note : mailboxes_.TakeNotes())
+            if (verbosity_ > 0) std::fprintf(stderr, "mailbox: %s\n", note.c_str());
+        // Requests all waiting on their nodes: a short pause, not a burst of polls.
+        if (mailboxes_.Waiting()) return;
     }
 }
 

@@ -11,7 +11,10 @@
 #include <stop_token>
 #include <thread>
 
+#include "ecat/mailbox.h"
+#include "ecat/preop.h"
 #include "ecat/scan.h"
+#include "gateway/drive_desk.h"
 #include "gateway/line_watch.h"
 
 namespace pelvane::gateway {
@@ -33,14 +36,18 @@ class ScanLoop {
     // The longest wait between two tries to open a port that went away.
     static constexpr std::chrono::milliseconds kMaxReopenWait{1000};
 
+    // A mailbox step waits this long for the next when every request waits on its node.
+    static constexpr std::chrono::milliseconds kMailboxStep{1};
+
     ScanLoop(ecat::FrameChannel& port, ecat::Master& master, std::chrono::milliseconds cycle,
-             Publish publish, int verbosity);
+             Publish publish, DriveDesk& desk, int verbosity, bool raiseToPreop = false);
     ~ScanLoop();
     ScanLoop(const ScanLoop&) = delete;
     ScanLoop& operator=(const ScanLoop&) = delete;
 
     void Start();
-    // Prompt: a scan in progress finishes, the wait ends at once.
+    // Prompt: a scan in progress finishes, the wait ends at once. Nodes raised to PREOP
+    // go back to INIT.
     void Stop();
 
   private:
@@ -51,10 +58,18 @@ class ScanLoop {
     void TryReopen();
     void Say(const LineReport& report);
     void SayScan(const ecat::BusScan& scan);
+    // Mailbox steps until the next scan is due, or none waits; then waits for the scan
+    // or a new request. False when the loop is to stop.
+    bool MailboxesUntil(Clock::time_point next, bool lineUp, std::stop_token stop);
+    void StepMailboxes(Clock::time_point next);
+    void RaiseNodes(const ecat::BusScan& scan, Clock::time_point now);
 
     ecat::FrameChannel& port_;
     ecat::Master& master_;
     ecat::Scanner scanner_;
+    ecat::Mailboxes mailboxes_;
+    std::unique_ptr<ecat::StateRaiser> raiser_;  // only when nodes are to be raised
+    DriveDesk& desk_;
     LineWatch watch_;
     const std::chrono::milliseconds cycle_;
     const Publish publish_;
@@ -68,6 +83,7 @@ class ScanLoop {
     uint64_t saidLate_ = 0;
     std::mutex mutex_;
     std::condition_variable_any wake_;
+    bool asked_ = false;   // a request came while the loop waited
     std::jthread thread_;  // last: stopped and joined before the rest goes
 };
 
