@@ -18,6 +18,7 @@
 
 #include "bench/bench_stats.h"
 #include "bench/gateway_loss.h"
+#include "bench/gateway_mailbox.h"
 #include "bench/window_poll.h"
 #include "controller/controller_link.h"
 #include "controller/controller_state.h"
@@ -50,6 +51,7 @@ struct Settings {
     int pulls = 5;
     bool recoveryOnly = false;
     bool lossOnly = false;
+    bool mailboxOnly = false;
     double lossSeconds = 5;
 };
 
@@ -363,6 +365,9 @@ std::unique_ptr<sim::SegmentServer> ServeSegment(sim::Simulator& simulator,
 }
 
 int Run(const Settings& s) {
+    if (s.mailboxOnly)
+        return pelvane::bench::TimeMailboxes(
+            {s.segmentInterface, s.masterInterface, kSimAddress, kGatewayAddress});
     std::string error;
     auto bus = sim::LoadBusFile(s.busPath, &error);
     if (!bus) {
@@ -433,6 +438,8 @@ int main(int argc, char** argv) {
     app.add_option("--loss-seconds", s.lossSeconds, "time at each share of frames lost")
         ->check(CLI::Range(0.5, 600.0))
         ->capture_default_str();
+    app.add_flag("--mailbox-only", s.mailboxOnly,
+                 "only drives' status words through their mailboxes, 50 drives of their own");
     CLI11_PARSE(app, argc, argv);
     if (!OnlyOurVethPair(s)) return 2;
     return Run(s);

@@ -17,3 +17,4 @@ pelvane_enter_veth_namespace "$build" "$@"
 "$program" vseg0 vgw0 --bus "$here/../sim/buses/demo.json" --recovery-only
 # A simulator of its own: the runs above leave its EEPROM times and faults changed.
 "$program" vseg0 vgw0 --bus "$here/../sim/buses/large.json" --loss-only "$@"
+"$program" vseg0 vgw0 --mailbox-only

@@ -381,6 +381,9 @@ void Mailboxes::NextRequest(Node& node) {
 
 SdoOutcome Mailboxes::End(uint16_t position, Node& node, SdoOutcome::Kind kind, std::string why,
                           Clock::time_point now) {
+    if (kind == Kind::kNoAnswer)
+        notes_.push_back(Name(position) + ": " + SdoObjectText(node.transfer->object) +
+                         " given up: " + why);
     SdoOutcome outcome;
     outcome.position = position;
     outcome.object = node.transfer->object;

@@ -209,8 +209,7 @@ bool ScanLoop::MailboxesUntil(Clock::time_point next, bool lineUp, std::stop_tok
 }
 
 void ScanLoop::StepMailboxes(Clock::time_point next) {
-    // Never into the next scan's time.
-    while (Clock::now() + kMailboxStep < next) {
+    while (Clock::now() + kMailboxRoom < next) {
         const auto now = Clock::now();
         for (const auto& [position, object] :
              desk_.Due(now, [this](uint16_t p) { return mailboxes_.Busy(p); })) {

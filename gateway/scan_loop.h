@@ -36,8 +36,11 @@ class ScanLoop {
     // The longest wait between two tries to open a port that went away.
     static constexpr std::chrono::milliseconds kMaxReopenWait{1000};
 
-    // A mailbox step waits this long for the next when every request waits on its node.
+    // A mailbox step waits this long for the next when every request waits on its node;
+    // none starts with less than kMailboxRoom left before the next scan, so that its
+    // replies come in time and the scan on time.
     static constexpr std::chrono::milliseconds kMailboxStep{1};
+    static constexpr std::chrono::milliseconds kMailboxRoom{3};
 
     ScanLoop(ecat::FrameChannel& port, ecat::Master& master, std::chrono::milliseconds cycle,
              Publish publish, DriveDesk& desk, int verbosity, bool raiseToPreop = false);

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "sim/src/segment/emulated_line.h"
+#include "tests/gateway/tampered_channel.h"
 
 namespace pelvane::ecat {
 namespace {
@@ -29,30 +30,6 @@ SegmentNode Node(int32_t vendor, int32_t device, int32_t switchNo, int32_t axes,
     node.device.outputCount = inputs / 2;
     return node;
 }
-
-// Passes frames to the line; a test may rewrite or drop each reply on its way back.
-class TamperedChannel : public FrameChannel {
-  public:
-    explicit TamperedChannel(LineState& state) : line_([&state] { return state; }) {}
-    bool Send(std::span<const uint8_t> frame) override {
-        ++sent;
-        largest = std::max(largest, frame.size());
-        return line_.Send(frame);
-    }
-    std::size_t MaxFrameBytes() override { return maxFrame; }
-    std::optional<std::vector<uint8_t>> Receive(std::chrono::microseconds timeout) override {
-        auto reply = line_.Receive(timeout);
-        if (reply && tamper) return tamper(*reply);
-        return reply;
-    }
-    std::function<std::optional<std::vector<uint8_t>>(std::vector<uint8_t>&)> tamper;
-    int sent = 0;
-    std::size_t largest = 0;
-    std::size_t maxFrame = kMaxFrameBytes;
-
-  private:
-    kestrum::sim::LineChannel line_;
-};
 
 class ScanTest : public ::testing::Test {
   protected:
