@@ -10,6 +10,7 @@
 
 #include "kestrum/language/dl_status.h"
 #include "kestrum/server/integer_text.h"
+#include "sim/src/bus_coe.h"
 
 namespace kestrum::sim {
 namespace {
@@ -211,6 +212,8 @@ Node ReadNode(const json& j, const std::string& where) {
             ReadEsc(node, value, at);
         } else if (key == "upstream") {
             node.upstream = ReadUpstream(value, at);
+        } else if (IsMailboxKey(key)) {
+            continue;  // read together below, since they depend on each other
         } else if (IsSegmentField(key) && !key.starts_with("esc.")) {
             ReadSegmentField(node, key, value, at);
         } else if (int32_t* field = NodeField(node, key)) {
@@ -223,6 +226,7 @@ Node ReadNode(const json& j, const std::string& where) {
                                  &Node::adCount, &Node::daCount}) {
         if (node.*count < 0 || node.*count > 65535) Fail(where, "counts must be 0 to 65535");
     }
+    if (auto bad = ReadNodeMailbox(j, where, node)) throw BadFile{*bad};
     return node;
 }
 

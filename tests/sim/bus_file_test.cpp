@@ -147,6 +147,21 @@ TEST(BusFile, BrokenFilesAreRefusedWithAReason) {
         // Port 4 comes before port 2 on the frame's way.
         {R"({"nodes": [{}, {}, {"upstream": {"node": 0, "port": 4}}]})",
          "nodes[1].upstream: a frame reaches this node out of turn"},
+        {R"({"nodes": [{"coe": [{"index": 1, "subindex": 0, "bytes": 3, "value": 1}]}]})",
+         "nodes[0].coe[0].bytes: must be 1, 2 or 4"},
+        {R"({"nodes": [{"coe": [{"index": 1, "subindex": 0, "bytes": 1, "value": 256}]}]})",
+         "coe[0].value: must fit 1 byte(s)"},
+        {R"({"nodes": [{"coe": [{"index": "0x1008", "subindex": 0}]}]})",
+         "coe[0]: needs a \"value\" or a \"text\""},
+        {R"({"nodes": [{"coe": [{"index": 1, "subindex": 0, "text": "a", "bytes": 1}]}]})",
+         "coe[0]: a text takes no"},
+        {R"({"nodes": [{"coe": [{"index": "0x6041", "subindex": 0},
+                                {"index": "0x6041", "subindex": 0}]}]})",
+         "coe[1]: the same index and subindex"},
+        {R"({"nodes": [{"mailboxStale": true}]})", "nodes[0].mailboxStale: only for a node with"},
+        {R"({"nodes": [{"coe": [], "mailboxLastCounter": 8}]})",
+         "mailboxLastCounter: must be 1 to 7"},
+        {R"({"nodes": [{"coe": [], "mailboxSm0": "0x0800"}]})", "mailboxSm0: must be 0x1000"},
         {tooMany, "1024"}};
     for (const auto& [json, reason] : cases) {
         std::string error;

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,6 +35,26 @@ struct EscTraits {
 };
 
 inline constexpr int32_t kAlInit = 1;
+
+// An object the node serves through CoE SDO uploads.
+struct CoeObject {
+    uint16_t index = 0;
+    uint8_t subindex = 0;
+    uint8_t bytes = 0;  // 1, 2 or 4 for a number; 0 for a text
+    uint32_t value = 0;
+    bool liveStatusWord = false;  // 6041H:00 given no value: the node's statusWord
+    std::string text;             // a visible string
+};
+
+// The node's standard mailbox with CoE; see docs/simulator.md. Read once from the bus
+// file and shared, so that copying a node for every frame stays cheap.
+struct CoeMailbox {
+    std::vector<CoeObject> objects;
+    int32_t delayMs = 2;               // from taking a request to its reply
+    bool stale = false;                // a reply for another object sits in SM1 at start
+    int32_t lastCounter = 0;           // the previous master's last counter, 0 for none
+    std::optional<uint16_t> sm0Start;  // unset: where the SII says
+};
 
 // Where a node hangs on the bus: a node before it and that node's slave-controller port
 // (1 to 3; port 0 faces the master). Bus files name ports as our texts do, one higher.
@@ -71,6 +92,8 @@ struct Node {
     bool alDeviceId = false;
     // Unset: the previous node's port 1, as on a line.
     std::optional<Upstream> upstream;
+    // Unset: the node has no mailbox.
+    std::shared_ptr<const CoeMailbox> coe;
 };
 
 // Where node i hangs; node 0 hangs on the master and has none.
