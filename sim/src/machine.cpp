@@ -53,6 +53,7 @@ Machine::Machine(Bus bus, Clock::time_point now)
       faultRate_(bus_.nodes.size()),
       rateStart_(bus_.nodes.size(), {now, now}),
       lostStart_(now),
+      emergencies_(bus_.nodes.size()),
       table_(server::kTableSize, 0.0f),
       latencyMs_(bus_.latencyMs) {
     // Bus files are checked to hang every node on an earlier one, each on a port of its own.
@@ -137,6 +138,8 @@ std::vector<SegmentNode> Machine::SegmentNodes(Clock::time_point now) const {
         SegmentNode& s = line.emplace_back();
         s.device = bus_.nodes[i];
         s.dlStatus = NodeDlStatus(i, static_cast<int32_t>(end));
+        s.emergencies = emergencies_[i].first;
+        s.emergencyCodes = emergencies_[i].second;
         for (std::size_t reg = 0; reg < s.counters.size(); ++reg)
             s.counters[reg] = Counter(i, static_cast<int>(reg), now);
     }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "kestrum/server/controller_model.h"
@@ -40,6 +41,10 @@ struct SegmentNode {
     Node device;                         // as the bus file and @SIM commands made it
     std::array<int32_t, 20> counters{};  // 300H..313H now, as ?NODE_INFO prints them
     std::optional<uint16_t> dlStatus;    // unset: as on a plain line
+    // CoE emergencies raised on the node so far, and the latest codes by that count
+    // modulo their number: a node that sees the count rise queues the new ones.
+    uint32_t emergencies = 0;
+    std::array<uint16_t, 4> emergencyCodes{};
 };
 
 // Which way a frame the segment loses goes missing.
@@ -117,6 +122,7 @@ class Machine final : public server::ControllerModel {
     std::optional<Outcome> ReplyCommand(const std::vector<std::string_view>& w);
     std::optional<Outcome> SegmentCommand(const std::vector<std::string_view>& w);
     Outcome AlCommand(const std::vector<std::string_view>& w);
+    Outcome EmergencyCommand(const std::vector<std::string_view>& w);
     std::optional<Outcome> TreeCommand(const std::vector<std::string_view>& w,
                                        Clock::time_point now);
     void CableShare(std::size_t node, double delta, Clock::time_point now);
@@ -145,6 +151,8 @@ class Machine final : public server::ControllerModel {
     std::vector<std::array<Clock::time_point, 2>> rateStart_;
     Clock::time_point lostStart_;
     std::vector<NodeOff> nodeOff_;
+    // By node: how many emergencies were raised, and the latest codes.
+    std::vector<std::pair<uint32_t, std::array<uint16_t, 4>>> emergencies_;
     std::vector<OddRule> odd_;
     std::vector<float> table_;
     int latencyMs_ = 0;

@@ -1,5 +1,5 @@
 // The @SIM commands that only the emulated segment shows: how its line loses and holds
-// frames, the second master, and what a node's AL status says.
+// frames, the second master, what a node's AL status says and its CoE emergencies.
 #include <optional>
 
 #include "kestrum/server/command_text.h"
@@ -70,6 +70,7 @@ std::optional<Outcome> Machine::SegmentCommand(const std::vector<std::string_vie
         return Ok();
     }
     if (verb == "AL" && (argc == 3 || argc == 4)) return AlCommand(w);
+    if (verb == "EMERGENCY" && argc == 2) return EmergencyCommand(w);
     return std::nullopt;
 }
 
@@ -88,6 +89,19 @@ Outcome Machine::AlCommand(const std::vector<std::string_view>& w) {
     n.alStatusCode = *code;
     n.alError = mark == "err";
     n.alDeviceId = mark == "id";
+    return Ok();
+}
+
+// EMERGENCY <node> <code>: only a node with a mailbox has a way to send one.
+Outcome Machine::EmergencyCommand(const std::vector<std::string_view>& w) {
+    auto node = ToInt<int32_t>(w[1]);
+    auto code = ToInt<int32_t>(w[2]);
+    if (!node || *node < 0 || *node >= static_cast<int32_t>(bus_.nodes.size()) || !code ||
+        *code < 0 || *code > 0xFFFF || !bus_.nodes[static_cast<std::size_t>(*node)].coe)
+        return Bad();
+    auto& [count, codes] = emergencies_[static_cast<std::size_t>(*node)];
+    codes[count % codes.size()] = static_cast<uint16_t>(*code);
+    ++count;
     return Ok();
 }
 

@@ -75,7 +75,8 @@ SimOutcome Machine::SimCommand(std::string_view command, Clock::time_point now) 
                                                   "PU_ERRORS",
                                                   "PDI_ERRORS",
                                                   "SEGMENT_DELAY",
-                                                  "AL"};
+                                                  "AL",
+                                                  "EMERGENCY"};
     if (std::find(std::begin(kVerbs), std::end(kVerbs), w[0]) != std::end(kVerbs)) return {Bad()};
     return {Error(kUnknownCommand, "unknown @SIM command")};
 }

@@ -361,8 +361,9 @@ TEST_F(SegmentLine, WorkingCountersFollowTheCommand) {
     EXPECT_EQ(swap.data, (Bytes{0, 0}));
     EXPECT_EQ(One(Read(Command::kFprd, 0x1002, ecat::kRegAlias, 2)).data, (Bytes{2, 0}));
 
+    // Nodes whose SII names no mailbox go to PREOP without a check.
     EXPECT_EQ(One(Make(Command::kBwr, 0, ecat::kRegAlControl, {0x02, 0})).wkc, 3);
-    EXPECT_EQ(One(Read(Command::kBrd, 0, ecat::kRegAlStatus, 2)).data, (Bytes{1, 0}));
+    EXPECT_EQ(One(Read(Command::kBrd, 0, ecat::kRegAlStatus, 2)).data, (Bytes{2, 0}));
     const Datagram brw = One(Make(Command::kBrw, 0, 0x0010, {0x00, 0x20}));
     EXPECT_EQ(brw.wkc, 9);
     EXPECT_EQ(brw.data, (Bytes{0x03, 0x30}));  // 0, 1002H, 1003H and the written 2000H ORed
@@ -617,14 +618,11 @@ TEST(SegmentOfTheFieldBus, ShowsEachKindOfNode) {
         [&] { return LineState{machine.SegmentNodes(kestrum::sim::Clock::now())}; });
     // 0500H-0503H, then AL status and code.
     const std::vector<std::pair<Bytes, Bytes>> expected = {
-        {{0, 0, 0x40, 0}, {1, 0, 0, 0, 0, 0}},    {{0, 0, 0, 0}, {1, 0, 0, 0, 0, 0}},
-        {{0, 0, 0x60, 0}, {1, 0, 0, 0, 0, 0}},    {{1, 0, 0x40, 0}, {1, 0, 0, 0, 0, 0}},
-        {{0, 1, 0x40, 0}, {1, 0, 0, 0, 0, 0}},    {{0, 0, 0x40, 0x08}, {1, 0, 0, 0, 0, 0}},
+        {{0, 0, 0x40, 0}, {2, 0, 0, 0, 0, 0}},    {{0, 0, 0, 0}, {8, 0, 0, 0, 0, 0}},
+        {{0, 0, 0x60, 0}, {1, 0, 0, 0, 0, 0}},    {{1, 0, 0x40, 0}, {2, 0, 0, 0, 0, 0}},
+        {{0, 1, 0x40, 0}, {2, 0, 0, 0, 0, 0}},    {{0, 0, 0x40, 0x08}, {1, 0, 0, 0, 0, 0}},
         {{0, 0, 0x40, 0x10}, {1, 0, 0, 0, 0, 0}}, {{0, 0, 0x40, 0}, {0x14, 0, 0, 0, 0x1B, 0}},
-        {{0, 0, 0x40, 0}, {1, 0, 0, 0, 0, 0}},    {{0, 0, 0x40, 0}, {1, 0, 0, 0, 0, 0}}};
-    // AL control writes change nothing; the node's application sets its state.
-    EXPECT_EQ(One(channel, Make(Command::kBwr, 0, ecat::kRegAlControl, {0x11, 0})).wkc,
-              expected.size());
+        {{0, 0, 0x40, 0}, {1, 0, 0, 0, 0, 0}},    {{0, 0, 0x40, 0}, {2, 0, 0, 0, 0, 0}}};
     for (std::size_t k = 0; k < expected.size(); ++k) {
         const auto position = Position(static_cast<int>(k));
         EXPECT_EQ(One(channel, Read(Command::kAprd, position, 0x0500, 4)).data, expected[k].first)

@@ -158,29 +158,30 @@ void EmulatedLine::Pass(EmulatedEsc& esc, ecat::Datagram& datagram) {
         case Access::kNone:
             break;
         case Access::kRead:
-            esc.Read(datagram.ado, data);
-            AddWkc(datagram, 1);
+            if (esc.Read(datagram.ado, data)) AddWkc(datagram, 1);
             break;
         case Access::kWrite:
-            esc.Write(datagram.ado, data);
-            AddWkc(datagram, 1);
+            if (esc.Write(datagram.ado, data)) AddWkc(datagram, 1);
             break;
         case Access::kReadWrite:
-        case Access::kOrReadWrite:
+        case Access::kOrReadWrite: {
             // Read before the write: what comes back is the memory as it was.
             scratch_.resize(data.size());
-            esc.Read(datagram.ado, scratch_);
-            esc.Write(datagram.ado, data);
-            for (std::size_t i = 0; i < data.size(); ++i) {
-                data[i] = access == Access::kOrReadWrite
-                              ? static_cast<uint8_t>(data[i] | scratch_[i])
-                              : scratch_[i];
+            const bool read = esc.Read(datagram.ado, scratch_);
+            const bool written = esc.Write(datagram.ado, data);
+            if (read) {
+                for (std::size_t i = 0; i < data.size(); ++i) {
+                    data[i] = access == Access::kOrReadWrite
+                                  ? static_cast<uint8_t>(data[i] | scratch_[i])
+                                  : scratch_[i];
+                }
             }
-            AddWkc(datagram, 3);
+            AddWkc(datagram, (read ? 1 : 0) + (written ? 2 : 0));
             break;
+        }
         case Access::kOrRead:
             scratch_.resize(data.size());
-            esc.Read(datagram.ado, scratch_);
+            if (!esc.Read(datagram.ado, scratch_)) break;
             for (std::size_t i = 0; i < data.size(); ++i) data[i] |= scratch_[i];
             AddWkc(datagram, 1);
             break;

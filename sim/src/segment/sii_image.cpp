@@ -63,6 +63,7 @@ std::vector<uint8_t> SiiImageOf(const Node& device) {
         ecat::SiiFor(static_cast<uint32_t>(device.vendorId), static_cast<uint32_t>(device.deviceId),
                      static_cast<uint32_t>(device.revision), io);
     AddFiller(info.txPdos, device.esc.siiPdoWords);
+    if (device.coe) info.mailbox = kCoeMailbox;
     std::vector<uint8_t> image = ecat::BuildSii(
         info, static_cast<uint16_t>(std::clamp<int32_t>(device.switchNo, 0, 0xFFFF)));
     const auto serial = static_cast<uint32_t>(device.serial);

@@ -5,9 +5,17 @@
 #include <cstdint>
 #include <vector>
 
+#include "ecat/sii.h"
 #include "kestrum_sim/bus.h"
 
 namespace kestrum::sim {
+
+// The standard mailbox the SII of a node with CoE names.
+inline constexpr pelvane::ecat::MailboxWords kCoeMailbox{.receiveStart = 0x1000,
+                                                         .receiveLength = 128,
+                                                         .sendStart = 0x1080,
+                                                         .sendLength = 128,
+                                                         .protocols = pelvane::ecat::kMailboxCoe};
 
 // Whole words, at most the EEPROM's size (word 003EH), which never exceeds the image's
 // own needs by more than esc.eepromKbit asks.
