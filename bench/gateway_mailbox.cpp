@@ -160,7 +160,7 @@ int TimeMailboxes(const MailboxSettings& s) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    gateway::Gateway gateway({s.masterInterface, s.gatewayAddress, 10, 1, false});
+    gateway::Gateway gateway({s.masterInterface, s.gatewayAddress, 10, 0, false});
     const auto drives = static_cast<std::size_t>(s.drives);
     if (!gateway.Start(&error) || !AwaitIdentities(gateway, drives)) {
         std::fprintf(stderr, "gateway: %s\n", error.empty() ? "no identities" : error.c_str());

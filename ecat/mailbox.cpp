@@ -224,6 +224,7 @@ std::optional<SdoOutcome> Mailboxes::Advance(uint16_t position, Node& node,
     }
     const Datagram& reply = replies->front();
     const bool worked = reply.wkc != 0;
+    const Phase before = transfer.phase;
     switch (transfer.phase) {
         case Phase::kCheck:
             if (auto outcome = Checked(position, node, *replies)) return outcome;
@@ -259,6 +260,9 @@ std::optional<SdoOutcome> Mailboxes::Advance(uint16_t position, Node& node,
                 transfer.phase = Phase::kAwait;
             break;
     }
+    // A step that moved on is never the last: what the node has ready is taken however
+    // late this thread came to look.
+    if (transfer.phase != before) return std::nullopt;
     return Waited(position, node, now);
 }
 

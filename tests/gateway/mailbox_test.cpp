@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <memory>
+#include <random>
 #include <thread>
 
 #include "ecat/registers.h"
@@ -151,6 +152,26 @@ TEST_F(MailboxTest, WhatCannotBeReadGivesItsReason) {
     boxes.Follow(ScanOf(state, 0));
     EXPECT_EQ(Upload(0, kStatusWord).why,
               "Node0 announces no CoE in its SII (mailbox protocols 0000H)");
+}
+
+// A line that loses a tenth of the frames and holds some replies past their wait: every
+// upload still ends with its value.
+TEST_F(MailboxTest, EveryUploadEndsWithItsValueOnALossyLateLine) {
+    state.nodes = {Drive(0x1237), Drive(0x1238), Drive(0x1239)};
+    state.delayMs = 7;
+    state.delayPercent = 15;
+    boxes.Follow(ScanOf(state));
+    std::minstd_rand random(3);
+    line.tamper = [&](std::vector<uint8_t>& bytes) -> std::optional<std::vector<uint8_t>> {
+        if (random() % 10 == 0) return std::nullopt;
+        return bytes;
+    };
+    for (int i = 0; i < 90; ++i) {
+        const auto position = static_cast<uint16_t>(i % 3);
+        const SdoOutcome outcome = Upload(position, i % 2 != 0 ? kStatusWord : kOpMode);
+        EXPECT_EQ(outcome.kind, Kind::kValue) << i << ": " << outcome.why;
+        EXPECT_EQ(outcome.value, i % 2 != 0 ? 0x1237u + position : 8u) << i;
+    }
 }
 
 }  // namespace
