@@ -115,6 +115,7 @@ bool Mailboxes::Follow(const BusScan& scan) {
             node.typeBlock = seen.typeBlock;
         }
         node.siiRead = seen.siiRead;
+        node.siiFault = seen.siiFault;
         node.vendorId = seen.sii.vendorId;
         node.productCode = seen.sii.productCode;
         node.serial = seen.sii.serial;
@@ -274,7 +275,11 @@ std::optional<SdoOutcome> Mailboxes::Checked(uint16_t position, Node& node,
         return End(position, node, Kind::kNotAsked, std::move(*shut), now);
     if (!node.siiRead)
         return End(position, node, Kind::kNotAsked,
-                   Name(position) + "'s SII is not read yet: whether it speaks CoE is unknown",
+                   Name(position) + "'s SII " +
+                       (node.siiFault == SiiFault::kNone
+                            ? std::string("is not read yet")
+                            : "cannot be read (" + std::string(SiiFaultText(node.siiFault)) + ")") +
+                       ": whether it speaks CoE is unknown",
                    now);
     if ((node.protocols & kMailboxCoe) == 0)
         return End(position, node, Kind::kNotAsked,

@@ -91,6 +91,7 @@ class Mailboxes {
         std::array<uint8_t, kTypeBlockBytes> typeBlock{};
         uint32_t vendorId = 0, productCode = 0, serial = 0;
         bool siiRead = false;
+        SiiFault siiFault = SiiFault::kNone;
         uint16_t protocols = 0;
         MailboxArea area;
         uint8_t lastCounter = 0;    // 0: no request sent yet

@@ -152,42 +152,66 @@ grep -q "sii: node 5: SII contents malformed: the category at word .* runs past 
 sim "@SIM RESET"
 
 # Every frame of the gateway's port address in capture $1 is well-formed EtherCAT whose only
-# writes are APWR to 0502H-0507H. Prints how many EEPROM commands went out in the capture's
-# last $2 seconds, once it is older than that.
+# writes are APWR to 0502H-0507H, the CoE SDO upload requests tshark decodes in a node's
+# SM0 (at 1000H and above, with a counter 1..7), and the one byte of 080EH; with $3 set
+# also SyncManagers 0 and 1 and AL control. Prints how many EEPROM commands went out in
+# the capture's last $2 seconds, once it is older than that.
 check_frames() {
     local mac
     mac=$(ip -o link show vgw0 | sed -n 's/.*link\/ether \([0-9a-f:]*\).*/\1/p')
     tshark -r "$1" -T fields -E separator='|' -e frame.time_relative -e eth.src -e ecat.cmd \
-        -e ecat.ado -e ecat.subframe.length -e _ws.malformed 2>/dev/null >"$work/frames.txt"
-    python3 - "$work/frames.txt" "$mac" "$2" <<'PY'
+        -e ecat.ado -e ecat.subframe.length -e _ws.malformed -e ecat_mailbox.type \
+        -e ecat_mailbox.counter -e ecat_mailbox.coe.type -e ecat_mailbox.coe.sdoreq \
+        -e ecat_mailbox.coe.sdoidx 2>/dev/null >"$work/frames.txt"
+    python3 - "$work/frames.txt" "$mac" "$2" "${3:-}" <<'PY'
 import sys
 frames, mac, window = open(sys.argv[1]).read().splitlines(), sys.argv[2], float(sys.argv[3])
+preop = sys.argv[4] == "preop"
 first = int(mac[:2], 16) & ~0x03
 ours = f"{first:02x}" + mac[2:]
-sent, commands, end = 0, [], 0.0
+sent, commands, requests, end = 0, [], 0, 0.0
 for line in frames:
-    at, src, cmds, ados, lens, malformed = line.split("|")
+    at, src, cmds, ados, lens, malformed, types, counters, services, sdoreqs, idxs = line.split("|")
     assert not malformed, line
     end = max(end, float(at))
     if src != ours:
         continue
     sent += 1
     assert cmds, f"a frame of the gateway not decoded as EtherCAT: {line}"
+    boxes = 0
     for cmd, ado, length in zip(cmds.split(","), ados.split(","), lens.split(",")):
         cmd, ado, length = int(cmd, 16), int(ado, 16), int(length)
         assert cmd in (1, 2, 4, 7), f"a command outside APRD, APWR, FPRD, BRD: {line}"
-        if cmd == 2:
-            assert 0x502 <= ado and ado + length <= 0x508, f"a write outside 0502H-0507H: {line}"
+        if cmd != 2:
+            continue
+        if 0x502 <= ado and ado + length <= 0x508:
             commands.append(float(at))
+        elif ado >= 0x1000:
+            boxes += 1
+        elif ado == 0x80E and length == 1:
+            pass
+        else:
+            assert preop and (0x800 <= ado and ado + length <= 0x810 or (ado, length) == (0x120, 2)), \
+                f"a write the gateway may not make: {line}"
+    decoded = [v for v in (types, counters, services, sdoreqs) if v]
+    assert boxes == 0 or all(len(v.split(",")) == boxes for v in decoded) and len(decoded) == 4, \
+        f"a mailbox write tshark does not decode as a mailbox: {line}"
+    if boxes:
+        for kind, counter, service, sdoreq in zip(*(v.split(",") for v in decoded)):
+            assert (int(kind, 0), int(service, 0), int(sdoreq, 0)) == (3, 2, 2), \
+                f"a mailbox write that is no CoE SDO upload request: {line}"
+            assert 1 <= int(counter, 0) <= 7, f"a mailbox counter outside 1..7: {line}"
+        requests += boxes
 assert sent > 100, f"only {sent} frames of the gateway captured"
-print(f"{sent} frames of the gateway, all EtherCAT, none malformed, writes only APWR to 0502H-0507H")
+print(f"{sent} frames of the gateway, all EtherCAT, none malformed, writes only APWR to "
+      f"0502H-0507H, {requests} CoE SDO upload requests and the repeat toggle")
 if window > 0:
     steady = sum(1 for at in commands if at > end - window)
     print(f"{steady / window:.1f} EEPROM commands a second over the last {window:.0f} s")
 PY
 }
 
-echo "-- tshark: every frame the gateway sent is EtherCAT, none malformed, writes only 0502H-0507H"
+echo "-- tshark: every frame the gateway sent is EtherCAT, none malformed, writes only those listed"
 kill "${pids[0]}"
 wait "${pids[0]}" 2>/dev/null || true
 check_frames "$work/gw.pcapng" 0
@@ -280,6 +304,39 @@ assert "Node7: AL status code 001BH" in report, report
 assert any(line.startswith("States:") and "SAFEOP+ERR 1" in line for line in report), report
 print("identities as the bus file has them; unread ones null with their reasons in the report")
 PY
+echo "-- drives through their mailboxes: status words, and every fault with its reason"
+sdo() { ask "SDO_READ(0,$1,$2,0,7,3)" || true; }
+python3 - "$source/sim/buses/field.json" >"$work/drives.txt" <<'PY'
+import json, sys
+for i, node in enumerate(json.load(open(sys.argv[1]))["nodes"]):
+    print(i, int(node.get("statusWord", "0"), 16), int("coe" in node))
+PY
+while read -r node word coe; do
+    reply=$(sdo "$node" 24641)
+    case $node in
+    0 | 1 | 7 | 9)
+        [ -z "$reply" ] && [ "$(ask "?TABLE(3)")" = "$word" ] ||
+            fail "Node$node's status word: '$reply', table $(ask "?TABLE(3)"), not $word" ;;
+    3 | 4) [ "$reply" = "Error 3001: Node$node's SII cannot be read (SII held by the node's processor): whether it speaks CoE is unknown" ] || fail "Node$node: $reply" ;;
+    8) [ "$reply" = "Error 3001: Node8 is in INIT: its mailbox is off (the node was restarted; only a master taking it to PREOP opens it)" ] || fail "Node8: $reply" ;;
+    *) [[ $reply == "Error 3001: "* ]] || fail "Node$node without CoE: '$reply'" ;;
+    esac
+done <"$work/drives.txt"
+[ "$(sdo 0 24729)" = "Error 3001: SDO abort 06020000H (object does not exist)" ] ||
+    fail "a missing object: $(sdo 0 24729)"
+[ "$(sdo 9 4104)" = "Error 3001: 1008H:00 holds 123 bytes: a segmented transfer, which the gateway does not make" ] ||
+    fail "a segmented object: $(sdo 9 4104)"
+sim "@SIM EMERGENCY 1 0x8611"
+await 5 bash -c "'$sim_command' $gw '?*ETHERCAT' | grep -q '^Node1: emergency 8611H reg 11H data 00 00 00 00 00'"
+ask "?*ETHERCAT" | grep -qx "Node0: 6099H:00 SDO abort 06020000H (object does not exist)" ||
+    fail "the report does not give the abort"
+grep -q "mailbox: Node1: set aside" "$work/gw-field.out" || fail "Node1's stale reply was not set aside"
+grep -q "mailbox: Node0: no answer to counter 1, asked again with the next" "$work/gw-field.out" ||
+    fail "Node0's first request, repeating its previous master's counter, was not asked again"
+sim "@SIM SET 0 statusWord 0x0218"
+await 2 bash -c "[ \"\$('$sim_command' $gw 'SDO_READ(0,0,24641,0,7,3)' >/dev/null; '$sim_command' $gw '?TABLE(3)' | tr -d '\r\n')\" = 536 ]"
+echo "status words of Nodes 0, 1, 7 and 9 through their mailboxes; reasons for the rest"
+
 echo "-- a steady line: the EEPROM is hardly touched"
 sleep 4
 kill "${pids[-3]}"
@@ -288,4 +345,31 @@ check_frames "$work/field.pcapng" 3 | tee "$work/field-frames.txt"
 rate=$(sed -n 's/^\([0-9.]*\) EEPROM commands a second.*/\1/p' "$work/field-frames.txt")
 python3 -c "import sys; sys.exit(0 if float('$rate') <= 10 else 1)" ||
     fail "$rate EEPROM commands a second on a steady line"
+
+echo "-- --preop: a drive found in INIT is taken to PREOP, and back to INIT on exit"
+kill "${pids[-1]}"
+wait "${pids[-1]}" 2>/dev/null || true
+tshark -q -i vgw0 -f "ether proto 0x88a4" -w "$work/preop.pcapng" 2>"$work/preop-tshark.err" &
+pids+=($!)
+await 10 grep -q "Capturing on" "$work/preop-tshark.err"
+"$gateway" --interface vgw0 --address $gw --preop -v >"$work/gw-preop.out" 2>&1 &
+preop=$!
+pids+=($preop)
+await 10 grep -q "serving vgw0" "$work/gw-preop.out"
+await 10 grep -q "preop: Node8 is in PREOP" "$work/gw-preop.out"
+ask "?*ETHERCAT" | head -n 1 | grep -qx "EtherCAT gateway: reads registers and SII, asks drives through their mailboxes, takes nodes found in INIT to PREOP." ||
+    fail "the report's first line: $(ask "?*ETHERCAT" | head -n 1)"
+[ -z "$(sdo 8 24641)" ] && [ "$(ask "?TABLE(3)")" = 4663 ] || fail "Node8 raised: $(sdo 8 24641)"
+kill "$preop"
+wait "$preop" 2>/dev/null || true
+sleep 0.5
+kill "${pids[-2]}"
+wait "${pids[-2]}" 2>/dev/null || true
+check_frames "$work/preop.pcapng" 0 preop
+"$gateway" --interface vgw0 --address $gw >"$work/gw-after.out" 2>&1 &
+pids+=($!)
+await 10 grep -q "serving vgw0" "$work/gw-after.out"
+in_init() { [[ "$(sdo 8 24641)" == "Error 3001: Node8 is in INIT"* ]]; }
+await 10 in_init
+echo "Node8 raised to PREOP and its status word read; back in INIT after the gateway stopped"
 echo "PASS"
