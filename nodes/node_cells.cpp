@@ -23,9 +23,9 @@ std::string FormatVendor(int32_t vendorId) {
     return text;
 }
 
-std::string FormatHex(int32_t value) {
+std::string FormatHex(int32_t value, int minDigits) {
     char text[16];
-    std::snprintf(text, sizeof text, "%" PRIx32 "H", static_cast<uint32_t>(value));
+    std::snprintf(text, sizeof text, "%0*" PRIx32 "H", minDigits, static_cast<uint32_t>(value));
     return text;
 }
 

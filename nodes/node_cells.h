@@ -15,8 +15,8 @@ inline constexpr int kNodeInfoColumnCount = 9;
 std::string FormatNodeLabel(int32_t node);
 // "%s(%xH)": the vendor's display name, then its ID.
 std::string FormatVendor(int32_t vendorId);
-// "%xH": lowercase, no leading zeros; negative values show their 32-bit pattern.
-std::string FormatHex(int32_t value);
+// "%xH": lowercase, zero-padded to minDigits; negative values show their 32-bit pattern.
+std::string FormatHex(int32_t value, int minDigits = 1);
 // "%d"
 std::string FormatCount(int32_t value);
 // "count(first-last)", or the plain count when it is 0.
