@@ -3,6 +3,7 @@
 #include <array>
 
 #include "controller/gbk.h"
+#include "nodes/error_poll.h"
 #include "nodes/node_cells.h"
 #include "nodes/vendor_table.h"
 
@@ -102,6 +103,18 @@ std::vector<std::string> NodeListCells(const NodeRecord& record, NodeSlotsRead r
         if (!read[static_cast<size_t>(a)] || !read[static_cast<size_t>(b)]) cells[i + 1] = "unread";
     }
     return cells;
+}
+
+std::string StatusWordText(int32_t statusWord) {
+    return statusWord == kStatusWordUnread ? "unread" : FormatHex(statusWord);
+}
+
+ordered_json StatusWordJson(std::optional<int32_t> statusWord) {
+    return statusWord ? ordered_json(*statusWord) : ordered_json();
+}
+
+std::string StatusWordCsv(std::optional<int32_t> statusWord) {
+    return statusWord ? std::to_string(*statusWord) : "";
 }
 
 }  // namespace pelvane::cli

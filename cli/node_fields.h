@@ -2,6 +2,7 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,5 +27,11 @@ uint32_t IdNumber(int32_t id);
 // and their column titles.
 std::vector<std::string> NodeListHeader();
 std::vector<std::string> NodeListCells(const NodeRecord& record, NodeSlotsRead read);
+
+// A drive status word as the window shows it ("1237H"), or "unread" for kStatusWordUnread.
+std::string StatusWordText(int32_t statusWord);
+// The snapshot's statusWord: a number, or null in JSON and empty in CSV when unread.
+nlohmann::ordered_json StatusWordJson(std::optional<int32_t> statusWord);
+std::string StatusWordCsv(std::optional<int32_t> statusWord);
 
 }  // namespace pelvane::cli

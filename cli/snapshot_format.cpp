@@ -34,7 +34,7 @@ ordered_json NodeJson(const SnapshotNode& node) {
     } else {
         entry["counters"] = nullptr;
     }
-    entry["statusWord"] = node.statusWord ? ordered_json(*node.statusWord) : ordered_json();
+    entry["statusWord"] = StatusWordJson(node.statusWord);
     entry["dlStatus"] = node.dlStatus ? ordered_json(*node.dlStatus) : ordered_json();
     return entry;
 }
@@ -210,7 +210,7 @@ std::string SnapshotToCsv(const Snapshot& snapshot) {
         for (std::string& field : NodeIdentityCsvFields(node.record, node.read))
             row.push_back(std::move(field));
         for (size_t k = 0; k < kCounterCount; ++k) row.push_back(CounterCell(node, k));
-        row.push_back(node.statusWord ? std::to_string(*node.statusWord) : "");
+        row.push_back(StatusWordCsv(node.statusWord));
         for (int reg = kCounterCount; reg < kRegisterCount; ++reg)
             if (InFormat(reg, kSnapshotFormat))
                 row.push_back(CounterCell(node, static_cast<size_t>(reg)));

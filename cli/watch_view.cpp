@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "cli/node_fields.h"
 #include "cli/platform.h"
 #include "cli/text_format.h"
 #include "nodes/node_cells.h"
@@ -15,10 +16,6 @@ constexpr const char* kPlain = "\x1b[0m";
 constexpr const char* kHome = "\x1b[H";
 constexpr const char* kEraseLine = "\x1b[K";
 constexpr const char* kEraseBelow = "\x1b[J";
-
-std::string StatusWordText(int32_t statusWord) {
-    return statusWord == kStatusWordUnread ? "unread" : FormatHex(statusWord);
-}
 
 // A value the latest poll could not read is never shown as the one before.
 std::string CounterCell(const RegisterRise& reg, bool readNow) {

@@ -100,31 +100,37 @@ TEST_P(CliTest, InfoAndNodesOfTheDemoBus) {
     const Result table = Cli({"nodes", address});
     EXPECT_EQ(table.code, 0);
     EXPECT_NE(table.out.find("\nNode4  Kestrum(41bH)  30004H     5       0     4(48-51)   "
-                             "4(48-51)   4(0-3)  2(0-1)\n"),
+                             "4(48-51)   4(0-3)  2(0-1)  0H\n"),
               std::string::npos)
         << table.out;
     EXPECT_NE(table.out.find("\nNode5  其他(2H)       44c2c52H"), std::string::npos);
+    EXPECT_NE(table.out.find("  1237H\nNode1  "), std::string::npos) << table.out;
 
     const auto json = nlohmann::json::parse(Cli({"nodes", address, "--format", "json"}).out);
     ASSERT_EQ(json.size(), 8u);
     EXPECT_EQ(json[6]["vendorName"], "汇川");
     EXPECT_EQ(json[6]["vendorId"], 0x100000);
+    EXPECT_EQ(json[6]["statusWord"], 0x231);
 
     const Result csv = Cli({"nodes", address, "--format", "csv"});
     EXPECT_EQ(csv.out.substr(0, csv.out.find('\n')),
               "node,vendorId,vendorName,deviceId,switchNo,axes,inputs.first,inputs.count,"
-              "outputs.first,outputs.count,ad.first,ad.count,da.first,da.count");
-    EXPECT_NE(csv.out.find("\n4,1051,Kestrum,196612,5,0,48,4,48,4,0,4,0,2\n"), std::string::npos);
+              "outputs.first,outputs.count,ad.first,ad.count,da.first,da.count,statusWord");
+    EXPECT_NE(csv.out.find("\n4,1051,Kestrum,196612,5,0,48,4,48,4,0,4,0,2,0\n"), std::string::npos);
+    EXPECT_TRUE(std::regex_search(csv.out, std::regex("\n0,1051,[^\n]*,4663\n"))) << csv.out;
 
-    // A vendor the controller would not give is no vendor 0, in any format.
+    // A vendor or a status word the controller would not give is no 0, in any format.
     sim->server().Control("@SIM ODD ?NODE_INFO(0,4,0) WORD");
-    EXPECT_NE(Cli({"nodes", address}).out.find("\nNode4  unread         30004H"),
-              std::string::npos);
-    EXPECT_TRUE(
-        nlohmann::json::parse(Cli({"nodes", address, "--format", "json"}).out)[4]["vendorId"]
-            .is_null());
-    EXPECT_NE(Cli({"nodes", address, "--format", "csv"}).out.find("\n4,,,196612,5,"),
-              std::string::npos);
+    sim->server().Control("@SIM ODD SDO_READ(0,0, WORD");
+    const std::string unread = Cli({"nodes", address}).out;
+    EXPECT_NE(unread.find("\nNode4  unread         30004H"), std::string::npos);
+    EXPECT_NE(unread.find("  unread\nNode1  "), std::string::npos) << unread;
+    const auto unreadJson = nlohmann::json::parse(Cli({"nodes", address, "--format", "json"}).out);
+    EXPECT_TRUE(unreadJson[4]["vendorId"].is_null());
+    EXPECT_TRUE(unreadJson[0]["statusWord"].is_null());
+    const std::string unreadCsv = Cli({"nodes", address, "--format", "csv"}).out;
+    EXPECT_NE(unreadCsv.find("\n4,,,196612,5,"), std::string::npos);
+    EXPECT_TRUE(std::regex_search(unreadCsv, std::regex("\n0,1051,[^\n]*,\n"))) << unreadCsv;
 }
 
 TEST_P(CliTest, SnapshotJsonAndCsv) {
