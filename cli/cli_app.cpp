@@ -24,7 +24,9 @@ constexpr const char* kExitCodes =
     "  5  not judged (check, diff): the node count or a node's counters 300H..303H could\n"
     "     not be read (the controller refused them, or answered oddly), and nothing else\n"
     "     was found\n"
-    "When several apply, 1 and 2 come first, then 4, then 3, then 5.";
+    "When several apply, 1 and 2 come first, then 4, then 3, then 5. A drive whose status\n"
+    "word shows a fault (check, watch: the drives line) is no bus fault and changes no\n"
+    "exit code.";
 
 }  // namespace
 

@@ -1,10 +1,12 @@
 #include "cli/watch_view.h"
 
+#include <utility>
 #include <vector>
 
 #include "cli/node_fields.h"
 #include "cli/platform.h"
 #include "cli/text_format.h"
+#include "nodes/drive_faults.h"
 #include "nodes/node_cells.h"
 
 namespace pelvane::cli {
@@ -34,6 +36,12 @@ std::string OtherRises(const CounterRises& rises, int32_t node) {
                 RiseText({reg.total, reg.totalAtLeast});
     }
     return text;
+}
+
+// "drives: ..." and a line break, or nothing while no drive is at fault.
+std::string DrivesLine(const WatchSession& session, const char* lineEnd) {
+    const std::vector<DriveFault> faults = DriveFaults(session.last().statusWords);
+    return faults.empty() ? "" : DriveFaultsText(faults) + lineEnd + "\n";
 }
 
 bool RoseLastInterval(const WatchSession& session, int32_t node) {
@@ -69,6 +77,7 @@ std::string TerminalFrame(const WatchSession& session, int intervalMs) {
         frame += rose ? kHighlight + lines[i] + kPlain : lines[i];
         frame += std::string(kEraseLine) + "\n";
     }
+    frame += DrivesLine(session, kEraseLine);
     const Verdict verdict = session.Judge();
     for (const std::string& note : ReadingNotes(verdict)) frame += note + kEraseLine + "\n";
     std::string picture = std::string(kLinePictureLabel) +
@@ -111,6 +120,7 @@ std::string ChangeLines::Next(const WatchSession& session,
             if (!line.empty()) text += stamp + FormatNodeLabel(node) + line + "\n";
         }
     }
+    text += DrivesChanged(session, stamp);
     // Said once each, also a step taken after the first poll.
     const std::vector<std::string> notes = ReadingNotes(session.Judge());
     for (size_t i = notesSaid_; i < notes.size(); ++i) text += stamp + notes[i] + "\n";
@@ -124,6 +134,15 @@ std::string ChangeLines::Next(const WatchSession& session,
     previousLost_ = session.lostcountText();
     previousCount_ = session.nodeCount();
     return text;
+}
+
+std::string ChangeLines::DrivesChanged(const WatchSession& session, const std::string& stamp) {
+    const std::vector<DriveFault> faults = DriveFaults(session.last().statusWords);
+    std::vector<int32_t> faulting;
+    for (const DriveFault& fault : faults) faulting.push_back(fault.node);
+    if (faulting == faultingSaid_) return "";
+    faultingSaid_ = std::move(faulting);
+    return stamp + DriveFaultsText(faults) + "\n";
 }
 
 std::string RiseLines(const CounterRises& rises, int32_t nodeCount) {
@@ -148,10 +167,11 @@ ExitCode VerdictExit(const Verdict& verdict) {
 std::string WatchSummary(const WatchSession& session, const LineStyle& style) {
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(session.elapsed()).count();
-    std::string text =
-        "summary: " + std::to_string(session.polls()) + " polls of " + session.address() +
-        " over " + std::to_string(ms / 1000) + "." + std::to_string(ms % 1000 / 100) + " s, " +
-        Printable(session.lostcountText()) + "\n" + RiseLines(session.rises(), session.nodeCount());
+    std::string text = "summary: " + std::to_string(session.polls()) + " polls of " +
+                       session.address() + " over " + std::to_string(ms / 1000) + "." +
+                       std::to_string(ms % 1000 / 100) + " s, " +
+                       Printable(session.lostcountText()) + "\n" +
+                       RiseLines(session.rises(), session.nodeCount()) + DrivesLine(session, "");
     const Verdict verdict = session.Judge();
     for (const std::string& note : ReadingNotes(verdict)) text += note + "\n";
     return text + std::string(kLinePictureLabel) +

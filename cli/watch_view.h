@@ -22,6 +22,9 @@ class ChangeLines {
     std::string Next(const WatchSession& session, std::chrono::system_clock::time_point when);
 
   private:
+    // "drives: ..." when the set of drives at fault is not the one said last.
+    std::string DrivesChanged(const WatchSession& session, const std::string& stamp);
+
     // Counters and status words by node as the poll before showed them.
     struct Shown {
         std::array<int32_t, kRegisterCount> registers{};
@@ -31,6 +34,7 @@ class ChangeLines {
     std::string previousLost_;
     int32_t previousCount_ = 0;
     size_t notesSaid_ = 0;
+    std::vector<int32_t> faultingSaid_;  // the drives at fault, by position
 };
 
 // "  Node6 302H +5, now 8" for every register 300H..313H that rose, node by node.
@@ -40,8 +44,8 @@ std::string RiseLines(const CounterRises& rises, int32_t nodeCount);
 // unread and nothing found, else 0.
 ExitCode VerdictExit(const Verdict& verdict);
 
-// Polls and time watched, every register that rose, the picture of the line and the
-// verdict.
+// Polls and time watched, every register that rose, the drives at fault, the picture of
+// the line and the verdict.
 std::string WatchSummary(const WatchSession& session, const LineStyle& style);
 
 }  // namespace pelvane::cli

@@ -346,6 +346,41 @@ TEST_P(CliTest, ALineThatBreaksIsNeverACleanBus) {
             << result.out;
     }
 }
+
+// A drive at fault is named on a line of its own, yet the bus is clean and no exit changes.
+TEST_P(CliTest, ADriveAtFaultIsNoBusFault) {
+    Start(10, false);
+    sim->server().Control("@SIM SET 0 statusWord 0x0218");
+    sim->server().Control("@SIM SET 2 axisCount 1");
+    sim->server().Control("@SIM SET 2 statusWord 8");
+    const std::string both =
+        "drives: Node0 fault (status word 0218H), Node2 fault (status word 0008H)\n";
+    const Result check = Cli({"check", address, "--duration", "0.2", "--interval", "50"});
+    EXPECT_EQ(check.code, 0) << check.out << check.err;
+    EXPECT_NE(check.out.find("\n" + both), std::string::npos) << check.out;
+    EXPECT_NE(check.out.find("verdict: bus clean"), std::string::npos) << check.out;
+
+    // Said at the start and when the set changes, not when only a word changes.
+    sim->server().ClearReceivedCommands();
+    std::thread meanwhile([&] {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (NodeCountQueries(*sim) < 2 && std::chrono::steady_clock::now() < limit)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        sim->server().Control("@SIM SET 2 statusWord 0x0218");
+        sim->server().Control("@SIM SET 0 statusWord 0x0237");
+    });
+    const Result watch = Cli({"watch", address, "--interval", "50", "--count", "6"});
+    meanwhile.join();
+    EXPECT_EQ(watch.code, 0);
+    EXPECT_NE(watch.out.find("Z " + both), std::string::npos) << watch.out;
+    const std::string after = "drives: Node2 fault (status word 0218H)\n";
+    EXPECT_NE(watch.out.find("Z " + after), std::string::npos) << watch.out;
+    size_t said = 0;
+    for (size_t at = 0; (at = watch.out.find("Z drives:", at)) != std::string::npos; ++at) ++said;
+    EXPECT_EQ(said, 2u) << watch.out;
+    EXPECT_NE(watch.out.find("\n" + after), std::string::npos) << watch.out;
+    EXPECT_NE(watch.out.find("verdict: bus clean"), std::string::npos) << watch.out;
+}
 #endif
 
 TEST_P(CliTest, DiffCountsSaturationAndClears) {
