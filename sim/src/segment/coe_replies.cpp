@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ecat/coe.h"
 #include "ecat/frame.h"
 
 namespace kestrum::sim {
@@ -10,93 +11,41 @@ namespace {
 namespace ecat = pelvane::ecat;
 using Bytes = std::vector<uint8_t>;
 
-constexpr uint8_t kTypeError = 0;
-constexpr uint8_t kTypeCoe = 3;
-constexpr uint16_t kServiceEmergency = 1;
-constexpr uint16_t kServiceSdoRequest = 2;
-constexpr uint16_t kServiceSdoResponse = 3;
+constexpr auto kTypeCoe = static_cast<uint8_t>(ecat::MailboxType::kCoe);
+constexpr auto kServiceSdoRequest = static_cast<uint16_t>(ecat::CoeService::kSdoRequest);
 constexpr std::size_t kCoeHeaderBytes = 2;
 constexpr std::size_t kSdoBytes = 8;  // command, index, subindex, 4 data bytes
-// Everything before a normal response's data: headers, command, index, subindex, size.
-constexpr std::size_t kNormalOverhead = kMailboxHeaderBytes + kCoeHeaderBytes + kSdoBytes;
 
 constexpr uint8_t kUploadRequest = 0x40;
-constexpr uint8_t kExpedited = 0x43;  // with the empty bytes in bits 2-3
-constexpr uint8_t kNormal = 0x41;
 constexpr uint8_t kAbort = 0x80;
 
 constexpr uint16_t kErrorInvalidSize = 0x0008;
-constexpr uint16_t kErrorUnsupportedProtocol = 0x0002;
 constexpr uint16_t kErrorSizeTooShort = 0x0006;
 constexpr uint16_t kErrorServiceNotSupported = 0x0004;
 constexpr uint32_t kAbortUnknownCommand = 0x05040001;
-constexpr uint32_t kAbortNoObject = 0x06020000;
-constexpr uint32_t kAbortNoSubindex = 0x06090011;
-
-Bytes Message(uint8_t type, std::size_t dataBytes) {
-    Bytes message(kMailboxHeaderBytes + dataBytes, 0);
-    ecat::PutLe16(message, 0, static_cast<uint16_t>(dataBytes));
-    message[kMailboxCounterByte] = type;
-    return message;
-}
-
-Bytes Coe(uint16_t service, std::size_t bytes) {
-    Bytes message = Message(kTypeCoe, kCoeHeaderBytes + bytes);
-    ecat::PutLe16(message, kMailboxHeaderBytes, static_cast<uint16_t>(service << 12));
-    return message;
-}
-
-Bytes Sdo(uint16_t service, uint8_t command, uint16_t index, uint8_t subindex,
-          std::size_t extra = 0) {
-    Bytes message = Coe(service, kSdoBytes + extra);
-    message[8] = command;
-    ecat::PutLe16(message, 9, index);
-    message[11] = subindex;
-    return message;
-}
 
 Bytes MailboxError(uint16_t detail) {
-    Bytes message = Message(kTypeError, 4);
-    ecat::PutLe16(message, kMailboxHeaderBytes, 0x0001);
-    ecat::PutLe16(message, kMailboxHeaderBytes + 2, detail);
-    return message;
+    return ecat::MailboxErrorMessage(detail, 0);
 }
 
-Bytes Abort(uint16_t index, uint8_t subindex, uint32_t code) {
-    Bytes message = Sdo(kServiceSdoRequest, kAbort, index, subindex);
-    ecat::PutLe32(message, 12, code);
-    return message;
-}
-
-Bytes Expedited(uint16_t index, uint8_t subindex, uint8_t bytes, uint32_t value) {
-    const auto empty = static_cast<uint8_t>((4 - bytes) << 2);
-    Bytes message = Sdo(kServiceSdoResponse, kExpedited | empty, index, subindex);
-    ecat::PutLe32(message, 12, value);
-    return message;
-}
-
-// All of the text when it fits SM1; else the start of a segmented upload, with the full size.
-Bytes Normal(uint16_t index, uint8_t subindex, const std::string& text, std::size_t sendLength) {
-    const std::size_t room = sendLength > kNormalOverhead ? sendLength - kNormalOverhead : 0;
-    const std::size_t n = std::min(text.size(), room);
-    Bytes message = Sdo(kServiceSdoResponse, kNormal, index, subindex, n);
-    ecat::PutLe32(message, 12, static_cast<uint32_t>(text.size()));
-    std::copy_n(text.begin(), n, message.begin() + kNormalOverhead);
-    return message;
-}
-
-Bytes Upload(uint16_t index, uint8_t subindex, const CoeMailbox& box, uint16_t statusWord,
+Bytes Upload(ecat::SdoAddress asked, const CoeMailbox& box, uint16_t statusWord,
              std::size_t sendLength) {
     bool indexKnown = false;
     for (const CoeObject& object : box.objects) {
-        if (object.index != index) continue;
+        if (object.index != asked.index) continue;
         indexKnown = true;
-        if (object.subindex != subindex) continue;
-        if (!object.text.empty()) return Normal(index, subindex, object.text, sendLength);
-        return Expedited(index, subindex, object.bytes,
-                         object.liveStatusWord ? statusWord : object.value);
+        if (object.subindex != asked.subindex) continue;
+        if (!object.text.empty()) {
+            const Bytes text(object.text.begin(), object.text.end());
+            return ecat::SdoUploadResponse(asked, text, 0, sendLength);
+        }
+        Bytes value(4, 0);
+        ecat::PutLe32(value, 0, object.liveStatusWord ? statusWord : object.value);
+        value.resize(object.liveStatusWord ? 2 : object.bytes);  // a status word is 16 bits
+        return ecat::SdoUploadResponse(asked, value, 0, sendLength);
     }
-    return Abort(index, subindex, indexKnown ? kAbortNoSubindex : kAbortNoObject);
+    return ecat::SdoAbortMessage(asked, indexKnown ? ecat::kAbortNoSubindex : ecat::kAbortNoObject,
+                                 0);
 }
 
 }  // namespace
@@ -107,7 +56,7 @@ std::optional<Bytes> CoeReply(std::span<const uint8_t> request, const CoeMailbox
     const std::size_t length = ecat::Le16(request, 0);
     if (length > request.size() - kMailboxHeaderBytes) return MailboxError(kErrorInvalidSize);
     if ((request[kMailboxCounterByte] & 0x0F) != kTypeCoe)
-        return MailboxError(kErrorUnsupportedProtocol);
+        return MailboxError(ecat::kMailboxUnsupportedProtocol);
     if (length < kCoeHeaderBytes) return MailboxError(kErrorSizeTooShort);
     if (ecat::Le16(request, kMailboxHeaderBytes) >> 12 != kServiceSdoRequest)
         return MailboxError(kErrorServiceNotSupported);
@@ -116,8 +65,9 @@ std::optional<Bytes> CoeReply(std::span<const uint8_t> request, const CoeMailbox
     const uint16_t index = ecat::Le16(request, 9);
     const uint8_t subindex = request[11];
     if (command == kAbort) return std::nullopt;  // the master gives up a transfer
-    if (command != kUploadRequest) return Abort(index, subindex, kAbortUnknownCommand);
-    return Upload(index, subindex, box, statusWord, sendLength);
+    if (command != kUploadRequest)
+        return ecat::SdoAbortMessage({index, subindex}, kAbortUnknownCommand, 0);
+    return Upload({index, subindex}, box, statusWord, sendLength);
 }
 
 Bytes CoeEmergency(uint16_t code) {
@@ -142,15 +92,13 @@ Bytes CoeEmergency(uint16_t code) {
                 break;
         }
     }
-    Bytes message = Coe(kServiceEmergency, kSdoBytes);
-    ecat::PutLe16(message, 8, code);
-    message[10] = reg;
-    return message;
+    return ecat::EmergencyMessage({code, reg, {}}, 0);
 }
 
 Bytes StaleUploadResponse() {
     // Device type 1000H:00 of a CiA 402 drive.
-    return Expedited(0x1000, 0, 4, 0x00020192);
+    const Bytes deviceType = {0x92, 0x01, 0x02, 0x00};
+    return ecat::SdoUploadResponse({0x1000, 0}, deviceType, 0, deviceType.size());
 }
 
 }  // namespace kestrum::sim

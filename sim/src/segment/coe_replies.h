@@ -8,11 +8,12 @@
 #include <span>
 #include <vector>
 
+#include "ecat/coe.h"
 #include "kestrum_sim/bus.h"
 
 namespace kestrum::sim {
 
-inline constexpr std::size_t kMailboxHeaderBytes = 6;
+using pelvane::ecat::kMailboxHeaderBytes;
 inline constexpr std::size_t kMailboxCounterByte = 5;  // type in bits 0-3, counter in 4-6
 
 // The reply to a request the node took from SM0 (the whole buffer, at least the header),
