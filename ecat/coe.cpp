@@ -10,7 +10,6 @@ namespace {
 
 constexpr uint8_t kCounterMask = 0x07;
 constexpr uint8_t kTypeMask = 0x0F;
-constexpr uint16_t kCoeNumberMask = 0x01FF;
 constexpr uint8_t kCommandUpload = 0x40;  // the request; the response's top three bits
 constexpr uint8_t kCommandTopMask = 0xE0;
 constexpr uint8_t kCommandAbort = 0x80;
