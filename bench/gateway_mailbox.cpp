@@ -124,7 +124,7 @@ double FramesPerSecond(const std::string& interface, double seconds, Work work) 
 
 void Print(const std::vector<double>& rounds, const Polls& polls, double idle, double polling,
            const MailboxSettings& s) {
-    std::printf("5. drives' status words through their mailboxes (%d drives answering in 1-5 ms)\n",
+    std::printf("7. drives' status words through their mailboxes (%d drives answering in 1-5 ms)\n",
                 s.drives);
     std::printf(
         "   SDO_READ of 6061H:00 through the gateway, %zu round trips: median %.2f ms, "
