@@ -9,13 +9,6 @@ namespace {
 
 using Kind = SdoOutcome::Kind;
 
-constexpr uint8_t kMailboxFull = 0x08;
-constexpr uint8_t kEnabled = 0x01;
-constexpr uint8_t kDeactivatedByNode = 0x01;
-constexpr uint8_t kRepeatBit = 0x02;
-constexpr uint8_t kModeAndDirection = 0x0F;
-constexpr uint8_t kMailboxMasterWrites = 0x06;  // mailbox mode, master writes
-constexpr uint8_t kMailboxMasterReads = 0x02;   // mailbox mode, master reads
 constexpr std::size_t kSmBlockBytes = 2 * kSyncManagerBytes;
 constexpr std::size_t kShortestMailbox = kMailboxHeaderBytes + kSdoBytes;
 
@@ -66,15 +59,15 @@ struct SyncManager {
 
 SyncManager SyncManagerAt(std::span<const uint8_t> block, std::size_t n) {
     const std::size_t at = n * kSyncManagerBytes;
-    return {Le16(block, at), Le16(block, at + 2), block[at + 4],
-            block[at + 5],   block[at + 6],       block[at + 7]};
+    return {Le16(block, at + kSmStart), Le16(block, at + kSmLength), block[at + kSmControl],
+            block[at + kSmStatus],      block[at + kSmActivate],     block[at + kSmPdiControl]};
 }
 
 bool MailboxOn(const SyncManager& sm, uint8_t modeAndDirection) {
-    return (sm.control & kModeAndDirection) == modeAndDirection && (sm.activate & kEnabled) != 0 &&
-           (sm.pdi & kDeactivatedByNode) == 0 && sm.length >= kShortestMailbox &&
-           sm.length <= kMaxDatagramData && sm.start >= kFirstMemoryAddress &&
-           uint32_t{sm.start} + sm.length <= 0x10000u;
+    return (sm.control & kSmModeAndDirection) == modeAndDirection &&
+           (sm.activate & kSmEnable) != 0 && (sm.pdi & kSmDeactivated) == 0 &&
+           sm.length >= kShortestMailbox && sm.length <= kMaxDatagramData &&
+           sm.start >= kFirstMemoryAddress && uint32_t{sm.start} + sm.length <= 0x10000u;
 }
 
 std::string SyncManagerText(const char* name, const SyncManager& sm) {
@@ -173,7 +166,7 @@ std::vector<Datagram> Mailboxes::Datagrams(uint16_t position, const Node& node) 
             return {ReadAt(position, kRegSm1Status, 1)};
         case Phase::kRepeat:
             return {WriteAt(position, kRegSm1Activate,
-                            {static_cast<uint8_t>(area.sendActivate ^ kRepeatBit)})};
+                            {static_cast<uint8_t>(area.sendActivate ^ kSmRepeat)})};
         case Phase::kRepeatAck:
             return {ReadAt(position, kRegSm1PdiControl, 1)};
     }
@@ -241,7 +234,7 @@ std::optional<SdoOutcome> Mailboxes::Advance(uint16_t position, Node& node,
             transfer.phase = Phase::kAwait;
             break;
         case Phase::kAwait:
-            if (worked && (reply.data[0] & kMailboxFull) != 0) transfer.phase = Phase::kRead;
+            if (worked && (reply.data[0] & kSmMailboxFull) != 0) transfer.phase = Phase::kRead;
             break;
         case Phase::kRead:
             if (!worked) {
@@ -252,12 +245,12 @@ std::optional<SdoOutcome> Mailboxes::Advance(uint16_t position, Node& node,
             break;
         case Phase::kRepeat:
             if (!worked) break;
-            node.area.sendActivate ^= kRepeatBit;
+            node.area.sendActivate ^= kSmRepeat;
             master_.OpenMailbox(position, node.area);
             transfer.phase = Phase::kRepeatAck;
             break;
         case Phase::kRepeatAck:
-            if (worked && ((reply.data[0] ^ node.area.sendActivate) & kRepeatBit) == 0)
+            if (worked && ((reply.data[0] ^ node.area.sendActivate) & kSmRepeat) == 0)
                 transfer.phase = Phase::kAwait;
             break;
     }
@@ -288,7 +281,7 @@ std::optional<SdoOutcome> Mailboxes::Checked(uint16_t position, Node& node,
                    now);
     const SyncManager sm0 = SyncManagerAt(replies[1].data, 0);
     const SyncManager sm1 = SyncManagerAt(replies[1].data, 1);
-    if (!MailboxOn(sm0, kMailboxMasterWrites) || !MailboxOn(sm1, kMailboxMasterReads))
+    if (!MailboxOn(sm0, kSmMailboxMasterWrites) || !MailboxOn(sm1, kSmMailboxMasterReads))
         return End(position, node, Kind::kNotAsked,
                    Name(position) + " has no mailbox enabled in SyncManagers 0 and 1 (" +
                        SyncManagerText("SM0", sm0) + "; " + SyncManagerText("SM1", sm1) + ")",
@@ -297,7 +290,7 @@ std::optional<SdoOutcome> Mailboxes::Checked(uint16_t position, Node& node,
     master_.OpenMailbox(position, node.area);
     Transfer& transfer = *node.transfer;
     // Whatever waits in SM1 now was not asked by this request.
-    if ((sm1.status & kMailboxFull) != 0) {
+    if ((sm1.status & kSmMailboxFull) != 0) {
         transfer.phase = Phase::kDrain;
     } else {
         NextRequest(node);

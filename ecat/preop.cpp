@@ -3,16 +3,15 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "ecat/coe.h"
 #include "ecat/registers.h"
 
 namespace pelvane::ecat {
 namespace {
 
-constexpr uint8_t kSm0Control = 0x26;  // mailbox, master writes, interrupt to the node
-constexpr uint8_t kSm1Control = 0x22;  // mailbox, master reads
-constexpr uint8_t kEnable = 0x01;
 constexpr uint16_t kAlErrorBit = 0x10;
-constexpr uint16_t kShortestMailbox = 16;
+// Room for the shortest SDO message.
+constexpr std::size_t kShortestMailbox = kMailboxHeaderBytes + kSdoBytes;
 
 std::string Name(uint16_t position) {
     return "Node" + std::to_string(position);
@@ -33,14 +32,15 @@ Datagram WriteAt(uint16_t position, uint16_t ado, std::vector<uint8_t> data) {
 
 std::vector<uint8_t> SyncManagers(const MailboxWords& box) {
     std::vector<uint8_t> block(2 * kSyncManagerBytes, 0);
-    PutLe16(block, 0, box.receiveStart);
-    PutLe16(block, 2, box.receiveLength);
-    block[4] = kSm0Control;
-    block[6] = kEnable;
-    PutLe16(block, 8, box.sendStart);
-    PutLe16(block, 10, box.sendLength);
-    block[12] = kSm1Control;
-    block[14] = kEnable;
+    const auto put = [&block](std::size_t sm, uint16_t start, uint16_t length, uint8_t control) {
+        const std::size_t at = sm * kSyncManagerBytes;
+        PutLe16(block, at + kSmStart, start);
+        PutLe16(block, at + kSmLength, length);
+        block[at + kSmControl] = control;
+        block[at + kSmActivate] = kSmEnable;
+    };
+    put(0, box.receiveStart, box.receiveLength, kSm0MailboxControl);
+    put(1, box.sendStart, box.sendLength, kSm1MailboxControl);
     return block;
 }
 

@@ -18,12 +18,25 @@ inline constexpr uint16_t kRegAlStatusCode = 0x0134;    // 2 bytes
 inline constexpr uint16_t kRegErrorCounters = 0x0300;
 inline constexpr uint16_t kErrorCounterBytes = 20;
 
-// SyncManager n at 0800H + 8n: start (2), length (2), control, status, activate, PDI control.
+// SyncManager n at 0800H + 8n: start (2), length (2), control, status, activate, PDI
+// control. 0 and 1 are the standard mailbox: master to node, node to master.
 inline constexpr uint16_t kRegSyncManager0 = 0x0800;
 inline constexpr uint16_t kSyncManagerBytes = 8;
-inline constexpr uint16_t kRegSm1Status = 0x080D;      // bit 3: mailbox full
-inline constexpr uint16_t kRegSm1Activate = 0x080E;    // bit 1: repeat request
-inline constexpr uint16_t kRegSm1PdiControl = 0x080F;  // bit 1: repeat acknowledged
+inline constexpr uint16_t kSmStart = 0, kSmLength = 2, kSmControl = 4, kSmStatus = 5,
+                          kSmActivate = 6, kSmPdiControl = 7;
+inline constexpr uint16_t kRegSm1Status = 0x080D;
+inline constexpr uint16_t kRegSm1Activate = 0x080E;
+inline constexpr uint16_t kRegSm1PdiControl = 0x080F;
+inline constexpr uint8_t kSmModeAndDirection = 0x0F;  // of control
+inline constexpr uint8_t kSmMailboxMasterWrites = 0x06;
+inline constexpr uint8_t kSmMailboxMasterReads = 0x02;
+// Control as masters set the standard mailbox, with the interrupt to the node for SM0.
+inline constexpr uint8_t kSm0MailboxControl = 0x26;
+inline constexpr uint8_t kSm1MailboxControl = 0x22;
+inline constexpr uint8_t kSmMailboxFull = 0x08;  // status
+inline constexpr uint8_t kSmEnable = 0x01;       // activate
+inline constexpr uint8_t kSmRepeat = 0x02;       // activate: request; PDI control: acknowledge
+inline constexpr uint8_t kSmDeactivated = 0x01;  // PDI control: by the node
 
 inline constexpr uint16_t kRegEepromConfig = 0x0500;  // bit 0: offered to the PDI
 inline constexpr uint16_t kRegEepromPdiAccess = 0x0501;

@@ -35,17 +35,20 @@ constexpr uint8_t kAlAcknowledge = 0x10;
 constexpr int32_t kCodeInvalidStateChange = 0x0011;
 constexpr int32_t kCodeInvalidMailbox = 0x0016;
 
-// SyncManagers 0 and 1, 8 bytes each: start, length, control, status, activate, PDI control.
-constexpr std::size_t kSyncManagers01 = 0x0800;
-constexpr std::size_t kSyncManagerBytes = 8;
-constexpr std::size_t kSmStart = 0, kSmLength = 2, kSmControl = 4, kSmStatus = 5, kSmActivate = 6,
-                      kSmPdiControl = 7;
-constexpr uint8_t kSmFull = 0x08;          // status
-constexpr uint8_t kSmEnable = 0x01;        // activate
-constexpr uint8_t kSmRepeat = 0x02;        // activate: request; PDI control: ack
-constexpr uint8_t kSmDeactivated = 0x01;   // PDI control: by the node
-constexpr uint8_t kReceiveControl = 0x26;  // mailbox, master writes
-constexpr uint8_t kSendControl = 0x22;     // mailbox, master reads
+using ecat::kSmActivate;
+using ecat::kSmControl;
+using ecat::kSmDeactivated;
+using ecat::kSmEnable;
+using ecat::kSmLength;
+using ecat::kSmPdiControl;
+using ecat::kSmRepeat;
+using ecat::kSmStart;
+using ecat::kSmStatus;
+using ecat::kSyncManagerBytes;
+constexpr std::size_t kSyncManagers01 = ecat::kRegSyncManager0;
+constexpr uint8_t kSmFull = ecat::kSmMailboxFull;
+constexpr uint8_t kReceiveControl = ecat::kSm0MailboxControl;
+constexpr uint8_t kSendControl = ecat::kSm1MailboxControl;
 
 bool MailboxState(int32_t state) {
     return state == ecat::kAlStatePreop || state == ecat::kAlStateSafeop ||
