@@ -8,8 +8,9 @@ namespace {
 using ecat::SdoOutcome;
 
 // At most this many different requests wait; a client asking faster than the line
-// answers is told so.
+// answers is told so. At most kMaxKept answers are kept: the oldest go first.
 constexpr std::size_t kMaxAsked = 512;
+constexpr std::size_t kMaxKept = 2048;
 
 SdoOutcome Unanswered(uint16_t position, ecat::SdoAddress object, std::string why) {
     SdoOutcome outcome;
@@ -101,6 +102,11 @@ void DriveDesk::Post(std::vector<SdoOutcome> outcomes) {
             latest.outcome = std::move(outcome);
             latest.generation = ++generation_;
         }
+        while (latest_.size() > kMaxKept)
+            latest_.erase(
+                std::min_element(latest_.begin(), latest_.end(), [](const auto& a, const auto& b) {
+                    return a.second.outcome.at < b.second.outcome.at;
+                }));
     }
     answered_.notify_all();
 }

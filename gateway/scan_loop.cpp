@@ -55,6 +55,7 @@ void ScanLoop::Start() {
 void ScanLoop::Stop() {
     thread_.request_stop();
     if (thread_.joinable()) thread_.join();
+    desk_.OnAsk(nullptr);
     // The loop's thread is gone: the master is free.
     if (raiser_) raiser_->LowerAll();
 }
