@@ -8,14 +8,11 @@ namespace pelvane::ecat {
 
 namespace {
 
-constexpr uint16_t kStatusBlockBytes = 14;  // 0502H-050FH
-constexpr std::size_t kEchoOffset = 2;      // 0504H within the block
-constexpr std::size_t kDataOffset = 6;      // 0508H within the block
-constexpr uint16_t kMissingAck = 0x2000;
-constexpr uint16_t kStickyErrors = 0x6000;  // missing acknowledge, write enable error
-constexpr uint16_t kChecksumError = 0x0800;
-constexpr uint16_t kNotLoaded = 0x1000;
-constexpr uint16_t kEmulated = 0x0020;
+// 0502H-050FH: control and status, the address echoed, the data.
+constexpr uint16_t kStatusBlockBytes = kRegEepromConfig + kEepromInterfaceBytes - kRegEepromControl;
+constexpr std::size_t kEchoOffset = kRegEepromAddress - kRegEepromControl;
+constexpr std::size_t kDataOffset = kRegEepromData - kRegEepromControl;
+constexpr uint16_t kStickyErrors = kEepromMissingAck | kEepromWriteEnableError;
 
 bool Idle(uint16_t control) {
     return (control & (kEepromBusy | kEepromCommandMask)) == 0;
@@ -65,7 +62,7 @@ std::optional<std::vector<uint8_t>> EepromPort::Status() {
 }
 
 bool EepromPort::Expired() const {
-    const bool emulated = (lastStatus_ & kEmulated) != 0;
+    const bool emulated = (lastStatus_ & kEepromEmulated) != 0;
     return Clock::now() >= waitSince_ + (emulated ? kEmulatedDeadline : kDeadline);
 }
 
@@ -86,9 +83,9 @@ EepromPort::Progress EepromPort::Await(Phase phase) {
 
 EepromPort::Progress EepromPort::Failed(SiiFault* fault) const {
     // The power-up load's bits say why a node cannot be read better than a time-out.
-    *fault = (lastStatus_ & kNotLoaded) != 0       ? SiiFault::kNotLoaded
-             : (lastStatus_ & kChecksumError) != 0 ? SiiFault::kChecksumError
-                                                   : SiiFault::kTimeout;
+    *fault = (lastStatus_ & kEepromNotLoaded) != 0       ? SiiFault::kNotLoaded
+             : (lastStatus_ & kEepromChecksumError) != 0 ? SiiFault::kChecksumError
+                                                         : SiiFault::kTimeout;
     return Progress::kFailed;
 }
 
@@ -102,7 +99,7 @@ EepromPort::Progress EepromPort::Take(const std::vector<uint8_t>& block, std::ve
                                       SiiFault* fault) {
     // A node that ignored the command, or never got it, echoes another address; a write
     // whose frame was lost may have reached the node all the same, so the echo tells.
-    if ((lastStatus_ & kMissingAck) != 0 || Le32(block, kEchoOffset) != word_) {
+    if ((lastStatus_ & kEepromMissingAck) != 0 || Le32(block, kEchoOffset) != word_) {
         if (++attempt_ < kTries) return Await(Phase::kBeforeCommand);
         return Failed(fault);
     }

@@ -9,7 +9,6 @@
 namespace pelvane::ecat {
 namespace {
 
-constexpr uint16_t kAlErrorBit = 0x10;
 // Room for the shortest SDO message.
 constexpr std::size_t kShortestMailbox = kMailboxHeaderBytes + kSdoBytes;
 

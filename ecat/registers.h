@@ -7,6 +7,12 @@ namespace pelvane::ecat {
 
 inline constexpr uint16_t kRegType = 0x0000;  // 1 byte; the type block is 10 bytes
 inline constexpr uint16_t kTypeBlockBytes = 10;
+inline constexpr uint16_t kRegRevision = 0x0001;
+inline constexpr uint16_t kRegBuild = 0x0002;  // 2 bytes
+inline constexpr uint16_t kRegFmmus = 0x0004;
+inline constexpr uint16_t kRegSyncManagers = 0x0005;
+inline constexpr uint16_t kRegRamKib = 0x0006;
+inline constexpr uint16_t kRegPortDescriptor = 0x0007;
 inline constexpr uint16_t kRegStationAddress = 0x0010;  // 2 bytes; never written here
 inline constexpr uint16_t kRegAlias = 0x0012;           // 2 bytes: the configured station alias
 inline constexpr uint16_t kRegDlStatus = 0x0110;        // 2 bytes
@@ -17,6 +23,9 @@ inline constexpr uint16_t kRegAlStatusCode = 0x0134;    // 2 bytes
 // PDI errors and code, lost links. All 8-bit counters that stop at FFH.
 inline constexpr uint16_t kRegErrorCounters = 0x0300;
 inline constexpr uint16_t kErrorCounterBytes = 20;
+// Writing any of 0300H-030BH clears them all; the others clear one by one.
+inline constexpr uint16_t kLastClearedTogether = 0x030B;
+inline constexpr uint16_t kRegPdiErrorCode = 0x030E;  // 2 bytes: a code, not a counter
 
 // SyncManager n at 0800H + 8n: start (2), length (2), control, status, activate, PDI
 // control. 0 and 1 are the standard mailbox: master to node, node to master.
@@ -38,11 +47,11 @@ inline constexpr uint8_t kSmEnable = 0x01;       // activate
 inline constexpr uint8_t kSmRepeat = 0x02;       // activate: request; PDI control: acknowledge
 inline constexpr uint8_t kSmDeactivated = 0x01;  // PDI control: by the node
 
-inline constexpr uint16_t kRegEepromConfig = 0x0500;  // bit 0: offered to the PDI
-inline constexpr uint16_t kRegEepromPdiAccess = 0x0501;
-inline constexpr uint16_t kRegEepromControl = 0x0502;  // 2 bytes, control and status
-inline constexpr uint16_t kRegEepromAddress = 0x0504;  // 4 bytes, a word address
-inline constexpr uint16_t kRegEepromData = 0x0508;     // 4 or 8 bytes
+inline constexpr uint16_t kRegEepromConfig = 0x0500;     // bit 0: offered to the PDI
+inline constexpr uint16_t kRegEepromPdiAccess = 0x0501;  // bit 0: the PDI is reading it
+inline constexpr uint16_t kRegEepromControl = 0x0502;    // 2 bytes, control and status
+inline constexpr uint16_t kRegEepromAddress = 0x0504;    // 4 bytes, a word address
+inline constexpr uint16_t kRegEepromData = 0x0508;       // 4 or 8 bytes
 // SyncManager buffers and process memory start here: reading a buffer completes it for the
 // node's application, so the gateway reads below it only.
 inline constexpr uint16_t kFirstMemoryAddress = 0x1000;
@@ -50,10 +59,18 @@ inline constexpr uint16_t kFirstMemoryAddress = 0x1000;
 inline constexpr uint16_t kFirstWritable = kRegEepromControl;
 inline constexpr uint16_t kLastWritable = 0x0507;
 
-inline constexpr uint16_t kEepromCommandRead = 0x0100;
-inline constexpr uint16_t kEepromCommandMask = 0x0700;
+inline constexpr uint16_t kEepromInterfaceBytes = 16;  // 0500H-050FH
+// 0502H, control and status.
+inline constexpr uint16_t kEepromWriteEnable = 0x0001;
+inline constexpr uint16_t kEepromEmulated = 0x0020;  // the node's processor plays the EEPROM
 inline constexpr uint16_t kEepromReads8Bytes = 0x0040;
-inline constexpr uint16_t kEepromErrorMask = 0x7800;
+inline constexpr uint16_t kEepromCommandMask = 0x0700;
+inline constexpr uint16_t kEepromCommandRead = 0x0100;
+inline constexpr uint16_t kEepromCommandWrite = 0x0200;
+inline constexpr uint16_t kEepromChecksumError = 0x0800;
+inline constexpr uint16_t kEepromNotLoaded = 0x1000;
+inline constexpr uint16_t kEepromMissingAck = 0x2000;
+inline constexpr uint16_t kEepromWriteEnableError = 0x4000;
 inline constexpr uint16_t kEepromBusy = 0x8000;
 
 // AL status states (low four bits).
@@ -62,5 +79,13 @@ inline constexpr uint16_t kAlStatePreop = 2;
 inline constexpr uint16_t kAlStateBoot = 3;
 inline constexpr uint16_t kAlStateSafeop = 4;
 inline constexpr uint16_t kAlStateOp = 8;
+inline constexpr uint16_t kAlStateMask = 0x0F;
+// AL status bits; in AL control bit 4 acknowledges an error.
+inline constexpr uint16_t kAlErrorBit = 0x0010;
+inline constexpr uint16_t kAlIdLoadedBit = 0x0020;  // 0134H holds the device ID asked for
+inline constexpr uint16_t kAlAcknowledge = 0x0010;
+// AL status codes the emulated nodes give.
+inline constexpr uint16_t kAlCodeInvalidStateChange = 0x0011;
+inline constexpr uint16_t kAlCodeInvalidMailbox = 0x0016;
 
 }  // namespace pelvane::ecat

@@ -9,7 +9,6 @@
 
 #include "kestrum/language/node_items.h"
 #include "kestrum/language/status_codes.h"
-#include "kestrum/server/command_text.h"
 
 namespace pelvane::gateway {
 
@@ -17,17 +16,14 @@ namespace {
 
 using namespace kestrum::language;
 using kestrum::server::Clock;
-using kestrum::server::Error;
-using kestrum::server::Outcome;
-using kestrum::server::PrintInt;
+using kestrum::server::NodeValue;
+using kestrum::server::Refusal;
 
 constexpr size_t kMaxNodeLines = 24;
-constexpr uint16_t kAlErrorBit = 0x10;
-constexpr uint16_t kAlIdLoadedBit = 0x20;
 
 // Numbers the controller prints are signed 32-bit; IDs keep their bit pattern.
-Outcome PrintId(uint32_t id) {
-    return PrintInt(static_cast<int32_t>(id));
+NodeValue IdValue(uint32_t id) {
+    return static_cast<int32_t>(id);
 }
 
 const char* StateBase(uint16_t alStatus) {
@@ -49,7 +45,7 @@ const char* StateBase(uint16_t alStatus) {
 
 // "SAFEOP+ERR" for a node whose AL status has its error bit.
 std::string StateName(uint16_t alStatus) {
-    return std::string(StateBase(alStatus)) + ((alStatus & kAlErrorBit) != 0 ? "+ERR" : "");
+    return std::string(StateBase(alStatus)) + ((alStatus & ecat::kAlErrorBit) != 0 ? "+ERR" : "");
 }
 
 // Why a node's registers are not served, when they are not: unanswered for too long.
@@ -62,7 +58,7 @@ std::optional<std::string> Unanswered(const ecat::NodeScan& node, Clock::time_po
 // With the error bit clear the code is a leftover of an acknowledged error; with bit 5 set
 // 0134H holds the device ID asked for, not a code.
 bool AlCodeStands(uint16_t alStatus) {
-    return (alStatus & kAlErrorBit) != 0 && (alStatus & kAlIdLoadedBit) == 0;
+    return (alStatus & ecat::kAlErrorBit) != 0 && (alStatus & ecat::kAlIdLoadedBit) == 0;
 }
 
 // The power-up load's faults, reported whether or not the SII could be read.
@@ -107,12 +103,12 @@ std::string NodeLines(const std::vector<ecat::NodeScan>& nodes,
 
 // Identity and PDO counts of a node whose SII is not read are no numbers: a 0 would read
 // as a vendor.
-std::optional<Outcome> Unread(const ecat::NodeScan& node) {
+std::optional<Refusal> Unread(const ecat::NodeScan& node) {
     if (node.siiRead) return std::nullopt;
     const std::string_view reason = node.siiFault == ecat::SiiFault::kNone
                                         ? std::string_view("SII not read yet")
                                         : ecat::SiiFaultText(node.siiFault);
-    return Error(kSiiUnread, std::string(reason));
+    return Refusal{kSiiUnread, std::string(reason)};
 }
 
 }  // namespace
@@ -187,39 +183,38 @@ std::string GatewayModel::Report(Clock::time_point now) {
     return report;
 }
 
-Outcome GatewayModel::NodeItem(int32_t index, int32_t item, Clock::time_point now) {
+NodeValue GatewayModel::NodeItem(int32_t index, int32_t item, Clock::time_point now) {
     const ecat::NodeScan& node = At(index);
     if (IsSiiItem(item)) {
         if (auto unread = Unread(node)) return *unread;
-    } else if (const auto why = Unanswered(node, now)) {
-        return Error(kSiiUnread, *why);
+    } else if (auto why = Unanswered(node, now)) {
+        return Refusal{kSiiUnread, std::move(*why)};
     }
     switch (item) {
         case kItemVendorId:
-            return PrintId(node.sii.vendorId);
+            return IdValue(node.sii.vendorId);
         case kItemDeviceId:
-            return PrintId(node.sii.productCode);
+            return IdValue(node.sii.productCode);
         case kItemRevision:
-            return PrintId(node.sii.revision);
+            return IdValue(node.sii.revision);
         case kItemSwitchNo:
-            return PrintInt(node.alias);
+            return node.alias;
         case kItemInputCount:
-            return PrintInt(node.io.inputs);
+            return node.io.inputs;
         case kItemOutputCount:
-            return PrintInt(node.io.outputs);
+            return node.io.outputs;
         case kItemAdCount:
-            return PrintInt(node.io.ad);
+            return node.io.ad;
         case kItemDaCount:
-            return PrintInt(node.io.da);
+            return node.io.da;
         default:
             break;
     }
     static_assert(kRegisterItemCount == ecat::kErrorCounterBytes);
     if (item >= kItemRegister300H && item < kItemRegister300H + kRegisterItemCount)
-        return PrintInt(node.counters[static_cast<size_t>(item - kItemRegister300H)]);
-    if (item >= kItemDlStatus && item < kItemDlStatus + kDlStatusItemCount)
-        return PrintInt(item == kItemDlStatus ? node.dlStatus & 0xFF : node.dlStatus >> 8);
-    return Error(kBadArgument, "no such item");
+        return node.counters[static_cast<size_t>(item - kItemRegister300H)];
+    // The language asks no other item: the DL status bytes are all that is left.
+    return item == kItemDlStatus ? node.dlStatus & 0xFF : node.dlStatus >> 8;
 }
 
 int32_t GatewayModel::NodeCount(Clock::time_point) {
@@ -228,42 +223,37 @@ int32_t GatewayModel::NodeCount(Clock::time_point) {
     return static_cast<int32_t>(scan_->nodes.size());
 }
 
-Outcome GatewayModel::AxisCount(int32_t node) {
+NodeValue GatewayModel::AxisCount(int32_t node) {
     if (auto unread = Unread(At(node))) return *unread;
-    return PrintInt(At(node).io.axes);
+    return At(node).io.axes;
 }
 
-Outcome GatewayModel::Base(int32_t node, int32_t (*channels)(const ecat::IoCounts&)) const {
+NodeValue GatewayModel::Base(int32_t node, int32_t (*channels)(const ecat::IoCounts&)) const {
     int64_t base = 0;
     for (int32_t i = 0; i < node; ++i) {
         // A base counted over a node whose PDOs are unknown would be a guess.
         if (auto unread = Unread(At(i))) return *unread;
         base += channels(At(i).io);
     }
-    return PrintInt(base);
+    return base;
 }
 
-Outcome GatewayModel::IoBase(int32_t node) {
+NodeValue GatewayModel::IoBase(int32_t node) {
     return Base(node, [](const ecat::IoCounts& io) { return std::max(io.inputs, io.outputs); });
 }
 
-Outcome GatewayModel::AioBase(int32_t node) {
+NodeValue GatewayModel::AioBase(int32_t node) {
     return Base(node, [](const ecat::IoCounts& io) { return std::max(io.ad, io.da); });
 }
 
-Outcome GatewayModel::SdoRead(int32_t node, int32_t index, int32_t subindex, int32_t,
-                              int32_t tableIndex) {
-    if (tableIndex < 0 || tableIndex >= static_cast<int32_t>(table_.size()))
-        return Error(kBadArgument, "table index out of range");
+NodeValue GatewayModel::SdoRead(int32_t node, int32_t index, int32_t subindex, int32_t) {
     if (index < 0 || index > 0xFFFF || subindex < 0 || subindex > 0xFF)
-        return Error(kBadArgument, "no such object");
+        return Refusal{kBadArgument, "no such object"};
     const ecat::SdoOutcome outcome =
         desk_.Ask(static_cast<uint16_t>(node),
                   {static_cast<uint16_t>(index), static_cast<uint8_t>(subindex)}, Clock::now());
-    if (outcome.kind != ecat::SdoOutcome::Kind::kValue) return Error(kSdoFailed, outcome.why);
-    // The table holds what the controller's does: single floats.
-    table_[static_cast<size_t>(tableIndex)] = static_cast<float>(outcome.value);
-    return Outcome{};
+    if (outcome.kind != ecat::SdoOutcome::Kind::kValue) return Refusal{kSdoFailed, outcome.why};
+    return int64_t{outcome.value};
 }
 
 }  // namespace pelvane::gateway

@@ -4,33 +4,37 @@
 #include <cmath>
 #include <utility>
 
+#include "ecat/registers.h"
+#include "ecat/sii.h"
+
 namespace kestrum::sim {
 namespace {
 
-// 0502H, control and status.
-constexpr uint16_t kWriteEnable = 0x0001;
-constexpr uint16_t kEmulated = 0x0020;
-constexpr uint16_t kReads8Bytes = 0x0040;
-constexpr uint16_t kCommandMask = 0x0700;
-constexpr uint16_t kCommandRead = 0x0100;
-constexpr uint16_t kCommandWrite = 0x0200;
-constexpr uint16_t kChecksumError = 0x0800;
-constexpr uint16_t kNotLoaded = 0x1000;
-constexpr uint16_t kNack = 0x2000;
-constexpr uint16_t kWriteEnableError = 0x4000;
-constexpr uint16_t kBusy = 0x8000;
+namespace ecat = pelvane::ecat;
+using ecat::kEepromBusy;
+using ecat::kEepromChecksumError;
+using ecat::kEepromCommandMask;
+using ecat::kEepromCommandRead;
+using ecat::kEepromCommandWrite;
+using ecat::kEepromEmulated;
+using ecat::kEepromMissingAck;
+using ecat::kEepromNotLoaded;
+using ecat::kEepromReads8Bytes;
+using ecat::kEepromWriteEnable;
+using ecat::kEepromWriteEnableError;
 
-constexpr std::size_t kConfig = 0;     // 0500H
-constexpr std::size_t kPdiAccess = 1;  // 0501H
-constexpr std::size_t kControl = 2;    // 0502H
-constexpr std::size_t kAddress = 4;    // 0504H
-constexpr std::size_t kData = 8;       // 0508H
+// Offsets into the interface from 0500H.
+constexpr std::size_t kConfig = 0;
+constexpr std::size_t kPdiAccess = ecat::kRegEepromPdiAccess - ecat::kRegEepromConfig;
+constexpr std::size_t kControl = ecat::kRegEepromControl - ecat::kRegEepromConfig;
+constexpr std::size_t kAddress = ecat::kRegEepromAddress - ecat::kRegEepromConfig;
+constexpr std::size_t kData = ecat::kRegEepromData - ecat::kRegEepromConfig;
 
 constexpr double kDefaultBusyMs = 0.3;
 constexpr double kEmulatedBusyMs = 3.0;
 constexpr double kMaxBusyMs = 1000.0;
-constexpr std::size_t kSizeWord = 0x003E;
-constexpr uint64_t kWordsPerKbit = 64;
+constexpr std::size_t kSizeWord = ecat::kSiiEepromSizeWord;
+constexpr uint64_t kWordsPerKbit = ecat::kEepromWordsPerKibibit;
 
 uint64_t SizeWords(const std::vector<uint8_t>& sii) {
     if (sii.size() < (kSizeWord + 1) * 2) return std::max<uint64_t>(sii.size() / 2, 1);
@@ -55,10 +59,10 @@ EmulatedEeprom::EmulatedEeprom(std::vector<uint8_t> sii, const EscTraits& traits
       readWords_(traits.eepromReadBytes == 4 ? 2 : 4),
       notLoaded_(traits.eepromNotLoaded),
       assignedSeen_(traits.eepromAssignedToPdi) {
-    uint16_t control = readWords_ == 4 ? kReads8Bytes : 0;
-    if (traits.eepromEmulated) control |= kEmulated;
-    if (traits.eepromChecksumError) control |= kChecksumError;
-    if (traits.eepromNotLoaded) control |= kNotLoaded;
+    uint16_t control = readWords_ == 4 ? kEepromReads8Bytes : 0;
+    if (traits.eepromEmulated) control |= kEepromEmulated;
+    if (traits.eepromChecksumError) control |= kEepromChecksumError;
+    if (traits.eepromNotLoaded) control |= kEepromNotLoaded;
     SetControl(control);
     registers_[kConfig] = traits.eepromAssignedToPdi ? 1 : 0;
     Update(traits, now);
@@ -89,10 +93,10 @@ void EmulatedEeprom::Write(std::size_t first, std::span<const uint8_t> in) {
         } else if (at == kPdiAccess || locked) {
             continue;
         } else if (at == kControl) {
-            registers_[at] =
-                static_cast<uint8_t>((registers_[at] & ~kWriteEnable) | (value & kWriteEnable));
+            registers_[at] = static_cast<uint8_t>((registers_[at] & ~kEepromWriteEnable) |
+                                                  (value & kEepromWriteEnable));
         } else if (at == kControl + 1) {
-            command = static_cast<uint16_t>((value << 8) & kCommandMask);
+            command = static_cast<uint16_t>((value << 8) & kEepromCommandMask);
         } else {
             registers_[at] = value;
         }
@@ -118,25 +122,25 @@ bool EmulatedEeprom::HeldByPdi() const {
 void EmulatedEeprom::Start(uint16_t command) {
     uint16_t control = Control();
     if (command == 0) {
-        control &= static_cast<uint16_t>(~(kNack | kWriteEnableError));
-    } else if (command == kCommandRead) {
-        SetControl(control | kBusy | kCommandRead);
+        control &= static_cast<uint16_t>(~(kEepromMissingAck | kEepromWriteEnableError));
+    } else if (command == kEepromCommandRead) {
+        SetControl(control | kEepromBusy | kEepromCommandRead);
         doneAt_ = now_ + busyTime_;
         if (busyTime_.count() == 0) Complete();
         return;
-    } else if (command == kCommandWrite && (control & kWriteEnable) == 0) {
-        control |= kWriteEnableError;
+    } else if (command == kEepromCommandWrite && (control & kEepromWriteEnable) == 0) {
+        control |= kEepromWriteEnableError;
     } else {
-        control |= kNack;  // the image is not writable, and reload is not offered
+        control |= kEepromMissingAck;  // the image is not writable, and reload is not offered
     }
     SetControl(control);
 }
 
 void EmulatedEeprom::Complete() {
     doneAt_.reset();
-    uint16_t control = Control() & static_cast<uint16_t>(~(kBusy | kCommandMask));
+    uint16_t control = Control() & static_cast<uint16_t>(~(kEepromBusy | kEepromCommandMask));
     if (notLoaded_) {
-        SetControl(control | kNack);  // no EEPROM answers, the data stays as it was
+        SetControl(control | kEepromMissingAck);  // no EEPROM answers, the data stays as it was
         return;
     }
     SetControl(control);

@@ -11,12 +11,14 @@
 #include <span>
 #include <vector>
 
+#include "ecat/registers.h"
+
 #include "kestrum_sim/bus.h"
 
 namespace kestrum::sim {
 
-inline constexpr uint16_t kEepromFirst = 0x0500;
-inline constexpr std::size_t kEepromBytes = 16;
+inline constexpr uint16_t kEepromFirst = pelvane::ecat::kRegEepromConfig;
+inline constexpr std::size_t kEepromBytes = pelvane::ecat::kEepromInterfaceBytes;
 
 class EmulatedEeprom {
   public:

@@ -22,18 +22,16 @@ constexpr uint8_t kSyncManagers = 8;
 constexpr uint8_t kRamKib = 8;
 constexpr uint8_t kPortDescriptor = 0x0F;
 
-constexpr std::size_t kCounterClearFirst = 0x0300;
-constexpr std::size_t kCounterClearLast = 0x030B;
-constexpr std::size_t kOtherCounterFirst = 0x030C;
-constexpr std::size_t kLostLinkLast = 0x0313;
-constexpr std::size_t kPdiErrorCode = 0x030E;  // 2 bytes, a code rather than a counter
-
-constexpr uint16_t kAlError = 0x0010;
-constexpr uint16_t kAlDeviceId = 0x0020;
-constexpr uint8_t kAlStateMask = 0x0F;
-constexpr uint8_t kAlAcknowledge = 0x10;
-constexpr int32_t kCodeInvalidStateChange = 0x0011;
-constexpr int32_t kCodeInvalidMailbox = 0x0016;
+constexpr std::size_t kCounterClearFirst = ecat::kRegErrorCounters;
+constexpr std::size_t kCounterClearLast = ecat::kLastClearedTogether;
+constexpr std::size_t kLostLinkLast = ecat::kRegErrorCounters + ecat::kErrorCounterBytes - 1;
+using ecat::kAlAcknowledge;
+using ecat::kAlStateMask;
+using ecat::kRegPdiErrorCode;
+constexpr uint16_t kAlError = ecat::kAlErrorBit;
+constexpr uint16_t kAlDeviceId = ecat::kAlIdLoadedBit;
+constexpr int32_t kCodeInvalidStateChange = ecat::kAlCodeInvalidStateChange;
+constexpr int32_t kCodeInvalidMailbox = ecat::kAlCodeInvalidMailbox;
 
 using ecat::kSmActivate;
 using ecat::kSmControl;
@@ -73,12 +71,12 @@ EmulatedEsc::EmulatedEsc(const SegmentNode& node, SteadyClock::time_point now)
             : uint16_t{0};
 
     registers_[ecat::kRegType] = kEscType;
-    registers_[0x0001] = kEscRevision;
-    SetRegister16(0x0002, kEscBuild);
-    registers_[0x0004] = kFmmus;
-    registers_[0x0005] = kSyncManagers;
-    registers_[0x0006] = kRamKib;
-    registers_[0x0007] = kPortDescriptor;
+    registers_[ecat::kRegRevision] = kEscRevision;
+    SetRegister16(ecat::kRegBuild, kEscBuild);
+    registers_[ecat::kRegFmmus] = kFmmus;
+    registers_[ecat::kRegSyncManagers] = kSyncManagers;
+    registers_[ecat::kRegRamKib] = kRamKib;
+    registers_[ecat::kRegPortDescriptor] = kPortDescriptor;
     SetRegister16(ecat::kRegAlias, alias);
     Update(node, true, now);
     if (node.device.coe && node.device.coe->stale) {
@@ -155,8 +153,8 @@ bool EmulatedEsc::Write(uint16_t address, std::span<const uint8_t> in) {
             registers_[at] = value;
         } else if (at >= kCounterClearFirst && at <= kCounterClearLast) {
             clearCounters = true;
-        } else if (at >= kOtherCounterFirst && at <= kLostLinkLast && at != kPdiErrorCode &&
-                   at != kPdiErrorCode + 1) {
+        } else if (at >= kCounterClearLast + 1 && at <= kLostLinkLast && at != kRegPdiErrorCode &&
+                   at != kRegPdiErrorCode + 1) {
             const std::size_t k = at - ecat::kRegErrorCounters;
             clearedAt_[k] = counters_[k];
             registers_[at] = 0;
