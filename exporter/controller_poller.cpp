@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/backoff.h"
 #include "controller/controller_link.h"
 #include "controller/controller_state.h"
 #include "exporter/bus_poll.h"
@@ -45,12 +46,11 @@ std::shared_ptr<const BusSample> ControllerPoller::sample() const {
 void ControllerPoller::Run(std::stop_token stop) {
     // Large tables: on the heap rather than the thread's stack.
     auto poll = std::make_unique<BusPoll>(identityInterval_);
-    Millis retryDelay = kFirstRetryDelay;
+    Backoff retry(kFirstRetryDelay, kLastRetryDelay);
     while (true) {
         if (g_controllerHandle == nullptr) {
             if (!Link()) {
-                if (!Sleep(stop, retryDelay)) break;
-                retryDelay = std::min(retryDelay * 2, kLastRetryDelay);
+                if (!Sleep(stop, retry.Next())) break;
                 continue;
             }
             poll->Relinked();
@@ -63,11 +63,10 @@ void ControllerPoller::Run(std::stop_token stop) {
         Publish(std::move(sample));
         Millis wait = interval_ - std::chrono::duration_cast<Millis>(took);
         if (up) {
-            retryDelay = kFirstRetryDelay;
+            retry.Reset();
         } else {
             Unlink();
-            wait = retryDelay;
-            retryDelay = std::min(retryDelay * 2, kLastRetryDelay);
+            wait = retry.Next();
         }
         if (!Sleep(stop, std::max(wait, Millis{0}))) break;
     }

@@ -8,7 +8,6 @@ namespace pelvane::gateway {
 
 namespace {
 
-constexpr std::chrono::milliseconds kFirstReopenWait{50};
 // EEPROM work a cycle: an SII read goes on over as many cycles as it takes, and no scan
 // waits for it.
 constexpr std::chrono::milliseconds kIdentityBudget{2};
@@ -65,12 +64,11 @@ void ScanLoop::TryReopen() {
     if (now < nextReopen_) return;
     std::string error;
     if (port_.Reopen(&error)) {
-        reopenWait_ = kFirstReopenWait;
+        reopen_.Reset();
         if (verbosity_ > 0) std::fprintf(stderr, "port: open again\n");
         return;
     }
-    nextReopen_ = now + reopenWait_;
-    reopenWait_ = std::min(reopenWait_ * 2, kMaxReopenWait);
+    nextReopen_ = now + reopen_.Next();
 }
 
 LineCondition ScanLoop::AfterFailedScan() {
@@ -101,7 +99,7 @@ std::optional<ecat::BusScan> ScanLoop::Cycle(LineCondition* found) {
         case ecat::PortState::kUp:
             break;
     }
-    reopenWait_ = kFirstReopenWait;
+    reopen_.Reset();
     if (master_.HeldBack()) {
         master_.Listen(cycle_);
         *found = LineCondition::kAnotherMaster;

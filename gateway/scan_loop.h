@@ -11,6 +11,7 @@
 #include <stop_token>
 #include <thread>
 
+#include "common/backoff.h"
 #include "ecat/mailbox.h"
 #include "ecat/preop.h"
 #include "ecat/scan.h"
@@ -33,7 +34,8 @@ class ScanLoop {
     using Clock = std::chrono::steady_clock;
     // Runs on the loop's thread, once a cycle.
     using Publish = std::function<void(LineReport)>;
-    // The longest wait between two tries to open a port that went away.
+    // The first and the longest wait between two tries to open a port that went away.
+    static constexpr std::chrono::milliseconds kFirstReopenWait{50};
     static constexpr std::chrono::milliseconds kMaxReopenWait{1000};
 
     // A mailbox step waits this long for the next when every request waits on its node;
@@ -77,7 +79,7 @@ class ScanLoop {
     const std::chrono::milliseconds cycle_;
     const Publish publish_;
     const int verbosity_;
-    std::chrono::milliseconds reopenWait_{50};
+    Backoff reopen_{kFirstReopenWait, kMaxReopenWait};
     Clock::time_point nextReopen_{};
     LineCondition said_ = LineCondition::kUp;
     size_t saidCount_ = SIZE_MAX;
