@@ -106,8 +106,8 @@ class DiffCommand final : public Command {
         Verdict verdict = session->Judge();
         // Snapshots taken apart are no run: a line of another length is the bus report's to
         // tell; only a NEW snapshot without a node is a fault of its own.
-        verdict.line = {};
-        verdict.line.Take(session->nodeCount());
+        verdict.nodeCounts = {};
+        verdict.nodeCounts.Take(session->nodeCount());
         verdict.breakPlace.reset();
         io.out << text.str() << TopologyLine(verdict, *before)
                << "verdict: " << VerdictText(verdict) << "\n";

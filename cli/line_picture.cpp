@@ -126,13 +126,13 @@ Marks MarkVerdict(const Verdict& verdict, const Hangers& hangers, bool tree) {
         if (segment >= 0 && segment < count) marks.cable[static_cast<size_t>(segment)] = true;
         if (segment == count) MarkOpen(marks, hangers, tree ? upstream : std::nullopt, port);
     };
-    for (const SegmentFinding& finding : verdict.worst)
-        markSegment(finding.segment, finding.upstream, finding.upstreamPort);
-    if (!verdict.line.broken()) return marks;
+    for (const CableFinding& finding : verdict.worst)
+        markSegment(finding.cable, finding.upstream, finding.upstreamPort);
+    if (!verdict.nodeCounts.broken()) return marks;
     if (tree && verdict.breakPlace) {
         MarkOpen(marks, hangers, verdict.breakPlace->upstream, verdict.breakPlace->port);
     } else {
-        markSegment(verdict.line.segment(), std::nullopt, 2);
+        markSegment(verdict.nodeCounts.cable(), std::nullopt, 2);
     }
     return marks;
 }

@@ -54,7 +54,7 @@ class WatchCommand final : public Command {
         }
         io.out << WatchSummary(session, LineStyle{OutputIsUtf8(), io.outIsTerminal});
         // Rising counters are what a watch shows; a line that broke under it is a fault.
-        return session.Judge().line.broken() ? kExitErrorsFound : kExitOk;
+        return session.Judge().nodeCounts.broken() ? kExitErrorsFound : kExitOk;
     }
 
   private:

@@ -19,9 +19,9 @@ struct NodeCounts {
     void Take(int32_t count);
     // The line broke during the run (and may have come back), or no node answers at all.
     bool broken() const { return seen && (last == 0 || least < most); }
-    // The cable to blame, as a verdict segment: in front of the first node missing now, or,
+    // The cable to blame, as a cable finding names it: in front of the first node missing now, or,
     // for a line whole again, in front of the first node that was missing.
-    int32_t segment() const { return last < most || last == 0 ? last : least; }
+    int32_t cable() const { return last < most || last == 0 ? last : least; }
 };
 
 // Where a tree lost nodes: the port of a node still there whose branch is gone, and the

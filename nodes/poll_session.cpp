@@ -105,11 +105,11 @@ std::optional<LineBreakPlace> PollSession::BreakPlace() const {
 
 Verdict PollSession::Judge() const {
     Verdict verdict = JudgeRises(rises_, nodeCount(), lostRise_, &topology_);
-    verdict.line = nodeCounts_;
+    verdict.nodeCounts = nodeCounts_;
     verdict.topologyReported = topologyReported();
     verdict.unread = Merged(firstUnread_, latestUnread_);
     verdict.registerSteps = registers_.steps();
-    if (verdict.line.broken()) verdict.breakPlace = BreakPlace();
+    if (verdict.nodeCounts.broken()) verdict.breakPlace = BreakPlace();
     return verdict;
 }
 

@@ -28,8 +28,8 @@ struct PortRise {
 };
 
 // A cable, or a port with no node on it.
-struct SegmentFinding {
-    int32_t segment = 0;              // the node the cable leads into; nodeCount for an open port
+struct CableFinding {
+    int32_t cable = 0;                // the node the cable leads into; nodeCount for an open port
     std::optional<int32_t> upstream;  // the node at the other end, or with the open port;
                                       // none: the controller
     int upstreamPort = 2;             // that node's port, as our texts name it
@@ -72,12 +72,12 @@ struct Unread {
 
 struct Verdict {
     int32_t nodeCount = 0;
-    std::vector<SegmentFinding> worst;  // the cables and open ports with the most new errors
+    std::vector<CableFinding> worst;  // the cables and open ports with the most new errors
     std::optional<ForwardedFinding> forwarded;
     std::vector<LostLinkFinding> lostLinks;
     std::vector<ElectronicsFinding> electronics;
     int64_t lostCountRise = 0;
-    NodeCounts line;                           // a line that broke is named before any counter
+    NodeCounts nodeCounts;                     // a line that broke is named before any counter
     std::optional<LineBreakPlace> breakPlace;  // where on the tree it broke, when known
     // False when the controller reported no DL status: the bus was judged as a line.
     bool topologyReported = true;
@@ -88,7 +88,7 @@ struct Verdict {
 
     bool faultFound() const {
         return !worst.empty() || forwarded || !lostLinks.empty() || !electronics.empty() ||
-               lostCountRise != 0 || line.broken();
+               lostCountRise != 0 || nodeCounts.broken();
     }
     bool clean() const { return !faultFound() && !unread.any(); }
 };

@@ -11,16 +11,16 @@ std::string PortName(int32_t node, int port) {
     return FormatNodeLabel(node) + " port " + std::to_string(port);
 }
 
-bool SeenAt(const SegmentFinding& finding, int32_t node) {
+bool SeenAt(const CableFinding& finding, int32_t node) {
     for (const PortRise& port : finding.seenBy)
         if (port.node == node) return true;
     return false;
 }
 
-std::string SegmentName(const SegmentFinding& finding, int32_t nodeCount) {
+std::string SegmentName(const CableFinding& finding, int32_t nodeCount) {
     if (!finding.upstream) return "cable between the controller and " + FormatNodeLabel(0);
     const int32_t upstream = *finding.upstream;
-    if (finding.segment >= nodeCount) {
+    if (finding.cable >= nodeCount) {
         if (finding.upstreamPort != 2)
             return "open port " + std::to_string(finding.upstreamPort) + " of " +
                    FormatNodeLabel(upstream) + ", no node on it";
@@ -32,7 +32,7 @@ std::string SegmentName(const SegmentFinding& finding, int32_t nodeCount) {
     const std::string from = finding.upstreamPort == 2 || SeenAt(finding, upstream)
                                  ? FormatNodeLabel(upstream)
                                  : PortName(upstream, finding.upstreamPort);
-    return "cable between " + from + " and " + FormatNodeLabel(finding.segment);
+    return "cable between " + from + " and " + FormatNodeLabel(finding.cable);
 }
 
 std::string PortText(const PortRise& port) {
@@ -49,7 +49,7 @@ std::string PortText(const PortRise& port) {
     return text + ")";
 }
 
-std::string FindingText(const SegmentFinding& finding, int32_t nodeCount) {
+std::string FindingText(const CableFinding& finding, int32_t nodeCount) {
     std::string text = SegmentName(finding, nodeCount) + ", seen by ";
     for (size_t i = 0; i < finding.seenBy.size(); ++i)
         text += (i > 0 ? " and " : "") + PortText(finding.seenBy[i]);
@@ -107,11 +107,11 @@ std::string UnreadText(const Unread& unread) {
 }  // namespace
 
 std::string VerdictText(const Verdict& verdict) {
-    std::string text = LineBreakText(verdict.line, verdict.breakPlace);
+    std::string text = LineBreakText(verdict.nodeCounts, verdict.breakPlace);
     const auto add = [&text](const std::string& part) {
         text += (text.empty() ? "" : "; ") + part;
     };
-    for (const SegmentFinding& finding : verdict.worst)
+    for (const CableFinding& finding : verdict.worst)
         add(FindingText(finding, verdict.nodeCount));
     if (verdict.forwarded) add(ForwardedText(*verdict.forwarded));
     for (const LostLinkFinding& found : verdict.lostLinks) add(LostLinkText(found));

@@ -158,8 +158,8 @@ Judged PlantBrokeAtNode8Port3() {
     dl.resize(15);
     dl[8] = Dl({3, 1});
     Judged judged = JudgeTree(dl, {});
-    judged.verdict.line.Take(20);
-    judged.verdict.line.Take(15);
+    judged.verdict.nodeCounts.Take(20);
+    judged.verdict.nodeCounts.Take(15);
     judged.verdict.breakPlace = LineBreakPlace{8, 3, 15};
     return judged;
 }

@@ -52,7 +52,7 @@ Verdict Judge(int32_t count, std::initializer_list<std::tuple<int32_t, int, int3
     for (const auto& [node, counter, rise] : rises) table[counter][node] = rise;
     tracker.Take(table, count);
     Verdict verdict = JudgeRises(tracker, count, lostRise);
-    for (const int32_t c : counts) verdict.line.Take(c);
+    for (const int32_t c : counts) verdict.nodeCounts.Take(c);
     return verdict;
 }
 
