@@ -1,7 +1,7 @@
 # Fails when client code reads meaning into a controller's error number. The numbers are
 # its maker's: only our servers (kestrum/server, sim/, gateway/) may name theirs.
 include(${SOURCE_DIR}/cmake/forbidden_lines.cmake)
-set(client_folders app pages ui nodes controller cli exporter common kestrum/src kestrum/include
+set(client_folders app pages ui nodes controller cli exporter common kestrum/client kestrum/include
                    kestrum/wire)
 set(sources "")
 foreach(folder ${client_folders})

@@ -8,7 +8,7 @@
 #include <unordered_map>
 
 #include "kestrum.h"
-#include "kestrum/src/link.h"
+#include "kestrum/client/link.h"
 
 namespace kestrum {
 

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "kestrum.h"
-#include "kestrum/src/address.h"
-#include "kestrum/src/link.h"
-#include "kestrum/src/net.h"
-#include "kestrum/src/registry.h"
-#include "kestrum/src/search.h"
+#include "kestrum/client/address.h"
+#include "kestrum/client/link.h"
+#include "kestrum/client/net.h"
+#include "kestrum/client/registry.h"
+#include "kestrum/client/search.h"
 #include "kestrum/wire/wire.h"
 
 namespace {

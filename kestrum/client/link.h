@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "kestrum/src/net.h"
+#include "kestrum/client/net.h"
 #include "kestrum/wire/wire.h"
 
 namespace kestrum {

@@ -14,7 +14,7 @@
 #include <cstring>
 
 #include "kestrum.h"
-#include "kestrum/src/net.h"
+#include "kestrum/client/net.h"
 
 namespace kestrum::net {
 namespace {

@@ -1,4 +1,4 @@
-#include "kestrum/src/link.h"
+#include "kestrum/client/link.h"
 
 #include "kestrum.h"
 

@@ -1,4 +1,4 @@
-#include "kestrum/src/registry.h"
+#include "kestrum/client/registry.h"
 
 namespace kestrum {
 namespace {

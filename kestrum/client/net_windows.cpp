@@ -10,7 +10,7 @@
 #include <type_traits>
 
 #include "kestrum.h"
-#include "kestrum/src/net.h"
+#include "kestrum/client/net.h"
 
 namespace kestrum::net {
 namespace {

@@ -1,4 +1,4 @@
-#include "kestrum/src/address.h"
+#include "kestrum/client/address.h"
 
 namespace kestrum {
 

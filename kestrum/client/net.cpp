@@ -1,4 +1,4 @@
-#include "kestrum/src/net.h"
+#include "kestrum/client/net.h"
 
 #include <climits>
 

@@ -1,4 +1,4 @@
-#include "kestrum/src/search.h"
+#include "kestrum/client/search.h"
 
 #include <cstdio>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "kestrum.h"
-#include "kestrum/src/net.h"
+#include "kestrum/client/net.h"
 #include "kestrum/wire/wire.h"
 
 namespace kestrum {
