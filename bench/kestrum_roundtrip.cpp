@@ -293,7 +293,7 @@ int Run(const Settings& s) {
     }
     const std::size_t requestSize = kHeader + s.command.size();
     const std::size_t replySize = kHeader + std::strlen(reply);
-    EchoFloor floor(s.echoAddress, 17180, requestSize, replySize);
+    EchoFloor floor(s.echoAddress, kestrum::wire::kPort, requestSize, replySize);
     floor.ConnectClient(s.echoAddress);
     KST_HANDLE echoHandle = OpenLink(s.echoAddress);
     if (echoHandle == nullptr) return 1;

@@ -12,6 +12,7 @@
 
 #include "kestrum/server/controller_model.h"
 #include "kestrum/server/link_hook.h"
+#include "kestrum/wire/wire.h"
 
 namespace kestrum::server {
 
@@ -20,7 +21,7 @@ inline constexpr std::size_t kMaxBacklogBytes = 4u << 20;
 
 struct LinkServerOptions {
     std::string address = "127.0.0.1";  // dotted IPv4; links and discovery answers use it
-    uint16_t port = 17180;              // TCP for links, UDP for discovery
+    uint16_t port = wire::kPort;        // TCP for links, UDP for discovery
     bool discovery = true;              // answer discovery probes
     int verbosity = 0;                  // 0 quiet, 1 connections and faults, 2 every command
     bool allowNonLoopback = false;      // refuse addresses outside 127.0.0.0/8 unless set
