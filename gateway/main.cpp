@@ -10,32 +10,25 @@
 
 namespace {
 
-struct Options {
-    std::string interface, address = "127.0.0.1";
-    int cycleMs = 10;
-    int verbosity = 0;
-    bool force = false;
-    bool preop = false;
-};
+using pelvane::gateway::GatewayOptions;
 
 // A diagnosis port carries no IPv4 address; one that does is most likely a LAN.
-std::string Refusal(const Options& options) {
+std::string Refusal(const GatewayOptions& options, bool force) {
     const auto state = pelvane::ecat::QueryInterface(options.interface);
     if (!state.exists) return "no interface " + options.interface;
     if (!state.up) return options.interface + " is down (ip link set " + options.interface + " up)";
     if (state.mtu < pelvane::ecat::kMinMtu)
         return options.interface + " has an MTU of " + std::to_string(state.mtu) + ", below the " +
                std::to_string(pelvane::ecat::kMinMtu) + " a scan needs";
-    if (state.hasIpv4 && !options.force)
+    if (state.hasIpv4 && !force)
         return options.interface +
                " carries an IPv4 address, so it is likely not a spare port cabled to an "
                "EtherCAT line; --force uses it all the same";
     return {};
 }
 
-int Serve(const Options& options, const pelvane::StopSignals& stopSignals) {
-    pelvane::gateway::Gateway gateway({options.interface, options.address, options.cycleMs,
-                                       options.verbosity, true, options.preop});
+int Serve(const GatewayOptions& options, const pelvane::StopSignals& stopSignals) {
+    pelvane::gateway::Gateway gateway(options);
     std::string error;
     if (!gateway.Start(&error)) {
         std::cerr << "kestrum-gateway: " << error << "\n";
@@ -57,7 +50,8 @@ int main(int argc, char** argv) {
         "Serves an EtherCAT line on a Linux Ethernet port as a controller; reads registers and "
         "SII, asks drives through their mailboxes",
         "kestrum-gateway"};
-    Options options;
+    GatewayOptions options;
+    bool force = false;
     app.add_option("--interface", options.interface, "the port cabled to the line")->required();
     app.add_option("--address", options.address, "IPv4 address to serve links and the search on")
         ->capture_default_str();
@@ -65,7 +59,7 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1, 60000))
         ->capture_default_str();
     app.add_flag("-v", options.verbosity, "say what happens (twice: every command)");
-    app.add_flag("--force", options.force, "use a port that carries an IPv4 address");
+    app.add_flag("--force", force, "use a port that carries an IPv4 address");
     app.add_flag("--preop", options.preop,
                  "take nodes found in INIT to PREOP so that their mailboxes open, and back to "
                  "INIT on exit (writes SyncManagers 0 and 1 and AL control)");
@@ -75,7 +69,7 @@ int main(int argc, char** argv) {
         // Help asked for is a success; every other parse failure is a usage error.
         return app.exit(e) == 0 ? 0 : 2;
     }
-    if (const std::string refusal = Refusal(options); !refusal.empty()) {
+    if (const std::string refusal = Refusal(options, force); !refusal.empty()) {
         std::cerr << "kestrum-gateway: " << refusal << "\n";
         return 2;
     }
