@@ -37,7 +37,7 @@ ServedSample ServedLine::Sample(Clock::time_point now) {
         // Served counters are what a client's read of 0300H gets, not an error.
         const auto item =
             model_.NodeItem(static_cast<int32_t>(i), kestrum::language::kItemRegister300H, now);
-        if (item.status == 0) ++sample.countersServed;
+        if (item.ok()) ++sample.countersServed;
         sample.oldestCountersMs = std::max(sample.oldestCountersMs, MsBetween(node.readAt, now));
         if (node.registersRead) newest = std::max(newest, node.readAt);
     }

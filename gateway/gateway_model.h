@@ -11,7 +11,6 @@
 #include "ecat/scan.h"
 #include "gateway/drive_desk.h"
 #include "gateway/scan_loop.h"
-#include "kestrum/server/command_text.h"
 #include "kestrum/server/controller_model.h"
 
 namespace pelvane::gateway {
@@ -26,7 +25,7 @@ struct GatewayIdentity {
 class GatewayModel final : public kestrum::server::ControllerModel {
   public:
     using Clock = kestrum::server::Clock;
-    using Outcome = kestrum::server::Outcome;
+    using NodeValue = kestrum::server::NodeValue;
 
     explicit GatewayModel(GatewayIdentity identity) : identity_(std::move(identity)) {}
 
@@ -35,16 +34,15 @@ class GatewayModel final : public kestrum::server::ControllerModel {
     std::string SerialNumber() const override { return identity_.serial; }
     std::string Report(Clock::time_point now) override;
     int32_t NodeCount(Clock::time_point now) override;
-    Outcome NodeItem(int32_t node, int32_t item, Clock::time_point now) override;
-    Outcome AxisCount(int32_t node) override;
-    Outcome IoBase(int32_t node) override;
-    Outcome AioBase(int32_t node) override;
+    NodeValue NodeItem(int32_t node, int32_t item, Clock::time_point now) override;
+    NodeValue AxisCount(int32_t node) override;
+    NodeValue IoBase(int32_t node) override;
+    NodeValue AioBase(int32_t node) override;
     // Register values older than this are no longer served: the node was not answered
     // since. Identities stay: a lost frame says nothing of which node is there.
     static constexpr std::chrono::seconds kServedFor{1};
-    Outcome SdoRead(int32_t node, int32_t index, int32_t subindex, int32_t type,
-                    int32_t tableIndex) override;
-    const std::vector<float>& Table() const override { return table_; }
+    // Waits on the desk, bounded, while the loop asks the drive.
+    NodeValue SdoRead(int32_t node, int32_t index, int32_t subindex, int32_t type) override;
 
     // A report with a scan replaces the one answered from (an empty one while the line is
     // down); lost frames and the line's state count whether or not it has one. Called on
@@ -57,7 +55,7 @@ class GatewayModel final : public kestrum::server::ControllerModel {
     void TakeUpdate();
     const ecat::NodeScan& At(int32_t node) const { return scan_->nodes[static_cast<size_t>(node)]; }
     // The sum over the nodes before node of each one's channels, or why it is unknown.
-    Outcome Base(int32_t node, int32_t (*channels)(const ecat::IoCounts&)) const;
+    NodeValue Base(int32_t node, int32_t (*channels)(const ecat::IoCounts&)) const;
 
     GatewayIdentity identity_;
     std::shared_ptr<const ecat::BusScan> scan_ = std::make_shared<const ecat::BusScan>();
@@ -65,7 +63,6 @@ class GatewayModel final : public kestrum::server::ControllerModel {
     uint64_t framesLate_ = 0;
     LineCondition line_ = LineCondition::kUp;
     RecentLoss loss_;
-    std::vector<float> table_ = std::vector<float>(kestrum::server::kTableSize, 0.0f);
     DriveDesk desk_;
     std::mutex handoff_;
     std::optional<LineReport> handed_;

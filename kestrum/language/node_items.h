@@ -44,4 +44,9 @@ inline constexpr bool IsSiiItem(int32_t item) {
            (item >= kItemInputCount && item <= kItemDaCount);
 }
 
+// Every item a controller of ours answers.
+inline constexpr bool IsNodeItem(int32_t item) {
+    return IsSiiItem(item) || item == kItemSwitchNo || IsRegisterRange(item, 1);
+}
+
 }  // namespace kestrum::language

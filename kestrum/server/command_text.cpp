@@ -1,6 +1,5 @@
 #include "kestrum/server/command_text.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -77,7 +76,7 @@ std::string FormatTableValue(float value) {
     return std::string(buf, ptr);
 }
 
-Outcome TableReply(std::string_view command, const std::vector<float>& table) {
+Outcome TableReply(std::string_view command, const ValueTable& table) {
     std::string_view rest = TrimBlanks(command).substr(1);
     std::string text;
     while (!(rest = TrimBlanks(rest)).empty()) {
@@ -86,10 +85,9 @@ Outcome TableReply(std::string_view command, const std::vector<float>& table) {
         auto args = CallArgs(rest.substr(0, close + 1), "TABLE");
         if (!args || args->size() != 1) return Error(kBadArgument, "bad arguments");
         int32_t i = (*args)[0];
-        if (i < 0 || i >= static_cast<int32_t>(std::min(kTableSize, table.size())))
-            return Error(kBadArgument, "table index out of range");
+        if (!ValueTable::Holds(i)) return Error(kBadArgument, "table index out of range");
         if (!text.empty()) text.push_back(' ');
-        text += FormatTableValue(table[static_cast<std::size_t>(i)]);
+        text += FormatTableValue(table.At(i));
         rest.remove_prefix(close + 1);
     }
     return Print(std::move(text));

@@ -29,15 +29,12 @@ std::optional<T> ToInt(std::string_view s) {
     return ParseInteger<T>(TrimBlanks(s));
 }
 
-// The controller's value table: entries a table read may name.
-inline constexpr std::size_t kTableSize = 4096;
-
 // Table values as a controller prints them: integers without a fraction, never an
 // exponent, '.' as decimal point whatever the locale.
 std::string FormatTableValue(float value);
 
-// The reply to "?TABLE(i) TABLE(j) ...": the entries of table (kTableSize of them).
-Outcome TableReply(std::string_view command, const std::vector<float>& table);
+// The reply to "?TABLE(i) TABLE(j) ...".
+Outcome TableReply(std::string_view command, const ValueTable& table);
 
 // NAME(a,b,...) with optional blanks; nullopt when the form is broken.
 std::optional<std::vector<int32_t>> CallArgs(std::string_view command, std::string_view name);

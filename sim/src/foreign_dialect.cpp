@@ -36,13 +36,15 @@ bool Contains(const Range& range, const T& value) {
 }
 
 // A register item's value as the slave controller's byte holds it.
-std::optional<int32_t> Byte(const Outcome& answer) {
-    if (answer.status != 0) return std::nullopt;
+int32_t Byte(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, 0, 0xFF));
+}
+
+// The printed reply's number: the value as this command saw it.
+std::optional<int64_t> Printed(const Outcome& answer) {
     std::string_view printed = answer.text;
     if (printed.ends_with("\r\n")) printed.remove_suffix(2);
-    const auto value = server::ToInt<int64_t>(printed);
-    if (!value) return std::nullopt;
-    return static_cast<int32_t>(std::clamp<int64_t>(*value, 0, 0xFF));
+    return server::ToInt<int64_t>(printed);
 }
 
 std::optional<bool> Switch(std::string_view word) {
@@ -94,12 +96,14 @@ void ForeignDialect::Answer(server::ControllerModel& model, std::string_view com
         return;
     }
     if (!IsRegisterRange(item, 1)) return;
-    const auto low = Byte(answer);
+    const auto low = Printed(answer);
     if (!low) return;
-    int32_t value = *low;
+    int32_t value = Byte(*low);
     // Two bytes read at the item's address; past the end of its block the bus reads 0.
-    if (wide_ && IsRegisterRange(item, 2))
-        value |= Byte(model.NodeItem(node, item + 1, now)).value_or(0) << 8;
+    if (wide_ && IsRegisterRange(item, 2)) {
+        const server::NodeValue next = model.NodeItem(node, item + 1, now);
+        if (next.ok()) value |= Byte(next.value()) << 8;
+    }
     answer = server::PrintInt(value);
 }
 

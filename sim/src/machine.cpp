@@ -16,7 +16,6 @@ namespace {
 
 using namespace language;
 using server::Error;
-using server::PrintInt;
 
 int32_t SaturatedAdd(int32_t base, double rise) {
     double v = static_cast<double>(base) + std::floor(rise);
@@ -54,7 +53,6 @@ Machine::Machine(Bus bus, Clock::time_point now)
       rateStart_(bus_.nodes.size(), {now, now}),
       lostStart_(now),
       emergencies_(bus_.nodes.size()),
-      table_(server::kTableSize, 0.0f),
       latencyMs_(bus_.latencyMs) {
     // Bus files are checked to hang every node on an earlier one, each on a port of its own.
     for (std::size_t i = 1; i < bus_.nodes.size(); ++i) {
@@ -173,33 +171,33 @@ void Machine::RebaseLost(Clock::time_point now) {
     lostStart_ = now;
 }
 
-Outcome Machine::NodeItem(int32_t node, int32_t item, Clock::time_point now) {
+NodeValue Machine::NodeItem(int32_t node, int32_t item, Clock::time_point now) {
     const Node& n = At(node);
     switch (item) {
         case kItemVendorId:
-            return PrintInt(n.vendorId);
+            return n.vendorId;
         case kItemDeviceId:
-            return PrintInt(n.deviceId);
+            return n.deviceId;
+        case kItemRevision:
+            return server::Refusal{kBadArgument, "no such item"};
         case kItemSwitchNo:
-            return PrintInt(n.switchNo);
+            return n.switchNo;
         case kItemInputCount:
-            return PrintInt(n.inputCount);
+            return n.inputCount;
         case kItemOutputCount:
-            return PrintInt(n.outputCount);
+            return n.outputCount;
         case kItemAdCount:
-            return PrintInt(n.adCount);
+            return n.adCount;
         case kItemDaCount:
-            return PrintInt(n.daCount);
+            return n.daCount;
         default:
             break;
     }
     if (item >= kItemRegister300H && item < kItemRegister300H + kRegisterItemCount)
-        return PrintInt(Counter(static_cast<std::size_t>(node), item - kItemRegister300H, now));
-    if (item >= kItemDlStatus && item < kItemDlStatus + kDlStatusItemCount) {
-        const uint16_t dl = NodeDlStatus(static_cast<std::size_t>(node), LineEnd(now));
-        return PrintInt(item == kItemDlStatus ? dl & 0xFF : dl >> 8);
-    }
-    return Error(kBadArgument, "no such item");
+        return Counter(static_cast<std::size_t>(node), item - kItemRegister300H, now);
+    // The language asks no other item: the DL status bytes are all that is left.
+    const uint16_t dl = NodeDlStatus(static_cast<std::size_t>(node), LineEnd(now));
+    return item == kItemDlStatus ? dl & 0xFF : dl >> 8;
 }
 
 std::string Machine::Report(Clock::time_point now) {
@@ -211,27 +209,12 @@ std::string Machine::Report(Clock::time_point now) {
     return report;
 }
 
-Outcome Machine::AxisCount(int32_t node) {
-    return PrintInt(At(node).axisCount);
-}
-
-Outcome Machine::IoBase(int32_t node) {
-    return PrintInt(At(node).ioBase);
-}
-
-Outcome Machine::AioBase(int32_t node) {
-    return PrintInt(At(node).aioBase);
-}
-
-Outcome Machine::SdoRead(int32_t node, int32_t index, int32_t subindex, int32_t,
-                         int32_t tableIndex) {
+NodeValue Machine::SdoRead(int32_t node, int32_t index, int32_t subindex, int32_t) {
     const Node& n = At(node);
-    if (tableIndex < 0 || tableIndex >= static_cast<int32_t>(server::kTableSize))
-        return Error(kBadArgument, "table index out of range");
-    if (n.axisCount == 0) return Error(kSdoFailed, "SDO read failed, node has no drive");
-    if (index != 0x6041 || subindex != 0) return Error(kSdoFailed, "SDO read failed, no object");
-    table_[static_cast<std::size_t>(tableIndex)] = static_cast<float>(n.statusWord);
-    return Outcome{};
+    if (n.axisCount == 0) return server::Refusal{kSdoFailed, "SDO read failed, node has no drive"};
+    if (index != 0x6041 || subindex != 0)
+        return server::Refusal{kSdoFailed, "SDO read failed, no object"};
+    return n.statusWord;
 }
 
 }  // namespace kestrum::sim

@@ -18,6 +18,7 @@
 namespace kestrum::sim {
 
 using server::Clock;
+using server::NodeValue;
 using server::Outcome;
 
 // What an @SIM command asks of the links besides its reply.
@@ -65,13 +66,11 @@ class Machine final : public server::ControllerModel {
     std::string SerialNumber() const override { return bus_.serialNumber; }
     std::string Report(Clock::time_point now) override;
     int32_t NodeCount(Clock::time_point now) override { return VisibleNodes(now); }
-    Outcome NodeItem(int32_t node, int32_t item, Clock::time_point now) override;
-    Outcome AxisCount(int32_t node) override;
-    Outcome IoBase(int32_t node) override;
-    Outcome AioBase(int32_t node) override;
-    Outcome SdoRead(int32_t node, int32_t index, int32_t subindex, int32_t type,
-                    int32_t tableIndex) override;
-    const std::vector<float>& Table() const override { return table_; }
+    NodeValue NodeItem(int32_t node, int32_t item, Clock::time_point now) override;
+    NodeValue AxisCount(int32_t node) override { return At(node).axisCount; }
+    NodeValue IoBase(int32_t node) override { return At(node).ioBase; }
+    NodeValue AioBase(int32_t node) override { return At(node).aioBase; }
+    NodeValue SdoRead(int32_t node, int32_t index, int32_t subindex, int32_t type) override;
 
     // "@SIM ..." without its "@SIM".
     SimOutcome SimCommand(std::string_view command, Clock::time_point now);
@@ -154,7 +153,6 @@ class Machine final : public server::ControllerModel {
     // By node: how many emergencies were raised, and the latest codes.
     std::vector<std::pair<uint32_t, std::array<uint16_t, 4>>> emergencies_;
     std::vector<OddRule> odd_;
-    std::vector<float> table_;
     int latencyMs_ = 0;
     Clock::time_point stallUntil_{};
     double segmentLossPercent_ = 0.0;

@@ -240,11 +240,10 @@ std::optional<Outcome> Machine::ReplyCommand(const std::vector<std::string_view>
     auto index = ToInt<int32_t>(w[1]);
     double v = 0;
     auto [ptr, ec] = std::from_chars(w[2].data(), w[2].data() + w[2].size(), v);
-    if (!index || *index < 0 || *index >= static_cast<int32_t>(server::kTableSize) ||
-        ec != std::errc() || ptr != w[2].data() + w[2].size() || !std::isfinite(v) ||
-        std::fabs(v) > 3.0e38)
+    if (!index || !server::ValueTable::Holds(*index) || ec != std::errc() ||
+        ptr != w[2].data() + w[2].size() || !std::isfinite(v) || std::fabs(v) > 3.0e38)
         return Bad();
-    table_[static_cast<std::size_t>(*index)] = static_cast<float>(v);
+    table().Set(*index, static_cast<float>(v));
     return Ok();
 }
 

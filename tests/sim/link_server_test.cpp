@@ -10,6 +10,7 @@
 namespace simtest {
 namespace {
 
+using kestrum::server::NodeValue;
 using kestrum::server::Outcome;
 
 class Echo : public kestrum::server::ControllerModel {
@@ -19,17 +20,13 @@ class Echo : public kestrum::server::ControllerModel {
     std::string SerialNumber() const override { return {}; }
     std::string Report(Clock::time_point) override { return {}; }
     int32_t NodeCount(Clock::time_point) override { return 0; }
-    Outcome NodeItem(int32_t, int32_t, Clock::time_point) override { return {}; }
-    Outcome AxisCount(int32_t) override { return {}; }
-    Outcome IoBase(int32_t) override { return {}; }
-    Outcome AioBase(int32_t) override { return {}; }
-    Outcome SdoRead(int32_t, int32_t, int32_t, int32_t, int32_t) override { return {}; }
-    const std::vector<float>& Table() const override { return table_; }
+    NodeValue NodeItem(int32_t, int32_t, Clock::time_point) override { return 0; }
+    NodeValue AxisCount(int32_t) override { return 0; }
+    NodeValue IoBase(int32_t) override { return 0; }
+    NodeValue AioBase(int32_t) override { return 0; }
+    NodeValue SdoRead(int32_t, int32_t, int32_t, int32_t) override { return 0; }
 
     mutable int runs = 0;
-
-  private:
-    std::vector<float> table_ = std::vector<float>(kestrum::server::kTableSize);
 };
 
 class Delay : public kestrum::server::LinkHook {
