@@ -218,6 +218,7 @@ Node ReadNode(const json& j, const std::string& where) {
             ReadSegmentField(node, key, value, at);
         } else if (int32_t* field = NodeField(node, key)) {
             *field = ToInt32(value, at);
+            node.revisionGiven |= field == &node.revision;
         } else {
             Fail(at, "unknown key");
         }

@@ -179,7 +179,9 @@ NodeValue Machine::NodeItem(int32_t node, int32_t item, Clock::time_point now) {
         case kItemDeviceId:
             return n.deviceId;
         case kItemRevision:
-            return server::Refusal{kBadArgument, "no such item"};
+            // Bus files without one keep the refusal they always had.
+            if (!n.revisionGiven) return server::Refusal{kBadArgument, "no such item"};
+            return n.revision;
         case kItemSwitchNo:
             return n.switchNo;
         case kItemInputCount:

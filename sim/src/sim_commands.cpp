@@ -207,6 +207,7 @@ Outcome Machine::SetField(const std::vector<std::string_view>& w, Clock::time_po
         }
     }
     *field = *value;
+    n.revisionGiven |= field == &n.revision;
     return Ok();
 }
 

@@ -126,7 +126,10 @@ TEST(SegmentCommands, AlSetsStateCodeAndMarkAndSetChangesRevisionAndSerial) {
     EXPECT_EQ(node(1).alState, 2);
 
     EXPECT_EQ(node(3).revision, 0);
+    // ?NODE_INFO answers a revision only once the bus file or a SET gave one.
+    EXPECT_EQ(machine.Execute("?NODE_INFO(0,3,2)", now).text, "Error 2002: no such item\r\n");
     EXPECT_EQ(machine.Execute("@SIM SET 3 revision 0x00120000", now).status, 0);
+    EXPECT_EQ(machine.Execute("?NODE_INFO(0,3,2)", now).text, "1179648\r\n");
     EXPECT_EQ(machine.Execute("@SIM SET 3 serial 4711", now).status, 0);
     EXPECT_EQ(machine.Execute("@SIM SET 3 alDeviceId 1", now).status, 0);
     EXPECT_EQ(node(3).revision, 0x120000);
@@ -143,6 +146,7 @@ TEST(SegmentCommands, BusFileFieldsShapeTheEepromAndIdentity) {
     ASSERT_TRUE(bus) << error;
     const auto& node = bus->nodes[0];
     EXPECT_EQ(node.revision, 7);
+    EXPECT_TRUE(node.revisionGiven);
     EXPECT_EQ(node.serial, 0x1234);
     EXPECT_TRUE(node.alDeviceId);
     EXPECT_EQ(node.esc.eepromKbit, 32);

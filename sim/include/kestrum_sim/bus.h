@@ -75,6 +75,7 @@ struct Node {
     int32_t adCount = 0;
     int32_t daCount = 0;
     int32_t revision = 0;                     // SII words 000CH-000DH
+    bool revisionGiven = false;               // ?NODE_INFO item 2 answers it only then
     int32_t serial = 0;                       // SII words 000EH-000FH
     int32_t errorCounters[4] = {0, 0, 0, 0};  // registers 300H to 303H
     // Registers 304H to 313H, 8-bit as on the ESC: invalid frame and RX error of ports 2
