@@ -194,8 +194,7 @@ std::string SnapshotToCsv(const Snapshot& snapshot) {
         "controller.address", "controller.model", "controller.version", "controller.id", "time",
         "lostcountText"};
     for (const std::string& name : NodeIdentityCsvHeader()) header.push_back(name);
-    for (int k = 0; k < kCounterCount; ++k)
-        header.push_back(std::string("counters.") + CounterName(k));
+    for (int k = 0; k < kCounterCount; ++k) header.push_back("counters." + RegisterName(k));
     header.push_back("statusWord");
     // Format 2's fields come last, so a reader of the older columns finds them in place.
     for (int reg = kCounterCount; reg < kRegisterCount; ++reg)

@@ -8,6 +8,7 @@
 #include "cli/text_format.h"
 #include "nodes/drive_faults.h"
 #include "nodes/node_cells.h"
+#include "nodes/registers.h"
 
 namespace pelvane::cli {
 
@@ -53,8 +54,8 @@ bool RoseLastInterval(const WatchSession& session, int32_t node) {
 }  // namespace
 
 std::string TerminalFrame(const WatchSession& session, int intervalMs) {
-    std::vector<std::vector<std::string>> rows = {{"node", CounterName(0), CounterName(1),
-                                                   CounterName(2), CounterName(3), "status word",
+    std::vector<std::vector<std::string>> rows = {{"node", RegisterName(0), RegisterName(1),
+                                                   RegisterName(2), RegisterName(3), "status word",
                                                    "other counters that rose"}};
     for (int32_t node = 0; node < session.nodeCount(); ++node) {
         std::vector<std::string> row = {FormatNodeLabel(node)};

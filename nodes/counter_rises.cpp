@@ -34,10 +34,4 @@ void CounterRises::Take(int32_t node, int counter, std::optional<int32_t> readin
     reg.seen = true;
 }
 
-std::string RegisterName(int reg) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    const int address = 0x300 + reg;
-    return {'3', kDigits[(address >> 4) & 0xF], kDigits[address & 0xF], 'H'};
-}
-
 }  // namespace pelvane

@@ -29,11 +29,6 @@ int32_t PollStatusWord(int32_t node, int32_t& status) {
     return status != 0 ? kStatusWordUnread : statusWord;
 }
 
-const char* CounterName(int counter) {
-    static constexpr const char* kNames[kCounterCount] = {"300H", "301H", "302H", "303H"};
-    return kNames[counter];
-}
-
 bool ErrorPoll::linkAnswered() const {
     return !LinkFailed(lastStatus_);
 }

@@ -17,9 +17,6 @@ inline constexpr int kCounterCount = 4;  // 300H to 303H
 // The status word of a node whose axis count or status word could not be read.
 inline constexpr int32_t kStatusWordUnread = -1;
 
-// "300H" to "303H".
-const char* CounterName(int counter);
-
 using ErrorCounterTable = std::array<std::array<int32_t, kNodeTableSize>, kErrorArrayCount>;
 
 // Zero at start and never cleared, also not on a reconnect.
