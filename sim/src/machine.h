@@ -13,7 +13,7 @@
 
 #include "kestrum/server/controller_model.h"
 #include "kestrum_sim/bus.h"
-#include "sim/src/counter_rises.h"
+#include "sim/src/fault_rates.h"
 
 namespace kestrum::sim {
 
@@ -144,7 +144,7 @@ class Machine final : public server::ControllerModel {
     Bus bus_;
     // By node and slave-controller port, the node hanging there, or -1.
     std::vector<std::array<int32_t, 4>> childOn_;
-    CounterRises rises_;
+    FaultRates rises_;
     // By node, the rates of its cable, processing-unit and PDI faults now.
     std::vector<std::array<double, 3>> faultRate_;
     std::vector<std::array<Clock::time_point, 2>> rateStart_;

@@ -12,11 +12,11 @@ namespace kestrum::sim {
 
 inline constexpr std::size_t kCounterRegisters = 20;  // 300H..313H
 
-class CounterRises {
+class FaultRates {
   public:
     using Clock = server::Clock;
 
-    explicit CounterRises(std::size_t nodes) : rises_(nodes) {}
+    explicit FaultRates(std::size_t nodes) : rises_(nodes) {}
 
     // What the rates have added to register 300H + reg of node by now.
     double Added(std::size_t node, std::size_t reg, Clock::time_point now) const;

@@ -1,4 +1,4 @@
-#include "sim/src/counter_rises.h"
+#include "sim/src/fault_rates.h"
 
 #include <algorithm>
 #include <chrono>
@@ -6,20 +6,20 @@
 namespace kestrum::sim {
 namespace {
 
-double Risen(double perSecond, double risen, CounterRises::Clock::time_point since,
-             CounterRises::Clock::time_point now) {
+double Risen(double perSecond, double risen, FaultRates::Clock::time_point since,
+             FaultRates::Clock::time_point now) {
     if (now <= since) return risen;
     return risen + perSecond * std::chrono::duration<double>(now - since).count();
 }
 
 }  // namespace
 
-double CounterRises::Added(std::size_t node, std::size_t reg, Clock::time_point now) const {
+double FaultRates::Added(std::size_t node, std::size_t reg, Clock::time_point now) const {
     const Rise& r = rises_[node][reg];
     return Risen(r.perSecond, r.risen, r.since, now);
 }
 
-void CounterRises::AddRate(std::size_t node, std::size_t reg, double delta, Clock::time_point now) {
+void FaultRates::AddRate(std::size_t node, std::size_t reg, double delta, Clock::time_point now) {
     Rise& r = rises_[node][reg];
     r.risen = Risen(r.perSecond, r.risen, r.since, now);
     r.since = now;
@@ -27,13 +27,13 @@ void CounterRises::AddRate(std::size_t node, std::size_t reg, double delta, Cloc
     r.perSecond = std::max(0.0, r.perSecond + delta);
 }
 
-void CounterRises::Restart(std::size_t node, std::size_t reg, Clock::time_point now) {
+void FaultRates::Restart(std::size_t node, std::size_t reg, Clock::time_point now) {
     Rise& r = rises_[node][reg];
     r.risen = 0.0;
     r.since = now;
 }
 
-void CounterRises::Stop(Clock::time_point now) {
+void FaultRates::Stop(Clock::time_point now) {
     for (auto& node : rises_) {
         for (Rise& r : node) {
             r.risen = Risen(r.perSecond, r.risen, r.since, now);
