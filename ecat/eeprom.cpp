@@ -67,8 +67,7 @@ bool EepromPort::Expired() const {
 }
 
 void EepromPort::Command(uint16_t command, std::optional<uint32_t> word) {
-    Datagram write = ReadAt(position_, kRegEepromControl, word ? 6 : 2);
-    write.command = Command::kApwr;
+    Datagram write = WriteAt(position_, kRegEepromControl, std::vector<uint8_t>(word ? 6 : 2, 0));
     PutLe16(write.data, 0, command);
     if (word) PutLe32(write.data, 2, *word);
     ++commands_;

@@ -26,13 +26,6 @@ std::string Millis(std::chrono::milliseconds wait) {
     return std::to_string(wait.count()) + " ms";
 }
 
-Datagram WriteAt(uint16_t position, uint16_t ado, std::vector<uint8_t> data) {
-    Datagram datagram = ReadAt(position, ado, 0);
-    datagram.command = Command::kApwr;
-    datagram.data = std::move(data);
-    return datagram;
-}
-
 // Why nothing may be asked of a node in this AL state; none in PREOP, SAFEOP and OP.
 std::optional<std::string> ShutByState(uint16_t position, uint16_t alStatus) {
     switch (alStatus & 0x0F) {
@@ -87,11 +80,8 @@ std::string SetAsideText(const MailboxReply& reply) {
 
 bool Mailboxes::Follow(const BusScan& scan) {
     bool changed = nodes_.size() > scan.nodes.size();
-    if (changed) {
-        for (std::size_t i = scan.nodes.size(); i < nodes_.size(); ++i)
-            master_.CloseMailbox(static_cast<uint16_t>(i));
-        nodes_.resize(scan.nodes.size());
-    }
+    for (std::size_t i = scan.nodes.size(); i < nodes_.size(); ++i)
+        master_.CloseMailbox(static_cast<uint16_t>(i));
     nodes_.resize(scan.nodes.size());
     for (std::size_t i = 0; i < nodes_.size(); ++i) {
         const NodeScan& seen = scan.nodes[i];

@@ -88,6 +88,13 @@ Datagram ReadAt(uint16_t position, uint16_t ado, uint16_t length) {
     return datagram;
 }
 
+Datagram WriteAt(uint16_t position, uint16_t ado, std::vector<uint8_t> data) {
+    Datagram datagram = ReadAt(position, ado, 0);
+    datagram.command = Command::kApwr;
+    datagram.data = std::move(data);
+    return datagram;
+}
+
 Master::Master(FrameChannel& channel, const Mac& interfaceMac, std::chrono::microseconds timeout,
                std::chrono::milliseconds foreignQuiet)
     : channel_(channel), source_(interfaceMac), timeout_(timeout), foreignQuiet_(foreignQuiet) {

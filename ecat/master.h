@@ -159,5 +159,7 @@ bool Writes(Command command);
 
 // A datagram reading length bytes at ado of the node at position.
 Datagram ReadAt(uint16_t position, uint16_t ado, uint16_t length);
+// One writing data at ado of the node at position (APWR).
+Datagram WriteAt(uint16_t position, uint16_t ado, std::vector<uint8_t> data);
 
 }  // namespace pelvane::ecat

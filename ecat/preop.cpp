@@ -22,13 +22,6 @@ bool Usable(const MailboxWords& box) {
            box.receiveLength <= kMaxDatagramData && box.sendLength <= kMaxDatagramData;
 }
 
-Datagram WriteAt(uint16_t position, uint16_t ado, std::vector<uint8_t> data) {
-    Datagram datagram = ReadAt(position, ado, 0);
-    datagram.command = Command::kApwr;
-    datagram.data = std::move(data);
-    return datagram;
-}
-
 std::vector<uint8_t> SyncManagers(const MailboxWords& box) {
     std::vector<uint8_t> block(2 * kSyncManagerBytes, 0);
     const auto put = [&block](std::size_t sm, uint16_t start, uint16_t length, uint8_t control) {

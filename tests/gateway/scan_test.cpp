@@ -377,29 +377,23 @@ TEST(Master, OpensOnlyTheMailboxItWasGiven) {
     state.nodes = {Node(0x41B, 1, 0, 0, 0), Node(0x41B, 1, 0, 0, 0)};
     kestrum::sim::LineChannel line([&] { return state; });
     Master master(line, kOurs);
-    const auto write = [](uint16_t position, uint16_t ado, std::vector<uint8_t> data) {
-        Datagram datagram = ReadAt(position, ado, 0);
-        datagram.command = Command::kApwr;
-        datagram.data = std::move(data);
-        return datagram;
-    };
     const auto sent = [&](const Datagram& datagram) {
         const uint64_t before = master.framesSent();
         master.Exchange({datagram});
         return master.framesSent() > before;
     };
-    const Datagram request = write(1, 0x1000, std::vector<uint8_t>(128, 0));
+    const Datagram request = WriteAt(1, 0x1000, std::vector<uint8_t>(128, 0));
     EXPECT_FALSE(sent(request));
     EXPECT_FALSE(sent(ReadAt(1, 0x1080, 128)));
     master.OpenMailbox(1, {0x1000, 128, 0x1080, 128, 0x01});
     EXPECT_TRUE(sent(request));
     EXPECT_TRUE(sent(ReadAt(1, 0x1080, 128)));
-    EXPECT_TRUE(sent(write(1, kRegSm1Activate, {0x03})));
-    EXPECT_FALSE(sent(write(1, kRegSm1Activate, {0x00})));
-    EXPECT_FALSE(sent(write(1, 0x1000, std::vector<uint8_t>(64, 0))));
-    EXPECT_FALSE(sent(write(0, 0x1000, std::vector<uint8_t>(128, 0))));
+    EXPECT_TRUE(sent(WriteAt(1, kRegSm1Activate, {0x03})));
+    EXPECT_FALSE(sent(WriteAt(1, kRegSm1Activate, {0x00})));
+    EXPECT_FALSE(sent(WriteAt(1, 0x1000, std::vector<uint8_t>(64, 0))));
+    EXPECT_FALSE(sent(WriteAt(0, 0x1000, std::vector<uint8_t>(128, 0))));
     EXPECT_FALSE(sent(ReadAt(1, 0x1100, 2)));
-    const Datagram preop = write(1, kRegAlControl, {0x02, 0x00});
+    const Datagram preop = WriteAt(1, kRegAlControl, {0x02, 0x00});
     EXPECT_FALSE(sent(preop));
     master.PermitStateChanges();
     EXPECT_TRUE(sent(preop));

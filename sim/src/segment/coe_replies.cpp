@@ -14,7 +14,6 @@ using Bytes = std::vector<uint8_t>;
 constexpr auto kTypeCoe = static_cast<uint8_t>(ecat::MailboxType::kCoe);
 constexpr auto kServiceSdoRequest = static_cast<uint16_t>(ecat::CoeService::kSdoRequest);
 constexpr std::size_t kCoeHeaderBytes = 2;
-constexpr std::size_t kSdoBytes = 8;  // command, index, subindex, 4 data bytes
 
 constexpr uint8_t kUploadRequest = 0x40;
 constexpr uint8_t kAbort = 0x80;
@@ -60,7 +59,7 @@ std::optional<Bytes> CoeReply(std::span<const uint8_t> request, const CoeMailbox
     if (length < kCoeHeaderBytes) return MailboxError(kErrorSizeTooShort);
     if (ecat::Le16(request, kMailboxHeaderBytes) >> 12 != kServiceSdoRequest)
         return MailboxError(kErrorServiceNotSupported);
-    if (length < kCoeHeaderBytes + kSdoBytes) return MailboxError(kErrorSizeTooShort);
+    if (length < ecat::kSdoBytes) return MailboxError(kErrorSizeTooShort);
     const uint8_t command = request[8];
     const uint16_t index = ecat::Le16(request, 9);
     const uint8_t subindex = request[11];
