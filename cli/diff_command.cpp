@@ -94,7 +94,7 @@ class DiffCommand final : public Command {
                    << Printable(after->address) << " id " << Printable(after->id) << ")\n";
         const std::vector<BusChange> changes = SnapshotChanges(*before, *after);
         const BusReading was = ReadingOf(*before), is = ReadingOf(*after);
-        auto session = std::make_unique<PollSession>();
+        auto session = std::make_unique<PollSession>(PollSession::Span::kApart);
         session->Take(was);
         session->Take(is);
         std::ostringstream text;
@@ -103,12 +103,8 @@ class DiffCommand final : public Command {
              << "\n"
              << BusReport(changes, before->nodes.size(), after->nodes.size())
              << UnreadLines(was, is) << RiseLines(session->rises(), session->nodeCount());
-        Verdict verdict = session->Judge();
-        // Snapshots taken apart are no run: a line of another length is the bus report's to
-        // tell; only a NEW snapshot without a node is a fault of its own.
-        verdict.nodeCounts = {};
-        verdict.nodeCounts.Take(session->nodeCount());
-        verdict.breakPlace.reset();
+        // A line of another length is the bus report's to tell.
+        const Verdict verdict = session->Judge();
         io.out << text.str() << TopologyLine(verdict, *before)
                << "verdict: " << VerdictText(verdict) << "\n";
         if (BusDiffers(changes)) return kExitBusDiffers;

@@ -95,16 +95,16 @@ struct Marks {
     bool controller = false;                // the controller's own port, with no node at all
 };
 
-// An open port of node, as our texts name it; none: after the last node, as on a line. A
-// hand-made verdict may name a port a node hangs on: its cable is marked then.
-void MarkOpen(Marks& marks, const Hangers& hangers, std::optional<int32_t> node, int port) {
+// An open ESC port of node; none: after the last node, as on a line. A hand-made verdict
+// may name a port a node hangs on: its cable is marked then.
+void MarkOpen(Marks& marks, const Hangers& hangers, std::optional<int32_t> node, int escPort) {
     const auto count = static_cast<int32_t>(hangers.size());
     if (count == 0) {
         marks.controller = true;
         return;
     }
-    // Port 1 leads back to the controller: only ports 3 and 4 start branches.
-    int esc = port == 3 || port == 4 ? port - 1 : 1;
+    // ESC port 0 leads back to the controller: only ports 2 and 3 start branches.
+    int esc = escPort == 2 || escPort == 3 ? escPort : 1;
     if (!node || *node < 0 || *node >= count) {
         node = count - 1;
         esc = 1;
@@ -122,17 +122,17 @@ Marks MarkVerdict(const Verdict& verdict, const Hangers& hangers, bool tree) {
     const auto count = static_cast<int32_t>(hangers.size());
     Marks marks{std::vector<bool>(hangers.size(), false),
                 std::vector<std::array<bool, 4>>(hangers.size()), false};
-    const auto markSegment = [&](int32_t segment, std::optional<int32_t> upstream, int port) {
-        if (segment >= 0 && segment < count) marks.cable[static_cast<size_t>(segment)] = true;
-        if (segment == count) MarkOpen(marks, hangers, tree ? upstream : std::nullopt, port);
+    const auto markCable = [&](int32_t cable, std::optional<int32_t> upstream, int escPort) {
+        if (cable >= 0 && cable < count) marks.cable[static_cast<size_t>(cable)] = true;
+        if (cable == count) MarkOpen(marks, hangers, tree ? upstream : std::nullopt, escPort);
     };
     for (const CableFinding& finding : verdict.worst)
-        markSegment(finding.cable, finding.upstream, finding.upstreamPort);
+        markCable(finding.cable, finding.upstream, finding.upstreamEscPort);
     if (!verdict.nodeCounts.broken()) return marks;
     if (tree && verdict.breakPlace) {
-        MarkOpen(marks, hangers, verdict.breakPlace->upstream, verdict.breakPlace->port);
+        MarkOpen(marks, hangers, verdict.breakPlace->upstream, verdict.breakPlace->escPort);
     } else {
-        markSegment(verdict.nodeCounts.cable(), std::nullopt, 2);
+        markCable(verdict.nodeCounts.cable(), std::nullopt, 1);
     }
     return marks;
 }
@@ -140,7 +140,7 @@ Marks MarkVerdict(const Verdict& verdict, const Hangers& hangers, bool tree) {
 // One row: the trunk from the controller, or a branch off a node's port 3 or 4.
 struct Branch {
     int32_t parent = -1;         // -1: the trunk
-    int port = 2;                // the parent's port, as our texts name it
+    int escPort = 1;             // the parent's port
     std::vector<int32_t> nodes;  // none: only the marked open port
     bool openEnd = false;        // marked open after the last node, or where the row starts
 };
@@ -153,7 +153,7 @@ void BranchOff(std::vector<Branch>& rows, const Hangers& hangers, const Marks& m
     const auto at = static_cast<size_t>(node);
     const int32_t child = hangers[at][static_cast<size_t>(esc)];
     if (child < 0 && !marks.open[at][static_cast<size_t>(esc)]) return;
-    rows.push_back({node, PortLabel(esc), {}, child < 0});
+    rows.push_back({node, esc, {}, child < 0});
     if (child >= 0) Walk(rows, hangers, marks, rows.size() - 1, child);
 }
 
@@ -201,7 +201,7 @@ Row DrawRow(const Branch& branch, const Pen& pen, const std::string& lead, const
         row.Add("PLC");
     } else {
         row.Add(connector);
-        row.Add(std::to_string(branch.port));
+        row.Add(std::to_string(PortLabel(branch.escPort)));
     }
     auto join = [&](bool marked, bool first) {
         if (trunk || !first) row.Add(" ");

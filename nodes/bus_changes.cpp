@@ -73,12 +73,12 @@ std::string IdentityText(const NodeIdentity& node) {
 std::optional<TreePlace> PlaceOf(const Topology& tree, size_t node) {
     if (node >= tree.nodes.size() || tree.nodes[node].assumed) return std::nullopt;
     const TopologyNode& placed = tree.nodes[node];
-    return TreePlace{placed.parent, PortLabel(placed.parentPort)};
+    return TreePlace{placed.parent, placed.parentPort};
 }
 
 std::string PlaceText(const TreePlace& place) {
     if (!place.parent) return "the controller";
-    return FormatNodeLabel(*place.parent) + " port " + std::to_string(place.port);
+    return FormatNodeLabel(*place.parent) + " port " + std::to_string(PortLabel(place.escPort));
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ enum class BusChangeKind {
 // Where a node hangs on the tree.
 struct TreePlace {
     std::optional<int32_t> parent;  // none: the controller
-    int port = 1;                   // the parent's port, as our texts name it
+    int escPort = 0;                // the parent's port
 
     bool operator==(const TreePlace&) const = default;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "nodes/node_cells.h"
+#include "nodes/topology.h"
 
 namespace pelvane {
 
@@ -35,10 +36,10 @@ std::string LineBreakText(const NodeCounts& counts, const std::optional<LineBrea
     if (place && counts.last > 0 && counts.last < counts.most) {
         const std::string node = FormatNodeLabel(place->node);
         std::string text = "branch lost at " + FormatNodeLabel(place->upstream) + " port " +
-                           std::to_string(place->port) + ": " + std::to_string(counts.most) +
-                           " -> " + Nodes(counts.last) + " (cable between " +
-                           FormatNodeLabel(place->upstream) + " and " + node + ", or " + node +
-                           " lost power)";
+                           std::to_string(PortLabel(place->escPort)) + ": " +
+                           std::to_string(counts.most) + " -> " + Nodes(counts.last) +
+                           " (cable between " + FormatNodeLabel(place->upstream) + " and " + node +
+                           ", or " + node + " lost power)";
         if (counts.least < counts.last) text += "; at times only " + Nodes(counts.least);
         return text;
     }

@@ -28,7 +28,7 @@ struct NodeCounts {
 // first node of that branch as the whole bus numbered it.
 struct LineBreakPlace {
     int32_t upstream = 0;
-    int port = 2;  // as our texts name the ports
+    int escPort = 1;
     int32_t node = 0;
 };
 

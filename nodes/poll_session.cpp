@@ -97,20 +97,27 @@ std::optional<LineBreakPlace> PollSession::BreakPlace() const {
         if (!node.parent || static_cast<size_t>(*node.parent) >= topology_.nodes.size()) continue;
         const TopologyNode& now = topology_.nodes[static_cast<size_t>(*node.parent)];
         if (!now.children[static_cast<size_t>(node.parentPort)])
-            return LineBreakPlace{*node.parent, PortLabel(node.parentPort),
-                                  static_cast<int32_t>(i)};
+            return LineBreakPlace{*node.parent, node.parentPort, static_cast<int32_t>(i)};
     }
     return std::nullopt;
 }
 
 Verdict PollSession::Judge() const {
-    Verdict verdict = JudgeRises(rises_, nodeCount(), lostRise_, &topology_);
-    verdict.nodeCounts = nodeCounts_;
-    verdict.topologyReported = topologyReported();
-    verdict.unread = Merged(firstUnread_, latestUnread_);
-    verdict.registerSteps = registers_.steps();
-    if (verdict.nodeCounts.broken()) verdict.breakPlace = BreakPlace();
-    return verdict;
+    Evidence evidence{nodeCount(),
+                      lostRise_,
+                      &topology_,
+                      nodeCounts_,
+                      std::nullopt,
+                      topologyReported(),
+                      Merged(firstUnread_, latestUnread_),
+                      registers_.steps()};
+    if (span_ == Span::kApart) {
+        evidence.nodeCounts = {};
+        evidence.nodeCounts.Take(nodeCount());
+    } else {
+        evidence.breakPlace = BreakPlace();
+    }
+    return pelvane::Judge(rises_, evidence);
 }
 
 }  // namespace pelvane

@@ -39,6 +39,11 @@ Unread UnreadOf(const BusReading& reading);
 
 class PollSession {
   public:
+    // A run polls one bus over time; readings taken apart, as two snapshots, are no run:
+    // a line of another length is no break then, and only an empty latest reading is.
+    enum class Span { kRun, kApart };
+    explicit PollSession(Span span = Span::kRun) : span_(span) {}
+
     // Polls the open link once: the report, the node count, then each node's DL status,
     // counters and status word. False when the link failed or the controller stopped
     // answering: nothing of that poll is taken.
@@ -67,6 +72,7 @@ class PollSession {
   private:
     std::optional<LineBreakPlace> BreakPlace() const;
 
+    Span span_;
     ErrorPoll report_;
     RegisterPoll registers_;
     int32_t lastStatus_ = 0;

@@ -13,7 +13,7 @@ CounterStep Sum(CounterStep a, CounterStep b) {
 // The invalid-frame and RX-error rises of one ESC port; none when neither rose.
 std::optional<PortRise> PortRiseOf(const CounterRises& rises, int32_t node, int escPort) {
     PortRise seen{node,
-                  PortLabel(escPort),
+                  escPort,
                   {rises.total(node, InvalidFrameRegister(escPort)),
                    rises.total(node, RxErrorRegister(escPort))}};
     if (seen.registers[0].rise == 0 && seen.registers[1].rise == 0) return std::nullopt;
@@ -35,7 +35,7 @@ std::vector<CableFinding> Cables(const CounterRises& rises, const Topology& topo
         CableFinding& finding = cables[static_cast<size_t>(node)];
         finding.cable = node;
         finding.upstream = placed.parent;
-        finding.upstreamPort = PortLabel(placed.parent ? placed.parentPort : 1);
+        finding.upstreamEscPort = placed.parent ? placed.parentPort : 1;
         if (placed.parent) See(finding, PortRiseOf(rises, *placed.parent, placed.parentPort));
         See(finding, PortRiseOf(rises, node, 0));
     }
@@ -43,7 +43,7 @@ std::vector<CableFinding> Cables(const CounterRises& rises, const Topology& topo
         const TopologyNode& placed = topology.nodes[static_cast<size_t>(node)];
         for (int escPort = 1; escPort < 4; ++escPort) {
             if (placed.children[static_cast<size_t>(escPort)]) continue;
-            CableFinding open{nodeCount, node, PortLabel(escPort), {}, {}};
+            CableFinding open{nodeCount, node, escPort, {}, {}};
             See(open, PortRiseOf(rises, node, escPort));
             if (open.rise.rise > 0) cables.push_back(std::move(open));
         }
@@ -67,7 +67,7 @@ std::optional<ForwardedFinding> FirstForwarded(const CounterRises& rises, const 
     for (const PortVisit& visit : ProcessingOrder(topology)) {
         if (visit.node >= nodeCount) continue;
         const CounterStep rise = rises.total(visit.node, ForwardedRegister(visit.escPort));
-        if (rise.rise > 0) return ForwardedFinding{visit.node, PortLabel(visit.escPort), rise};
+        if (rise.rise > 0) return ForwardedFinding{visit.node, visit.escPort, rise};
     }
     return std::nullopt;
 }
@@ -78,7 +78,7 @@ std::vector<LostLinkFinding> LostLinks(const CounterRises& rises, int32_t nodeCo
         for (int escPort = 0; escPort < 4; ++escPort)
             if (const CounterStep rise = rises.total(node, LostLinkRegister(escPort));
                 rise.rise > 0)
-                found.push_back({node, PortLabel(escPort), rise});
+                found.push_back({node, escPort, rise});
     return found;
 }
 
@@ -112,11 +112,16 @@ std::string RiseText(const CounterStep& step) {
     return (step.atLeast ? "at least +" : "+") + std::to_string(step.rise);
 }
 
-Verdict JudgeRises(const CounterRises& rises, int32_t nodeCount, int64_t lostCountRise,
-                   const Topology* topology) {
+Verdict Judge(const CounterRises& rises, const Evidence& evidence) {
     Verdict verdict;
-    verdict.nodeCount = std::clamp(nodeCount, 0, kNodeTableSize);
-    verdict.lostCountRise = lostCountRise;
+    verdict.nodeCount = std::clamp(evidence.nodeCount, 0, kNodeTableSize);
+    verdict.lostCountRise = evidence.lostCountRise;
+    verdict.nodeCounts = evidence.nodeCounts;
+    if (evidence.nodeCounts.broken()) verdict.breakPlace = evidence.breakPlace;
+    verdict.topologyReported = evidence.topologyReported;
+    verdict.unread = evidence.unread;
+    verdict.registerSteps = evidence.registerSteps;
+    const Topology* topology = evidence.topology;
     // A tree that does not hold every node judged is no tree of this bus.
     const bool fits =
         topology != nullptr && topology->nodes.size() >= static_cast<size_t>(verdict.nodeCount);

@@ -23,7 +23,7 @@ namespace pelvane {
 // Rises of one node's port, over the span judged.
 struct PortRise {
     int32_t node = 0;
-    int port = 1;                          // 1 to 4, as our texts name the ports
+    int escPort = 0;
     std::array<CounterStep, 2> registers;  // the port's invalid-frame and RX-error counters
 };
 
@@ -32,7 +32,7 @@ struct CableFinding {
     int32_t cable = 0;                // the node the cable leads into; nodeCount for an open port
     std::optional<int32_t> upstream;  // the node at the other end, or with the open port;
                                       // none: the controller
-    int upstreamPort = 2;             // that node's port, as our texts name it
+    int upstreamEscPort = 1;          // that node's port
     CounterStep rise;
     std::vector<PortRise> seenBy;
 };
@@ -40,7 +40,7 @@ struct CableFinding {
 // A connector that lost its link during the span.
 struct LostLinkFinding {
     int32_t node = 0;
-    int port = 1;
+    int escPort = 0;
     CounterStep rise;
 };
 
@@ -56,7 +56,7 @@ struct ElectronicsFinding {
 // this port, where a counter stood still (one stopped at FFH, or one not read).
 struct ForwardedFinding {
     int32_t node = 0;
-    int port = 1;
+    int escPort = 0;
     CounterStep rise;
 };
 
@@ -93,10 +93,20 @@ struct Verdict {
     bool clean() const { return !faultFound() && !unread.any(); }
 };
 
-// Judges the rises since the first sample of the first nodeCount nodes on topology, or as a
-// line without one.
-Verdict JudgeRises(const CounterRises& rises, int32_t nodeCount, int64_t lostCountRise,
-                   const Topology* topology = nullptr);
+// What the span judged saw besides the rises of its counters.
+struct Evidence {
+    int32_t nodeCount = 0;  // the nodes judged, the first of the bus
+    int64_t lostCountRise = 0;
+    const Topology* topology = nullptr;  // none, or one without every node: judged as a line
+    NodeCounts nodeCounts;
+    std::optional<LineBreakPlace> breakPlace;
+    bool topologyReported = true;
+    Unread unread;
+    std::vector<RegisterStep> registerSteps;
+};
+
+// The whole verdict on the rises since the first sample, for every program that judges.
+Verdict Judge(const CounterRises& rises, const Evidence& evidence);
 
 // "+12", or "at least +12" when the register reached saturation.
 std::string RiseText(const CounterStep& step);

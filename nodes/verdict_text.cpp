@@ -7,8 +7,8 @@ namespace pelvane {
 
 namespace {
 
-std::string PortName(int32_t node, int port) {
-    return FormatNodeLabel(node) + " port " + std::to_string(port);
+std::string PortName(int32_t node, int escPort) {
+    return FormatNodeLabel(node) + " port " + std::to_string(PortLabel(escPort));
 }
 
 bool SeenAt(const CableFinding& finding, int32_t node) {
@@ -21,24 +21,23 @@ std::string SegmentName(const CableFinding& finding, int32_t nodeCount) {
     if (!finding.upstream) return "cable between the controller and " + FormatNodeLabel(0);
     const int32_t upstream = *finding.upstream;
     if (finding.cable >= nodeCount) {
-        if (finding.upstreamPort != 2)
-            return "open port " + std::to_string(finding.upstreamPort) + " of " +
+        if (finding.upstreamEscPort != 1)
+            return "open port " + std::to_string(PortLabel(finding.upstreamEscPort)) + " of " +
                    FormatNodeLabel(upstream) + ", no node on it";
         // The last node of the bus is the end of the line; any other end closes a branch.
         return "open port after " + FormatNodeLabel(upstream) +
                (upstream == nodeCount - 1 ? ", the end of the line" : ", the end of a branch");
     }
     // Off the line's own port the parent's port says where to look, unless it counted.
-    const std::string from = finding.upstreamPort == 2 || SeenAt(finding, upstream)
+    const std::string from = finding.upstreamEscPort == 1 || SeenAt(finding, upstream)
                                  ? FormatNodeLabel(upstream)
-                                 : PortName(upstream, finding.upstreamPort);
+                                 : PortName(upstream, finding.upstreamEscPort);
     return "cable between " + from + " and " + FormatNodeLabel(finding.cable);
 }
 
 std::string PortText(const PortRise& port) {
-    std::string text = PortName(port.node, port.port) + " (";
-    const int escPort = port.port - 1;
-    const int registers[] = {InvalidFrameRegister(escPort), RxErrorRegister(escPort)};
+    std::string text = PortName(port.node, port.escPort) + " (";
+    const int registers[] = {InvalidFrameRegister(port.escPort), RxErrorRegister(port.escPort)};
     bool first = true;
     for (size_t r = 0; r < 2; ++r) {
         const CounterStep& step = port.registers[r];
@@ -57,9 +56,9 @@ std::string FindingText(const CableFinding& finding, int32_t nodeCount) {
 }
 
 std::string ForwardedText(const ForwardedFinding& found) {
-    return "errors entered ahead of " + PortName(found.node, found.port) +
+    return "errors entered ahead of " + PortName(found.node, found.escPort) +
            " uncounted: it counts them as forwarded (" +
-           RegisterName(ForwardedRegister(found.port - 1)) + " " + RiseText(found.rise) + ")";
+           RegisterName(ForwardedRegister(found.escPort)) + " " + RiseText(found.rise) + ")";
 }
 
 std::string LostLinkText(const LostLinkFinding& found) {
@@ -67,7 +66,7 @@ std::string LostLinkText(const LostLinkFinding& found) {
         found.rise.rise == 1 && !found.rise.atLeast
             ? "once"
             : (found.rise.atLeast ? "at least " : "") + std::to_string(found.rise.rise) + " times";
-    return PortName(found.node, found.port) + " lost its link " + times;
+    return PortName(found.node, found.escPort) + " lost its link " + times;
 }
 
 std::string ElectronicsText(const ElectronicsFinding& found) {
@@ -111,8 +110,7 @@ std::string VerdictText(const Verdict& verdict) {
     const auto add = [&text](const std::string& part) {
         text += (text.empty() ? "" : "; ") + part;
     };
-    for (const CableFinding& finding : verdict.worst)
-        add(FindingText(finding, verdict.nodeCount));
+    for (const CableFinding& finding : verdict.worst) add(FindingText(finding, verdict.nodeCount));
     if (verdict.forwarded) add(ForwardedText(*verdict.forwarded));
     for (const LostLinkFinding& found : verdict.lostLinks) add(LostLinkText(found));
     for (const ElectronicsFinding& found : verdict.electronics) add(ElectronicsText(found));

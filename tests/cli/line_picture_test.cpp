@@ -25,7 +25,9 @@ Judged Judge(int32_t count, std::initializer_list<std::tuple<int32_t, int, int32
     judged.rises.Take(table, count);
     for (const auto& [node, counter, rise] : rises) table[counter][node] = rise;
     judged.rises.Take(table, count);
-    judged.verdict = JudgeRises(judged.rises, count, 0);
+    Evidence evidence;
+    evidence.nodeCount = count;
+    judged.verdict = Judge(judged.rises, evidence);
     return judged;
 }
 
@@ -69,8 +71,10 @@ Judged JudgeTree(const DlStatus& dl,
         judged.rises.Take(node, reg, rise);
     }
     judged.topology = ComputeTopology(dl);
-    judged.verdict =
-        JudgeRises(judged.rises, static_cast<int32_t>(dl.size()), 0, &*judged.topology);
+    Evidence evidence;
+    evidence.nodeCount = static_cast<int32_t>(dl.size());
+    evidence.topology = &*judged.topology;
+    judged.verdict = Judge(judged.rises, evidence);
     return judged;
 }
 
@@ -160,7 +164,7 @@ Judged PlantBrokeAtNode8Port3() {
     Judged judged = JudgeTree(dl, {});
     judged.verdict.nodeCounts.Take(20);
     judged.verdict.nodeCounts.Take(15);
-    judged.verdict.breakPlace = LineBreakPlace{8, 3, 15};
+    judged.verdict.breakPlace = LineBreakPlace{8, 2, 15};
     return judged;
 }
 

@@ -51,9 +51,11 @@ Verdict Judge(int32_t count, std::initializer_list<std::tuple<int32_t, int, int3
     tracker.Take(table, count);
     for (const auto& [node, counter, rise] : rises) table[counter][node] = rise;
     tracker.Take(table, count);
-    Verdict verdict = JudgeRises(tracker, count, lostRise);
-    for (const int32_t c : counts) verdict.nodeCounts.Take(c);
-    return verdict;
+    Evidence evidence;
+    evidence.nodeCount = count;
+    evidence.lostCountRise = lostRise;
+    for (const int32_t c : counts) evidence.nodeCounts.Take(c);
+    return pelvane::Judge(tracker, evidence);
 }
 
 TEST(Verdict, NamesTheSegmentWithTheMostNewErrors) {

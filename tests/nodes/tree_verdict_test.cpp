@@ -38,7 +38,10 @@ Verdict Judge(const Rises& rises, const Topology* tree) {
     for (int32_t node = 0; node < 20; ++node)
         for (int r = 0; r < kRegisterCount; ++r) tracker.Take(node, r, 0);
     for (const auto& [node, reg, rise] : rises) tracker.Take(node, reg, rise);
-    return JudgeRises(tracker, 20, 0, tree);
+    Evidence evidence;
+    evidence.nodeCount = 20;
+    evidence.topology = tree;
+    return pelvane::Judge(tracker, evidence);
 }
 
 // A bad cable into node as the slave controllers count it: the child's port 1 and its
