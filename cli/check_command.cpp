@@ -68,6 +68,8 @@ class CheckCommand final : public Command {
         AddIntervalOption(*sub, intervalMs_);
         sub->add_option("--reference", referencePath_,
                         "a snapshot of the bus as it should be, compared before watching");
+        sub->add_flag("-v,--verbose", verbose_,
+                      "also name where the nodes' DL status does not fit one tree");
         return sub;
     }
 
@@ -95,7 +97,7 @@ class CheckCommand final : public Command {
         }
         io.err << failure.str();
         if (!polled) return kExitLinkFailed;
-        io.out << WatchSummary(session, LineStyle{OutputIsUtf8(), io.outIsTerminal});
+        io.out << WatchSummary(session, LineStyle{OutputIsUtf8(), io.outIsTerminal}, verbose_);
         if (busDiffers) return kExitBusDiffers;
         return VerdictExit(session.Judge());
     }
@@ -105,6 +107,7 @@ class CheckCommand final : public Command {
     std::string referencePath_;  // empty: nothing to compare with
     double durationS_ = 0;
     int intervalMs_ = kDefaultIntervalMs;
+    bool verbose_ = false;
 };
 
 }  // namespace

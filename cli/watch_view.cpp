@@ -165,7 +165,7 @@ ExitCode VerdictExit(const Verdict& verdict) {
     return verdict.unread.any() ? kExitNotJudged : kExitOk;
 }
 
-std::string WatchSummary(const WatchSession& session, const LineStyle& style) {
+std::string WatchSummary(const WatchSession& session, const LineStyle& style, bool treeProblems) {
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(session.elapsed()).count();
     std::string text = "summary: " + std::to_string(session.polls()) + " polls of " +
@@ -175,6 +175,9 @@ std::string WatchSummary(const WatchSession& session, const LineStyle& style) {
                        RiseLines(session.rises(), session.nodeCount()) + DrivesLine(session, "");
     const Verdict verdict = session.Judge();
     for (const std::string& note : ReadingNotes(verdict)) text += note + "\n";
+    if (treeProblems && session.topology() != nullptr)
+        for (const TopologyProblem& problem : session.topology()->problems)
+            text += "topology: " + TopologyProblemText(problem) + "\n";
     return text + std::string(kLinePictureLabel) +
            LinePicture(verdict, session.rises(), style, kDefaultPictureWidth, session.topology()) +
            "\nverdict: " + VerdictText(verdict) + "\n";

@@ -46,6 +46,8 @@ ExitCode VerdictExit(const Verdict& verdict);
 
 // Polls and time watched, every register that rose, the drives at fault, the picture of
 // the line and the verdict.
-std::string WatchSummary(const WatchSession& session, const LineStyle& style);
+// With the tree's problems: DL status that places no node or names a port nothing hangs on.
+std::string WatchSummary(const WatchSession& session, const LineStyle& style,
+                         bool treeProblems = false);
 
 }  // namespace pelvane::cli

@@ -25,6 +25,7 @@ struct Case {
     std::vector<std::string> before, during;
     std::vector<std::string> verdictParts;  // each in the verdict line
     const char* once = nullptr;             // a line the output holds exactly once
+    bool verbose = false;
 };
 
 std::unique_ptr<kestrum::sim::Simulator> Serve(const char* bus, const std::string& address) {
@@ -58,10 +59,11 @@ std::string Check(kestrum::sim::Simulator& sim, const Case& c, const std::string
             std::this_thread::sleep_for(5ms);
         for (const std::string& command : c.during) sim.server().Control(command);
     });
-    const char* argv[] = {"pelvane-cli", "check", address.c_str(), "--duration", "1",
-                          "--interval",  "100"};
+    const char* argv[] = {"pelvane-cli", "check",      address.c_str(), "--duration",
+                          "1",           "--interval", "100",           "-v"};
     std::ostringstream out, err;
-    const int code = RunCli(static_cast<int>(std::size(argv)), argv, CliIo{out, err});
+    const int code =
+        RunCli(static_cast<int>(std::size(argv)) - (c.verbose ? 0 : 1), argv, CliIo{out, err});
     meanwhile.join();
     EXPECT_EQ(code, 3) << out.str() << err.str();
     return out.str();
@@ -114,6 +116,14 @@ TEST(TreeCheck, VerdictNamesTheCablePortOrNode) {
          {},
          {"cable between Node5 and Node6, seen by Node6 port 1 (300H +", ", 301H +"},
          "topology: not reported by the controller, read as a line\n"},
+        // A node whose DL status cannot be read: the rest of the tree is guessed, said with -v.
+        {"plant.json",
+         {"@SIM CABLE 1 20", "@SIM ODD ?NODE_REGS(0,12,272 ERROR",
+          "@SIM ODD ?NODE_INFO(0,12,27 ERROR"},
+         {},
+         {"cable between Node0 and Node1"},
+         "topology: Node12 DL status not read: the rest placed as a line\n",
+         true},
     };
     int host = 0;
     for (const Case& c : cases) {
