@@ -21,25 +21,12 @@ ExitCode ControllerLink::Open(const std::string& address, const CliIo& io) {
     return kExitOk;
 }
 
-namespace {
-
-// Asks for the node count; says why on io.err when the answer does not do.
-bool AskNodeCount(const std::string& address, const CliIo& io, bool needAnswer) {
+bool LinkHolds(const std::string& address, const CliIo& io, bool countAnswered) {
     int32_t count = 0;
     const int32_t status = GetNodeCount(&count);
-    if (needAnswer ? status == 0 : !LinkFailed(status)) return true;
+    if (countAnswered ? status == 0 : !LinkFailed(status)) return true;
     io.err << "pelvane-cli: " << address << ": " << StatusText(status) << "\n";
     return false;
-}
-
-}  // namespace
-
-bool LinkAlive(const std::string& address, const CliIo& io) {
-    return AskNodeCount(address, io, true);
-}
-
-bool LinkHolds(const std::string& address, const CliIo& io) {
-    return AskNodeCount(address, io, false);
 }
 
 int32_t ReadNodeTable(const CliIo& io, std::vector<NodeSlotsRead>* slotsRead) {
@@ -50,7 +37,7 @@ int32_t ReadNodeTable(const CliIo& io, std::vector<NodeSlotsRead>* slotsRead) {
 
 std::optional<int32_t> ReadNodeTableOnLiveLink(const std::string& address, const CliIo& io,
                                                std::vector<NodeSlotsRead>* slotsRead) {
-    if (!LinkAlive(address, io)) return std::nullopt;
+    if (!LinkHolds(address, io, true)) return std::nullopt;
     const int32_t count = ReadNodeTable(io, slotsRead);
     if (!LinkHolds(address, io)) return std::nullopt;
     return count;

@@ -24,13 +24,11 @@ class ControllerLink {
     ExitCode Open(const std::string& address, const CliIo& io);
 };
 
-// Asks for the node count to learn whether the link still works; says why not on io.err.
-bool LinkAlive(const std::string& address, const CliIo& io);
-
-// The same question, for after work that reads failed queries as empty: false, said on
-// io.err, only when the link failed or the controller stopped answering; a command the
-// controller refused leaves the link working.
-bool LinkHolds(const std::string& address, const CliIo& io);
+// Asks for the node count to learn whether the link still works: false, said on io.err,
+// when the link failed or the controller stopped answering. A refusal leaves the link
+// working, unless countAnswered: then the count itself must come, as before work that
+// would read failed queries as empty.
+bool LinkHolds(const std::string& address, const CliIo& io, bool countAnswered = false);
 
 // The node table read with its progress shown; returns the count of records read.
 int32_t ReadNodeTable(const CliIo& io, std::vector<NodeSlotsRead>* slotsRead = nullptr);
