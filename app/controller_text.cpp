@@ -1,14 +1,8 @@
 #include "app/controller_text.h"
 
-#include <cstring>
-
 #include "controller/gbk.h"
 
 namespace pelvane {
-
-std::string DecodeControllerField(const char* field, size_t fieldSize) {
-    return GbkToUtf8(std::string_view(field, strnlen(field, fieldSize)));
-}
 
 std::string AddressForOpen(std::string_view typed) {
     const std::string bytes = Utf8ToGbk(typed);

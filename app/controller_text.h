@@ -10,8 +10,6 @@ namespace pelvane {
 // The longest address handed to KST_FastOpen, in bytes.
 inline constexpr size_t kMaxAddressLength = 254;
 
-// A zero-terminated field of at most fieldSize bytes; reads no further even without a zero.
-std::string DecodeControllerField(const char* field, size_t fieldSize);
 // The typed address in GBK, cut to kMaxAddressLength bytes, never inside a double-byte
 // character.
 std::string AddressForOpen(std::string_view typed);

@@ -73,13 +73,9 @@ void CPelvaneDlg::OnConnect() {
     // Before anything else can paint: tab 1 never shows the last controller's nodes.
     nodeError_.ForgetLastPoll();
 
-    char model[kIdentityFieldSize] = {};
-    char version[kIdentityFieldSize] = {};
-    char id[kIdentityFieldSize] = {};
-    if (GetControllerInfo(model, version, id) != 0) return;
-    SetItemText(kIdcIdentity, FormatIdentityLine(DecodeControllerField(model, sizeof model),
-                                                 DecodeControllerField(version, sizeof version),
-                                                 DecodeControllerField(id, sizeof id)));
+    ControllerIdentity identity;
+    if (ReadControllerIdentity(&identity) != 0) return;
+    SetItemText(kIdcIdentity, FormatIdentityLine(identity.model, identity.version, identity.id));
     nodeInfo_.RefreshNodeList();
 }
 

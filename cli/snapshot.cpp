@@ -1,7 +1,6 @@
 #include "cli/snapshot.h"
 
 #include <chrono>
-#include <cstring>
 #include <memory>
 
 #include "cli/link.h"
@@ -11,24 +10,14 @@
 
 namespace pelvane::cli {
 
-namespace {
-
-std::string Field(const char* field) {
-    return GbkToUtf8(std::string_view(field, strnlen(field, kIdentityFieldSize)));
-}
-
-}  // namespace
-
 ExitCode ReadIdentity(const std::string& address, const CliIo& io, Snapshot* snapshot) {
-    char model[kIdentityFieldSize] = {};
-    char version[kIdentityFieldSize] = {};
-    char id[kIdentityFieldSize] = {};
-    const int32_t status = GetControllerInfo(model, version, id);
+    ControllerIdentity identity;
+    const int32_t status = ReadControllerIdentity(&identity);
     if (status != 0) {
         io.err << "pelvane-cli: " << address << ": " << StatusText(status) << "\n";
         return kExitLinkFailed;
     }
-    *snapshot = Snapshot{address, Field(model), Field(version), Field(id), {}, {}, {}};
+    *snapshot = Snapshot{address, identity.model, identity.version, identity.id, {}, {}, {}};
     return kExitOk;
 }
 

@@ -1,6 +1,7 @@
 #include "controller/gbk.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "controller/gbk_convert.h"
 
@@ -21,6 +22,10 @@ std::string GbkToUtf8(std::string_view gbk) {
 
 std::string Utf8ToGbk(std::string_view utf8) {
     return IsAscii(utf8) ? std::string(utf8) : gbk::Encode(utf8);
+}
+
+std::string DecodeControllerField(const char* field, size_t fieldSize) {
+    return GbkToUtf8(std::string_view(field, strnlen(field, fieldSize)));
 }
 
 }  // namespace pelvane

@@ -12,4 +12,8 @@ std::string GbkToUtf8(std::string_view gbk);
 // UTF-8, become '?'.
 std::string Utf8ToGbk(std::string_view utf8);
 
+// A zero-terminated GBK field of at most fieldSize bytes; reads no further even without a
+// zero.
+std::string DecodeControllerField(const char* field, size_t fieldSize);
+
 }  // namespace pelvane

@@ -4,6 +4,7 @@
 
 #include "controller/command.h"
 #include "controller/controller_state.h"
+#include "controller/gbk.h"
 #include "controller/reply_scan.h"
 
 namespace pelvane {
@@ -40,6 +41,18 @@ int32_t GetControllerInfo(char* model, char* version, char* id) {
     result = QueryWord("?VERSION_DATE", version);
     if (result != 0) return result;
     return QueryWord("?SERIAL_NUMBER", id);
+}
+
+int32_t ReadControllerIdentity(ControllerIdentity* identity) {
+    char model[kIdentityFieldSize] = {};
+    char version[kIdentityFieldSize] = {};
+    char id[kIdentityFieldSize] = {};
+    const int32_t status = GetControllerInfo(model, version, id);
+    if (status == 0)
+        *identity = {DecodeControllerField(model, sizeof model),
+                     DecodeControllerField(version, sizeof version),
+                     DecodeControllerField(id, sizeof id)};
+    return status;
 }
 
 int32_t GetNodeCount(int32_t* count, bool* numberFound) {

@@ -14,6 +14,12 @@ inline constexpr int kIdentityFieldSize = 128;
 
 // Each place holds kIdentityFieldSize bytes.
 int32_t GetControllerInfo(char* model, char* version, char* id);
+
+// The three fields of GetControllerInfo, decoded; untouched when the query fails.
+struct ControllerIdentity {
+    std::string model, version, id;
+};
+int32_t ReadControllerIdentity(ControllerIdentity* identity);
 // numberFound as below.
 int32_t GetNodeCount(int32_t* count, bool* numberFound = nullptr);
 // numberFound, when given, tells a reply that held a number from one that did not

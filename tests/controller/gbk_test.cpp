@@ -31,5 +31,14 @@ TEST(Gbk, EncodesWhatGbkHoldsAndAQuestionMarkForEachCharacterItDoesNot) {
               "A?B\xBF\xD8");
 }
 
+TEST(Gbk, ControllerFieldsEndAtTheirZeroOrTheirSize) {
+    const char field[8] = {'A', 'B', '\0', 'C', 'D', 'E', 'F', 'G'};
+    EXPECT_EQ(DecodeControllerField(field, sizeof field), "AB");
+    const char full[4] = {'W', 'X', 'Y', 'Z'};
+    EXPECT_EQ(DecodeControllerField(full, sizeof full), "WXYZ");
+    const char gbk[5] = {'\xCB', '\xC5', '\xB7', '\xFE', '\0'};
+    EXPECT_EQ(DecodeControllerField(gbk, sizeof gbk), "伺服");
+}
+
 }  // namespace
 }  // namespace pelvane
