@@ -17,7 +17,7 @@ bool SeenAt(const CableFinding& finding, int32_t node) {
     return false;
 }
 
-std::string SegmentName(const CableFinding& finding, int32_t nodeCount) {
+std::string CableName(const CableFinding& finding, int32_t nodeCount) {
     if (!finding.upstream) return "cable between the controller and " + FormatNodeLabel(0);
     const int32_t upstream = *finding.upstream;
     if (finding.cable >= nodeCount) {
@@ -49,7 +49,7 @@ std::string PortText(const PortRise& port) {
 }
 
 std::string FindingText(const CableFinding& finding, int32_t nodeCount) {
-    std::string text = SegmentName(finding, nodeCount) + ", seen by ";
+    std::string text = CableName(finding, nodeCount) + ", seen by ";
     for (size_t i = 0; i < finding.seenBy.size(); ++i)
         text += (i > 0 ? " and " : "") + PortText(finding.seenBy[i]);
     return text;
