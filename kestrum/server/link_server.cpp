@@ -132,7 +132,7 @@ void LinkServer::Impl::CloseAll() {
         if (!link->closed) {
             CloseFd(link->fd);
             open.fetch_sub(1);
-            if (hook) hook->Closed(link->id);
+            responder.Closed(link->id);
         }
     }
     links.clear();
@@ -181,7 +181,7 @@ void LinkServer::Impl::Accept() {
             accepted.fetch_add(1);
             open.fetch_add(1);
             link->id = ++lastId;
-            if (hook) hook->Opened(link->id);
+            responder.Opened(link->id);
             if (options.verbosity >= 1) Log("link %s opened", link->peer);
             links.push_back(std::move(owned));
         }
@@ -192,7 +192,7 @@ void LinkServer::Impl::Accept() {
             CloseFd(link->fd);
             link->closed = true;
             open.fetch_sub(1);
-            if (hook) hook->Closed(link->id);
+            responder.Closed(link->id);
             if (options.verbosity >= 1) Log("link %s closed: %s", link->peer, "no thread");
         }
     }
@@ -283,15 +283,10 @@ void LinkServer::Stop() {
 std::string LinkServer::Control(const std::string& command) {
     std::lock_guard lock(impl_->mutex);
     if (impl_->options.verbosity >= 1) Log("control: %s", Printable(command));
-    const auto now = Clock::now();
-    if (impl_->hook) {
-        if (auto intercepted = impl_->hook->Intercept(kNoLink, command, now)) {
-            if (intercepted->drop != Intercepted::Drop::kNone)
-                for (auto& link : impl_->links) impl_->Drop(*link);
-            return std::move(intercepted->reply.text);
-        }
-    }
-    return impl_->Answer(command, now).text;
+    Answered answered = impl_->responder.Answer(kNoLink, command, Clock::now());
+    if (answered.drop != Intercepted::Drop::kNone)
+        for (auto& link : impl_->links) impl_->Drop(*link);
+    return std::move(answered.outcome.text);
 }
 
 void LinkServer::Locked(const std::function<void()>& f) {

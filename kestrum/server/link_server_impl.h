@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "kestrum/server/link_server.h"
+#include "kestrum/server/responder.h"
 #include "kestrum/wire/wire.h"
 
 namespace kestrum::server {
@@ -60,12 +61,11 @@ struct Link {
 
 struct LinkServer::Impl {
     Impl(ControllerModel& m, LinkServerOptions o, LinkHook* h)
-        : options(std::move(o)), model(m), hook(h) {}
+        : options(std::move(o)), responder(m, h) {}
 
     LinkServerOptions options;
     mutable std::mutex mutex;  // guards everything below but the atomics and the fds
-    ControllerModel& model;
-    LinkHook* hook;
+    Responder responder;
     LinkId lastId = kNoLink;
     std::deque<std::string> received;
     std::size_t receivedBytes = 0;
@@ -96,9 +96,6 @@ struct LinkServer::Impl {
     void Handle(Link& link, const wire::RequestHeader& header, std::string& command,
                 Clock::time_point now);
     void Record(const std::string& command);
-    bool Intercept(Link& link, const wire::RequestHeader& header, const std::string& command,
-                   Clock::time_point now);
-    Outcome Answer(const std::string& command, Clock::time_point now);
     void Drop(Link& link);
     void Schedule(Link& link, PendingReply reply);
     void Pump(Link& link, Clock::time_point now);

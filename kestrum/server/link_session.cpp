@@ -1,5 +1,5 @@
-// One link's thread: reads requests, answers their commands and sends the replies, as
-// the hook, if any, bends them.
+// One link's thread: reads requests, has the responder answer them and sends the replies
+// when they are due.
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <ctime>
 
-#include "kestrum/server/command_language.h"
 #include "kestrum/server/link_server_impl.h"
 #include "kestrum/server/server_log.h"
 
@@ -20,13 +19,6 @@ namespace {
 constexpr std::size_t kSendChunk = 256u << 10;
 // Tests read the received commands; a client that never stops must not grow them forever.
 constexpr std::size_t kMaxReceivedBytes = 16u << 20;
-
-// A reply longer than a frame may carry is cut to fit.
-std::string EncodeReply(uint32_t seq, Outcome answer) {
-    wire::Reply reply{seq, answer.status, std::move(answer.text)};
-    if (reply.text.size() > wire::kMaxReplyLength) reply.text.resize(wire::kMaxReplyLength);
-    return wire::EncodeReply(reply);
-}
 
 }  // namespace
 
@@ -48,7 +40,7 @@ void LinkServer::Impl::Serve(Link& link) {
         link.out.erase(0, link.outPos);
         link.outPos = 0;
         if (!link.pending.empty()) Pump(link, Clock::now());
-        const bool bytewise = hook && hook->Bytewise(link.id);
+        const bool bytewise = responder.Bytewise(link.id);
         const bool reading = link.Backlog() < kMaxBacklogBytes;
         lock.unlock();
 
@@ -75,7 +67,7 @@ void LinkServer::Impl::Serve(Link& link) {
     }
     CloseFd(link.fd);
     link.closed = true;
-    if (hook) hook->Closed(link.id);
+    responder.Closed(link.id);
     link.pending.clear();
     link.pendingBytes = 0;
     link.out.clear();
@@ -154,34 +146,18 @@ void LinkServer::Impl::Handle(Link& link, const wire::RequestHeader& header, std
         return;
     }
     Record(command);
-    if (Intercept(link, header, command, now)) return;
-    if (options.verbosity >= 2) Log("%s: %s", link.peer, Printable(command));
-    Delivery delivery{EncodeReply(header.seq, Answer(command, now)), now};
-    if (hook) hook->Shape(link.id, delivery);
-    Schedule(link, PendingReply{delivery.due, std::move(delivery.bytes), delivery.closeAfter});
-}
-
-// A command the hook answers itself; false hands it to the model.
-bool LinkServer::Impl::Intercept(Link& link, const wire::RequestHeader& header,
-                                 const std::string& command, Clock::time_point now) {
-    if (!hook) return false;
-    auto intercepted = hook->Intercept(link.id, command, now);
-    if (!intercepted) return false;
-    if (options.verbosity >= 1) Log("%s: %s", link.peer, Printable(command));
-    if (intercepted->drop == Intercepted::Drop::kSender) {
+    Response response = responder.Respond(link.id, header, command, now);
+    // The hook's own commands are faults worth a line; the model's only at -vv.
+    if (options.verbosity >= (response.hooked ? 1 : 2))
+        Log("%s: %s", link.peer, Printable(command));
+    if (response.drop == Intercepted::Drop::kSender) {
         link.closing = "dropped on request";
-        return true;
+        return;
     }
-    Schedule(link, PendingReply{now, EncodeReply(header.seq, std::move(intercepted->reply))});
-    if (intercepted->drop == Intercepted::Drop::kEveryLink)
+    Delivery& reply = response.reply;
+    Schedule(link, PendingReply{reply.due, std::move(reply.bytes), reply.closeAfter});
+    if (response.drop == Intercepted::Drop::kEveryLink)
         for (auto& other : links) Drop(*other);
-    return true;
-}
-
-Outcome LinkServer::Impl::Answer(const std::string& command, Clock::time_point now) {
-    Outcome answer = AnswerCommand(model, command, now);
-    if (hook) hook->Answered(command, answer);
-    return answer;
 }
 
 void LinkServer::Impl::Record(const std::string& command) {
