@@ -1,8 +1,9 @@
 // The simulator's side of a link without sockets: request bytes go to the request
-// assembler in pieces the fuzzer chooses, and each command to the command interpreter.
+// assembler in pieces the fuzzer chooses, and each frame to the server's responder, as a
+// link's thread hands it over.
 //
 // Input: byte 0 bit 0 set runs commands a link would refuse (NUL, CR, LF) too, as
-// Simulator::Control takes any text; byte 1 is the number n of piece lengths (mod 16);
+// LinkServer::Control takes any text; byte 1 is the number n of piece lengths (mod 16);
 // the next n bytes are the piece lengths, used in turn; the rest is the request stream.
 // A request's timeout field, which the simulator ignores, moves the clock on by that
 // many ms (mod 65536) before its command runs, so that timed faults come and go.
@@ -12,20 +13,24 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fuzz/cut_stream.h"
+#include "kestrum/server/responder.h"
 #include "kestrum/wire/wire.h"
 #include "kestrum_sim/bus.h"
-#include "sim/src/machine.h"
+#include "kestrum_sim/simulator.h"
 
 namespace {
 
-using kestrum::sim::Clock;
-using kestrum::wire::RequestAssembler;
+namespace wire = kestrum::wire;
+using kestrum::server::Clock;
+using kestrum::server::Intercepted;
+using wire::RequestAssembler;
 
 struct Frame {
-    kestrum::wire::RequestHeader header;
+    wire::RequestHeader header;
     std::string command;
 };
 
@@ -62,13 +67,13 @@ void FeedPiece(RequestAssembler& assembler, const unsigned char* data, std::size
         }
         if (state == RequestAssembler::State::kFrame) {
             const auto& h = assembler.header();
-            Check(h.length <= kestrum::wire::kMaxCommandLength);
+            Check(h.length <= wire::kMaxCommandLength);
             Check(assembler.payload().size() == h.length);
             out.frames.push_back({h, assembler.payload()});
         } else {
             Check(offset == size);  // asks for more only when it took everything
         }
-        Check(assembler.payload().capacity() <= 2 * kestrum::wire::kMaxCommandLength + 64);
+        Check(assembler.payload().capacity() <= 2 * wire::kMaxCommandLength + 64);
     } while (offset < size);
 }
 
@@ -84,19 +89,39 @@ bool Same(const Frames& a, const Frames& b) {
     return true;
 }
 
-// Runs the commands as a link would, up to the first one that closes it.
-void Interpret(const Frames& got, bool anyText) {
+// A reply the link would send whole: a frame of the request's number (or of the number
+// a wrong-sequence fault gives it), a controller's status and a text that ends its line.
+void CheckReply(const kestrum::server::Delivery& reply, uint32_t seq, Clock::time_point now) {
+    Check(reply.due >= now);
+    // Cut and oversized replies are faults on purpose, and close the link.
+    if (reply.closeAfter) return;
+    Check(reply.bytes.size() >= wire::kHeaderSize);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(reply.bytes.data());
+    const auto header = wire::DecodeReplyHeader(bytes);
+    Check(header.has_value());
+    Check(header->seq == seq || header->seq == seq + 0x10000);
+    Check(wire::IsControllerStatus(header->status));
+    const std::string_view text = std::string_view(reply.bytes).substr(wire::kHeaderSize);
+    Check(text.size() == header->length);
+    Check(text.empty() || text.ends_with("\r\n"));
+}
+
+// Serves the frames as a link's thread would, up to the first one that closes the link.
+void Serve(const Frames& got, bool anyText) {
     Clock::time_point now{std::chrono::hours(1)};
-    kestrum::sim::Machine machine(DemoBus(), now);
+    kestrum::sim::Simulator sim(DemoBus(), {}, {.seed = 1}, now);
+    kestrum::server::Responder& responder = sim.responder();
+    constexpr kestrum::server::LinkId kLink = 1;
+    responder.Opened(kLink);
     for (const Frame& frame : got.frames) {
-        if (!anyText && !kestrum::wire::IsSendableCommand(frame.command)) return;
+        if (!anyText && !wire::IsSendableCommand(frame.command)) break;
         now += std::chrono::milliseconds(frame.header.timeoutMs % 65536);
-        auto outcome = machine.Execute(frame.command, now);
-        Check(kestrum::wire::IsControllerStatus(outcome.status));
-        Check(outcome.text.size() <= kestrum::wire::kMaxReplyLength);
-        Check(outcome.text.empty() || outcome.text.ends_with("\r\n"));
-        Check(machine.latencyMs() >= 0);
+        const auto response = responder.Respond(kLink, frame.header, frame.command, now);
+        if (response.drop == Intercepted::Drop::kSender) break;
+        CheckReply(response.reply, frame.header.seq, now);
+        if (response.reply.closeAfter) break;
     }
+    responder.Closed(kLink);
 }
 
 }  // namespace
@@ -109,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::size_t streamSize = input->size;
 
     Frames got;
-    RequestAssembler assembler = kestrum::wire::MakeRequestAssembler();
+    RequestAssembler assembler = wire::MakeRequestAssembler();
     std::size_t pos = 0;
     std::size_t turn = 0;
     while (pos < streamSize && !got.malformed) {
@@ -128,10 +153,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     // The pieces never change what comes out.
     Frames whole;
-    RequestAssembler reference = kestrum::wire::MakeRequestAssembler();
+    RequestAssembler reference = wire::MakeRequestAssembler();
     if (streamSize > 0) FeedPiece(reference, stream, streamSize, whole);
     Check(Same(got, whole));
 
-    Interpret(got, anyText);
+    Serve(got, anyText);
     return 0;
 }

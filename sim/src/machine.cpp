@@ -75,13 +75,6 @@ bool Machine::IsSimCommand(std::string_view command) {
     return command.starts_with("@SIM") && (command.size() == 4 || command[4] == ' ');
 }
 
-Outcome Machine::Execute(std::string_view command, Clock::time_point now) {
-    if (IsSimCommand(command)) return SimCommand(command.substr(4), now).reply;
-    Outcome out = server::AnswerCommand(*this, command, now);
-    ApplyOdd(command, out);
-    return out;
-}
-
 void Machine::ApplyOdd(std::string_view command, Outcome& out) const {
     for (const auto& rule : odd_) {
         if (!command.starts_with(rule.prefix)) continue;
@@ -126,6 +119,17 @@ int32_t Machine::LineEnd(Clock::time_point now) const {
         if (off.until > now) end = std::min(end, off.node);
     }
     return end;
+}
+
+LineState Machine::Line(Clock::time_point now) const {
+    return LineState{.nodes = SegmentNodes(now),
+                     .lossPercent = segmentLossPercent_,
+                     .circulating = segmentCirculating_,
+                     .secondMaster = segmentSecondMaster_,
+                     .lossWay = segmentLossWay_,
+                     .delayMs = segmentDelayMs_,
+                     .delayPercent = segmentDelayPercent_,
+                     .secondMasterUnicast = segmentSecondMasterUnicast_};
 }
 
 std::vector<SegmentNode> Machine::SegmentNodes(Clock::time_point now) const {

@@ -13,6 +13,7 @@
 
 #include "kestrum/server/controller_model.h"
 #include "kestrum_sim/bus.h"
+#include "kestrum_sim/sim_model.h"
 #include "sim/src/fault_rates.h"
 
 namespace kestrum::sim {
@@ -37,27 +38,13 @@ struct SimOutcome {
     LinkEffect link;
 };
 
-// A node as the line holds it at one moment, for what answers frames on the segment.
-struct SegmentNode {
-    Node device;                         // as the bus file and @SIM commands made it
-    std::array<int32_t, 20> counters{};  // 300H..313H now, as ?NODE_INFO prints them
-    std::optional<uint16_t> dlStatus;    // unset: as on a plain line
-    // CoE emergencies raised on the node so far, and the latest codes by that count
-    // modulo their number: a node that sees the count rise queues the new ones.
-    uint32_t emergencies = 0;
-    std::array<uint16_t, 4> emergencyCodes{};
-};
-
-// Which way a frame the segment loses goes missing.
-enum class LossWay { kBoth, kOut, kBack };
-
 // The node's DL status (110H): port 0 faces the master; each other port has a link and
 // an open loop when a node hangs on it, else its loop is closed.
 uint16_t DlStatus(const Node& node, const std::array<bool, 4>& linked);
 // On a plain line: port 1 leads to the next node when one follows.
 uint16_t LineDlStatus(const Node& node, bool followed);
 
-class Machine final : public server::ControllerModel {
+class Machine final : public SimModel {
   public:
     explicit Machine(Bus bus, Clock::time_point now = Clock::now());
 
@@ -78,27 +65,11 @@ class Machine final : public server::ControllerModel {
     static bool IsSimCommand(std::string_view command);
     // Makes the reply to command odd, as @SIM ODD asked.
     void ApplyOdd(std::string_view command, Outcome& out) const;
-    // A command as a link would run it, without the link: for tests and the fuzzer.
-    Outcome Execute(std::string_view command, Clock::time_point now);
 
     int latencyMs() const { return latencyMs_; }
     Clock::time_point stallUntil() const { return stallUntil_; }
 
-    // The nodes a frame sent round the line reaches now, in line order: a node switched
-    // off ends the line there, as it ends ?NODE_COUNT.
-    std::vector<SegmentNode> SegmentNodes(Clock::time_point now) const;
-    // How many of every hundred frames the segment loses (0..100), and which way.
-    double segmentLossPercent() const { return segmentLossPercent_; }
-    LossWay segmentLossWay() const { return segmentLossWay_; }
-    // Of every hundred replies, how many come back how many ms late.
-    int32_t segmentDelayMs() const { return segmentDelayMs_; }
-    double segmentDelayPercent() const { return segmentDelayPercent_; }
-    // Replies come back marked circulating, as from a line cabled at a node's OUT port.
-    bool segmentCirculating() const { return segmentCirculating_; }
-    // A second master sends its own frames onto the segment.
-    bool segmentSecondMaster() const { return segmentSecondMaster_; }
-    // Its frames go to a unicast address, which a card not in promiscuous mode filters.
-    bool segmentSecondMasterUnicast() const { return segmentSecondMasterUnicast_; }
+    LineState Line(Clock::time_point now) const override;
 
   private:
     enum class Odd { kWord, kEmpty, kLong, kBinary, kError };
@@ -113,6 +84,7 @@ class Machine final : public server::ControllerModel {
     };
 
     const Node& At(int32_t node) const { return bus_.nodes[static_cast<std::size_t>(node)]; }
+    std::vector<SegmentNode> SegmentNodes(Clock::time_point now) const;
     // @SIM commands by kind; nullopt for a verb or argument count of another kind.
     std::optional<SimOutcome> LinkCommand(const std::vector<std::string_view>& w,
                                           Clock::time_point now);

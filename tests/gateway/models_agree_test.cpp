@@ -13,7 +13,7 @@
 #include "gateway/gateway_model.h"
 #include "kestrum/language/node_items.h"
 #include "kestrum/server/command_language.h"
-#include "sim/src/machine.h"
+#include "kestrum_sim/simulator.h"
 
 namespace pelvane::gateway {
 namespace {
@@ -112,11 +112,11 @@ bool Alike(const Outcome& sim, const Outcome& gateway) {
 
 TEST(ModelsAgree, EveryNodeItemAndEveryBulkReadAnswersAlikeButTheListedDifferences) {
     const Clock::time_point now = Clock::now();
-    kestrum::sim::Machine sim(SimBus(), now);
+    kestrum::sim::Simulator sim(SimBus(), {}, {}, now);
     GatewayModel gateway{{"20261208", "0A1B2C3D4E5F", 10}};
     gateway.Update({GatewayScan(now), 0, LineCondition::kUp, 0, {}});
     const auto ask = [&](const std::string& command) {
-        const Outcome s = sim.Execute(command, now);
+        const Outcome s = sim.responder().Answer(kestrum::server::kNoLink, command, now).outcome;
         const Outcome g = AnswerCommand(gateway, command, now);
         return std::pair(s, g);
     };

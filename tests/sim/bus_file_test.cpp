@@ -2,8 +2,8 @@
 // that points at the problem.
 #include <string>
 
-#include "sim/src/machine.h"
 #include "tests/sim/sim_client.h"
+#include "tests/sim/unserved.h"
 
 namespace simtest {
 namespace {
@@ -66,7 +66,7 @@ TEST(BusFile, TreesGiveEachNodeTheDlStatusOfItsPorts) {
     const auto bus = kestrum::sim::LoadBusFile(BusFile("plant.json"), &error);
     ASSERT_TRUE(bus) << error;
     const auto now = kestrum::sim::Clock::now();
-    kestrum::sim::Machine machine(*bus, now);
+    Unserved sim(*bus, now);
     const std::pair<const char*, const char*> cases[] = {
         {"?NODE_REGS(0,1,272,2)", "49 90\r\n"},    // on a line: ports 0 and 1
         {"?NODE_REGS(0,2,272,2)", "177 154\r\n"},  // the coupler: ports 0, 1 and 3
@@ -75,10 +75,10 @@ TEST(BusFile, TreesGiveEachNodeTheDlStatusOfItsPorts) {
         {"?NODE_REGS(0,19,272,2)", "17 86\r\n"},   // the end of branch C
     };
     for (const auto& [command, reply] : cases)
-        EXPECT_EQ(machine.Execute(command, now).text, reply) << command;
+        EXPECT_EQ(sim.Run(command, now).text, reply) << command;
     // The junction's branches B and C gone: their ports close.
-    EXPECT_EQ(machine.Execute("@SIM NODE_OFF 12 60000", now).status, 0);
-    EXPECT_EQ(machine.Execute("?NODE_REGS(0,8,272,2)", now).text, "145 150\r\n");
+    EXPECT_EQ(sim.Run("@SIM NODE_OFF 12 60000", now).status, 0);
+    EXPECT_EQ(sim.Run("?NODE_REGS(0,8,272,2)", now).text, "145 150\r\n");
 }
 
 // A fault put on one edge of the tree moves the counters a verdict reads back from it.
@@ -87,9 +87,9 @@ TEST(BusFile, TreeFaultsMoveTheCountersAroundThem) {
     const auto bus = kestrum::sim::LoadBusFile(BusFile("plant.json"), &error);
     ASSERT_TRUE(bus) << error;
     const auto start = kestrum::sim::Clock::now();
-    kestrum::sim::Machine machine(*bus, start);
+    Unserved sim(*bus, start);
     for (const char* fault : {"@SIM CABLE 9 2", "@SIM PU_ERRORS 5 1", "@SIM LINK_FLAP 8 4 3"})
-        ASSERT_EQ(machine.Execute(fault, start).text, "OK\r\n") << fault;
+        ASSERT_EQ(sim.Run(fault, start).text, "OK\r\n") << fault;
     const auto later = start + std::chrono::seconds(10);
     const std::pair<const char*, const char*> cases[] = {
         {"?NODE_REGS(0,9,768,2)", "20 20"},  // the cable's child, port 1
@@ -103,14 +103,13 @@ TEST(BusFile, TreeFaultsMoveTheCountersAroundThem) {
         {"?NODE_INFO(0,9,784)", "3"},
     };
     for (const auto& [command, reply] : cases)
-        EXPECT_EQ(machine.Execute(command, later).text, std::string(reply) + "\r\n") << command;
-    EXPECT_NE(machine.Execute("?*ETHERCAT", later).text.find("Lostcount:3."), std::string::npos);
+        EXPECT_EQ(sim.Run(command, later).text, std::string(reply) + "\r\n") << command;
+    EXPECT_NE(sim.Run("?*ETHERCAT", later).text.find("Lostcount:3."), std::string::npos);
     // Mended, the counters keep what they counted; 8-bit ones stop at FFH.
-    ASSERT_EQ(machine.Execute("@SIM CABLE 9 0", later).status, 0);
-    EXPECT_EQ(machine.Execute("?NODE_INFO(0,9,780)", later + std::chrono::hours(1)).text, "20\r\n");
-    EXPECT_EQ(machine.Execute("?NODE_INFO(0,5,780)", later + std::chrono::hours(1)).text,
-              "255\r\n");
-    EXPECT_EQ(machine.Execute("@SIM LINK_FLAP 8 5 1", later).status, 2002);
+    ASSERT_EQ(sim.Run("@SIM CABLE 9 0", later).status, 0);
+    EXPECT_EQ(sim.Run("?NODE_INFO(0,9,780)", later + std::chrono::hours(1)).text, "20\r\n");
+    EXPECT_EQ(sim.Run("?NODE_INFO(0,5,780)", later + std::chrono::hours(1)).text, "255\r\n");
+    EXPECT_EQ(sim.Run("@SIM LINK_FLAP 8 5 1", later).status, 2002);
 }
 
 TEST(BusFile, BrokenFilesAreRefusedWithAReason) {
@@ -189,14 +188,14 @@ TEST(BusFile, SegmentFieldsLoadAndSimSetChangesThem) {
     EXPECT_FALSE(bus->nodes[1].esc.eepromBusyMs);  // left to the kind's default
 
     const auto now = Clock::now();
-    kestrum::sim::Machine machine(*bus, now);
+    Unserved sim(*bus, now);
     for (const char* good : {"@SIM SET 1 esc.pdiAccessActive 1", "@SIM SET 1 alState OP",
                              "@SIM SET 1 alStatusCode 0x1D", "@SIM SET 1 esc.eepromBusyMs 2.5"})
-        EXPECT_EQ(machine.Execute(good, now).status, 0) << good;
+        EXPECT_EQ(sim.Run(good, now).status, 0) << good;
     for (const char* bad : {"@SIM SET 1 alState RUN", "@SIM SET 1 esc.eepromReadBytes 6",
                             "@SIM SET 1 alError 2", "@SIM SET 2 alError 1"})
-        EXPECT_EQ(machine.Execute(bad, now).status, 2002) << bad;
-    const auto line = machine.SegmentNodes(now);
+        EXPECT_EQ(sim.Run(bad, now).status, 2002) << bad;
+    const auto line = sim.Line(now).nodes;
     EXPECT_EQ(line[0].device.alState, 4);
     EXPECT_TRUE(line[0].device.alError);
     EXPECT_EQ(line[0].device.alStatusCode, 0x1B);

@@ -13,8 +13,8 @@
 #include "ecat/registers.h"
 #include "ecat/sii.h"
 #include "kestrum_sim/bus.h"
-#include "sim/src/machine.h"
 #include "sim/src/segment/emulated_line.h"
+#include "tests/sim/unserved.h"
 
 namespace {
 
@@ -543,13 +543,10 @@ TEST(SegmentOfTheSimulator, FollowsTheSimulatorsFaults) {
     auto bus = kestrum::sim::LoadBusFile(std::string(KESTRUM_SIM_BUS_DIR) + "/demo.json");
     ASSERT_TRUE(bus);
     auto now = kestrum::sim::Clock::now();
-    kestrum::sim::Machine machine(*bus, now);
-    LineChannel channel([&] {
-        return LineState{machine.SegmentNodes(now), machine.segmentLossPercent(),
-                         machine.segmentCirculating(), machine.segmentSecondMaster()};
-    });
+    simtest::Unserved sim(*bus, now);
+    LineChannel channel([&] { return sim.Line(now); });
     const auto run = [&](const char* command) {
-        EXPECT_EQ(machine.Execute(command, now).status, 0) << command;
+        EXPECT_EQ(sim.Run(command, now).status, 0) << command;
     };
     const auto count = [&] { return One(channel, Read(Command::kBrd, 0, 0, 1)).wkc; };
     EXPECT_EQ(count(), 8);
@@ -569,10 +566,10 @@ TEST(SegmentOfTheSimulator, FollowsTheSimulatorsFaults) {
             return text + "\r\n";
         };
         const std::string node = std::to_string(k);
-        EXPECT_EQ(machine.Execute("?NODE_REGS(0," + node + ",272,2)", now).text,
+        EXPECT_EQ(sim.Run("?NODE_REGS(0," + node + ",272,2)", now).text,
                   bytes(ecat::kRegDlStatus, 2))
             << k;
-        EXPECT_EQ(machine.Execute("?NODE_REGS(0," + node + ",768,20)", now).text,
+        EXPECT_EQ(sim.Run("?NODE_REGS(0," + node + ",768,20)", now).text,
                   bytes(ecat::kRegErrorCounters, 20))
             << k;
     }
@@ -604,7 +601,7 @@ TEST(SegmentOfTheSimulator, FollowsTheSimulatorsFaults) {
     run("@SIM AL 1 SAFEOP 0x001B err");
     EXPECT_EQ(al(1), (Bytes{0x14, 0, 0, 0, 0x1B, 0}));
     run("@SIM AL 2 PREOP 0x001B id");
-    const auto switchNo = static_cast<uint8_t>(machine.SegmentNodes(now)[2].device.switchNo);
+    const auto switchNo = static_cast<uint8_t>(sim.Line(now).nodes[2].device.switchNo);
     EXPECT_EQ(al(2), (Bytes{0x22, 0, 0, 0, switchNo, 0}));
 
     run("@SIM SEGMENT_LOSS 100");
@@ -615,9 +612,8 @@ TEST(SegmentOfTheSimulator, FollowsTheSimulatorsFaults) {
 TEST(SegmentOfTheFieldBus, ShowsEachKindOfNode) {
     auto bus = kestrum::sim::LoadBusFile(std::string(KESTRUM_SIM_BUS_DIR) + "/field.json");
     ASSERT_TRUE(bus);
-    const kestrum::sim::Machine machine(*bus);
-    LineChannel channel(
-        [&] { return LineState{machine.SegmentNodes(kestrum::sim::Clock::now())}; });
+    simtest::Unserved sim(*bus);
+    LineChannel channel([&] { return LineState{sim.Line(kestrum::sim::Clock::now()).nodes}; });
     // 0500H-0503H, then AL status and code.
     const std::vector<std::pair<Bytes, Bytes>> expected = {
         {{0, 0, 0x40, 0}, {2, 0, 0, 0, 0, 0}},    {{0, 0, 0, 0}, {8, 0, 0, 0, 0, 0}},

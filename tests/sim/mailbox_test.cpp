@@ -12,9 +12,9 @@
 #include "ecat/frame.h"
 #include "ecat/sii.h"
 #include "kestrum_sim/bus.h"
-#include "sim/src/machine.h"
 #include "sim/src/segment/emulated_line.h"
 #include "sim/src/segment/sii_image.h"
+#include "tests/sim/unserved.h"
 
 namespace {
 
@@ -92,12 +92,11 @@ class CoeMailbox : public ::testing::Test {
         return reply.data;
     }
     void Run(const std::string& command) {
-        EXPECT_EQ(machine_.Execute(command, kestrum::sim::Clock::now()).status, 0) << command;
+        EXPECT_EQ(sim_.Run(command, kestrum::sim::Clock::now()).status, 0) << command;
     }
 
-    kestrum::sim::Machine machine_{MakeBus()};
-    kestrum::sim::LineChannel channel_{
-        [this] { return kestrum::sim::LineStateOf(machine_, kestrum::sim::Clock::now()); }};
+    simtest::Unserved sim_{MakeBus()};
+    kestrum::sim::LineChannel channel_{[this] { return sim_.Line(kestrum::sim::Clock::now()); }};
 };
 
 TEST_F(CoeMailbox, AnUploadIsAnsweredAfterTheDelayThroughOneBufferEachWay) {
@@ -194,7 +193,7 @@ TEST_F(CoeMailbox, StaleRepliesAndEmergenciesArriveInSm1) {
     ASSERT_TRUE(reply);
     EXPECT_EQ((*reply)[8], 0x4B);
     for (const char* bad : {"@SIM EMERGENCY 3 1", "@SIM EMERGENCY 2 0x10000", "@SIM EMERGENCY 2"})
-        EXPECT_EQ(machine_.Execute(bad, kestrum::sim::Clock::now()).status, 2002) << bad;
+        EXPECT_EQ(sim_.Run(bad, kestrum::sim::Clock::now()).status, 2002) << bad;
 }
 
 TEST_F(CoeMailbox, InInitTheMailboxIsOffUntilAlControlFindsItsSyncManagersRight) {

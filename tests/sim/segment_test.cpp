@@ -2,39 +2,37 @@
 #include <string>
 #include <vector>
 
-#include "sim/src/machine.h"
 #include "tests/sim/sim_client.h"
+#include "tests/sim/unserved.h"
 
 namespace simtest {
 namespace {
 
-using kestrum::sim::Machine;
-
-int Printed(Machine& machine, const std::string& command, Clock::time_point now) {
-    auto outcome = machine.Execute(command, now);
+int Printed(Unserved& sim, const std::string& command, Clock::time_point now) {
+    auto outcome = sim.Run(command, now);
     EXPECT_EQ(outcome.status, 0) << command << " -> " << outcome.text;
     return std::stoi(outcome.text);
 }
 
 TEST(Segment, TheLineEndsAtTheFirstNodeOffAndReadsAsNodeInfoPrints) {
     const auto start = Clock::now();
-    Machine machine(LoadBus("demo.json"), start);
+    Unserved sim(LoadBus("demo.json"), start);
     for (const char* command :
          {"@SIM COUNTERS 2 0 10", "@SIM NODE_OFF 5 1000", "@SIM NODE_OFF 7 2000"})
-        EXPECT_EQ(machine.Execute(command, start).status, 0) << command;
-    EXPECT_EQ(machine.SegmentNodes(start + 500ms).size(), 5u);
+        EXPECT_EQ(sim.Run(command, start).status, 0) << command;
+    EXPECT_EQ(sim.Line(start + 500ms).nodes.size(), 5u);
 
     // Node 5 is back, node 7 not yet.
     const auto now = start + 1500ms;
-    auto line = machine.SegmentNodes(now);
+    auto line = sim.Line(now).nodes;
     ASSERT_EQ(line.size(), 7u);
-    EXPECT_EQ(Printed(machine, "?NODE_COUNT(0)", now), 7);
+    EXPECT_EQ(Printed(sim, "?NODE_COUNT(0)", now), 7);
     EXPECT_GT(line[2].counters[0], 0);
     EXPECT_GT(line[6].counters[2], 0);
     for (std::size_t i = 0; i < line.size(); ++i) {
         auto item = [&](int n) {
-            return Printed(
-                machine, "?NODE_INFO(0," + std::to_string(i) + "," + std::to_string(n) + ")", now);
+            return Printed(sim, "?NODE_INFO(0," + std::to_string(i) + "," + std::to_string(n) + ")",
+                           now);
         };
         const auto& node = line[i];
         EXPECT_EQ(node.device.vendorId, item(0)) << i;
@@ -47,14 +45,15 @@ TEST(Segment, TheLineEndsAtTheFirstNodeOffAndReadsAsNodeInfoPrints) {
         for (int reg = 0; reg < 4; ++reg)
             EXPECT_EQ(node.counters[static_cast<std::size_t>(reg)], item(768 + reg)) << i;
         EXPECT_EQ(node.device.axisCount,
-                  Printed(machine, "?NODE_AXIS_COUNT(0," + std::to_string(i) + ")", now));
+                  Printed(sim, "?NODE_AXIS_COUNT(0," + std::to_string(i) + ")", now));
     }
 }
 
 class SegmentLoss : public SimTest {
   protected:
     double Loss() {
-        return sim_->WithMachine([](Machine& m) { return m.segmentLossPercent(); });
+        return sim_->WithModel(
+            [](kestrum::sim::SimModel& m) { return m.Line(Clock::now()).lossPercent; });
     }
 };
 
@@ -76,62 +75,63 @@ TEST_F(SegmentLoss, IsAPercentThatResetClears) {
 TEST(SegmentCommands, SetLossByWayDelayAndAUnicastMasterAndResetClearsThem) {
     using kestrum::sim::LossWay;
     const auto now = Clock::now();
-    Machine machine(LoadBus("demo.json"), now);
+    Unserved sim(LoadBus("demo.json"), now);
+    const auto line = [&] { return sim.Line(now); };
     for (const char* command :
          {"@SIM SEGMENT_LOSS 20 back", "@SIM SEGMENT_DELAY 25 30", "@SIM SEGMENT_MASTER 1 unicast"})
-        EXPECT_EQ(machine.Execute(command, now).status, 0) << command;
-    EXPECT_EQ(machine.segmentLossPercent(), 20.0);
-    EXPECT_EQ(machine.segmentLossWay(), LossWay::kBack);
-    EXPECT_EQ(machine.segmentDelayMs(), 25);
-    EXPECT_EQ(machine.segmentDelayPercent(), 30.0);
-    EXPECT_TRUE(machine.segmentSecondMaster() && machine.segmentSecondMasterUnicast());
+        EXPECT_EQ(sim.Run(command, now).status, 0) << command;
+    EXPECT_EQ(line().lossPercent, 20.0);
+    EXPECT_EQ(line().lossWay, LossWay::kBack);
+    EXPECT_EQ(line().delayMs, 25);
+    EXPECT_EQ(line().delayPercent, 30.0);
+    EXPECT_TRUE(line().secondMaster && line().secondMasterUnicast);
     for (const char* bad :
          {"@SIM SEGMENT_LOSS 5 sideways", "@SIM SEGMENT_LOSS 5 out back", "@SIM SEGMENT_DELAY -1",
           "@SIM SEGMENT_DELAY 10001", "@SIM SEGMENT_DELAY 5 101", "@SIM SEGMENT_DELAY",
           "@SIM SEGMENT_MASTER 0 unicast", "@SIM SEGMENT_MASTER 1 multicast"})
-        EXPECT_EQ(machine.Execute(bad, now).status, 2002) << bad;
-    EXPECT_EQ(machine.segmentLossWay(), LossWay::kBack);
-    EXPECT_EQ(machine.segmentDelayMs(), 25);
-    EXPECT_EQ(machine.Execute("@SIM SEGMENT_LOSS 3 out", now).status, 0);
-    EXPECT_EQ(machine.segmentLossWay(), LossWay::kOut);
-    EXPECT_EQ(machine.Execute("@SIM SEGMENT_DELAY 40", now).status, 0);
-    EXPECT_EQ(machine.segmentDelayPercent(), 100.0);
-    EXPECT_EQ(machine.Execute("@SIM SEGMENT_MASTER 1", now).status, 0);
-    EXPECT_FALSE(machine.segmentSecondMasterUnicast());
+        EXPECT_EQ(sim.Run(bad, now).status, 2002) << bad;
+    EXPECT_EQ(line().lossWay, LossWay::kBack);
+    EXPECT_EQ(line().delayMs, 25);
+    EXPECT_EQ(sim.Run("@SIM SEGMENT_LOSS 3 out", now).status, 0);
+    EXPECT_EQ(line().lossWay, LossWay::kOut);
+    EXPECT_EQ(sim.Run("@SIM SEGMENT_DELAY 40", now).status, 0);
+    EXPECT_EQ(line().delayPercent, 100.0);
+    EXPECT_EQ(sim.Run("@SIM SEGMENT_MASTER 1", now).status, 0);
+    EXPECT_FALSE(line().secondMasterUnicast);
 
-    machine.Execute("@SIM SEGMENT_MASTER 1 unicast", now);
-    machine.Execute("@SIM RESET", now);
-    EXPECT_EQ(machine.segmentLossWay(), LossWay::kBoth);
-    EXPECT_EQ(machine.segmentDelayMs(), 0);
-    EXPECT_EQ(machine.segmentDelayPercent(), 100.0);
-    EXPECT_FALSE(machine.segmentSecondMaster() || machine.segmentSecondMasterUnicast());
+    sim.Run("@SIM SEGMENT_MASTER 1 unicast", now);
+    sim.Run("@SIM RESET", now);
+    EXPECT_EQ(line().lossWay, LossWay::kBoth);
+    EXPECT_EQ(line().delayMs, 0);
+    EXPECT_EQ(line().delayPercent, 100.0);
+    EXPECT_FALSE(line().secondMaster || line().secondMasterUnicast);
 }
 
 TEST(SegmentCommands, AlSetsStateCodeAndMarkAndSetChangesRevisionAndSerial) {
     const auto now = Clock::now();
-    Machine machine(LoadBus("demo.json"), now);
-    const auto node = [&](std::size_t k) { return machine.SegmentNodes(now)[k].device; };
-    EXPECT_EQ(machine.Execute("@SIM AL 1 OP 0x001B", now).status, 0);
+    Unserved sim(LoadBus("demo.json"), now);
+    const auto node = [&](std::size_t k) { return sim.Line(now).nodes[k].device; };
+    EXPECT_EQ(sim.Run("@SIM AL 1 OP 0x001B", now).status, 0);
     EXPECT_EQ(node(1).alState, 8);
     EXPECT_EQ(node(1).alStatusCode, 0x1B);
     EXPECT_FALSE(node(1).alError || node(1).alDeviceId);
-    EXPECT_EQ(machine.Execute("@SIM AL 1 SAFEOP 0x1B err", now).status, 0);
+    EXPECT_EQ(sim.Run("@SIM AL 1 SAFEOP 0x1B err", now).status, 0);
     EXPECT_TRUE(node(1).alError && !node(1).alDeviceId);
-    EXPECT_EQ(machine.Execute("@SIM AL 1 PREOP 0 id", now).status, 0);
+    EXPECT_EQ(sim.Run("@SIM AL 1 PREOP 0 id", now).status, 0);
     EXPECT_TRUE(node(1).alDeviceId && !node(1).alError);
     EXPECT_EQ(node(1).alState, 2);
     for (const char* bad : {"@SIM AL 8 OP 0", "@SIM AL 1 RUN 0", "@SIM AL 1 OP 0x10000",
                             "@SIM AL 1 OP -1", "@SIM AL 1 OP 0 ack", "@SIM AL 1 OP"})
-        EXPECT_EQ(machine.Execute(bad, now).status, 2002) << bad;
+        EXPECT_EQ(sim.Run(bad, now).status, 2002) << bad;
     EXPECT_EQ(node(1).alState, 2);
 
     EXPECT_EQ(node(3).revision, 0);
     // ?NODE_INFO answers a revision only once the bus file or a SET gave one.
-    EXPECT_EQ(machine.Execute("?NODE_INFO(0,3,2)", now).text, "Error 2002: no such item\r\n");
-    EXPECT_EQ(machine.Execute("@SIM SET 3 revision 0x00120000", now).status, 0);
-    EXPECT_EQ(machine.Execute("?NODE_INFO(0,3,2)", now).text, "1179648\r\n");
-    EXPECT_EQ(machine.Execute("@SIM SET 3 serial 4711", now).status, 0);
-    EXPECT_EQ(machine.Execute("@SIM SET 3 alDeviceId 1", now).status, 0);
+    EXPECT_EQ(sim.Run("?NODE_INFO(0,3,2)", now).text, "Error 2002: no such item\r\n");
+    EXPECT_EQ(sim.Run("@SIM SET 3 revision 0x00120000", now).status, 0);
+    EXPECT_EQ(sim.Run("?NODE_INFO(0,3,2)", now).text, "1179648\r\n");
+    EXPECT_EQ(sim.Run("@SIM SET 3 serial 4711", now).status, 0);
+    EXPECT_EQ(sim.Run("@SIM SET 3 alDeviceId 1", now).status, 0);
     EXPECT_EQ(node(3).revision, 0x120000);
     EXPECT_EQ(node(3).serial, 4711);
     EXPECT_TRUE(node(3).alDeviceId);

@@ -9,13 +9,13 @@
 #include <type_traits>
 
 #include "kestrum/server/link_server.h"
+#include "kestrum/server/responder.h"
 #include "kestrum_sim/bus.h"
+#include "kestrum_sim/sim_model.h"
 
 namespace kestrum::sim {
 
 using SimulatorOptions = server::LinkServerOptions;
-
-class Machine;
 
 // How the controller answers when it is not one of ours.
 struct Dialect {
@@ -29,7 +29,9 @@ struct Dialect {
 
 class Simulator {
   public:
-    Simulator(Bus bus, SimulatorOptions options, Dialect dialect = {});
+    // The bus's rates count from start.
+    Simulator(Bus bus, SimulatorOptions options, Dialect dialect = {},
+              server::Clock::time_point start = server::Clock::now());
     ~Simulator();  // stops
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
@@ -40,24 +42,28 @@ class Simulator {
     const server::LinkServer& server() const;
     // The seed plain mode's error numbers were drawn from, to repeat a run.
     uint32_t seed() const;
+    // The server's answers without its sockets, at the times the caller gives: a request
+    // as a link's thread hands it over, a command as Control runs it. For the fuzzer and
+    // for tests that move the clock on; while the server serves, only in server().Locked.
+    server::Responder& responder();
 
-    // Runs f(machine) between commands, for a thread that reads the bus alongside the
+    // Runs f(model) between commands, for a thread that reads the bus alongside the
     // links. f must not call back into the simulator.
     template <class F>
-    auto WithMachine(F&& f) {
-        using R = std::invoke_result_t<F&, Machine&>;
+    auto WithModel(F&& f) {
+        using R = std::invoke_result_t<F&, SimModel&>;
         if constexpr (std::is_void_v<R>) {
-            server().Locked([&] { f(machine()); });
+            server().Locked([&] { f(model()); });
         } else {
             std::optional<R> result;
-            server().Locked([&] { result.emplace(f(machine())); });
+            server().Locked([&] { result.emplace(f(model())); });
             return std::move(*result);
         }
     }
 
   private:
     struct Impl;
-    Machine& machine();
+    SimModel& model();
 
     std::unique_ptr<Impl> impl_;
 };

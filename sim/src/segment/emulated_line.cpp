@@ -68,17 +68,6 @@ void AddWkc(ecat::Datagram& datagram, int count) {
 
 }  // namespace
 
-LineState LineStateOf(const Machine& machine, Clock::time_point now) {
-    return LineState{.nodes = machine.SegmentNodes(now),
-                     .lossPercent = machine.segmentLossPercent(),
-                     .circulating = machine.segmentCirculating(),
-                     .secondMaster = machine.segmentSecondMaster(),
-                     .lossWay = machine.segmentLossWay(),
-                     .delayMs = machine.segmentDelayMs(),
-                     .delayPercent = machine.segmentDelayPercent(),
-                     .secondMasterUnicast = machine.segmentSecondMasterUnicast()};
-}
-
 EmulatedLine::EmulatedLine(uint32_t seed) : random_(seed) {}
 
 std::optional<std::vector<uint8_t>> EmulatedLine::Answer(std::span<const uint8_t> request,

@@ -14,28 +14,11 @@
 
 #include "ecat/frame.h"
 #include "ecat/raw_link.h"
-#include "sim/src/machine.h"
+#include "kestrum_sim/line.h"
 #include "sim/src/segment/esc.h"
 #include "sim/src/segment/held_replies.h"
 
 namespace kestrum::sim {
-
-// What the simulator holds for the segment at one moment.
-struct LineState {
-    std::vector<SegmentNode> nodes;  // in line order, ended at the first node off
-    double lossPercent = 0.0;        // of frames the line loses (0..100)
-    bool circulating = false;        // replies come back with the circulating bit
-    bool secondMaster = false;       // another master sends frames onto the line
-    // kOut: no node sees a lost frame; kBack: every node acts on it, the reply is lost;
-    // kBoth: either, at random.
-    LossWay lossWay = LossWay::kBoth;
-    int32_t delayMs = 0;               // how late a held reply comes back
-    double delayPercent = 100.0;       // of replies held back, when delayMs is not 0
-    bool secondMasterUnicast = false;  // its frames go to a unicast address
-};
-
-// The segment as the machine holds it now.
-LineState LineStateOf(const Machine& machine, Clock::time_point now);
 
 class EmulatedLine {
   public:

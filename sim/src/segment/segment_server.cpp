@@ -13,7 +13,6 @@
 #include <utility>
 
 #include "kestrum_sim/simulator.h"
-#include "sim/src/machine.h"
 
 namespace kestrum::sim {
 namespace {
@@ -49,8 +48,7 @@ std::optional<std::vector<uint8_t>> SecondMasterFrame(uint8_t index, std::size_t
 
 SegmentServer::StateSource LineOf(Simulator& simulator) {
     return [&simulator] {
-        return simulator.WithMachine(
-            [](Machine& machine) { return LineStateOf(machine, Clock::now()); });
+        return simulator.WithModel([](SimModel& model) { return model.Line(Clock::now()); });
     };
 }
 
