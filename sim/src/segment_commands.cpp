@@ -4,7 +4,7 @@
 
 #include "kestrum/server/command_text.h"
 #include "kestrum/server/integer_text.h"
-#include "sim/src/machine.h"
+#include "sim/src/sim_commands.h"
 #include "sim/src/sim_text.h"
 
 namespace kestrum::sim {
@@ -38,35 +38,35 @@ std::optional<LossWay> WayArg(std::string_view s) {
 
 }  // namespace
 
-std::optional<Outcome> Machine::SegmentCommand(const std::vector<std::string_view>& w) {
+std::optional<Outcome> SimCommands::SegmentCommand(const std::vector<std::string_view>& w) {
     std::string_view verb = w[0];
     std::size_t argc = w.size() - 1;
     if (verb == "SEGMENT_LOSS" && (argc == 1 || argc == 2)) {
         auto percent = PercentArg(w[1]);
         auto way = argc == 2 ? WayArg(w[2]) : std::optional<LossWay>(LossWay::kBoth);
         if (!percent || !way) return Bad();
-        segmentLossPercent_ = *percent;
-        segmentLossWay_ = *way;
+        bus_.lineFaults().lossPercent = *percent;
+        bus_.lineFaults().lossWay = *way;
         return Ok();
     }
     if (verb == "SEGMENT_DELAY" && (argc == 1 || argc == 2)) {
         auto ms = ToInt<int32_t>(w[1]);
         auto percent = argc == 2 ? PercentArg(w[2]) : std::optional<double>(100.0);
         if (!ms || *ms < 0 || *ms > kMaxSegmentDelayMs || !percent) return Bad();
-        segmentDelayMs_ = *ms;
-        segmentDelayPercent_ = *percent;
+        bus_.lineFaults().delayMs = *ms;
+        bus_.lineFaults().delayPercent = *percent;
         return Ok();
     }
     if (verb == "SEGMENT_CIRCULATING" && argc == 1) {
         if (w[1] != "0" && w[1] != "1") return Bad();
-        segmentCirculating_ = w[1] == "1";
+        bus_.lineFaults().circulating = w[1] == "1";
         return Ok();
     }
     if (verb == "SEGMENT_MASTER" && (argc == 1 || argc == 2)) {
         if ((w[1] != "0" && w[1] != "1") || (argc == 2 && (w[1] != "1" || w[2] != "unicast")))
             return Bad();
-        segmentSecondMaster_ = w[1] == "1";
-        segmentSecondMasterUnicast_ = argc == 2;
+        bus_.lineFaults().secondMaster = w[1] == "1";
+        bus_.lineFaults().secondMasterUnicast = argc == 2;
         return Ok();
     }
     if (verb == "AL" && (argc == 3 || argc == 4)) return AlCommand(w);
@@ -76,33 +76,28 @@ std::optional<Outcome> Machine::SegmentCommand(const std::vector<std::string_vie
 
 // AL <node> <state> <code> [err|id]: the code stays in 0134H without the error bit, as
 // after an acknowledged error; with id, 0134H shows the node's switchNo instead.
-Outcome Machine::AlCommand(const std::vector<std::string_view>& w) {
+Outcome SimCommands::AlCommand(const std::vector<std::string_view>& w) {
     auto node = ToInt<int32_t>(w[1]);
     auto state = AlStateOf(w[2]);
     auto code = ToInt<int32_t>(w[3]);
     const std::string_view mark = w.size() == 5 ? w[4] : "";
-    if (!node || *node < 0 || *node >= static_cast<int32_t>(bus_.nodes.size()) || !state || !code ||
+    if (!node || *node < 0 || *node >= static_cast<int32_t>(bus_.NodesOnBus()) || !state || !code ||
         *code < 0 || *code > 0xFFFF || (!mark.empty() && mark != "err" && mark != "id"))
         return Bad();
-    Node& n = bus_.nodes[static_cast<std::size_t>(*node)];
-    n.alState = *state;
-    n.alStatusCode = *code;
-    n.alError = mark == "err";
-    n.alDeviceId = mark == "id";
+    bus_.SetAl(static_cast<std::size_t>(*node), *state, *code, mark == "err", mark == "id");
     return Ok();
 }
 
 // EMERGENCY <node> <code>: only a node with a mailbox has a way to send one.
-Outcome Machine::EmergencyCommand(const std::vector<std::string_view>& w) {
+Outcome SimCommands::EmergencyCommand(const std::vector<std::string_view>& w) {
     auto node = ToInt<int32_t>(w[1]);
     auto code = ToInt<int32_t>(w[2]);
-    if (!node || *node < 0 || *node >= static_cast<int32_t>(bus_.nodes.size()) || !code ||
-        *code < 0 || *code > 0xFFFF || !bus_.nodes[static_cast<std::size_t>(*node)].coe)
+    if (!node || *node < 0 || *node >= static_cast<int32_t>(bus_.NodesOnBus()) || !code ||
+        *code < 0 || *code > 0xFFFF)
         return Bad();
-    auto& [count, codes] = emergencies_[static_cast<std::size_t>(*node)];
-    codes[count % codes.size()] = static_cast<uint16_t>(*code);
-    ++count;
-    return Ok();
+    return bus_.RaiseEmergency(static_cast<std::size_t>(*node), static_cast<uint16_t>(*code))
+               ? Ok()
+               : Bad();
 }
 
 }  // namespace kestrum::sim

@@ -21,9 +21,9 @@ unsigned char* Field(server::Delivery& reply, std::size_t offset) {
 std::optional<server::Intercepted> SimHook::Intercept(server::LinkId sender,
                                                       std::string_view command,
                                                       Clock::time_point now) {
-    if (!Machine::IsSimCommand(command)) return std::nullopt;
+    if (!SimCommands::IsSimCommand(command)) return std::nullopt;
     if (auto out = dialect_.SimCommand(Words(command.substr(4)))) return server::Intercepted{*out};
-    SimOutcome out = machine_.SimCommand(command.substr(4), now);
+    SimOutcome out = commands_.Run(command.substr(4), now);
     // A control run, or a reset from any link, reaches every link.
     if (sender == server::kNoLink || out.link.clearAll) {
         for (auto& [id, faults] : faults_) Apply(faults, out.link);
@@ -45,14 +45,14 @@ void SimHook::Apply(Faults& faults, const LinkEffect& effect) {
 }
 
 void SimHook::Answered(std::string_view command, Outcome& answer) {
-    dialect_.Answer(machine_, command, answer, Clock::now());
-    machine_.ApplyOdd(command, answer);
+    dialect_.Answer(model_, command, answer, Clock::now());
+    commands_.ApplyOdd(command, answer);
     dialect_.Renumber(answer);
 }
 
 void SimHook::Shape(server::LinkId link, server::Delivery& reply) {
-    reply.due = std::max(reply.due + std::chrono::milliseconds(machine_.latencyMs()),
-                         machine_.stallUntil());
+    reply.due = std::max(reply.due + std::chrono::milliseconds(commands_.latencyMs()),
+                         commands_.stallUntil());
     auto it = faults_.find(link);
     if (it == faults_.end()) return;
     Faults& faults = it->second;

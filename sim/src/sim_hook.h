@@ -9,13 +9,15 @@
 
 #include "kestrum/server/link_hook.h"
 #include "sim/src/foreign_dialect.h"
-#include "sim/src/machine.h"
+#include "sim/src/sim_commands.h"
 
 namespace kestrum::sim {
 
 class SimHook final : public server::LinkHook {
   public:
-    SimHook(Machine& machine, ForeignDialect dialect) : machine_(machine), dialect_(dialect) {}
+    // model answers the dialect's second register byte; commands the @SIM ones.
+    SimHook(server::ControllerModel& model, SimCommands& commands, ForeignDialect dialect)
+        : model_(model), commands_(commands), dialect_(dialect) {}
 
     std::optional<server::Intercepted> Intercept(server::LinkId sender, std::string_view command,
                                                  Clock::time_point now) override;
@@ -34,7 +36,8 @@ class SimHook final : public server::LinkHook {
     };
     static void Apply(Faults& faults, const LinkEffect& effect);
 
-    Machine& machine_;
+    server::ControllerModel& model_;
+    SimCommands& commands_;
     ForeignDialect dialect_;
     std::map<server::LinkId, Faults> faults_;
 };

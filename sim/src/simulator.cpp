@@ -2,29 +2,33 @@
 
 #include <random>
 
-#include "sim/src/machine.h"
+#include "sim/src/sim_commands.h"
+#include "sim/src/sim_controller.h"
 #include "sim/src/sim_hook.h"
 
 namespace kestrum::sim {
 
 struct Simulator::Impl {
-    Impl(Bus bus, SimulatorOptions options, const Dialect& dialect, Clock::time_point start)
+    // The bus file's latency is the links' from the start, all else the controller's.
+    Impl(const Bus& bus, SimulatorOptions options, const Dialect& dialect, Clock::time_point start)
         : seed(dialect.seed ? *dialect.seed : std::random_device{}()),
-          machine(std::move(bus), start),
-          hook(machine, ForeignDialect(dialect.plain, dialect.wideRegisters, seed)),
-          responder(machine, &hook),
-          server(machine, std::move(options), &hook) {}
+          controller(bus, start),
+          commands(controller, bus.latencyMs),
+          hook(controller, commands, ForeignDialect(dialect.plain, dialect.wideRegisters, seed)),
+          responder(controller, &hook),
+          server(controller, std::move(options), &hook) {}
 
     const uint32_t seed;
     // Outlive the server, whose links run commands on them until it stops.
-    Machine machine;
+    SimController controller;
+    SimCommands commands;
     SimHook hook;
     server::Responder responder;
     server::LinkServer server;
 };
 
 Simulator::Simulator(Bus bus, SimulatorOptions options, Dialect dialect, Clock::time_point start)
-    : impl_(std::make_unique<Impl>(std::move(bus), std::move(options), dialect, start)) {}
+    : impl_(std::make_unique<Impl>(bus, std::move(options), dialect, start)) {}
 
 Simulator::~Simulator() = default;
 
@@ -45,7 +49,7 @@ server::Responder& Simulator::responder() {
 }
 
 SimModel& Simulator::model() {
-    return impl_->machine;
+    return impl_->controller;
 }
 
 }  // namespace kestrum::sim

@@ -1,21 +1,15 @@
-// The @SIM faults that follow the bus's tree: a bad cable, a port that loses its link, a
-// node's own processing-unit and PDI errors. They move the counters as slave controllers
-// move them, so that a verdict can be checked against where the fault was put.
+// The faults that follow the bus's tree: a bad cable, a port that loses its link, a node's
+// own processing-unit and PDI errors. They move the counters as slave controllers move
+// them, so that a verdict can be checked against where the fault was put.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 
-#include "kestrum/server/command_text.h"
-#include "sim/src/machine.h"
-#include "sim/src/sim_text.h"
+#include "sim/src/sim_controller.h"
 
 namespace kestrum::sim {
 namespace {
-
-using server::Error;
-using server::Print;
-using server::ToInt;
 
 // Registers as offsets from 300H.
 constexpr std::size_t kInvalidFrames = 0x00;  // + 2 x port
@@ -24,48 +18,26 @@ constexpr std::size_t kForwarded = 0x08;      // + port
 constexpr std::size_t kProcessingUnit = 0x0C;
 constexpr std::size_t kPdi = 0x0D;
 constexpr std::size_t kLostLinks = 0x10;  // + port
-constexpr int32_t kMaxFlaps = 255;
-
-Outcome Bad() {
-    return Error(language::kBadArgument, "bad @SIM arguments");
-}
 
 }  // namespace
 
-std::optional<Outcome> Machine::TreeCommand(const std::vector<std::string_view>& w,
-                                            Clock::time_point now) {
-    const std::string_view verb = w[0];
-    const std::size_t argc = w.size() - 1;
-    const bool rated = verb == "CABLE" || verb == "PU_ERRORS" || verb == "PDI_ERRORS";
-    if (!(rated && argc == 2) && !(verb == "LINK_FLAP" && argc == 3)) return std::nullopt;
-    const auto node = ToInt<int32_t>(w[1]);
-    if (!node || *node < 0 || *node >= static_cast<int32_t>(bus_.nodes.size())) return Bad();
-    const auto n = static_cast<std::size_t>(*node);
-    if (verb == "LINK_FLAP") {
-        const auto port = ToInt<int32_t>(w[2]);
-        const auto count = ToInt<int32_t>(w[3]);
-        if (!port || *port < 1 || *port > 4 || !count || *count < 0 || *count > kMaxFlaps)
-            return Bad();
-        FlapLink(n, static_cast<std::size_t>(*port - 1), *count);
-        return Print("OK");
-    }
-    const auto rate = ToRate(w[2]);
-    if (!rate) return Bad();
-    const std::size_t kind = verb == "CABLE" ? 0 : verb == "PU_ERRORS" ? 1 : 2;
-    const double delta = *rate - faultRate_[n][kind];
-    faultRate_[n][kind] = *rate;
-    if (kind == 0)
-        CableShare(n, delta, now);
+void SimController::SetFaultRate(std::size_t node, TreeFault fault, double rate,
+                                 Clock::time_point now) {
+    const auto kind = static_cast<std::size_t>(fault);
+    const double delta = rate - faultRate_[node][kind];
+    faultRate_[node][kind] = rate;
+    if (fault == TreeFault::kCable)
+        CableShare(node, delta, now);
     else
-        rises_.AddRate(n, kind == 1 ? kProcessingUnit : kPdi, delta, now);
-    return Print("OK");
+        rises_.AddRate(node, fault == TreeFault::kProcessingUnit ? kProcessingUnit : kPdi, delta,
+                       now);
 }
 
 // The cable into node: frames going out reach it broken at its port 0, frames coming back
 // reach its parent broken at the port the cable ends on. Every slave controller counts a
 // broken frame it receives in its processing-unit counter too; the nodes after it see the
 // frame marked, as a forwarded error on their receiving port.
-void Machine::CableShare(std::size_t node, double delta, Clock::time_point now) {
+void SimController::CableShare(std::size_t node, double delta, Clock::time_point now) {
     for (const std::size_t reg : {kInvalidFrames, kRxErrors, kProcessingUnit})
         rises_.AddRate(node, reg, delta, now);
     if (node > 0) {
@@ -83,7 +55,7 @@ void Machine::CableShare(std::size_t node, double delta, Clock::time_point now) 
 
 // Both ends of the cable on that port lose their link; the frames on the line meanwhile
 // are lost, one a flap.
-void Machine::FlapLink(std::size_t node, std::size_t escPort, int32_t count) {
+void SimController::FlapLink(std::size_t node, std::size_t escPort, int32_t count) {
     auto lose = [count](int32_t& lost) { lost = std::min(0xFF, lost + count); };
     lose(bus_.nodes[node].counters304H[kLostLinks + escPort - 4]);
     if (escPort == 0 && node > 0) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ecat/registers.h"
+#include "sim/src/node_dl_status.h"
 #include "sim/src/segment/coe_replies.h"
 #include "sim/src/segment/sii_image.h"
 

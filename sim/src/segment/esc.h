@@ -10,7 +10,7 @@
 #include <optional>
 #include <span>
 
-#include "sim/src/machine.h"
+#include "kestrum_sim/line.h"
 #include "sim/src/segment/emulated_eeprom.h"
 #include "sim/src/segment/mailbox.h"
 

@@ -1,21 +1,17 @@
-#include "sim/src/machine.h"
+#include "sim/src/sim_controller.h"
 
 #include <algorithm>
-#include <charconv>
+#include <chrono>
 #include <cmath>
 #include <limits>
-#include <optional>
 
-#include "kestrum/language/dl_status.h"
 #include "kestrum/language/node_items.h"
-#include "kestrum/server/command_language.h"
-#include "kestrum/server/command_text.h"
+#include "sim/src/node_dl_status.h"
 
 namespace kestrum::sim {
 namespace {
 
 using namespace language;
-using server::Error;
 
 int32_t SaturatedAdd(int32_t base, double rise) {
     double v = static_cast<double>(base) + std::floor(rise);
@@ -30,30 +26,14 @@ double Seconds(Clock::time_point from, Clock::time_point to) {
 
 }  // namespace
 
-uint16_t DlStatus(const Node& node, const std::array<bool, 4>& linked) {
-    unsigned dl = language::DlLink(0) | language::DlCommunication(0);
-    for (int port = 1; port < 4; ++port) {
-        dl |= linked[static_cast<std::size_t>(port)]
-                  ? language::DlLink(port) | language::DlCommunication(port)
-                  : language::DlLoopClosed(port);
-    }
-    if (node.esc.ConfigLoaded()) dl |= language::kDlPdiOperational;
-    return static_cast<uint16_t>(dl);
-}
-
-uint16_t LineDlStatus(const Node& node, bool followed) {
-    return DlStatus(node, {true, followed, false, false});
-}
-
-Machine::Machine(Bus bus, Clock::time_point now)
+SimController::SimController(Bus bus, Clock::time_point now)
     : bus_(std::move(bus)),
       childOn_(bus_.nodes.size(), {-1, -1, -1, -1}),
       rises_(bus_.nodes.size()),
       faultRate_(bus_.nodes.size()),
       rateStart_(bus_.nodes.size(), {now, now}),
       lostStart_(now),
-      emergencies_(bus_.nodes.size()),
-      latencyMs_(bus_.latencyMs) {
+      emergencies_(bus_.nodes.size()) {
     // Bus files are checked to hang every node on an earlier one, each on a port of its own.
     for (std::size_t i = 1; i < bus_.nodes.size(); ++i) {
         const Upstream up = UpstreamOf(bus_.nodes, i);
@@ -62,7 +42,7 @@ Machine::Machine(Bus bus, Clock::time_point now)
     }
 }
 
-uint16_t Machine::NodeDlStatus(std::size_t node, int32_t end) const {
+uint16_t SimController::NodeDlStatus(std::size_t node, int32_t end) const {
     std::array<bool, 4> linked{true, false, false, false};
     for (std::size_t port = 1; port < 4; ++port) {
         const int32_t child = childOn_[node][port];
@@ -71,49 +51,13 @@ uint16_t Machine::NodeDlStatus(std::size_t node, int32_t end) const {
     return DlStatus(bus_.nodes[node], linked);
 }
 
-bool Machine::IsSimCommand(std::string_view command) {
-    return command.starts_with("@SIM") && (command.size() == 4 || command[4] == ' ');
-}
-
-void Machine::ApplyOdd(std::string_view command, Outcome& out) const {
-    for (const auto& rule : odd_) {
-        if (!command.starts_with(rule.prefix)) continue;
-        switch (rule.mode) {
-            case Odd::kWord:
-                out.text = "busy\r\n";
-                break;
-            case Odd::kEmpty:
-                out.text.clear();
-                break;
-            case Odd::kLong: {
-                std::string text = out.text;
-                if (text.size() >= 2 && text.ends_with("\r\n")) text.resize(text.size() - 2);
-                std::size_t total = std::max<std::size_t>(3000, text.size() + 100);
-                text.push_back(' ');
-                text.append(total - 2 - text.size(), '#');
-                text += "\r\n";
-                out.text = std::move(text);
-                break;
-            }
-            case Odd::kBinary:
-                out.text = std::string("\xff\xfe\0\x80 binary \x01\r\n", 15);
-                break;
-            case Odd::kError:
-                // As a controller that does not know the item or command refuses it.
-                out = Error(rule.code, "no such item");
-                break;
-        }
-        return;
-    }
-}
-
-int32_t Machine::VisibleNodes(Clock::time_point now) {
+int32_t SimController::VisibleNodes(Clock::time_point now) {
     // Nodes back on the bus leave the list, so that switching nodes off cannot grow it.
     std::erase_if(nodeOff_, [now](const NodeOff& off) { return off.until <= now; });
     return LineEnd(now);
 }
 
-int32_t Machine::LineEnd(Clock::time_point now) const {
+int32_t SimController::LineEnd(Clock::time_point now) const {
     auto end = static_cast<int32_t>(bus_.nodes.size());
     for (const auto& off : nodeOff_) {
         if (off.until > now) end = std::min(end, off.node);
@@ -121,18 +65,18 @@ int32_t Machine::LineEnd(Clock::time_point now) const {
     return end;
 }
 
-LineState Machine::Line(Clock::time_point now) const {
+LineState SimController::Line(Clock::time_point now) const {
     return LineState{.nodes = SegmentNodes(now),
-                     .lossPercent = segmentLossPercent_,
-                     .circulating = segmentCirculating_,
-                     .secondMaster = segmentSecondMaster_,
-                     .lossWay = segmentLossWay_,
-                     .delayMs = segmentDelayMs_,
-                     .delayPercent = segmentDelayPercent_,
-                     .secondMasterUnicast = segmentSecondMasterUnicast_};
+                     .lossPercent = line_.lossPercent,
+                     .circulating = line_.circulating,
+                     .secondMaster = line_.secondMaster,
+                     .lossWay = line_.lossWay,
+                     .delayMs = line_.delayMs,
+                     .delayPercent = line_.delayPercent,
+                     .secondMasterUnicast = line_.secondMasterUnicast};
 }
 
-std::vector<SegmentNode> Machine::SegmentNodes(Clock::time_point now) const {
+std::vector<SegmentNode> SimController::SegmentNodes(Clock::time_point now) const {
     std::vector<SegmentNode> line;
     auto end = static_cast<std::size_t>(LineEnd(now));
     line.reserve(end);
@@ -148,7 +92,7 @@ std::vector<SegmentNode> Machine::SegmentNodes(Clock::time_point now) const {
     return line;
 }
 
-int32_t Machine::Counter(std::size_t node, int reg, Clock::time_point now) const {
+int32_t SimController::Counter(std::size_t node, int reg, Clock::time_point now) const {
     const Node& n = bus_.nodes[node];
     const double added = rises_.Added(node, static_cast<std::size_t>(reg), now);
     // The 8-bit registers stop at FFH.
@@ -160,22 +104,22 @@ int32_t Machine::Counter(std::size_t node, int reg, Clock::time_point now) const
                         n.counterRate[port] * Seconds(rateStart_[node][port], now) + added);
 }
 
-int32_t Machine::LostCount(Clock::time_point now) const {
+int32_t SimController::LostCount(Clock::time_point now) const {
     return SaturatedAdd(bus_.lostCount, bus_.lostRate * Seconds(lostStart_, now));
 }
 
-void Machine::RebaseCounters(std::size_t node, int port, Clock::time_point now) {
+void SimController::RebaseCounters(std::size_t node, int port, Clock::time_point now) {
     for (int reg = port * 2; reg < port * 2 + 2; ++reg)
         bus_.nodes[node].errorCounters[reg] = Counter(node, reg, now);
     rateStart_[node][port] = now;
 }
 
-void Machine::RebaseLost(Clock::time_point now) {
+void SimController::RebaseLost(Clock::time_point now) {
     bus_.lostCount = LostCount(now);
     lostStart_ = now;
 }
 
-NodeValue Machine::NodeItem(int32_t node, int32_t item, Clock::time_point now) {
+NodeValue SimController::NodeItem(int32_t node, int32_t item, Clock::time_point now) {
     const Node& n = At(node);
     switch (item) {
         case kItemVendorId:
@@ -206,7 +150,7 @@ NodeValue Machine::NodeItem(int32_t node, int32_t item, Clock::time_point now) {
     return item == kItemDlStatus ? dl & 0xFF : dl >> 8;
 }
 
-std::string Machine::Report(Clock::time_point now) {
+std::string SimController::Report(Clock::time_point now) {
     const int32_t visible = VisibleNodes(now);
     std::string report = "EtherCAT master 0: state ";
     report += visible == static_cast<int32_t>(bus_.nodes.size()) ? "OP" : "SAFEOP";
@@ -215,7 +159,7 @@ std::string Machine::Report(Clock::time_point now) {
     return report;
 }
 
-NodeValue Machine::SdoRead(int32_t node, int32_t index, int32_t subindex, int32_t) {
+NodeValue SimController::SdoRead(int32_t node, int32_t index, int32_t subindex, int32_t) {
     const Node& n = At(node);
     if (n.axisCount == 0) return server::Refusal{kSdoFailed, "SDO read failed, node has no drive"};
     if (index != 0x6041 || subindex != 0)
