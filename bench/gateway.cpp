@@ -28,8 +28,8 @@
 #include "ecat/scan.h"
 #include "gateway/gateway.h"
 #include "kestrum.h"
+#include "kestrum_sim/segment_server.h"
 #include "kestrum_sim/simulator.h"
-#include "sim/src/segment/segment_server.h"
 
 namespace {
 

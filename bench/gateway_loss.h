@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <string>
 
+#include "kestrum_sim/segment_server.h"
 #include "kestrum_sim/simulator.h"
-#include "sim/src/segment/segment_server.h"
 
 namespace pelvane::bench {
 

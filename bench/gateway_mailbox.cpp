@@ -17,8 +17,8 @@
 #include "controller/controller_state.h"
 #include "gateway/gateway.h"
 #include "kestrum.h"
+#include "kestrum_sim/segment_server.h"
 #include "kestrum_sim/simulator.h"
-#include "sim/src/segment/segment_server.h"
 
 namespace pelvane::bench {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "common/stop_signals.h"
+#include "kestrum_sim/segment_server.h"
 #include "kestrum_sim/simulator.h"
-#include "sim/src/segment/segment_server.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "ecat/registers.h"
 #include "ecat/sii.h"
-#include "sim/src/segment/emulated_line.h"
+#include "kestrum_sim/line_channel.h"
 
 namespace pelvane::ecat {
 namespace {

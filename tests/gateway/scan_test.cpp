@@ -9,7 +9,7 @@
 #include <functional>
 #include <thread>
 
-#include "sim/src/segment/emulated_line.h"
+#include "kestrum_sim/line_channel.h"
 #include "tests/gateway/tampered_channel.h"
 
 namespace pelvane::ecat {

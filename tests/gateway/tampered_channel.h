@@ -10,7 +10,7 @@
 
 #include "ecat/frame.h"
 #include "ecat/raw_link.h"
-#include "sim/src/segment/emulated_line.h"
+#include "kestrum_sim/line_channel.h"
 
 namespace pelvane::ecat {
 

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <random>
 #include <string>
@@ -13,7 +14,7 @@
 #include "ecat/registers.h"
 #include "ecat/sii.h"
 #include "kestrum_sim/bus.h"
-#include "sim/src/segment/emulated_line.h"
+#include "kestrum_sim/line_channel.h"
 #include "tests/sim/unserved.h"
 
 namespace {
@@ -175,6 +176,19 @@ TEST_F(SegmentLine, BroadcastCountsTheNodesAndEachPositionReadsItsOwnRegisters) 
         EXPECT_EQ(Bytes(block.begin() + 4, block.end()), Bytes(16, 0)) << k;
     }
     EXPECT_EQ(One(Read(Command::kAprd, Position(3), ecat::kRegType, 1)).wkc, 0);
+}
+
+TEST_F(SegmentLine, OnlyANodeWithCoeNamesTheStandardMailboxInItsSii) {
+    state_.nodes[0].device.coe = std::make_shared<const kestrum::sim::CoeMailbox>();
+    const auto mailbox = [&](int k) {
+        const auto info = ecat::ReadSii([&](uint32_t word, uint32_t count,
+                                            Bytes& out) { return ReadEeprom(k, word, count, out); },
+                                        nullptr);
+        EXPECT_TRUE(info) << k;
+        return info ? info->mailbox : ecat::MailboxWords{};
+    };
+    EXPECT_EQ(mailbox(0), (ecat::MailboxWords{0x1000, 128, 0x1080, 128, 0x0004}));
+    EXPECT_EQ(mailbox(1), ecat::MailboxWords{});
 }
 
 TEST_F(SegmentLine, TheEepromInterfaceServesEachNodesSiiImage) {
@@ -435,7 +449,7 @@ TEST_F(SegmentLine, AFrameLostOnItsWayOutReachesNoNodeAndOnItsWayBackEveryNode) 
     EXPECT_EQ(station(), 0x1002);
     EXPECT_EQ(ecat::Le32(EepromWindow(0), 8),
               static_cast<uint32_t>(state_.nodes[0].device.vendorId));
-    EXPECT_EQ(channel_.line().framesLost(), 3u);
+    EXPECT_EQ(channel_.framesLost(), 3u);
 
     // Either way by default: every frame lost, some of them after the nodes acted.
     state_.lossPercent = 100;
@@ -443,7 +457,7 @@ TEST_F(SegmentLine, AFrameLostOnItsWayOutReachesNoNodeAndOnItsWayBackEveryNode) 
     for (uint16_t i = 1; i <= 64; ++i) EXPECT_FALSE(name(i));
     state_.lossPercent = 0;
     EXPECT_NE(station(), 0x1002);
-    EXPECT_EQ(channel_.line().framesLost(), 67u);
+    EXPECT_EQ(channel_.framesLost(), 67u);
 }
 
 TEST_F(SegmentLine, HeldRepliesComeBackLateInTheOrderTheyComeDue) {
@@ -471,7 +485,7 @@ TEST_F(SegmentLine, HeldRepliesComeBackLateInTheOrderTheyComeDue) {
     std::vector<int> seen;
     while (auto reply = channel_.Receive(5s)) seen.push_back(indexOf(reply));
     ASSERT_EQ(seen.size(), 40u);
-    const uint64_t held = channel_.line().repliesHeld();
+    const uint64_t held = channel_.repliesHeld();
     EXPECT_GT(held, 5u);
     EXPECT_LT(held, 35u);
     std::vector<int> sorted = seen;

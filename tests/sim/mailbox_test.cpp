@@ -12,8 +12,7 @@
 #include "ecat/frame.h"
 #include "ecat/sii.h"
 #include "kestrum_sim/bus.h"
-#include "sim/src/segment/emulated_line.h"
-#include "sim/src/segment/sii_image.h"
+#include "kestrum_sim/line_channel.h"
 #include "tests/sim/unserved.h"
 
 namespace {
@@ -231,15 +230,6 @@ TEST_F(CoeMailbox, InInitTheMailboxIsOffUntilAlControlFindsItsSyncManagersRight)
     Run("@SIM AL 1 SAFEOP 0");
     EXPECT_EQ(al(), (Bytes{0x04, 0, 0, 0, 0, 0}));
     EXPECT_EQ(One(Read(1, 0x080F, 1)).data[0], 0x00);
-}
-
-TEST(CoeMailboxSii, NamesTheStandardMailboxOnlyForANodeWithCoe) {
-    const auto bus = *kestrum::sim::ParseBus(R"({"nodes": [{"coe": []}, {}]})");
-    const auto words = [&](std::size_t k) {
-        return ecat::ParseSii(kestrum::sim::SiiImageOf(bus.nodes[k]), nullptr)->mailbox;
-    };
-    EXPECT_EQ(words(0), (ecat::MailboxWords{0x1000, 128, 0x1080, 128, 0x0004}));
-    EXPECT_EQ(words(1), ecat::MailboxWords{});
 }
 
 }  // namespace

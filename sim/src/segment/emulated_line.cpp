@@ -1,7 +1,6 @@
 #include "sim/src/segment/emulated_line.h"
 
 #include <algorithm>
-#include <thread>
 
 namespace kestrum::sim {
 namespace {
@@ -9,8 +8,6 @@ namespace {
 namespace ecat = pelvane::ecat;
 
 constexpr std::size_t kMemoryBytes = 0x10000;
-// Replies a master has not fetched; more are dropped, as a full receive ring drops them.
-constexpr std::size_t kMaxQueuedReplies = 64;
 // Bounds a hold whatever the state says; the simulator allows less.
 constexpr int32_t kMaxDelayMs = 60000;
 
@@ -176,33 +173,6 @@ void EmulatedLine::Pass(EmulatedEsc& esc, ecat::Datagram& datagram) {
             break;
     }
     if (Increments(datagram.command)) datagram.adp = static_cast<uint16_t>(datagram.adp + 1);
-}
-
-LineChannel::LineChannel(StateSource source, uint32_t seed)
-    : source_(std::move(source)), line_(seed), replies_(kMaxQueuedReplies) {}
-
-bool LineChannel::Send(std::span<const uint8_t> frame) {
-    if (frame.size() > pelvane::ecat::kMaxFrameBytes) return false;  // as an interface refuses it
-    const LineState state = source_();
-    auto reply = line_.Answer(frame, state);
-    if (reply) {
-        const auto due = std::chrono::steady_clock::now() + line_.HeldFor(state);
-        replies_.Push(due, std::move(*reply));
-    }
-    return true;
-}
-
-std::optional<std::vector<uint8_t>> LineChannel::Receive(std::chrono::microseconds timeout) {
-    const auto next = replies_.NextDue();
-    if (!next) return std::nullopt;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::max(timeout, std::chrono::microseconds::zero());
-    if (*next > deadline) {
-        std::this_thread::sleep_until(deadline);
-        return std::nullopt;
-    }
-    std::this_thread::sleep_until(*next);
-    return replies_.PopDue(*next);
 }
 
 }  // namespace kestrum::sim

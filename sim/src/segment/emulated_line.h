@@ -6,17 +6,14 @@
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <random>
 #include <span>
 #include <vector>
 
 #include "ecat/frame.h"
-#include "ecat/raw_link.h"
 #include "kestrum_sim/line.h"
 #include "sim/src/segment/esc.h"
-#include "sim/src/segment/held_replies.h"
 
 namespace kestrum::sim {
 
@@ -47,26 +44,6 @@ class EmulatedLine {
     std::vector<uint8_t> scratch_;
     uint64_t framesLost_ = 0;
     uint64_t repliesHeld_ = 0;
-};
-
-// A channel to an emulated line in the same process, for tests and benchmarks: the nodes
-// act on a frame the moment it is sent. Receive hands out replies in the order they come
-// due and waits, up to its timeout, only while a held one is not yet due; with none held
-// it returns at once.
-class LineChannel final : public pelvane::ecat::FrameChannel {
-  public:
-    using StateSource = std::function<LineState()>;
-    explicit LineChannel(StateSource source, uint32_t seed = 1);
-
-    bool Send(std::span<const uint8_t> frame) override;
-    std::optional<std::vector<uint8_t>> Receive(std::chrono::microseconds timeout) override;
-
-    const EmulatedLine& line() const { return line_; }
-
-  private:
-    StateSource source_;
-    EmulatedLine line_;
-    HeldReplies replies_;
 };
 
 }  // namespace kestrum::sim

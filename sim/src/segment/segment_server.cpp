@@ -1,4 +1,4 @@
-#include "sim/src/segment/segment_server.h"
+#include "kestrum_sim/segment_server.h"
 
 #include <linux/ethtool.h>
 #include <linux/sockios.h>
@@ -8,11 +8,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
+#include <span>
+#include <thread>
 #include <utility>
 
+#include "ecat/raw_link.h"
 #include "kestrum_sim/simulator.h"
+#include "sim/src/segment/emulated_line.h"
+#include "sim/src/segment/held_replies.h"
 
 namespace kestrum::sim {
 namespace {
@@ -52,60 +58,95 @@ SegmentServer::StateSource LineOf(Simulator& simulator) {
     };
 }
 
+struct SegmentServer::Impl {
+    Impl(std::string i, StateSource s, bool any)
+        : interface(std::move(i)), source(std::move(s)), anyInterface(any), held(kMaxHeldReplies) {}
+
+    void Run();
+    // How long Receive may wait: up to the next held reply or the second master's cycle.
+    std::chrono::microseconds Wait() const;
+    void Answer(std::span<const uint8_t> frame);
+    void SendDue();
+    // Between frames: the port opened again if it went away, and the second master's
+    // frame sent when one is due.
+    void Tend(bool idle);
+
+    std::string interface;
+    StateSource source;
+    bool anyInterface;
+    std::unique_ptr<pelvane::ecat::RawLink> link;
+    EmulatedLine line;
+    std::atomic<bool> stop{false};
+    std::atomic<uint64_t> answered{0};
+    std::atomic<uint64_t> lost{0};
+    HeldReplies held;
+    bool secondMaster = false;
+    bool secondMasterUnicast = false;
+    uint8_t secondMasterIndex = 0;
+    std::chrono::steady_clock::time_point nextForeign{};
+    std::thread thread;
+};
+
 SegmentServer::SegmentServer(std::string interface, StateSource source, bool anyInterface)
-    : interface_(std::move(interface)),
-      source_(std::move(source)),
-      anyInterface_(anyInterface),
-      held_(kMaxHeldReplies) {}
+    : impl_(std::make_unique<Impl>(std::move(interface), std::move(source), anyInterface)) {}
 
 SegmentServer::~SegmentServer() {
     Stop();
 }
 
+uint64_t SegmentServer::framesAnswered() const {
+    return impl_->answered.load();
+}
+
+uint64_t SegmentServer::framesLost() const {
+    return impl_->lost.load();
+}
+
 bool SegmentServer::Start(std::string* error) {
-    if (thread_.joinable()) return true;
-    if (!anyInterface_ && InterfaceDriver(interface_) != "veth") {
-        if (error != nullptr) *error = "segment: " + interface_ + " is not an end of a veth pair";
+    Impl& impl = *impl_;
+    if (impl.thread.joinable()) return true;
+    if (!impl.anyInterface && InterfaceDriver(impl.interface) != "veth") {
+        if (error != nullptr) *error = "segment: " + impl.interface + " is not an end of a veth pair";
         return false;
     }
     std::string reason;
-    link_ = pelvane::ecat::RawLink::Open(interface_, &reason);
-    if (!link_) {
+    impl.link = pelvane::ecat::RawLink::Open(impl.interface, &reason);
+    if (!impl.link) {
         if (error != nullptr) *error = "segment: " + reason;
         return false;
     }
-    stop_ = false;
-    thread_ = std::thread([this] { Run(); });
+    impl.stop = false;
+    impl.thread = std::thread([&impl] { impl.Run(); });
     return true;
 }
 
 void SegmentServer::Stop() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-    link_.reset();
+    impl_->stop = true;
+    if (impl_->thread.joinable()) impl_->thread.join();
+    impl_->link.reset();
 }
 
-void SegmentServer::Tend(bool idle) {
+void SegmentServer::Impl::Tend(bool idle) {
     // A deleted interface leaves the socket deaf; one made again under the name is heard.
-    if (idle && link_->State() == pelvane::ecat::PortState::kGone) {
+    if (idle && link->State() == pelvane::ecat::PortState::kGone) {
         std::string ignored;
-        link_->Reopen(&ignored);
+        link->Reopen(&ignored);
     }
     const auto now = std::chrono::steady_clock::now();
-    if (!idle && now < nextForeign_) return;
-    const LineState state = source_();
-    secondMaster_ = state.secondMaster;
-    secondMasterUnicast_ = state.secondMasterUnicast;
-    if (!secondMaster_ || now < nextForeign_) return;
-    nextForeign_ = now + kSecondMasterCycle;
+    if (!idle && now < nextForeign) return;
+    const LineState state = source();
+    secondMaster = state.secondMaster;
+    secondMasterUnicast = state.secondMasterUnicast;
+    if (!secondMaster || now < nextForeign) return;
+    nextForeign = now + kSecondMasterCycle;
     if (auto frame =
-            SecondMasterFrame(secondMasterIndex_++, state.nodes.size(), secondMasterUnicast_))
-        link_->Send(*frame);
+            SecondMasterFrame(secondMasterIndex++, state.nodes.size(), secondMasterUnicast))
+        link->Send(*frame);
 }
 
-std::chrono::microseconds SegmentServer::Wait() const {
-    std::chrono::microseconds wait = secondMaster_ ? kSecondMasterCycle : kPollInterval;
-    if (const auto due = held_.NextDue()) {
+std::chrono::microseconds SegmentServer::Impl::Wait() const {
+    std::chrono::microseconds wait = secondMaster ? kSecondMasterCycle : kPollInterval;
+    if (const auto due = held.NextDue()) {
         const auto left =
             std::chrono::ceil<std::chrono::microseconds>(*due - std::chrono::steady_clock::now());
         wait = std::clamp(left, std::chrono::microseconds::zero(), wait);
@@ -113,28 +154,28 @@ std::chrono::microseconds SegmentServer::Wait() const {
     return wait;
 }
 
-void SegmentServer::Answer(std::span<const uint8_t> frame) {
-    const LineState state = source_();
-    auto reply = line_.Answer(frame, state);
-    lost_ = line_.framesLost();
+void SegmentServer::Impl::Answer(std::span<const uint8_t> frame) {
+    const LineState state = source();
+    auto reply = line.Answer(frame, state);
+    lost = line.framesLost();
     if (!reply) return;
-    const auto hold = line_.HeldFor(state);
+    const auto hold = line.HeldFor(state);
     if (hold.count() > 0) {
-        held_.Push(std::chrono::steady_clock::now() + hold, std::move(*reply));
-    } else if (link_->Send(*reply)) {
-        ++answered_;
+        held.Push(std::chrono::steady_clock::now() + hold, std::move(*reply));
+    } else if (link->Send(*reply)) {
+        ++answered;
     }
 }
 
-void SegmentServer::SendDue() {
+void SegmentServer::Impl::SendDue() {
     const auto now = std::chrono::steady_clock::now();
-    while (auto reply = held_.PopDue(now))
-        if (link_->Send(*reply)) ++answered_;
+    while (auto reply = held.PopDue(now))
+        if (link->Send(*reply)) ++answered;
 }
 
-void SegmentServer::Run() {
-    while (!stop_) {
-        auto frame = link_->Receive(Wait());
+void SegmentServer::Impl::Run() {
+    while (!stop) {
+        auto frame = link->Receive(Wait());
         Tend(!frame);
         SendDue();
         // An ESC does not look at addresses, so a frame with the processed bit in its source

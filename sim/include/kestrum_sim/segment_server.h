@@ -2,18 +2,12 @@
 // is answered on the same interface as the segment would return it.
 #pragma once
 
-#include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <span>
 #include <string>
-#include <thread>
 
-#include "ecat/raw_link.h"
-#include "sim/src/segment/emulated_line.h"
-#include "sim/src/segment/held_replies.h"
+#include "kestrum_sim/line.h"
 
 namespace kestrum::sim {
 
@@ -36,33 +30,12 @@ class SegmentServer {
     void Stop();
 
     // Replies sent, held ones once sent; frames the line lost either way.
-    uint64_t framesAnswered() const { return answered_.load(); }
-    uint64_t framesLost() const { return lost_.load(); }
+    uint64_t framesAnswered() const;
+    uint64_t framesLost() const;
 
   private:
-    void Run();
-    // How long Receive may wait: up to the next held reply or the second master's cycle.
-    std::chrono::microseconds Wait() const;
-    void Answer(std::span<const uint8_t> frame);
-    void SendDue();
-    // Between frames: the port opened again if it went away, and the second master's
-    // frame sent when one is due.
-    void Tend(bool idle);
-
-    std::string interface_;
-    StateSource source_;
-    bool anyInterface_;
-    std::unique_ptr<pelvane::ecat::RawLink> link_;
-    EmulatedLine line_;
-    std::atomic<bool> stop_{false};
-    std::atomic<uint64_t> answered_{0};
-    std::atomic<uint64_t> lost_{0};
-    HeldReplies held_;
-    bool secondMaster_ = false;
-    bool secondMasterUnicast_ = false;
-    uint8_t secondMasterIndex_ = 0;
-    std::chrono::steady_clock::time_point nextForeign_{};
-    std::thread thread_;
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
 };
 
 class Simulator;
