@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "kestrum/language/error_registers.h"
 #include "nodes/node_table.h"
 
 namespace pelvane {
@@ -13,7 +14,8 @@ namespace pelvane {
 // The table's arrays, in their fixed order.
 enum ErrorArray : int { kRegister300H, kRegister301H, kRegister302H, kRegister303H, kStatusWord };
 inline constexpr int kErrorArrayCount = 5;
-inline constexpr int kCounterCount = 4;  // 300H to 303H
+inline constexpr int kCounterCount = kestrum::language::kWindowRegisterCount;  // 300H to 303H
+static_assert(kCounterCount == kStatusWord, "the window's counters come before the status word");
 // The status word of a node whose axis count or status word could not be read.
 inline constexpr int32_t kStatusWordUnread = -1;
 

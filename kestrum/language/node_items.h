@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "kestrum/language/error_registers.h"
+
 namespace kestrum::language {
 
 enum NodeInfoItem : int32_t {
@@ -17,13 +19,11 @@ enum NodeInfoItem : int32_t {
     // The DL status register's two bytes, 110H low and 111H high: each port's link, loop
     // and communication, from which a client places the node on the line.
     kItemDlStatus = 0x110,
-    // One item a byte of the slave controller's error counters: 300H to 303H are the
-    // receive errors of ports 1 and 2; up to 313H follow ports 3 and 4, forwarded errors,
-    // processing-unit and PDI errors and lost links.
-    kItemRegister300H = 0x300,
+    // One item a byte of the slave controller's error registers 300H..313H, numbered by
+    // address: what each counts is in error_registers.h.
+    kItemRegister300H = kErrorRegisterBase,
 };
 
-inline constexpr int32_t kRegisterItemCount = 0x14;  // 300H..313H
 inline constexpr int32_t kDlStatusItemCount = 2;
 
 // Register items are single bytes, so only they can be read in bulk.
@@ -35,7 +35,12 @@ inline constexpr bool IsRegisterRange(int32_t first, int32_t count) {
         return first >= block && int64_t{first} + count <= int64_t{block} + size;
     };
     return count >= 1 && (within(kItemDlStatus, kDlStatusItemCount) ||
-                          within(kItemRegister300H, kRegisterItemCount));
+                          within(kItemRegister300H, kErrorRegisterCount));
+}
+
+// Whether the item is a byte of the error registers, kItemRegister300H + its offset.
+inline constexpr bool IsErrorRegisterItem(int32_t item) {
+    return item >= kItemRegister300H && item < kItemRegister300H + kErrorRegisterCount;
 }
 
 // The items read from the node's SII; the rest are its registers or dial switch.

@@ -143,7 +143,7 @@ NodeValue SimController::NodeItem(int32_t node, int32_t item, Clock::time_point 
         default:
             break;
     }
-    if (item >= kItemRegister300H && item < kItemRegister300H + kRegisterItemCount)
+    if (IsErrorRegisterItem(item))
         return Counter(static_cast<std::size_t>(node), item - kItemRegister300H, now);
     // The language asks no other item: the DL status bytes are all that is left.
     const uint16_t dl = NodeDlStatus(static_cast<std::size_t>(node), LineEnd(now));

@@ -34,11 +34,11 @@ struct Facts {
     int32_t ioBase;
     int32_t aioBase;
     uint16_t dlStatus;  // as the simulator derives it for a line
-    std::array<uint8_t, language::kRegisterItemCount> counters;
+    std::array<uint8_t, language::kErrorRegisterCount> counters;
 };
 
 // 300H..313H with every kind of counter set; 30EH and 30FH are reserved.
-constexpr std::array<uint8_t, language::kRegisterItemCount> kCounters = {
+constexpr std::array<uint8_t, language::kErrorRegisterCount> kCounters = {
     0, 0, 255, 0, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 0, 0, 3, 0, 0, 9};
 
 // A line of four, the last with its port 1 closed.
