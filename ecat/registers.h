@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "kestrum/language/error_registers.h"
+
 namespace pelvane::ecat {
 
 inline constexpr uint16_t kRegType = 0x0000;  // 1 byte; the type block is 10 bytes
@@ -20,12 +22,9 @@ inline constexpr uint16_t kRegAlControl = 0x0120;       // written only to take 
 inline constexpr uint16_t kRegAlStatus = 0x0130;        // 2 bytes
 inline constexpr uint16_t kRegAlStatusCode = 0x0134;    // 2 bytes
 // 0300H-0313H: per port invalid frame and RX error, forwarded errors, processing unit,
-// PDI errors and code, lost links. All 8-bit counters that stop at FFH.
-inline constexpr uint16_t kRegErrorCounters = 0x0300;
-inline constexpr uint16_t kErrorCounterBytes = 20;
-// Writing any of 0300H-030BH clears them all; the others clear one by one.
-inline constexpr uint16_t kLastClearedTogether = 0x030B;
-inline constexpr uint16_t kRegPdiErrorCode = 0x030E;  // 2 bytes: a code, not a counter
+// PDI errors and code, lost links, as kestrum/language/error_registers.h describes them.
+inline constexpr uint16_t kRegErrorCounters = kestrum::language::kErrorRegisterBase;
+inline constexpr uint16_t kErrorCounterBytes = kestrum::language::kErrorRegisterCount;
 
 // SyncManager n at 0800H + 8n: start (2), length (2), control, status, activate, PDI
 // control. 0 and 1 are the standard mailbox: master to node, node to master.

@@ -210,7 +210,6 @@ NodeValue GatewayModel::NodeItem(int32_t index, int32_t item, Clock::time_point 
         default:
             break;
     }
-    static_assert(kErrorRegisterCount == ecat::kErrorCounterBytes);
     if (IsErrorRegisterItem(item))
         return node.counters[static_cast<size_t>(item - kItemRegister300H)];
     // The language asks no other item: the DL status bytes are all that is left.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ecat/registers.h"
+#include "kestrum/language/error_registers.h"
 #include "sim/src/node_dl_status.h"
 #include "sim/src/segment/coe_replies.h"
 #include "sim/src/segment/sii_image.h"
@@ -23,12 +24,8 @@ constexpr uint8_t kSyncManagers = 8;
 constexpr uint8_t kRamKib = 8;
 constexpr uint8_t kPortDescriptor = 0x0F;
 
-constexpr std::size_t kCounterClearFirst = ecat::kRegErrorCounters;
-constexpr std::size_t kCounterClearLast = ecat::kLastClearedTogether;
-constexpr std::size_t kLostLinkLast = ecat::kRegErrorCounters + ecat::kErrorCounterBytes - 1;
 using ecat::kAlAcknowledge;
 using ecat::kAlStateMask;
-using ecat::kRegPdiErrorCode;
 constexpr uint16_t kAlError = ecat::kAlErrorBit;
 constexpr uint16_t kAlDeviceId = ecat::kAlIdLoadedBit;
 constexpr int32_t kCodeInvalidStateChange = ecat::kAlCodeInvalidStateChange;
@@ -152,13 +149,15 @@ bool EmulatedEsc::Write(uint16_t address, std::span<const uint8_t> in) {
         const uint8_t value = in[at - address];
         if (at == ecat::kRegStationAddress || at == ecat::kRegStationAddress + 1) {
             registers_[at] = value;
-        } else if (at >= kCounterClearFirst && at <= kCounterClearLast) {
-            clearCounters = true;
-        } else if (at >= kCounterClearLast + 1 && at <= kLostLinkLast && at != kRegPdiErrorCode &&
-                   at != kRegPdiErrorCode + 1) {
+        } else if (at >= ecat::kRegErrorCounters &&
+                   at < std::size_t{ecat::kRegErrorCounters} + ecat::kErrorCounterBytes) {
             const std::size_t k = at - ecat::kRegErrorCounters;
-            clearedAt_[k] = counters_[k];
-            registers_[at] = 0;
+            if (language::ClearedTogether(language::kErrorRegisters[k].kind)) {
+                clearCounters = true;
+            } else if (language::IsErrorCounter(static_cast<int>(k))) {
+                clearedAt_[k] = counters_[k];
+                registers_[at] = 0;
+            }
         } else if (at >= kSyncManagers01 && at < kSyncManagers01 + 2 * kSyncManagerBytes) {
             WriteSyncManager(at, value);
         } else if (at == ecat::kRegAlControl) {
@@ -191,10 +190,11 @@ void EmulatedEsc::SetRegister16(std::size_t address, uint16_t value) {
 }
 
 void EmulatedEsc::ClearCounters() {
-    const std::size_t group = kCounterClearLast + 1 - kCounterClearFirst;
-    std::copy_n(counters_.begin(), group, clearedAt_.begin());
-    std::fill(registers_.begin() + kCounterClearFirst, registers_.begin() + kCounterClearLast + 1,
-              uint8_t{0});
+    for (std::size_t k = 0; k < counters_.size(); ++k) {
+        if (!language::ClearedTogether(language::kErrorRegisters[k].kind)) continue;
+        clearedAt_[k] = counters_[k];
+        registers_[ecat::kRegErrorCounters + k] = 0;
+    }
 }
 
 EmulatedEsc::AlView EmulatedEsc::Al() const {
