@@ -36,17 +36,24 @@ constexpr FieldName kFields[] = {
     {"serial", &Node::serial},
 };
 
-// The 8-bit counters by name: offsets into Node::counters304H, and a count of 1 for a
-// single value rather than an array.
-constexpr unsigned kFirstCounterByte = 0x304;
+// The error registers by the bus file's names: the first register's offset from 300H, and
+// a count of 1 for a single value rather than an array.
+using language::ErrorKind;
+using language::ErrorRegisterOf;
+using language::kEscPortCount;
 struct CounterBlock {
     std::string_view name;
-    std::size_t first;
-    std::size_t count;
+    int first;
+    int count;
 };
 constexpr CounterBlock kCounterBlocks[] = {
-    {"errorCounters23", 0, 4}, {"forwardedErrors", 4, 4}, {"puErrors", 8, 1},
-    {"pdiErrors", 9, 1},       {"lostLinks", 12, 4},
+    {"errorCounters", 0, language::kWindowRegisterCount},
+    // The invalid frames and RX errors of ports 2 and 3.
+    {"errorCounters23", ErrorRegisterOf(ErrorKind::kInvalidFrame, 2), 4},
+    {"forwardedErrors", ErrorRegisterOf(ErrorKind::kForwarded, 0), kEscPortCount},
+    {"puErrors", ErrorRegisterOf(ErrorKind::kProcessingUnit), 1},
+    {"pdiErrors", ErrorRegisterOf(ErrorKind::kPdi), 1},
+    {"lostLinks", ErrorRegisterOf(ErrorKind::kLostLink, 0), kEscPortCount},
 };
 
 // Thrown inside the loader only; the text becomes the reason given to the caller.
@@ -88,23 +95,23 @@ double ToRate(const json& value, const std::string& where) {
     return v;
 }
 
-int32_t ToCounterByte(const json& value, const std::string& where) {
+void ReadCounter(Node& node, int reg, const json& value, const std::string& where) {
     const int32_t v = ToInt32(value, where);
-    if (v < 0 || v > 0xFF) Fail(where, "must be 0 to 255");
-    return v;
+    if (!CounterTakes(reg, v)) Fail(where, "must be 0 to 255");
+    node.counters[static_cast<std::size_t>(reg)] = v;
 }
 
 void ReadCounterBlock(Node& node, const CounterBlock& block, const json& value,
                       const std::string& where) {
     if (block.count == 1) {
-        node.counters304H[block.first] = ToCounterByte(value, where);
+        ReadCounter(node, block.first, value, where);
         return;
     }
-    if (!value.is_array() || value.size() != block.count)
+    if (!value.is_array() || value.size() != static_cast<std::size_t>(block.count))
         Fail(where, "expected " + std::to_string(block.count) + " integers");
-    for (std::size_t i = 0; i < block.count; ++i)
-        node.counters304H[block.first + i] =
-            ToCounterByte(value[i], where + "[" + std::to_string(i) + "]");
+    for (int i = 0; i < block.count; ++i)
+        ReadCounter(node, block.first + i, value[static_cast<std::size_t>(i)],
+                    where + "[" + std::to_string(i) + "]");
 }
 
 const CounterBlock* FindCounterBlock(std::string_view name) {
@@ -198,10 +205,6 @@ Node ReadNode(const json& j, const std::string& where) {
         std::string at = where + "." + key;
         if (key == "name" || key == "comment") {
             if (!value.is_string()) Fail(at, "expected a string");
-        } else if (key == "errorCounters") {
-            if (!value.is_array() || value.size() != 4) Fail(at, "expected 4 integers");
-            for (std::size_t i = 0; i < 4; ++i)
-                node.errorCounters[i] = ToInt32(value[i], at + "[" + std::to_string(i) + "]");
         } else if (key == "counterRate") {
             if (!value.is_array() || value.size() != 2) Fail(at, "expected 2 numbers");
             for (std::size_t i = 0; i < 2; ++i)
@@ -219,6 +222,10 @@ Node ReadNode(const json& j, const std::string& where) {
         } else if (int32_t* field = NodeField(node, key)) {
             *field = ToInt32(value, at);
             node.revisionGiven |= field == &node.revision;
+        } else if (const auto reg = NodeCounter(key);
+                   reg && *reg < language::kWindowRegisterCount) {
+            // The window's four also one by one, by their "@SIM SET" names.
+            ReadCounter(node, *reg, value, at);
         } else {
             Fail(at, "unknown key");
         }
@@ -277,34 +284,27 @@ Bus ReadBus(const json& j) {
 int32_t* NodeField(Node& node, std::string_view name) {
     for (const auto& f : kFields)
         if (name == f.name) return &(node.*(f.field));
-    static constexpr std::string_view kCounters[] = {"300H", "301H", "302H", "303H"};
-    for (std::size_t i = 0; i < 4; ++i) {
-        if (name == kCounters[i] || name == "errorCounters[" + std::to_string(i) + "]")
-            return &node.errorCounters[i];
-    }
     return nullptr;
 }
 
-int32_t* NodeCounterByte(Node& node, std::string_view name) {
+std::optional<int> NodeCounter(std::string_view name) {
     for (const auto& block : kCounterBlocks) {
-        for (std::size_t i = 0; i < block.count; ++i) {
+        for (int i = 0; i < block.count; ++i) {
             const bool named =
                 block.count == 1 ? name == block.name
                                  : name == std::string(block.name) + "[" + std::to_string(i) + "]";
-            if (named) return &node.counters304H[block.first + i];
+            if (named) return block.first + i;
         }
     }
-    // By address, "304H" to "313H"; the reserved bytes no block holds have no name.
+    // By address, "300H" to "313H"; the PDI error code is no counter.
     unsigned address = 0;
-    if (name.size() != 4 || name.back() != 'H') return nullptr;
+    if (name.size() != 4 || name.back() != 'H') return std::nullopt;
     auto [ptr, ec] = std::from_chars(name.data(), name.data() + 3, address, 16);
-    if (ec != std::errc() || ptr != name.data() + 3) return nullptr;
-    for (const auto& block : kCounterBlocks) {
-        const std::size_t first = kFirstCounterByte + block.first;
-        if (address >= first && address < first + block.count)
-            return &node.counters304H[address - kFirstCounterByte];
-    }
-    return nullptr;
+    if (ec != std::errc() || ptr != name.data() + 3 || address < language::kErrorRegisterBase)
+        return std::nullopt;
+    const auto reg = static_cast<int>(address - language::kErrorRegisterBase);
+    if (!language::IsErrorCounter(reg)) return std::nullopt;
+    return reg;
 }
 
 std::optional<Bus> ParseBus(const std::string& text, std::string* error) {

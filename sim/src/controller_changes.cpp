@@ -52,21 +52,18 @@ bool SimController::SetField(std::size_t node, std::string_view name, std::strin
     auto value = ToInt<int32_t>(text);
     if (!value) return false;
     Node& n = bus_.nodes[node];
-    if (int32_t* byte = NodeCounterByte(n, name)) {
-        if (*value < 0 || *value > 0xFF) return false;
-        *byte = *value;
-        rises_.Restart(node, static_cast<std::size_t>(byte - n.counters304H.data()) + 4, now);
+    if (const auto reg = NodeCounter(name)) {
+        if (!CounterTakes(*reg, *value)) return false;
+        const auto r = static_cast<std::size_t>(*reg);
+        // A counter set while its port's rate runs rises from the new value.
+        if (*reg < language::kWindowRegisterCount)
+            RebaseCounters(node, language::kErrorRegisters[r].escPort, now);
+        n.counters[r] = *value;
+        rises_.Restart(node, r, now);
         return true;
     }
     int32_t* field = NodeField(n, name);
     if (!field) return false;
-    for (int reg = 0; reg < 4; ++reg) {
-        // A counter set while its port's rate runs rises from the new value.
-        if (field == &n.errorCounters[reg]) {
-            RebaseCounters(node, reg / 2, now);
-            rises_.Restart(node, static_cast<std::size_t>(reg), now);
-        }
-    }
     *field = *value;
     n.revisionGiven |= field == &n.revision;
     return true;

@@ -6,11 +6,10 @@
 #include <cstddef>
 #include <vector>
 
+#include "kestrum/language/error_registers.h"
 #include "kestrum/server/controller_model.h"
 
 namespace kestrum::sim {
-
-inline constexpr std::size_t kCounterRegisters = 20;  // 300H..313H
 
 class FaultRates {
   public:
@@ -33,7 +32,7 @@ class FaultRates {
         double risen = 0.0;  // up to since
         Clock::time_point since{};
     };
-    std::vector<std::array<Rise, kCounterRegisters>> rises_;
+    std::vector<std::array<Rise, language::kErrorRegisterCount>> rises_;
 };
 
 }  // namespace kestrum::sim

@@ -94,13 +94,13 @@ std::vector<SegmentNode> SimController::SegmentNodes(Clock::time_point now) cons
 
 int32_t SimController::Counter(std::size_t node, int reg, Clock::time_point now) const {
     const Node& n = bus_.nodes[node];
-    const double added = rises_.Added(node, static_cast<std::size_t>(reg), now);
+    const auto r = static_cast<std::size_t>(reg);
+    const double added = rises_.Added(node, r, now);
     // The 8-bit registers stop at FFH.
-    if (reg >= 4)
-        return static_cast<int32_t>(
-            std::min(255.0, n.counters304H[static_cast<std::size_t>(reg - 4)] + std::floor(added)));
-    int port = reg / 2;
-    return SaturatedAdd(n.errorCounters[reg],
+    if (reg >= kWindowRegisterCount)
+        return static_cast<int32_t>(std::min(255.0, n.counters[r] + std::floor(added)));
+    const auto port = static_cast<std::size_t>(kErrorRegisters[r].escPort);
+    return SaturatedAdd(n.counters[r],
                         n.counterRate[port] * Seconds(rateStart_[node][port], now) + added);
 }
 
@@ -109,8 +109,9 @@ int32_t SimController::LostCount(Clock::time_point now) const {
 }
 
 void SimController::RebaseCounters(std::size_t node, int port, Clock::time_point now) {
-    for (int reg = port * 2; reg < port * 2 + 2; ++reg)
-        bus_.nodes[node].errorCounters[reg] = Counter(node, reg, now);
+    for (int reg = 0; reg < kWindowRegisterCount; ++reg)
+        if (kErrorRegisters[static_cast<std::size_t>(reg)].escPort == port)
+            bus_.nodes[node].counters[static_cast<std::size_t>(reg)] = Counter(node, reg, now);
     rateStart_[node][port] = now;
 }
 

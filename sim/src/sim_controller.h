@@ -68,7 +68,7 @@ class SimController final : public SimModel, public BusControls {
     int32_t LineEnd(Clock::time_point now) const;  // the first node off, or the node count
     // The node's DL status with the nodes before end on the bus.
     uint16_t NodeDlStatus(std::size_t node, int32_t end) const;
-    // Register 300H + reg, 0 <= reg < 20.
+    // Register 300H + reg, 0 <= reg < language::kErrorRegisterCount.
     int32_t Counter(std::size_t node, int reg, Clock::time_point now) const;
     int32_t LostCount(Clock::time_point now) const;
     // Takes the risen values as new bases, so that a rate change keeps what has counted so far.

@@ -6,18 +6,18 @@
 #include <cstdint>
 #include <limits>
 
+#include "kestrum/language/error_registers.h"
 #include "sim/src/sim_controller.h"
 
 namespace kestrum::sim {
 namespace {
 
-// Registers as offsets from 300H.
-constexpr std::size_t kInvalidFrames = 0x00;  // + 2 x port
-constexpr std::size_t kRxErrors = 0x01;       // + 2 x port
-constexpr std::size_t kForwarded = 0x08;      // + port
-constexpr std::size_t kProcessingUnit = 0x0C;
-constexpr std::size_t kPdi = 0x0D;
-constexpr std::size_t kLostLinks = 0x10;  // + port
+using language::ErrorKind;
+
+// The register of that kind and port, as an offset from 300H.
+constexpr std::size_t Reg(ErrorKind kind, int escPort = language::kNoEscPort) {
+    return static_cast<std::size_t>(language::ErrorRegisterOf(kind, escPort));
+}
 
 }  // namespace
 
@@ -29,8 +29,10 @@ void SimController::SetFaultRate(std::size_t node, TreeFault fault, double rate,
     if (fault == TreeFault::kCable)
         CableShare(node, delta, now);
     else
-        rises_.AddRate(node, fault == TreeFault::kProcessingUnit ? kProcessingUnit : kPdi, delta,
-                       now);
+        rises_.AddRate(node,
+                       Reg(fault == TreeFault::kProcessingUnit ? ErrorKind::kProcessingUnit
+                                                                : ErrorKind::kPdi),
+                       delta, now);
 }
 
 // The cable into node: frames going out reach it broken at its port 0, frames coming back
@@ -38,18 +40,18 @@ void SimController::SetFaultRate(std::size_t node, TreeFault fault, double rate,
 // broken frame it receives in its processing-unit counter too; the nodes after it see the
 // frame marked, as a forwarded error on their receiving port.
 void SimController::CableShare(std::size_t node, double delta, Clock::time_point now) {
-    for (const std::size_t reg : {kInvalidFrames, kRxErrors, kProcessingUnit})
+    for (const std::size_t reg : {Reg(ErrorKind::kInvalidFrame, 0), Reg(ErrorKind::kRxError, 0),
+                                  Reg(ErrorKind::kProcessingUnit)})
         rises_.AddRate(node, reg, delta, now);
     if (node > 0) {
         const Upstream up = UpstreamOf(bus_.nodes, node);
         const auto parent = static_cast<std::size_t>(up.node);
-        const auto port = static_cast<std::size_t>(up.escPort);
-        rises_.AddRate(parent, kInvalidFrames + 2 * port, delta, now);
-        rises_.AddRate(parent, kRxErrors + 2 * port, delta, now);
+        rises_.AddRate(parent, Reg(ErrorKind::kInvalidFrame, up.escPort), delta, now);
+        rises_.AddRate(parent, Reg(ErrorKind::kRxError, up.escPort), delta, now);
     }
     for (std::size_t after = node + 1; after < bus_.nodes.size(); ++after) {
-        rises_.AddRate(after, kForwarded, delta, now);
-        rises_.AddRate(after, kProcessingUnit, delta, now);
+        rises_.AddRate(after, Reg(ErrorKind::kForwarded, 0), delta, now);
+        rises_.AddRate(after, Reg(ErrorKind::kProcessingUnit), delta, now);
     }
 }
 
@@ -57,15 +59,16 @@ void SimController::CableShare(std::size_t node, double delta, Clock::time_point
 // are lost, one a flap.
 void SimController::FlapLink(std::size_t node, std::size_t escPort, int32_t count) {
     auto lose = [count](int32_t& lost) { lost = std::min(0xFF, lost + count); };
-    lose(bus_.nodes[node].counters304H[kLostLinks + escPort - 4]);
+    lose(bus_.nodes[node].counters[Reg(ErrorKind::kLostLink, static_cast<int>(escPort))]);
     if (escPort == 0 && node > 0) {
         const Upstream up = UpstreamOf(bus_.nodes, node);
         lose(bus_.nodes[static_cast<std::size_t>(up.node)]
-                 .counters304H[kLostLinks + static_cast<std::size_t>(up.escPort) - 4]);
+                 .counters[Reg(ErrorKind::kLostLink, up.escPort)]);
     } else if (escPort > 0) {
         const int32_t child = childOn_[node][escPort];
         if (child >= 0)
-            lose(bus_.nodes[static_cast<std::size_t>(child)].counters304H[kLostLinks - 4]);
+            lose(
+                bus_.nodes[static_cast<std::size_t>(child)].counters[Reg(ErrorKind::kLostLink, 0)]);
     }
     bus_.lostCount = static_cast<int32_t>(
         std::min<int64_t>(int64_t{bus_.lostCount} + count, std::numeric_limits<int32_t>::max()));

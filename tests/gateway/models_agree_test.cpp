@@ -37,7 +37,7 @@ struct Facts {
     std::array<uint8_t, language::kErrorRegisterCount> counters;
 };
 
-// 300H..313H with every kind of counter set; 30EH and 30FH are reserved.
+// 300H..313H with every kind of counter set; 30EH and 30FH, the PDI error code, stay 0.
 constexpr std::array<uint8_t, language::kErrorRegisterCount> kCounters = {
     0, 0, 255, 0, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 0, 0, 3, 0, 0, 9};
 
@@ -76,8 +76,7 @@ kestrum::sim::Bus SimBus() {
         n.axisCount = f.io.axes;
         n.ioBase = f.ioBase;
         n.aioBase = f.aioBase;
-        std::copy_n(f.counters.begin(), 4, n.errorCounters);
-        std::copy(f.counters.begin() + 4, f.counters.end(), n.counters304H.begin());
+        std::copy(f.counters.begin(), f.counters.end(), n.counters.begin());
     }
     return bus;
 }

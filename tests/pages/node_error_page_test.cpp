@@ -36,8 +36,8 @@ class NodeErrorPage : public PageTest {
 TEST_F(NodeErrorPage, RowsWithErrorsArePaintedRedWholeAndOthersWhite) {
     kestrum::sim::Bus bus;
     bus.nodes = {SimNode(0x41B, 1, 1), SimNode(0x41B, 2), SimNode(0x41B, 3)};
-    bus.nodes[1].errorCounters[3] = 1;
-    bus.nodes[2].errorCounters[0] = -1;
+    bus.nodes[1].counters[3] = 1;
+    bus.nodes[2].counters[0] = -1;
     bus.lostCount = 3;
     StartSimulator("127.0.5.11", bus);
     // Node 0 drives an axis whose status word cannot be read: white all the same.
@@ -64,7 +64,7 @@ TEST_F(NodeErrorPage, AControllerOfAnotherMakeShowsTheSameRows) {
     kestrum::sim::Bus bus;
     bus.nodes = {SimNode(0x41B, 1, 1), SimNode(0x41B, 2)};
     bus.nodes[0].statusWord = 0x1237;
-    bus.nodes[1].errorCounters[3] = 1;
+    bus.nodes[1].counters[3] = 1;
     bus.lostCount = 3;
     StartSimulator("127.0.5.16", bus, {.plain = true, .wideRegisters = false, .seed = {}});
     Connect("127.0.5.16");

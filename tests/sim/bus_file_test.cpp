@@ -172,6 +172,31 @@ TEST(BusFile, BrokenFilesAreRefusedWithAReason) {
     EXPECT_NE(error.find("no-such-bus.json"), std::string::npos) << error;
 }
 
+// "@SIM SET" names every counter of the block by its address, the PDI error code not;
+// a bus file names the window's four one by one, the others only by their arrays.
+TEST(BusFile, CountersAreSetByTheirAddressesAndTheWindowsFourByName) {
+    std::string error;
+    auto bus = ParseBus(R"({"nodes": [{"301H": -5, "errorCounters[2]": 70000}]})", &error);
+    ASSERT_TRUE(bus) << error;
+    EXPECT_FALSE(ParseBus(R"({"nodes": [{"304H": 1}]})", &error));
+    EXPECT_EQ(error, "nodes[0].304H: unknown key");
+    const auto now = Clock::now();
+    Unserved sim(*bus, now);
+    EXPECT_EQ(sim.Run("?NODE_INFO(0,0,769)", now).text, "-5\r\n");
+    EXPECT_EQ(sim.Run("?NODE_INFO(0,0,770)", now).text, "70000\r\n");
+    for (const auto& r : kestrum::language::kErrorRegisters) {
+        const std::string name(r.name);
+        const bool counter = kestrum::language::IsErrorCounter(r.offset);
+        EXPECT_EQ(sim.Run("@SIM SET 0 " + name + " 200", now).status, counter ? 0 : 2002)
+            << name;
+        EXPECT_EQ(
+            sim.Run("?NODE_INFO(0,0," + std::to_string(768 + r.offset) + ")", now).text,
+            counter ? "200\r\n" : "0\r\n")
+            << name;
+    }
+    EXPECT_EQ(sim.Run("@SIM SET 0 30aH 256", now).status, 2002);  // 8-bit
+}
+
 TEST(BusFile, SegmentFieldsLoadAndSimSetChangesThem) {
     std::string error;
     auto bus = ParseBus(R"({"nodes": [{"esc": {"eepromBusyMs": 1.5, "eepromEmulated": true,

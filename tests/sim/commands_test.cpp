@@ -85,7 +85,7 @@ TEST_F(Commands, RegisterItemsReadOneByOneOrInBulk) {
         {"?NODE_REGS(0,0,271,2)", "Error 2002: no such item"},
         {"?NODE_REGS(0,3,768,1)", "Error 2003: no such node"},
         {"@SIM SET 1 lostLinks[0] 256", "Error 2002: bad @SIM arguments"},
-        {"@SIM SET 1 30EH 1", "Error 2002: bad @SIM arguments"},  // reserved
+        {"@SIM SET 1 30EH 1", "Error 2002: bad @SIM arguments"},  // the PDI error code
     };
     for (const auto& [command, reply] : cases)
         EXPECT_EQ(client->Call(command).text, std::string(reply) + "\r\n") << command;

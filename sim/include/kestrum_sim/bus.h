@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "kestrum/language/error_registers.h"
+
 namespace kestrum::sim {
 
 // The node's slave controller as a master on the segment finds it; see docs/simulator.md.
@@ -56,6 +58,9 @@ struct CoeMailbox {
     std::optional<uint16_t> sm0Start;  // unset: where the SII says
 };
 
+// A node's error registers 300H..313H by offset from 300H.
+using ErrorRegisters = std::array<int32_t, language::kErrorRegisterCount>;
+
 // Where a node hangs on the bus: a node before it and that node's slave-controller port
 // (1 to 3; port 0 faces the master). Bus files name ports as our texts do, one higher.
 struct Upstream {
@@ -74,14 +79,14 @@ struct Node {
     int32_t aioBase = 0;
     int32_t adCount = 0;
     int32_t daCount = 0;
-    int32_t revision = 0;                     // SII words 000CH-000DH
-    bool revisionGiven = false;               // ?NODE_INFO item 2 answers it only then
-    int32_t serial = 0;                       // SII words 000EH-000FH
-    int32_t errorCounters[4] = {0, 0, 0, 0};  // registers 300H to 303H
-    // Registers 304H to 313H, 8-bit as on the ESC: invalid frame and RX error of ports 2
-    // and 3, forwarded errors of ports 0 to 3, processing-unit and PDI errors, two
-    // reserved bytes that stay 0, lost links of ports 0 to 3.
-    std::array<int32_t, 16> counters304H{};
+    int32_t revision = 0;        // SII words 000CH-000DH
+    bool revisionGiven = false;  // ?NODE_INFO item 2 answers it only then
+    int32_t serial = 0;          // SII words 000EH-000FH
+    // The error registers 300H to 313H by offset (kestrum/language/error_registers.h):
+    // the window's four (300H to 303H) take any 32-bit count, as the controller the window
+    // was made for counts them; the others are 8-bit as on the ESC, and the PDI error code
+    // (30EH, 30FH) stays 0.
+    ErrorRegisters counters{};
     int32_t statusWord = 0;  // object 6041H, drives only
     // Faults from the bus file; see docs/simulator.md.
     double counterRate[2] = {0.0, 0.0};  // per second, for port 0 (300H/301H) and port 1
@@ -112,11 +117,17 @@ struct Bus {
     int32_t latencyMs = 0;  // added to every reply from the start
 };
 
-// The node fields that a bus file and "@SIM SET" name; nullptr for an unknown name.
+// The node fields that a bus file and "@SIM SET" name, but for the counters; nullptr for
+// an unknown name.
 int32_t* NodeField(Node& node, std::string_view name);
-// The 8-bit counters a bus file and "@SIM SET" name ("forwardedErrors[1]", "puErrors",
-// "310H", ...), which take 0 to 255 only; nullptr for another name.
-int32_t* NodeCounterByte(Node& node, std::string_view name);
+// The error register "@SIM SET" names, by address ("300H", "30AH") or by the bus file's
+// names ("errorCounters[0]", "forwardedErrors[1]", "puErrors", ...): its offset from
+// 300H; nullopt for another name and for the PDI error code.
+std::optional<int> NodeCounter(std::string_view name);
+// The window's four registers take any 32-bit count, the others 0 to 255.
+constexpr bool CounterTakes(int reg, int32_t value) {
+    return reg < language::kWindowRegisterCount || (value >= 0 && value <= 0xFF);
+}
 
 // Sets one of the node's segment fields ("esc.eepromBusyMs", ..., "alState", "alError",
 // "alStatusCode", "alDeviceId") from its text form; false and a reason for a bad value.

@@ -13,9 +13,9 @@ namespace kestrum::sim {
 
 // A node as the line holds it at one moment, for what answers frames on the segment.
 struct SegmentNode {
-    Node device;                         // as the bus file and @SIM commands made it
-    std::array<int32_t, 20> counters{};  // 300H..313H now, as ?NODE_INFO prints them
-    std::optional<uint16_t> dlStatus;    // unset: as on a plain line
+    Node device;                       // as the bus file and @SIM commands made it
+    ErrorRegisters counters{};         // 300H..313H now, as ?NODE_INFO prints them
+    std::optional<uint16_t> dlStatus;  // unset: as on a plain line
     // CoE emergencies raised on the node so far, and the latest codes by that count
     // modulo their number: a node that sees the count rise queues the new ones.
     uint32_t emergencies = 0;

@@ -73,8 +73,8 @@ class EmulatedEsc {
     EmulatedEeprom eeprom_;
     std::array<uint8_t, kEscRegisterBytes> registers_{};
     // The node's counters count on from the simulator's; a clear makes them the new zero.
-    std::array<int32_t, 20> counters_{};
-    std::array<int32_t, 20> clearedAt_{};
+    ErrorRegisters counters_{};
+    ErrorRegisters clearedAt_{};
     AlView simulator_;
     std::optional<Requested> requested_;
     EmulatedMailbox mailbox_;
