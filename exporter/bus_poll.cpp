@@ -2,6 +2,7 @@
 
 #include "controller/queries.h"
 #include "kestrum/language/dl_status.h"
+#include "kestrum/language/error_registers.h"
 #include "nodes/lostcount.h"
 
 namespace pelvane::exporter {
@@ -70,13 +71,13 @@ void BusPoll::SeePorts() {
     const BusReading& reading = session_.last();
     for (int32_t node = 0; node < session_.nodeCount(); ++node) {
         const auto i = static_cast<size_t>(node);
-        for (int escPort = 1; escPort < 4; ++escPort) {
+        for (int escPort = 1; escPort < kestrum::language::kEscPortCount; ++escPort) {
             bool& seen = portsSeen_[i][static_cast<size_t>(escPort)];
             if (reading.dlStatus[i] && (*reading.dlStatus[i] & kestrum::language::DlLink(escPort)))
                 seen = true;
-            for (const int reg : {InvalidFrameRegister(escPort), RxErrorRegister(escPort),
-                                  ForwardedRegister(escPort), LostLinkRegister(escPort)})
-                if (session_.rises().at(node, reg).value > 0) seen = true;
+            for (const kestrum::language::ErrorRegister& r : kestrum::language::kErrorRegisters)
+                if (r.escPort == escPort && session_.rises().at(node, r.offset).value > 0)
+                    seen = true;
         }
     }
 }

@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "kestrum/language/error_registers.h"
 #include "nodes/node_cells.h"
 #include "nodes/registers.h"
 #include "nodes/topology.h"
@@ -37,10 +38,6 @@ enum Family : int {
     kRegisterSource,
     kPollDuration
 };
-
-// pelvane_port_errors_total serves 300H..307H: invalid frames and RX errors of all four
-// ports. The raw value and saturation stay with the four the window shows.
-inline constexpr int kPortErrorRegisters = RxErrorRegister(3) + 1;
 
 std::vector<MetricFamily> EmptyFamilies() {
     auto family = [](const char* name, const char* help, MetricType type) {
@@ -114,10 +111,15 @@ void AddRise(MetricFamily& family, const NodeSample& node, int reg, Labels label
     if (rise.seen) family.metric.push_back(Counter(std::move(labels), rise.total));
 }
 
+// pelvane_port_errors_total serves the invalid frames and RX errors of all four ports. The
+// raw value and saturation stay with the four the window shows.
 void AddRegisters(std::vector<MetricFamily>& families, const Labels& at, const NodeSample& node) {
-    for (int reg = 0; reg < kPortErrorRegisters; ++reg) {
+    using kestrum::language::ErrorKind;
+    for (const kestrum::language::ErrorRegister& r : kestrum::language::kErrorRegisters) {
+        if (r.kind != ErrorKind::kInvalidFrame && r.kind != ErrorKind::kRxError) continue;
+        const int reg = r.offset;
         // 300H..303H as ever; a port 3 or 4 only where the node has one.
-        if (reg >= kCounterCount && !node.ports[static_cast<size_t>(reg / 2)]) continue;
+        if (reg >= kCounterCount && !node.ports[static_cast<size_t>(r.escPort)]) continue;
         Labels labels = at;
         labels.push_back({"register", RegisterName(reg)});
         const RegisterRise& rise = node.registers[static_cast<size_t>(reg)];
@@ -128,7 +130,7 @@ void AddRegisters(std::vector<MetricFamily>& families, const Labels& at, const N
         }
         AddRise(families[kPortErrors], node, reg, std::move(labels));
     }
-    for (int escPort = 0; escPort < 4; ++escPort) {
+    for (int escPort = 0; escPort < kestrum::language::kEscPortCount; ++escPort) {
         if (!node.ports[static_cast<size_t>(escPort)]) continue;
         Labels labels = at;
         labels.push_back({"port", std::to_string(PortLabel(escPort))});
