@@ -16,9 +16,13 @@ using nlohmann::json;
 using nlohmann::ordered_json;
 
 // The registers a file of this format holds per node: 300H..303H, then in format 2 every
-// counter up to 313H. 30EH/30FH hold an error code, no count.
+// counter up to 313H. 30EH/30FH hold an error code, no count. A register the table gains
+// past 313H waits for a format of its own, so that format 2's files keep their fields.
+constexpr int kFormat2Registers = 0x14;  // 300H..313H
+static_assert(kFormat2Registers <= kRegisterCount);
+
 bool InFormat(int reg, int format) {
-    return RegisterIsCounter(reg) && (format >= 2 || reg < kCounterCount);
+    return RegisterIsCounter(reg) && reg < (format >= 2 ? kFormat2Registers : kCounterCount);
 }
 
 ordered_json NodeJson(const SnapshotNode& node) {
