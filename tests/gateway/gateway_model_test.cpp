@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "kestrum/language/node_items.h"
 #include "kestrum/server/command_language.h"
 
 #include "nodes/lostcount.h"
@@ -46,7 +47,9 @@ class GatewayModelTest : public ::testing::Test {
 };
 
 TEST_F(GatewayModelTest, NodeQueriesComeFromTheScan) {
-    const std::pair<const char*, const char*> cases[] = {
+    using kestrum::language::kErrorRegisterCount;
+    using kestrum::language::kItemRegister300H;
+    const std::pair<std::string, const char*> cases[] = {
         {"?CONTROL", "GATEWAY\r\n"},
         {"?SERIAL_NUMBER", "0A1B2C3D4E5F\r\n"},
         {"?NODE_COUNT(0)", "3\r\n"},
@@ -68,10 +71,11 @@ TEST_F(GatewayModelTest, NodeQueriesComeFromTheScan) {
         {"?NODE_AIO(0,2,0)", "0\r\n"},
         {"?TABLE(0) ", "0\r\n"},
         {"?NODE_INFO(0,3,0)", "Error 2003: no such node\r\n"},
-        {"?NODE_INFO(0,0,788)", "Error 2002: no such item\r\n"},
+        {"?NODE_INFO(0,0," + std::to_string(kItemRegister300H + kErrorRegisterCount) + ")",
+         "Error 2002: no such item\r\n"},  // past the error registers
         {"?NODE_COUNT(1)", "Error 2002: no such bus slot\r\n"},
     };
-    for (const auto& [command, reply] : cases) EXPECT_EQ(Text(command), reply) << command;
+    for (const auto& [command, reply] : cases) EXPECT_EQ(Text(command.c_str()), reply) << command;
     const auto sdo = Answer("SDO_READ(0,0,24641,0,7,0)");
     EXPECT_EQ(sdo.status, kestrum::language::kSdoFailed);
     // No loop reads the mailboxes here: the wait is bounded.

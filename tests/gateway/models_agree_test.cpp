@@ -119,6 +119,11 @@ TEST(ModelsAgree, EveryNodeItemAndEveryBulkReadAnswersAlikeButTheListedDifferenc
         const Outcome g = AnswerCommand(gateway, command, now);
         return std::pair(s, g);
     };
+    // The whole error block, and a read past its end.
+    const std::string block = ",768," + std::to_string(language::kErrorRegisterCount) + ")";
+    const std::string past =
+        "," + std::to_string(language::kItemRegister300H + language::kErrorRegisterCount - 2) +
+        ",3)";
     for (int32_t node = 0; node < static_cast<int32_t>(std::size(kLine)); ++node) {
         const std::string n = std::to_string(node);
         // Past the last register item too: the unknown ones are refused alike.
@@ -131,8 +136,8 @@ TEST(ModelsAgree, EveryNodeItemAndEveryBulkReadAnswersAlikeButTheListedDifferenc
         }
         for (const std::string& command :
              {"?NODE_AXIS_COUNT(0," + n + ")", "?NODE_IO(0," + n + ")", "?NODE_AIO(0," + n + ",0)",
-              "?NODE_REGS(0," + n + ",768,20)", "?NODE_REGS(0," + n + ",272,2)",
-              "?NODE_REGS(0," + n + ",786,3)"}) {
+              "?NODE_REGS(0," + n + block, "?NODE_REGS(0," + n + ",272,2)",
+              "?NODE_REGS(0," + n + past}) {
             const auto [s, g] = ask(command);
             EXPECT_TRUE(Alike(s, g)) << command << ": " << s.text << " / " << g.text;
         }

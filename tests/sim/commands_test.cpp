@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "kestrum/language/node_items.h"
 #include "tests/sim/sim_client.h"
 
 namespace simtest {
@@ -68,7 +69,9 @@ TEST_F(Commands, RegisterItemsReadOneByOneOrInBulk) {
                             "@SIM SET 1 forwardedErrors[1] 7", "@SIM SET 1 puErrors 12",
                             "@SIM SET 1 313H 255", "@SIM NODE_OFF 3 60000"})
         EXPECT_EQ(client->Text(set), "OK\r\n") << set;
-    const std::pair<const char*, const char*> cases[] = {
+    const int32_t lastRegister =
+        kestrum::language::kItemRegister300H + kestrum::language::kErrorRegisterCount - 1;
+    const std::pair<std::string, const char*> cases[] = {
         {"?NODE_INFO(0,0,272)", "49"},
         {"?NODE_INFO(0,0,273)", "90"},
         {"?NODE_REGS(0,1,272,2)", "49 90"},
@@ -81,7 +84,8 @@ TEST_F(Commands, RegisterItemsReadOneByOneOrInBulk) {
         {"?NODE_REGS(0,1,787,1)", "255"},
         {"?NODE_REGS(0,0,768,0)", "Error 2002: bad arguments"},
         {"?NODE_REGS(0,0,768,65)", "Error 2002: bad arguments"},
-        {"?NODE_REGS(0,0,786,3)", "Error 2002: no such item"},
+        {"?NODE_REGS(0,0," + std::to_string(lastRegister - 1) + ",3)",
+         "Error 2002: no such item"},  // past the error registers
         {"?NODE_REGS(0,0,271,2)", "Error 2002: no such item"},
         {"?NODE_REGS(0,3,768,1)", "Error 2003: no such node"},
         {"@SIM SET 1 lostLinks[0] 256", "Error 2002: bad @SIM arguments"},

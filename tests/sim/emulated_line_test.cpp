@@ -583,8 +583,10 @@ TEST(SegmentOfTheSimulator, FollowsTheSimulatorsFaults) {
         EXPECT_EQ(sim.Run("?NODE_REGS(0," + node + ",272,2)", now).text,
                   bytes(ecat::kRegDlStatus, 2))
             << k;
-        EXPECT_EQ(sim.Run("?NODE_REGS(0," + node + ",768,20)", now).text,
-                  bytes(ecat::kRegErrorCounters, 20))
+        const std::string block =
+            "?NODE_REGS(0," + node + ",768," + std::to_string(ecat::kErrorCounterBytes) + ")";
+        EXPECT_EQ(sim.Run(block, now).text,
+                  bytes(ecat::kRegErrorCounters, ecat::kErrorCounterBytes))
             << k;
     }
     run("@SIM NODE_OFF 0 1000");
