@@ -6,5 +6,5 @@ add_executable(bench_gateway ${CMAKE_CURRENT_LIST_DIR}/gateway.cpp
                              ${CMAKE_CURRENT_LIST_DIR}/gateway_loss.cpp
                              ${CMAKE_CURRENT_LIST_DIR}/gateway_mailbox.cpp
                              ${CMAKE_CURRENT_LIST_DIR}/gateway_sii.cpp)
-target_link_libraries(bench_gateway PRIVATE pelvane_gateway kestrum_sim_segment pelvane_node_data
+target_link_libraries(bench_gateway PRIVATE kestrum_gateway kestrum_sim_segment pelvane_node_data
                                             kestrum kestrum_sim CLI11::CLI11 pelvane_flags)

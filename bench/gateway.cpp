@@ -33,7 +33,7 @@
 
 namespace {
 
-namespace ecat = pelvane::ecat;
+namespace ecat = kestrum::ecat;
 namespace sim = kestrum::sim;
 using Clock = std::chrono::steady_clock;
 using pelvane::bench::Percentile;
@@ -246,7 +246,7 @@ void TimeScans(sim::Simulator& simulator, ecat::Master& master, int scans, doubl
 }
 
 // Until a complete scan of nodes is served, for at most a few seconds.
-bool AwaitNodes(const pelvane::gateway::Gateway& gateway, std::size_t nodes) {
+bool AwaitNodes(const kestrum::gateway::Gateway& gateway, std::size_t nodes) {
     const auto until = Clock::now() + std::chrono::seconds(10);
     while (gateway.servedNodes() != nodes && Clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -278,7 +278,7 @@ struct PollTarget {
 
 // Milliseconds until the gateway serves nodes, and with identities if asked, or none
 // after a few seconds.
-std::optional<double> MsUntilServed(const pelvane::gateway::Gateway& gateway, std::size_t nodes,
+std::optional<double> MsUntilServed(const kestrum::gateway::Gateway& gateway, std::size_t nodes,
                                     bool identities = false) {
     const auto start = Clock::now();
     if (!AwaitNodes(gateway, nodes)) return std::nullopt;
@@ -291,7 +291,7 @@ std::optional<double> MsUntilServed(const pelvane::gateway::Gateway& gateway, st
 
 // The whole line pulled at its first node and plugged in again, as the gateway serves it.
 void TimePulls(const Settings& s, sim::Simulator& simulator,
-               const pelvane::gateway::Gateway& gateway, std::size_t busNodes) {
+               const kestrum::gateway::Gateway& gateway, std::size_t busNodes) {
     std::vector<double> emptied, restored;
     for (int pull = 0; pull < s.pulls; ++pull) {
         simulator.server().Control("@SIM NODE_OFF 0 600000");
@@ -406,7 +406,7 @@ int Run(const Settings& s) {
             TimeScans(simulator, master, s.scans, eepromMs, busNodes);
         SetEepromTime(simulator, busNodes, 0.3);
     }
-    pelvane::gateway::Gateway gateway({s.masterInterface, kGatewayAddress, 10, 0, false});
+    kestrum::gateway::Gateway gateway({s.masterInterface, kGatewayAddress, 10, 0, false});
     if (!gateway.Start(&error) || !MsUntilServed(gateway, busNodes, true)) {
         std::fprintf(stderr, "gateway: %s\n", error.empty() ? "no complete scan" : error.c_str());
         return 1;

@@ -18,6 +18,9 @@
 
 namespace pelvane::bench {
 
+namespace ecat = kestrum::ecat;
+namespace gateway = kestrum::gateway;
+
 // What the gateway serves at one moment.
 struct ServedSample {
     std::size_t nodes = 0;           // the node count served

@@ -23,6 +23,7 @@
 namespace pelvane::bench {
 namespace {
 
+namespace gateway = kestrum::gateway;
 namespace sim = kestrum::sim;
 using Clock = std::chrono::steady_clock;
 

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <chrono>
 
-namespace pelvane {
+namespace common {
 
 class Backoff {
   public:
@@ -26,4 +26,4 @@ class Backoff {
     Millis first_, last_, next_;
 };
 
-}  // namespace pelvane
+}  // namespace common

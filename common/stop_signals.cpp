@@ -2,7 +2,7 @@
 
 #include <pthread.h>
 
-namespace pelvane {
+namespace common {
 
 StopSignals::StopSignals() {
     sigemptyset(&set_);
@@ -17,4 +17,4 @@ int StopSignals::Wait() const {
     return signal;
 }
 
-}  // namespace pelvane
+}  // namespace common

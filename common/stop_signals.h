@@ -3,7 +3,7 @@
 
 #include <signal.h>
 
-namespace pelvane {
+namespace common {
 
 // Construct before any thread starts: threads inherit the blocked mask, so the signals
 // reach only the thread that waits for them.
@@ -17,4 +17,4 @@ class StopSignals {
     sigset_t set_;
 };
 
-}  // namespace pelvane
+}  // namespace common

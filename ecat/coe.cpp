@@ -5,7 +5,7 @@
 
 #include "ecat/frame.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 namespace {
 
 constexpr uint8_t kCounterMask = 0x07;
@@ -237,4 +237,4 @@ std::string EmergencyText(const Emergency& emergency) {
     return text;
 }
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

@@ -12,7 +12,7 @@
 #include <variant>
 #include <vector>
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 
 inline constexpr std::size_t kMailboxHeaderBytes = 6;
 // CoE header, command, index, subindex and four bytes: the shortest SDO message.
@@ -106,4 +106,4 @@ std::string MailboxErrorText(uint16_t detail);
 // "emergency 8611H reg 02H data 00 00 00 00 00".
 std::string EmergencyText(const Emergency& emergency);
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

@@ -4,7 +4,7 @@
 
 #include "ecat/registers.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 
 namespace {
 
@@ -149,4 +149,4 @@ std::optional<std::vector<uint8_t>> EepromPort::Read(uint32_t word, SiiFault* fa
     }
 }
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

@@ -11,7 +11,7 @@
 
 #include "ecat/master.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 
 // Why a node's SII could not be read; kNone when it was.
 enum class SiiFault {
@@ -82,4 +82,4 @@ class EepromPort {
     uint16_t lastStatus_ = 0;
 };
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

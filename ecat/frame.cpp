@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 namespace {
 
 std::optional<Frame> Fail(std::string* error, std::string text) {
@@ -136,4 +136,4 @@ void PutLe32(std::vector<uint8_t>& bytes, std::size_t offset, uint32_t value) {
     PutLe16(bytes, offset + 2, static_cast<uint16_t>(value >> 16));
 }
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 
 inline constexpr uint16_t kEthertype = 0x88A4;
 inline constexpr std::size_t kEthernetHeaderBytes = 14;
@@ -96,4 +96,4 @@ uint32_t Le32(std::span<const uint8_t> bytes, std::size_t offset);
 void PutLe16(std::vector<uint8_t>& bytes, std::size_t offset, uint16_t value);
 void PutLe32(std::vector<uint8_t>& bytes, std::size_t offset, uint32_t value);
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

@@ -4,7 +4,7 @@
 
 #include "ecat/registers.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 namespace {
 
 using Kind = SdoOutcome::Kind;
@@ -393,4 +393,4 @@ std::map<uint16_t, std::deque<TimedEmergency>> Mailboxes::emergencies() const {
     return all;
 }
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

@@ -20,7 +20,7 @@
 #include "ecat/master.h"
 #include "ecat/scan.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 
 struct SdoOutcome {
     using Clock = std::chrono::steady_clock;
@@ -123,4 +123,4 @@ class Mailboxes {
     uint64_t emergenciesSeen_ = 0;
 };
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

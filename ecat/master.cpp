@@ -4,7 +4,7 @@
 
 #include "ecat/registers.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 
 namespace {
 
@@ -314,4 +314,4 @@ void Master::Collect(const std::vector<std::vector<Datagram>>& frames,
     }
 }
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

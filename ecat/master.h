@@ -19,7 +19,7 @@
 #include "ecat/frame.h"
 #include "ecat/raw_link.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 
 inline constexpr std::chrono::microseconds kDefaultFrameTimeout{50000};
 // A frame without a reply this long after it was sent is lost; one answered before that,
@@ -162,4 +162,4 @@ Datagram ReadAt(uint16_t position, uint16_t ado, uint16_t length);
 // One writing data at ado of the node at position (APWR).
 Datagram WriteAt(uint16_t position, uint16_t ado, std::vector<uint8_t> data);
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

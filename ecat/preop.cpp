@@ -6,7 +6,7 @@
 #include "ecat/coe.h"
 #include "ecat/registers.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 namespace {
 
 // Room for the shortest SDO message.
@@ -105,4 +105,4 @@ void StateRaiser::LowerAll() {
     raised_.clear();
 }
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

@@ -13,7 +13,7 @@
 #include "ecat/master.h"
 #include "ecat/scan.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 
 class StateRaiser {
   public:
@@ -48,4 +48,4 @@ class StateRaiser {
     std::vector<std::string> notes_;
 };
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

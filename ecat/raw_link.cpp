@@ -16,7 +16,7 @@
 #include <cstring>
 #include <thread>
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 
 namespace {
 
@@ -214,4 +214,4 @@ InterfaceState QueryInterface(const std::string& interface) {
     return state;
 }
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

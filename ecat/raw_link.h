@@ -13,7 +13,7 @@
 
 #include "ecat/frame.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 
 // What a port says of its link, cheapest question first.
 enum class PortState {
@@ -86,4 +86,4 @@ struct InterfaceState {
 };
 InterfaceState QueryInterface(const std::string& interface);
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

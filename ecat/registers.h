@@ -5,7 +5,7 @@
 
 #include "kestrum/language/error_registers.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 
 inline constexpr uint16_t kRegType = 0x0000;  // 1 byte; the type block is 10 bytes
 inline constexpr uint16_t kTypeBlockBytes = 10;
@@ -87,4 +87,4 @@ inline constexpr uint16_t kAlAcknowledge = 0x0010;
 inline constexpr uint16_t kAlCodeInvalidStateChange = 0x0011;
 inline constexpr uint16_t kAlCodeInvalidMailbox = 0x0016;
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 
 namespace {
 
@@ -181,4 +181,4 @@ std::optional<BusScan> Scanner::Scan(std::string* error) {
     return scan;
 }
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

@@ -20,7 +20,7 @@
 #include "ecat/sii.h"
 #include "ecat/sii_walk.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 
 struct NodeScan {
     using Clock = std::chrono::steady_clock;
@@ -148,4 +148,4 @@ class Scanner {
     uint64_t eepromCommands_ = 0;
 };
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

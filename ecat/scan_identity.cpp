@@ -4,7 +4,7 @@
 
 #include "ecat/scan.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 
 namespace {
 
@@ -98,4 +98,4 @@ void Scanner::Forget() {
     }
 }
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

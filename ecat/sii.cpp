@@ -7,7 +7,7 @@
 
 #include "ecat/frame.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 namespace {
 
 constexpr uint32_t kIdentityWords = 8;  // vendor, product, revision, serial
@@ -322,4 +322,4 @@ SiiInfo SiiFor(uint32_t vendorId, uint32_t productCode, uint32_t revision, const
     return info;
 }
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

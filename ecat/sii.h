@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 
 // Word addresses.
 inline constexpr uint32_t kSiiAliasWord = 0x0004;
@@ -91,4 +91,4 @@ std::vector<uint8_t> BuildSii(const SiiInfo& info, uint16_t alias);
 // is not 0).
 SiiInfo SiiFor(uint32_t vendorId, uint32_t productCode, uint32_t revision, const IoCounts& io);
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <thread>
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 
 namespace {
 
@@ -118,4 +118,4 @@ SiiWalk::Progress SiiWalk::Continue(Clock::time_point deadline) {
     }
 }
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

@@ -14,7 +14,7 @@
 #include "ecat/master.h"
 #include "ecat/sii.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 
 // Words 0008H-000FH as read: vendor, product, revision, serial.
 using IdentityWords = std::array<uint8_t, 16>;
@@ -66,4 +66,4 @@ class SiiWalk {
     std::string detail_;
 };
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

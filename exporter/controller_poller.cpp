@@ -46,7 +46,7 @@ std::shared_ptr<const BusSample> ControllerPoller::sample() const {
 void ControllerPoller::Run(std::stop_token stop) {
     // Large tables: on the heap rather than the thread's stack.
     auto poll = std::make_unique<BusPoll>(identityInterval_);
-    Backoff retry(kFirstRetryDelay, kLastRetryDelay);
+    common::Backoff retry(kFirstRetryDelay, kLastRetryDelay);
     while (true) {
         if (g_controllerHandle == nullptr) {
             if (!Link()) {

@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     if (!options) return exitCode;
 
     // Before any thread starts.
-    const pelvane::StopSignals stopSignals;
+    const common::StopSignals stopSignals;
 
     std::vector<std::unique_ptr<ControllerPoller>> pollers;
     std::vector<const ControllerPoller*> views;

@@ -9,8 +9,8 @@
 
 namespace {
 
-using pelvane::ecat::Datagram;
-using pelvane::ecat::Frame;
+using kestrum::ecat::Datagram;
+using kestrum::ecat::Frame;
 
 bool Same(const Datagram& a, const Datagram& b) {
     return a.command == b.command && a.index == b.index && a.adp == b.adp && a.ado == b.ado &&
@@ -31,22 +31,22 @@ bool Same(const Frame& a, const Frame& b) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::span<const uint8_t> bytes(data, size);
     std::string error;
-    const auto frame = pelvane::ecat::DecodeFrame(bytes, &error);
+    const auto frame = kestrum::ecat::DecodeFrame(bytes, &error);
     if (!frame) {
         if (error.empty()) __builtin_trap();
         return 0;
     }
     if (frame->datagrams.empty()) __builtin_trap();
-    const auto encoded = pelvane::ecat::EncodeFrame(*frame);
+    const auto encoded = kestrum::ecat::EncodeFrame(*frame);
     if (!encoded) {
-        bool oversize = pelvane::ecat::FrameBytes(frame->datagrams) > pelvane::ecat::kMaxFrameBytes;
+        bool oversize = kestrum::ecat::FrameBytes(frame->datagrams) > kestrum::ecat::kMaxFrameBytes;
         for (const Datagram& d : frame->datagrams) {
-            oversize = oversize || d.data.size() > pelvane::ecat::kMaxDatagramData;
+            oversize = oversize || d.data.size() > kestrum::ecat::kMaxDatagramData;
         }
         if (!oversize) __builtin_trap();
         return 0;
     }
-    const auto again = pelvane::ecat::DecodeFrame(*encoded, &error);
+    const auto again = kestrum::ecat::DecodeFrame(*encoded, &error);
     if (!again || !Same(*frame, *again)) __builtin_trap();
     return 0;
 }

@@ -8,7 +8,7 @@
 #include "ecat/coe.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    namespace ecat = pelvane::ecat;
+    namespace ecat = kestrum::ecat;
     const std::span<const uint8_t> bytes(data, size);
     const ecat::MailboxReply reply = ecat::ReadMailboxReply(bytes);
     (void)ecat::AnsweredObject(reply);

@@ -10,8 +10,8 @@
 
 namespace {
 
-using pelvane::ecat::IoCounts;
-using pelvane::ecat::Pdo;
+using kestrum::ecat::IoCounts;
+using kestrum::ecat::Pdo;
 
 bool SamePdos(const std::vector<Pdo>& a, const std::vector<Pdo>& b) {
     if (a.size() != b.size()) return false;
@@ -41,21 +41,21 @@ constexpr std::size_t kRebuildLimit = 0x10000;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     std::string error;
-    const auto info = pelvane::ecat::ParseSii(std::span<const uint8_t>(data, size), &error);
+    const auto info = kestrum::ecat::ParseSii(std::span<const uint8_t>(data, size), &error);
     if (!info) {
         if (error.empty()) __builtin_trap();
         return 0;
     }
-    const IoCounts io = pelvane::ecat::CountIo(*info);
+    const IoCounts io = kestrum::ecat::CountIo(*info);
     if (io.inputs < 0 || io.outputs < 0 || io.ad < 0 || io.da < 0) __builtin_trap();
     if (io.axes < 0 || io.axes > 8) __builtin_trap();
     if (io.axes > 0 && (io.ad != 0 || io.da != 0)) __builtin_trap();
     if (size >= kRebuildLimit) return 0;
 
-    const auto again = pelvane::ecat::ParseSii(pelvane::ecat::BuildSii(*info, 0), &error);
+    const auto again = kestrum::ecat::ParseSii(kestrum::ecat::BuildSii(*info, 0), &error);
     if (!again || again->vendorId != info->vendorId || again->productCode != info->productCode ||
         again->revision != info->revision || !SamePdos(again->txPdos, info->txPdos) ||
-        !SamePdos(again->rxPdos, info->rxPdos) || !SameCounts(pelvane::ecat::CountIo(*again), io)) {
+        !SamePdos(again->rxPdos, info->rxPdos) || !SameCounts(kestrum::ecat::CountIo(*again), io)) {
         __builtin_trap();
     }
     return 0;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace pelvane::gateway {
+namespace kestrum::gateway {
 namespace {
 
 using ecat::SdoOutcome;
@@ -145,4 +145,4 @@ std::vector<std::pair<uint16_t, std::string>> DriveDesk::Findings() const {
     return findings;
 }
 
-}  // namespace pelvane::gateway
+}  // namespace kestrum::gateway

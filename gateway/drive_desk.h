@@ -16,7 +16,7 @@
 
 #include "ecat/mailbox.h"
 
-namespace pelvane::gateway {
+namespace kestrum::gateway {
 
 class DriveDesk {
   public:
@@ -71,4 +71,4 @@ class DriveDesk {
     uint64_t epoch_ = 0;  // one more each time the line changes
 };
 
-}  // namespace pelvane::gateway
+}  // namespace kestrum::gateway

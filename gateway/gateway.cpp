@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace pelvane::gateway {
+namespace kestrum::gateway {
 
 Gateway::~Gateway() {
     Stop();
@@ -51,4 +51,4 @@ void Gateway::Stop() {
     if (server_) server_->Stop();
 }
 
-}  // namespace pelvane::gateway
+}  // namespace kestrum::gateway

@@ -14,7 +14,7 @@
 #include "gateway/scan_loop.h"
 #include "kestrum/server/link_server.h"
 
-namespace pelvane::gateway {
+namespace kestrum::gateway {
 
 struct GatewayOptions {
     std::string interface;
@@ -54,4 +54,4 @@ class Gateway {
     std::atomic<std::size_t> servedIdentities_{0};
 };
 
-}  // namespace pelvane::gateway
+}  // namespace kestrum::gateway

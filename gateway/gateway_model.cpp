@@ -10,7 +10,7 @@
 #include "kestrum/language/node_items.h"
 #include "kestrum/language/status_codes.h"
 
-namespace pelvane::gateway {
+namespace kestrum::gateway {
 
 namespace {
 
@@ -255,4 +255,4 @@ NodeValue GatewayModel::SdoRead(int32_t node, int32_t index, int32_t subindex, i
     return int64_t{outcome.value};
 }
 
-}  // namespace pelvane::gateway
+}  // namespace kestrum::gateway

@@ -13,7 +13,7 @@
 #include "gateway/scan_loop.h"
 #include "kestrum/server/controller_model.h"
 
-namespace pelvane::gateway {
+namespace kestrum::gateway {
 
 struct GatewayIdentity {
     std::string versionDate;  // YYYYMMDD
@@ -73,4 +73,4 @@ std::string BuildDate(const char* compilerDate);
 // "0A1B2C3D4E5F".
 std::string MacDigits(const ecat::Mac& mac);
 
-}  // namespace pelvane::gateway
+}  // namespace kestrum::gateway

@@ -1,6 +1,6 @@
 #include "gateway/line_watch.h"
 
-namespace pelvane::gateway {
+namespace kestrum::gateway {
 
 namespace {
 
@@ -75,4 +75,4 @@ bool LineWatch::Stale(Clock::time_point now) const {
     return faultSince_ && now - *faultSince_ >= kStaleAfter;
 }
 
-}  // namespace pelvane::gateway
+}  // namespace kestrum::gateway

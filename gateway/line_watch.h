@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace pelvane::gateway {
+namespace kestrum::gateway {
 
 enum class LineCondition {
     kUp,             // the last scan completed
@@ -63,4 +63,4 @@ class LineWatch {
     std::deque<Sample> samples_;
 };
 
-}  // namespace pelvane::gateway
+}  // namespace kestrum::gateway

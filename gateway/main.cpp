@@ -10,16 +10,16 @@
 
 namespace {
 
-using pelvane::gateway::GatewayOptions;
+using kestrum::gateway::GatewayOptions;
 
 // A diagnosis port carries no IPv4 address; one that does is most likely a LAN.
 std::string Refusal(const GatewayOptions& options, bool force) {
-    const auto state = pelvane::ecat::QueryInterface(options.interface);
+    const auto state = kestrum::ecat::QueryInterface(options.interface);
     if (!state.exists) return "no interface " + options.interface;
     if (!state.up) return options.interface + " is down (ip link set " + options.interface + " up)";
-    if (state.mtu < pelvane::ecat::kMinMtu)
+    if (state.mtu < kestrum::ecat::kMinMtu)
         return options.interface + " has an MTU of " + std::to_string(state.mtu) + ", below the " +
-               std::to_string(pelvane::ecat::kMinMtu) + " a scan needs";
+               std::to_string(kestrum::ecat::kMinMtu) + " a scan needs";
     if (state.hasIpv4 && !force)
         return options.interface +
                " carries an IPv4 address, so it is likely not a spare port cabled to an "
@@ -27,8 +27,8 @@ std::string Refusal(const GatewayOptions& options, bool force) {
     return {};
 }
 
-int Serve(const GatewayOptions& options, const pelvane::StopSignals& stopSignals) {
-    pelvane::gateway::Gateway gateway(options);
+int Serve(const GatewayOptions& options, const common::StopSignals& stopSignals) {
+    kestrum::gateway::Gateway gateway(options);
     std::string error;
     if (!gateway.Start(&error)) {
         std::cerr << "kestrum-gateway: " << error << "\n";
@@ -44,7 +44,7 @@ int Serve(const GatewayOptions& options, const pelvane::StopSignals& stopSignals
 
 int main(int argc, char** argv) {
     // Before any thread starts.
-    const pelvane::StopSignals stopSignals;
+    const common::StopSignals stopSignals;
 
     CLI::App app{
         "Serves an EtherCAT line on a Linux Ethernet port as a controller; reads registers and "

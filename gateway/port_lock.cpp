@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstring>
 
-namespace pelvane::gateway {
+namespace kestrum::gateway {
 
 namespace {
 
@@ -65,4 +65,4 @@ PortLock::~PortLock() {
     close(fd_);
 }
 
-}  // namespace pelvane::gateway
+}  // namespace kestrum::gateway

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-namespace pelvane::gateway {
+namespace kestrum::gateway {
 
 class PortLock {
   public:
@@ -22,4 +22,4 @@ class PortLock {
     int fd_;
 };
 
-}  // namespace pelvane::gateway
+}  // namespace kestrum::gateway

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-namespace pelvane::gateway {
+namespace kestrum::gateway {
 
 namespace {
 
@@ -232,4 +232,4 @@ void ScanLoop::StepMailboxes(Clock::time_point next) {
     }
 }
 
-}  // namespace pelvane::gateway
+}  // namespace kestrum::gateway

@@ -18,7 +18,7 @@
 #include "gateway/drive_desk.h"
 #include "gateway/line_watch.h"
 
-namespace pelvane::gateway {
+namespace kestrum::gateway {
 
 // What one cycle hands to the server.
 struct LineReport {
@@ -79,7 +79,7 @@ class ScanLoop {
     const std::chrono::milliseconds cycle_;
     const Publish publish_;
     const int verbosity_;
-    Backoff reopen_{kFirstReopenWait, kMaxReopenWait};
+    common::Backoff reopen_{kFirstReopenWait, kMaxReopenWait};
     Clock::time_point nextReopen_{};
     LineCondition said_ = LineCondition::kUp;
     size_t saidCount_ = SIZE_MAX;
@@ -92,4 +92,4 @@ class ScanLoop {
     std::jthread thread_;  // last: stopped and joined before the rest goes
 };
 
-}  // namespace pelvane::gateway
+}  // namespace kestrum::gateway

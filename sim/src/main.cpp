@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     if (!bus) return Fail(error);
 
     // Before any serving thread starts.
-    const pelvane::StopSignals stopSignals;
+    const common::StopSignals stopSignals;
     kestrum::sim::Simulator simulator(std::move(*bus), options, dialect);
     if (!simulator.server().Start(&error)) return Fail(error);
     std::unique_ptr<kestrum::sim::SegmentServer> segment;

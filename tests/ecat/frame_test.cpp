@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 namespace {
 
 void ExpectSameDatagram(const Datagram& a, const Datagram& b) {
@@ -196,4 +196,4 @@ TEST(FrameTest, KeepsTheCirculatingBit) {
 }
 
 }  // namespace
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

@@ -9,7 +9,7 @@
 
 #include "ecat/registers.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 namespace {
 
 constexpr Mac kOurs = {0x02, 0x10, 0x10, 0x10, 0x10, 0x10};
@@ -145,4 +145,4 @@ TEST(Master, AnyEtherCatFrameFromAnotherSourceIsAnotherMasters) {
 }
 
 }  // namespace
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

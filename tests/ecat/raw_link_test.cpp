@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 namespace {
 
 constexpr const char* kPort = "pvtest0";
@@ -47,4 +47,4 @@ TEST(RawLink, HearsEveryAddressWhileOpenAndFollowsAShrunkMtu) {
 }
 
 }  // namespace
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

@@ -10,7 +10,7 @@
 
 #include "ecat/frame.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 namespace {
 
 // An image of the header area with an identity, to which tests append category words.
@@ -268,4 +268,4 @@ TEST(SiiTest, BuildSiiKeepsLongPdos) {
 }
 
 }  // namespace
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-namespace pelvane::gateway {
+namespace kestrum::gateway {
 namespace {
 
 using Kind = ecat::SdoOutcome::Kind;
@@ -37,4 +37,4 @@ TEST(DriveDesk, AStatusWordIsServedOnlyWhileFreshAndAskedOnesArePolled) {
 }
 
 }  // namespace
-}  // namespace pelvane::gateway
+}  // namespace kestrum::gateway

@@ -7,7 +7,7 @@
 #include "ecat/sii.h"
 #include "kestrum_sim/line_channel.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 namespace {
 
 using kestrum::sim::EscTraits;
@@ -128,4 +128,4 @@ TEST_F(EepromTest, ABusyInterfaceIsWaitedForAndAStickyErrorCleared) {
 }
 
 }  // namespace
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

@@ -10,7 +10,7 @@
 
 #include "nodes/lostcount.h"
 
-namespace pelvane::gateway {
+namespace kestrum::gateway {
 namespace {
 
 ecat::NodeScan Node(uint32_t vendor, uint32_t product, uint16_t alias, ecat::IoCounts io) {
@@ -108,28 +108,28 @@ TEST_F(GatewayModelTest, AnUnreadSiiIsNoNumberAndTheReportSaysWhy) {
                           "error\r\nNode2: AL status code 001BH\r\nLate frames: 0\r\nLine: up\r\n"),
               std::string::npos)
         << report;
-    EXPECT_EQ(CutLostcountText(report), "Lostcount:0");
+    EXPECT_EQ(pelvane::CutLostcountText(report), "Lostcount:0");
 
     // However many nodes fail, the lost count stays inside a client's reply buffer.
     scan->nodes.assign(256, scan->nodes[1]);
     model.Update({scan, 4, LineCondition::kUp, 0, {}});
     EXPECT_LT(Text("?*ETHERCAT").size(), 1500u);
-    EXPECT_EQ(CutLostcountText(Text("?*ETHERCAT")), "Lostcount:4");
+    EXPECT_EQ(pelvane::CutLostcountText(Text("?*ETHERCAT")), "Lostcount:4");
 }
 
 TEST_F(GatewayModelTest, TheReportCutsToTheLostFramesAndAFailedScanKeepsTheLast) {
-    EXPECT_EQ(CutLostcountText(Text("?*ETHERCAT")), "Lostcount:5");
+    EXPECT_EQ(pelvane::CutLostcountText(Text("?*ETHERCAT")), "Lostcount:5");
     EXPECT_NE(Text("?*ETHERCAT").find("States: INIT 3"), std::string::npos);
     EXPECT_NE(Text("?*ETHERCAT").find("\r\nLate frames: 0\r\nLine: up\r\nLostcount:5."),
               std::string::npos);
     model.Update({nullptr, 9, LineCondition::kUp, 0, {}});
     EXPECT_EQ(Text("?NODE_COUNT(0)"), "3\r\n");
-    EXPECT_EQ(CutLostcountText(Text("?*ETHERCAT")), "Lostcount:9");
+    EXPECT_EQ(pelvane::CutLostcountText(Text("?*ETHERCAT")), "Lostcount:9");
     // A line gone for long enough is served as an empty bus, and says why.
     model.Update({std::make_shared<ecat::BusScan>(), 12, LineCondition::kAnotherMaster, 0, {}});
     EXPECT_EQ(Text("?NODE_COUNT(0)"), "0\r\n");
     EXPECT_EQ(Text("?NODE_INFO(0,0,768)"), "Error 2003: no such node\r\n");
-    EXPECT_EQ(CutLostcountText(Text("?*ETHERCAT")), "Lostcount:12");
+    EXPECT_EQ(pelvane::CutLostcountText(Text("?*ETHERCAT")), "Lostcount:12");
     EXPECT_NE(Text("?*ETHERCAT").find("\r\nLine: another master\r\n"), std::string::npos);
     EXPECT_EQ(BuildDate("Dec  8 2026"), "20261208");
     EXPECT_EQ(BuildDate("Jan 31 2027"), "20270131");
@@ -197,4 +197,4 @@ TEST_F(GatewayModelTest, TheReportNamesOnlyWhatStillStands) {
 }
 
 }  // namespace
-}  // namespace pelvane::gateway
+}  // namespace kestrum::gateway

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace pelvane::gateway {
+namespace kestrum::gateway {
 namespace {
 
 using std::chrono::milliseconds;
@@ -85,4 +85,4 @@ TEST(LineWatch, MoreThanOnePercentLostInTheLastSecondIsLosingFrames) {
 }
 
 }  // namespace
-}  // namespace pelvane::gateway
+}  // namespace kestrum::gateway

@@ -12,7 +12,7 @@
 #include "ecat/registers.h"
 #include "tests/gateway/tampered_channel.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 namespace {
 
 using kestrum::sim::CoeMailbox;
@@ -175,4 +175,4 @@ TEST_F(MailboxTest, EveryUploadEndsWithItsValueOnALossyLateLine) {
 }
 
 }  // namespace
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

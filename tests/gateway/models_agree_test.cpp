@@ -15,7 +15,7 @@
 #include "kestrum/server/command_language.h"
 #include "kestrum_sim/simulator.h"
 
-namespace pelvane::gateway {
+namespace kestrum::gateway {
 namespace {
 
 using kestrum::server::AnswerCommand;
@@ -145,4 +145,4 @@ TEST(ModelsAgree, EveryNodeItemAndEveryBulkReadAnswersAlikeButTheListedDifferenc
 }
 
 }  // namespace
-}  // namespace pelvane::gateway
+}  // namespace kestrum::gateway

@@ -12,7 +12,7 @@
 #include "kestrum_sim/line_channel.h"
 #include "tests/gateway/tampered_channel.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 namespace {
 
 using kestrum::sim::LineState;
@@ -402,4 +402,4 @@ TEST(Master, OpensOnlyTheMailboxItWasGiven) {
 }
 
 }  // namespace
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

@@ -12,7 +12,7 @@
 #include "ecat/raw_link.h"
 #include "kestrum_sim/line_channel.h"
 
-namespace pelvane::ecat {
+namespace kestrum::ecat {
 
 // Passes frames to the line; a test may rewrite or drop each reply on its way back.
 class TamperedChannel : public FrameChannel {
@@ -38,4 +38,4 @@ class TamperedChannel : public FrameChannel {
     kestrum::sim::LineChannel line_;
 };
 
-}  // namespace pelvane::ecat
+}  // namespace kestrum::ecat

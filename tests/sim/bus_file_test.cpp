@@ -5,7 +5,7 @@
 #include "tests/sim/sim_client.h"
 #include "tests/sim/unserved.h"
 
-namespace simtest {
+namespace kestrum::sim::testing {
 namespace {
 
 using kestrum::sim::ParseBus;
@@ -232,4 +232,4 @@ TEST(BusFile, SegmentFieldsLoadAndSimSetChangesThem) {
 }
 
 }  // namespace
-}  // namespace simtest
+}  // namespace kestrum::sim::testing

@@ -7,7 +7,7 @@
 #include "kestrum/language/node_items.h"
 #include "tests/sim/sim_client.h"
 
-namespace simtest {
+namespace kestrum::sim::testing {
 namespace {
 
 using kestrum::sim::Simulator;
@@ -216,4 +216,4 @@ TEST_F(Commands, WideRegistersReadTheItemAndTheNextByte) {
 }
 
 }  // namespace
-}  // namespace simtest
+}  // namespace kestrum::sim::testing

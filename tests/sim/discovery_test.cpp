@@ -6,7 +6,7 @@
 #include "tests/sim/sim_client.h"
 #include "tests/support/loopback_only.h"
 
-namespace simtest {
+namespace kestrum::sim::testing {
 namespace {
 
 class Prober {
@@ -103,4 +103,4 @@ TEST(Discovery, EverySimulatorAnswersABroadcastFromItsOwnAddress) {
 }
 
 }  // namespace
-}  // namespace simtest
+}  // namespace kestrum::sim::testing

@@ -19,7 +19,7 @@
 
 namespace {
 
-namespace ecat = pelvane::ecat;
+namespace ecat = kestrum::ecat;
 using namespace std::chrono_literals;
 using ecat::Command;
 using ecat::Datagram;
@@ -557,7 +557,7 @@ TEST(SegmentOfTheSimulator, FollowsTheSimulatorsFaults) {
     auto bus = kestrum::sim::LoadBusFile(std::string(KESTRUM_SIM_BUS_DIR) + "/demo.json");
     ASSERT_TRUE(bus);
     auto now = kestrum::sim::Clock::now();
-    simtest::Unserved sim(*bus, now);
+    kestrum::sim::testing::Unserved sim(*bus, now);
     LineChannel channel([&] { return sim.Line(now); });
     const auto run = [&](const char* command) {
         EXPECT_EQ(sim.Run(command, now).status, 0) << command;
@@ -628,7 +628,7 @@ TEST(SegmentOfTheSimulator, FollowsTheSimulatorsFaults) {
 TEST(SegmentOfTheFieldBus, ShowsEachKindOfNode) {
     auto bus = kestrum::sim::LoadBusFile(std::string(KESTRUM_SIM_BUS_DIR) + "/field.json");
     ASSERT_TRUE(bus);
-    simtest::Unserved sim(*bus);
+    kestrum::sim::testing::Unserved sim(*bus);
     LineChannel channel([&] { return LineState{sim.Line(kestrum::sim::Clock::now()).nodes}; });
     // 0500H-0503H, then AL status and code.
     const std::vector<std::pair<Bytes, Bytes>> expected = {

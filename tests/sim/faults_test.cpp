@@ -5,7 +5,7 @@
 
 #include "tests/sim/sim_client.h"
 
-namespace simtest {
+namespace kestrum::sim::testing {
 namespace {
 
 class Faults : public SimTest {
@@ -186,4 +186,4 @@ TEST_F(Faults, ControlRunsSimCommandsInProcessOnEveryLink) {
 }
 
 }  // namespace
-}  // namespace simtest
+}  // namespace kestrum::sim::testing

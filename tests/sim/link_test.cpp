@@ -8,7 +8,7 @@
 
 #include "tests/sim/sim_client.h"
 
-namespace simtest {
+namespace kestrum::sim::testing {
 namespace {
 
 class Link : public SimTest {
@@ -255,4 +255,4 @@ TEST(SimulatorStart, RefusesAddressesOutsideLoopbackAndTakenPorts) {
 }
 
 }  // namespace
-}  // namespace simtest
+}  // namespace kestrum::sim::testing

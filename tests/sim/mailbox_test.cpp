@@ -17,7 +17,7 @@
 
 namespace {
 
-namespace ecat = pelvane::ecat;
+namespace ecat = kestrum::ecat;
 using namespace std::chrono_literals;
 using ecat::Command;
 using ecat::Datagram;
@@ -94,7 +94,7 @@ class CoeMailbox : public ::testing::Test {
         EXPECT_EQ(sim_.Run(command, kestrum::sim::Clock::now()).status, 0) << command;
     }
 
-    simtest::Unserved sim_{MakeBus()};
+    kestrum::sim::testing::Unserved sim_{MakeBus()};
     kestrum::sim::LineChannel channel_{[this] { return sim_.Line(kestrum::sim::Clock::now()); }};
 };
 

@@ -15,7 +15,7 @@
 #include "ecat/frame.h"
 #include "ecat/raw_link.h"
 
-namespace ecat = pelvane::ecat;
+namespace ecat = kestrum::ecat;
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "tests/sim/sim_client.h"
 #include "tests/sim/unserved.h"
 
-namespace simtest {
+namespace kestrum::sim::testing {
 namespace {
 
 int Printed(Unserved& sim, const std::string& command, Clock::time_point now) {
@@ -163,4 +163,4 @@ TEST(SegmentCommands, BusFileFieldsShapeTheEepromAndIdentity) {
 }
 
 }  // namespace
-}  // namespace simtest
+}  // namespace kestrum::sim::testing

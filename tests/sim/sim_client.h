@@ -20,7 +20,7 @@
 #include "kestrum/wire/wire.h"
 #include "kestrum_sim/simulator.h"
 
-namespace simtest {
+namespace kestrum::sim::testing {
 
 namespace wire = kestrum::wire;
 
@@ -185,4 +185,4 @@ class SimTest : public ::testing::Test {
     std::unique_ptr<kestrum::sim::Simulator> sim_;
 };
 
-}  // namespace simtest
+}  // namespace kestrum::sim::testing

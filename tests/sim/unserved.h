@@ -7,7 +7,7 @@
 
 #include "kestrum_sim/simulator.h"
 
-namespace simtest {
+namespace kestrum::sim::testing {
 
 class Unserved {
   public:
@@ -27,4 +27,4 @@ class Unserved {
     kestrum::sim::Simulator sim_;
 };
 
-}  // namespace simtest
+}  // namespace kestrum::sim::testing

@@ -17,7 +17,7 @@
 
 namespace kestrum::sim {
 
-class LineChannel final : public pelvane::ecat::FrameChannel {
+class LineChannel final : public kestrum::ecat::FrameChannel {
   public:
     // Asked once for every frame sent.
     using StateSource = std::function<LineState()>;

@@ -8,7 +8,6 @@
 namespace kestrum::sim {
 namespace {
 
-namespace ecat = pelvane::ecat;
 using Bytes = std::vector<uint8_t>;
 
 constexpr auto kTypeCoe = static_cast<uint8_t>(ecat::MailboxType::kCoe);

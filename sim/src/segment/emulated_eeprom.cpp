@@ -10,7 +10,6 @@
 namespace kestrum::sim {
 namespace {
 
-namespace ecat = pelvane::ecat;
 using ecat::kEepromBusy;
 using ecat::kEepromChecksumError;
 using ecat::kEepromCommandMask;

@@ -5,8 +5,6 @@
 namespace kestrum::sim {
 namespace {
 
-namespace ecat = pelvane::ecat;
-
 constexpr std::size_t kMemoryBytes = 0x10000;
 // Bounds a hold whatever the state says; the simulator allows less.
 constexpr int32_t kMaxDelayMs = 60000;

@@ -13,8 +13,6 @@
 namespace kestrum::sim {
 namespace {
 
-namespace ecat = pelvane::ecat;
-
 // An ET1100-like controller: ports 0 and 1 are MII, 2 and 3 absent.
 constexpr uint8_t kEscType = 0x11;
 constexpr uint8_t kEscRevision = 0x00;

@@ -28,24 +28,24 @@ namespace {
 constexpr std::chrono::milliseconds kPollInterval{50};
 // The second master's cycle, and its address as its frames come back from the line.
 constexpr std::chrono::milliseconds kSecondMasterCycle{2};
-constexpr pelvane::ecat::Mac kSecondMasterSource = {0x0E, 0x0C, 0x0C, 0x0C, 0x0C, 0x0C};
+constexpr kestrum::ecat::Mac kSecondMasterSource = {0x0E, 0x0C, 0x0C, 0x0C, 0x0C, 0x0C};
 // A unicast destination no master on our side owns.
-constexpr pelvane::ecat::Mac kSecondMasterUnicast = {0x02, 0x0C, 0x0C, 0x0C, 0x0C, 0x0D};
+constexpr kestrum::ecat::Mac kSecondMasterUnicast = {0x02, 0x0C, 0x0C, 0x0C, 0x0C, 0x0D};
 // Held replies the server keeps; more are dropped, as a full receive ring drops them.
 constexpr std::size_t kMaxHeldReplies = 256;
 
 // What that master reads every cycle: the AL status of every node, OR-ed.
 std::optional<std::vector<uint8_t>> SecondMasterFrame(uint8_t index, std::size_t nodes,
                                                       bool unicast) {
-    pelvane::ecat::Datagram read;
-    read.command = pelvane::ecat::Command::kBrd;
+    kestrum::ecat::Datagram read;
+    read.command = kestrum::ecat::Command::kBrd;
     read.index = index;
     read.adp = static_cast<uint16_t>(nodes);
     read.ado = 0x0130;
     read.data = {0x08, 0x00};
     read.wkc = static_cast<uint16_t>(nodes);
-    return pelvane::ecat::EncodeFrame(
-        {unicast ? kSecondMasterUnicast : pelvane::ecat::kBroadcastMac,
+    return kestrum::ecat::EncodeFrame(
+        {unicast ? kSecondMasterUnicast : kestrum::ecat::kBroadcastMac,
          kSecondMasterSource,
          {read}});
 }
@@ -74,7 +74,7 @@ struct SegmentServer::Impl {
     std::string interface;
     StateSource source;
     bool anyInterface;
-    std::unique_ptr<pelvane::ecat::RawLink> link;
+    std::unique_ptr<kestrum::ecat::RawLink> link;
     EmulatedLine line;
     std::atomic<bool> stop{false};
     std::atomic<uint64_t> answered{0};
@@ -110,7 +110,7 @@ bool SegmentServer::Start(std::string* error) {
         return false;
     }
     std::string reason;
-    impl.link = pelvane::ecat::RawLink::Open(impl.interface, &reason);
+    impl.link = kestrum::ecat::RawLink::Open(impl.interface, &reason);
     if (!impl.link) {
         if (error != nullptr) *error = "segment: " + reason;
         return false;
@@ -128,7 +128,7 @@ void SegmentServer::Stop() {
 
 void SegmentServer::Impl::Tend(bool idle) {
     // A deleted interface leaves the socket deaf; one made again under the name is heard.
-    if (idle && link->State() == pelvane::ecat::PortState::kGone) {
+    if (idle && link->State() == kestrum::ecat::PortState::kGone) {
         std::string ignored;
         link->Reopen(&ignored);
     }

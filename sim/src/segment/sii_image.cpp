@@ -8,8 +8,6 @@
 namespace kestrum::sim {
 namespace {
 
-namespace ecat = pelvane::ecat;
-
 constexpr uint32_t kSerialWord = 0x000E;
 constexpr uint32_t kEepromSizeWord = 0x003E;
 constexpr uint32_t kFirstCategorySizeWord = ecat::kSiiFirstCategoryWord + 1;

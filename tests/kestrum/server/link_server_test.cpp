@@ -7,7 +7,7 @@
 #include "kestrum/server/link_server.h"
 #include "tests/sim/sim_client.h"
 
-namespace simtest {
+namespace kestrum::sim::testing {
 namespace {
 
 using kestrum::server::NodeValue;
@@ -68,4 +68,4 @@ TEST(LinkServer, ServesAnyModelWithTheDelayItsHookAsksFor) {
 }
 
 }  // namespace
-}  // namespace simtest
+}  // namespace kestrum::sim::testing
