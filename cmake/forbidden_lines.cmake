@@ -32,3 +32,16 @@ function(pelvane_sources_outside root skip result)
     endforeach()
     set(${result} ${sources} PARENT_SCOPE)
 endfunction()
+
+# A check of the sources that every build runs and ctest lists as name: script fails on
+# what it forbids, and a change to any of sources runs it again.
+function(pelvane_source_check name script sources comment)
+    set(check ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR} -P ${script})
+    add_custom_command(OUTPUT ${name}.stamp
+        COMMAND ${check}
+        COMMAND ${CMAKE_COMMAND} -E touch ${name}.stamp
+        DEPENDS ${sources} ${script} ${PROJECT_SOURCE_DIR}/cmake/forbidden_lines.cmake
+        COMMENT "${comment}")
+    add_custom_target(${name}_check ALL DEPENDS ${name}.stamp)
+    add_test(NAME ${name} COMMAND ${check})
+endfunction()

@@ -9,6 +9,7 @@
 #include "kestrum/language/node_items.h"
 #include "kestrum/language/status_codes.h"
 #include "kestrum/server/command_text.h"
+#include "sim/src/sim_text.h"
 
 namespace kestrum::sim {
 namespace {
@@ -73,9 +74,9 @@ ForeignDialect::ForeignDialect(bool plain, bool wideRegisters, uint32_t seed)
 std::optional<Outcome> ForeignDialect::SimCommand(const std::vector<std::string_view>& words) {
     if (words.empty() || (words[0] != "PLAIN" && words[0] != "WIDE")) return std::nullopt;
     const auto on = words.size() == 2 ? Switch(words[1]) : std::nullopt;
-    if (!on) return server::Error(kBadArgument, "bad @SIM arguments");
+    if (!on) return Bad();
     (words[0] == "PLAIN" ? plain_ : wide_) = *on;
-    return server::Print("OK");
+    return Ok();
 }
 
 void ForeignDialect::Answer(server::ControllerModel& model, std::string_view command,

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "kestrum/server/command_text.h"
+#include "sim/src/sim_text.h"
 #include "sim/src/sim_commands.h"
 
 namespace kestrum::sim {
@@ -16,14 +17,6 @@ using namespace server;
 using language::kBadArgument;
 
 constexpr int32_t kMaxOddCode = 9999;
-
-Outcome Ok() {
-    return Print("OK");
-}
-
-Outcome Bad() {
-    return Error(kBadArgument, "bad @SIM arguments");
-}
 
 }  // namespace
 

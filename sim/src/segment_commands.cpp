@@ -11,18 +11,9 @@ namespace kestrum::sim {
 namespace {
 
 using namespace server;
-using language::kBadArgument;
 
 // Far past any master's frame time-out, short enough that a test cannot hang on it.
 constexpr int32_t kMaxSegmentDelayMs = 10000;
-
-Outcome Ok() {
-    return Print("OK");
-}
-
-Outcome Bad() {
-    return Error(kBadArgument, "bad @SIM arguments");
-}
 
 std::optional<double> PercentArg(std::string_view s) {
     auto percent = ToRate(s);

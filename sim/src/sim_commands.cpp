@@ -13,18 +13,9 @@ namespace kestrum::sim {
 namespace {
 
 using namespace server;
-using language::kBadArgument;
 using language::kUnknownCommand;
 
 constexpr int kMaxDelayMs = 600000;
-
-Outcome Ok() {
-    return Print("OK");
-}
-
-Outcome Bad() {
-    return Error(kBadArgument, "bad @SIM arguments");
-}
 
 std::optional<std::size_t> NodeArg(std::string_view s, std::size_t nodeCount) {
     auto n = ToInt<int32_t>(s);

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "kestrum/language/status_codes.h"
 #include "kestrum/server/command_text.h"
 
 namespace kestrum::sim {
@@ -27,6 +28,14 @@ std::vector<std::string_view> Words(std::string_view s) {
         if (end == std::string_view::npos) return words;
         s.remove_prefix(end);
     }
+}
+
+server::Outcome Ok() {
+    return server::Print("OK");
+}
+
+server::Outcome Bad() {
+    return server::Error(language::kBadArgument, "bad @SIM arguments");
 }
 
 }  // namespace kestrum::sim

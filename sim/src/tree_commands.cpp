@@ -16,10 +16,6 @@ using server::ToInt;
 
 constexpr int32_t kMaxFlaps = 255;
 
-Outcome Bad() {
-    return Error(language::kBadArgument, "bad @SIM arguments");
-}
-
 }  // namespace
 
 std::optional<Outcome> SimCommands::TreeCommand(const std::vector<std::string_view>& w,
