@@ -10,13 +10,11 @@ namespace {
 
 constexpr uint8_t kCounterMask = 0x07;
 constexpr uint8_t kTypeMask = 0x0F;
-constexpr uint8_t kCommandUpload = 0x40;  // the request; the response's top three bits
 constexpr uint8_t kCommandTopMask = 0xE0;
-constexpr uint8_t kCommandAbort = 0x80;
 constexpr uint8_t kExpedited = 0x02;
 constexpr uint8_t kSizeIndicated = 0x01;
 constexpr std::size_t kExpeditedBytes = 4;
-constexpr std::size_t kCommandAt = 2;  // within the mailbox data, after the CoE header
+constexpr std::size_t kCommandAt = kCoeHeaderBytes;  // within the mailbox data
 constexpr std::size_t kIndexAt = 3;
 constexpr std::size_t kSubindexAt = 5;
 constexpr std::size_t kPayloadAt = 6;
@@ -29,7 +27,7 @@ std::string Hex4(uint32_t value, int digits) {
 }
 
 std::vector<uint8_t> Coe(CoeService service, std::span<const uint8_t> rest, uint8_t counter) {
-    std::vector<uint8_t> data(2, 0);
+    std::vector<uint8_t> data(kCoeHeaderBytes, 0);
     PutLe16(data, 0, static_cast<uint16_t>(static_cast<uint16_t>(service) << 12));
     data.insert(data.end(), rest.begin(), rest.end());
     return MailboxMessage(static_cast<uint8_t>(MailboxType::kCoe), counter, data);
@@ -52,7 +50,7 @@ SdoAddress ObjectAt(std::span<const uint8_t> data) {
 MailboxReply SdoResponse(std::span<const uint8_t> data) {
     const uint8_t command = data[kCommandAt];
     const SdoAddress object = ObjectAt(data);
-    if ((command & kCommandTopMask) != kCommandUpload)
+    if ((command & kCommandTopMask) != kSdoCommandUpload)
         return OtherMessage{"SDO response with command " + Hex4(command, 2)};
     if ((command & kExpedited) != 0) {
         const std::size_t unused = (command & kSizeIndicated) != 0 ? (command >> 2) & 0x03 : 0;
@@ -69,7 +67,7 @@ MailboxReply SdoResponse(std::span<const uint8_t> data) {
 }
 
 MailboxReply CoeReply(std::span<const uint8_t> data) {
-    if (data.size() < 2) return OtherMessage{"CoE message without its header"};
+    if (data.size() < kCoeHeaderBytes) return OtherMessage{"CoE message without its header"};
     const auto service = static_cast<uint8_t>(Le16(data, 0) >> 12);
     if (service == static_cast<uint8_t>(CoeService::kEmergency)) {
         if (data.size() < 10) return OtherMessage{"emergency shorter than 8 bytes"};
@@ -82,7 +80,7 @@ MailboxReply CoeReply(std::span<const uint8_t> data) {
         return OtherMessage{"CoE service " + std::to_string(service)};
     if (data.size() < kSdoBytes) return OtherMessage{"SDO message shorter than 10 bytes"};
     if (service == static_cast<uint8_t>(CoeService::kSdoResponse)) return SdoResponse(data);
-    if (data[kCommandAt] == kCommandAbort) return SdoAbort{ObjectAt(data), Le32(data, kPayloadAt)};
+    if (data[kCommandAt] == kSdoCommandAbort) return SdoAbort{ObjectAt(data), Le32(data, kPayloadAt)};
     return OtherMessage{"SDO request from the node"};
 }
 
@@ -119,7 +117,7 @@ std::string SdoObjectText(SdoAddress object) {
 }
 
 std::vector<uint8_t> SdoUploadRequest(SdoAddress object, uint8_t counter) {
-    return Coe(CoeService::kSdoRequest, Sdo(kCommandUpload, object, 0), counter);
+    return Coe(CoeService::kSdoRequest, Sdo(kSdoCommandUpload, object, 0), counter);
 }
 
 std::optional<SdoAddress> ReadSdoUploadRequest(std::span<const uint8_t> message) {
@@ -129,7 +127,7 @@ std::optional<SdoAddress> ReadSdoUploadRequest(std::span<const uint8_t> message)
         return std::nullopt;
     const auto data = message.subspan(kMailboxHeaderBytes, header->length);
     if ((Le16(data, 0) >> 12) != static_cast<uint16_t>(CoeService::kSdoRequest) ||
-        data[kCommandAt] != kCommandUpload)
+        data[kCommandAt] != kSdoCommandUpload)
         return std::nullopt;
     return ObjectAt(data);
 }
@@ -159,13 +157,13 @@ std::vector<uint8_t> SdoUploadResponse(SdoAddress object, std::span<const uint8_
     if (!value.empty() && value.size() <= kExpeditedBytes) {
         const auto unused = static_cast<uint8_t>(kExpeditedBytes - value.size());
         std::vector<uint8_t> rest =
-            Sdo(static_cast<uint8_t>(kCommandUpload | unused << 2 | kExpedited | kSizeIndicated),
+            Sdo(static_cast<uint8_t>(kSdoCommandUpload | unused << 2 | kExpedited | kSizeIndicated),
                 object, 0);
         std::copy(value.begin(), value.end(), rest.begin() + 4);
         return Coe(CoeService::kSdoResponse, rest, counter);
     }
     std::vector<uint8_t> rest =
-        Sdo(kCommandUpload | kSizeIndicated, object, static_cast<uint32_t>(value.size()));
+        Sdo(kSdoCommandUpload | kSizeIndicated, object, static_cast<uint32_t>(value.size()));
     const std::size_t used = kMailboxHeaderBytes + kNormalDataAt;
     const std::size_t fits = room > used ? std::min(room - used, value.size()) : 0;
     rest.insert(rest.end(), value.begin(), value.begin() + static_cast<std::ptrdiff_t>(fits));
@@ -173,7 +171,7 @@ std::vector<uint8_t> SdoUploadResponse(SdoAddress object, std::span<const uint8_
 }
 
 std::vector<uint8_t> SdoAbortMessage(SdoAddress object, uint32_t code, uint8_t counter) {
-    return Coe(CoeService::kSdoRequest, Sdo(kCommandAbort, object, code), counter);
+    return Coe(CoeService::kSdoRequest, Sdo(kSdoCommandAbort, object, code), counter);
 }
 
 std::vector<uint8_t> EmergencyMessage(const Emergency& emergency, uint8_t counter) {

@@ -15,8 +15,13 @@
 namespace kestrum::ecat {
 
 inline constexpr std::size_t kMailboxHeaderBytes = 6;
+inline constexpr std::size_t kCoeHeaderBytes = 2;
 // CoE header, command, index, subindex and four bytes: the shortest SDO message.
 inline constexpr std::size_t kSdoBytes = 10;
+// An SDO's command byte: an upload asked (the response's top three bits too), a transfer
+// aborted.
+inline constexpr uint8_t kSdoCommandUpload = 0x40;
+inline constexpr uint8_t kSdoCommandAbort = 0x80;
 
 enum class MailboxType : uint8_t { kError = 0, kCoe = 3 };
 enum class CoeService : uint8_t { kEmergency = 1, kSdoRequest = 2, kSdoResponse = 3 };
@@ -24,8 +29,12 @@ enum class CoeService : uint8_t { kEmergency = 1, kSdoRequest = 2, kSdoResponse 
 // SDO abort codes a node gives most often.
 inline constexpr uint32_t kAbortNoObject = 0x06020000;
 inline constexpr uint32_t kAbortNoSubindex = 0x06090011;
+inline constexpr uint32_t kAbortUnknownCommand = 0x05040001;
 // Mailbox error details.
 inline constexpr uint16_t kMailboxUnsupportedProtocol = 0x0002;
+inline constexpr uint16_t kMailboxServiceNotSupported = 0x0004;
+inline constexpr uint16_t kMailboxSizeTooShort = 0x0006;
+inline constexpr uint16_t kMailboxInvalidSize = 0x0008;
 
 struct MailboxHeader {
     uint16_t length = 0;  // of the data after the header

@@ -12,15 +12,6 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr auto kTypeCoe = static_cast<uint8_t>(ecat::MailboxType::kCoe);
 constexpr auto kServiceSdoRequest = static_cast<uint16_t>(ecat::CoeService::kSdoRequest);
-constexpr std::size_t kCoeHeaderBytes = 2;
-
-constexpr uint8_t kUploadRequest = 0x40;
-constexpr uint8_t kAbort = 0x80;
-
-constexpr uint16_t kErrorInvalidSize = 0x0008;
-constexpr uint16_t kErrorSizeTooShort = 0x0006;
-constexpr uint16_t kErrorServiceNotSupported = 0x0004;
-constexpr uint32_t kAbortUnknownCommand = 0x05040001;
 
 Bytes MailboxError(uint16_t detail) {
     return ecat::MailboxErrorMessage(detail, 0);
@@ -50,21 +41,21 @@ Bytes Upload(ecat::SdoAddress asked, const CoeMailbox& box, uint16_t statusWord,
 
 std::optional<Bytes> CoeReply(std::span<const uint8_t> request, const CoeMailbox& box,
                               uint16_t statusWord, std::size_t sendLength) {
-    if (request.size() < kMailboxHeaderBytes) return MailboxError(kErrorSizeTooShort);
+    if (request.size() < kMailboxHeaderBytes) return MailboxError(ecat::kMailboxSizeTooShort);
     const std::size_t length = ecat::Le16(request, 0);
-    if (length > request.size() - kMailboxHeaderBytes) return MailboxError(kErrorInvalidSize);
+    if (length > request.size() - kMailboxHeaderBytes) return MailboxError(ecat::kMailboxInvalidSize);
     if ((request[kMailboxCounterByte] & 0x0F) != kTypeCoe)
         return MailboxError(ecat::kMailboxUnsupportedProtocol);
-    if (length < kCoeHeaderBytes) return MailboxError(kErrorSizeTooShort);
+    if (length < ecat::kCoeHeaderBytes) return MailboxError(ecat::kMailboxSizeTooShort);
     if (ecat::Le16(request, kMailboxHeaderBytes) >> 12 != kServiceSdoRequest)
-        return MailboxError(kErrorServiceNotSupported);
-    if (length < ecat::kSdoBytes) return MailboxError(kErrorSizeTooShort);
+        return MailboxError(ecat::kMailboxServiceNotSupported);
+    if (length < ecat::kSdoBytes) return MailboxError(ecat::kMailboxSizeTooShort);
     const uint8_t command = request[8];
     const uint16_t index = ecat::Le16(request, 9);
     const uint8_t subindex = request[11];
-    if (command == kAbort) return std::nullopt;  // the master gives up a transfer
-    if (command != kUploadRequest)
-        return ecat::SdoAbortMessage({index, subindex}, kAbortUnknownCommand, 0);
+    if (command == ecat::kSdoCommandAbort) return std::nullopt;  // the master gives up a transfer
+    if (command != ecat::kSdoCommandUpload)
+        return ecat::SdoAbortMessage({index, subindex}, ecat::kAbortUnknownCommand, 0);
     return Upload({index, subindex}, box, statusWord, sendLength);
 }
 

@@ -24,10 +24,10 @@ constexpr uint8_t kPortDescriptor = 0x0F;
 
 using ecat::kAlAcknowledge;
 using ecat::kAlStateMask;
-constexpr uint16_t kAlError = ecat::kAlErrorBit;
-constexpr uint16_t kAlDeviceId = ecat::kAlIdLoadedBit;
-constexpr int32_t kCodeInvalidStateChange = ecat::kAlCodeInvalidStateChange;
-constexpr int32_t kCodeInvalidMailbox = ecat::kAlCodeInvalidMailbox;
+using ecat::kAlCodeInvalidMailbox;
+using ecat::kAlCodeInvalidStateChange;
+using ecat::kAlErrorBit;
+using ecat::kAlIdLoadedBit;
 
 using ecat::kSmActivate;
 using ecat::kSmControl;
@@ -203,8 +203,8 @@ EmulatedEsc::AlView EmulatedEsc::Al() const {
 void EmulatedEsc::ShowAl() {
     const AlView al = Al();
     auto status = static_cast<uint16_t>(al.state & 0x0F);
-    if (al.error) status |= kAlError;
-    if (al.deviceId) status |= kAlDeviceId;
+    if (al.error) status |= kAlErrorBit;
+    if (al.deviceId) status |= kAlIdLoadedBit;
     SetRegister16(ecat::kRegAlStatus, status);
     const int32_t code = al.deviceId ? device_.device.switchNo : al.code;
     SetRegister16(ecat::kRegAlStatusCode,
@@ -227,12 +227,12 @@ void EmulatedEsc::RequestState(uint8_t control) {
     } else if (want == ecat::kAlStatePreop && next.state == ecat::kAlStateInit) {
         next = SyncManagersMatchSii()
                    ? AlView{.state = want}
-                   : AlView{.state = next.state, .error = true, .code = kCodeInvalidMailbox};
+                   : AlView{.state = next.state, .error = true, .code = kAlCodeInvalidMailbox};
     } else if (want == ecat::kAlStatePreop && MailboxState(next.state)) {
         next.state = want;
     } else if (want != next.state) {
         next.error = true;
-        next.code = kCodeInvalidStateChange;
+        next.code = kAlCodeInvalidStateChange;
     }
     requested_ = Requested{.al = next, .simulator = simulator_};
     ShowAl();
