@@ -26,6 +26,9 @@ inline constexpr uint8_t kSdoCommandAbort = 0x80;
 enum class MailboxType : uint8_t { kError = 0, kCoe = 3 };
 enum class CoeService : uint8_t { kEmergency = 1, kSdoRequest = 2, kSdoResponse = 3 };
 
+// A drive's status word (CiA 402), the first axis's; each further axis 800H on.
+inline constexpr uint16_t kStatusWordObject = 0x6041;
+
 // SDO abort codes a node gives most often.
 inline constexpr uint32_t kAbortNoObject = 0x06020000;
 inline constexpr uint32_t kAbortNoSubindex = 0x06090011;

@@ -2,14 +2,13 @@
 // cycle allows.
 #include <cstdio>
 
+#include "ecat/registers.h"
 #include "ecat/scan.h"
 
 namespace kestrum::ecat {
 
 namespace {
 
-constexpr uint16_t kChecksumErrorBit = 0x0800;
-constexpr uint16_t kNotLoadedBit = 0x1000;
 constexpr size_t kMaxNotes = 16;
 
 }  // namespace
@@ -43,8 +42,8 @@ void Scanner::FinishWhole(const SiiWalk& walk, SiiWalk::Progress progress) {
     const bool polled =
         walk.fault() != SiiFault::kHeldByProcessor && walk.fault() != SiiFault::kNotAnswered;
     if (polled) {
-        known.checksumError = (walk.lastStatus() & kChecksumErrorBit) != 0;
-        known.notLoaded = (walk.lastStatus() & kNotLoadedBit) != 0;
+        known.checksumError = (walk.lastStatus() & kEepromChecksumError) != 0;
+        known.notLoaded = (walk.lastStatus() & kEepromNotLoaded) != 0;
     }
     known.identity = walk.identity();
     if (progress == SiiWalk::Progress::kDone) {

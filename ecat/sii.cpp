@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "ecat/coe.h"
 #include "ecat/frame.h"
 
 namespace kestrum::ecat {
@@ -18,7 +19,6 @@ constexpr std::size_t kPdoHeaderBytes = 8;
 constexpr std::size_t kPdoEntryBytes = 8;
 constexpr std::size_t kMaxEntriesPerPdo = 255;  // the count is one byte
 constexpr uint32_t kMaxCategoryWords = 0xFFFF;
-constexpr uint16_t kAxisStatusWord = 0x6041;
 constexpr uint16_t kAxisStride = 0x0800;
 constexpr int kMaxAxes = 8;
 // Keeps the largest image SiiFor makes well inside kSiiMaxWords.
@@ -238,7 +238,7 @@ IoCounts CountIo(const SiiInfo& info) {
             if (entry.index == 0) continue;
             if (entry.bitLength == 1) ++inputs;
             if (entry.bitLength == 16 && entry.index >= 0x6000 && entry.index <= 0x6FFF) ++ad;
-            const int offset = entry.index - kAxisStatusWord;
+            const int offset = entry.index - kStatusWordObject;
             if (offset >= 0 && offset % kAxisStride == 0 && offset / kAxisStride < kMaxAxes) {
                 axes.set(static_cast<std::size_t>(offset / kAxisStride));
             }
@@ -308,7 +308,7 @@ SiiInfo SiiFor(uint32_t vendorId, uint32_t productCode, uint32_t revision, const
         pdo.syncManager = 3;
         for (int32_t k = 0; k < axes; ++k) {
             pdo.entries.push_back(
-                {.index = static_cast<uint16_t>(kAxisStatusWord + kAxisStride * k),
+                {.index = static_cast<uint16_t>(kStatusWordObject + kAxisStride * k),
                  .subindex = 0,
                  .bitLength = 16});
         }

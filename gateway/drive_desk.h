@@ -21,7 +21,7 @@ namespace kestrum::gateway {
 class DriveDesk {
   public:
     using Clock = std::chrono::steady_clock;
-    static constexpr ecat::SdoAddress kStatusWord{0x6041, 0};
+    static constexpr ecat::SdoAddress kStatusWord{ecat::kStatusWordObject, 0};
     // A drive asked for its status word is polled this long after, this often; a value
     // no older than kFreshFor is served without asking the drive.
     static constexpr std::chrono::seconds kPollFor{10};

@@ -17,7 +17,6 @@ constexpr int64_t kMaxDelayMs = 10000;
 // SM0 and SM1, 128 bytes each, inside the controller's 8 KiB of RAM from 1000H.
 constexpr int64_t kFirstSm0 = 0x1000;
 constexpr int64_t kLastSm0 = 0x2F00;
-constexpr uint16_t kStatusWord = 0x6041;
 
 struct Bad {
     std::string reason;
@@ -91,7 +90,7 @@ CoeObject ReadObject(const json& j, const std::string& where) {
         if (bytes == 3) Fail(where + ".bytes", "must be 1, 2 or 4");
         object.bytes = static_cast<uint8_t>(bytes);
     }
-    const bool statusWord = object.index == kStatusWord && object.subindex == 0;
+    const bool statusWord = object.index == kStatusWordObject && object.subindex == 0;
     if (j.contains("value")) {
         if (object.bytes == 0) Fail(where, "a value needs \"bytes\"");
         object.value = Number(j["value"], object.bytes, where + ".value");

@@ -163,7 +163,7 @@ std::string SimController::Report(Clock::time_point now) {
 NodeValue SimController::SdoRead(int32_t node, int32_t index, int32_t subindex, int32_t) {
     const Node& n = At(node);
     if (n.axisCount == 0) return server::Refusal{kSdoFailed, "SDO read failed, node has no drive"};
-    if (index != 0x6041 || subindex != 0)
+    if (index != kStatusWordObject || subindex != 0)
         return server::Refusal{kSdoFailed, "SDO read failed, no object"};
     return n.statusWord;
 }

@@ -58,6 +58,9 @@ struct CoeMailbox {
     std::optional<uint16_t> sm0Start;  // unset: where the SII says
 };
 
+// A drive's status word (CiA 402), the object SDO reads of a drive answer.
+inline constexpr uint16_t kStatusWordObject = 0x6041;
+
 // A node's error registers 300H..313H by offset from 300H.
 using ErrorRegisters = std::array<int32_t, language::kErrorRegisterCount>;
 

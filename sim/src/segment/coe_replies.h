@@ -13,7 +13,7 @@
 
 namespace kestrum::sim {
 
-using kestrum::ecat::kMailboxHeaderBytes;
+using ecat::kMailboxHeaderBytes;
 inline constexpr std::size_t kMailboxCounterByte = 5;  // type in bits 0-3, counter in 4-6
 
 // The reply to a request the node took from SM0 (the whole buffer, at least the header),

@@ -17,8 +17,8 @@
 
 namespace kestrum::sim {
 
-inline constexpr uint16_t kEepromFirst = kestrum::ecat::kRegEepromConfig;
-inline constexpr std::size_t kEepromBytes = kestrum::ecat::kEepromInterfaceBytes;
+inline constexpr uint16_t kEepromFirst = ecat::kRegEepromConfig;
+inline constexpr std::size_t kEepromBytes = ecat::kEepromInterfaceBytes;
 
 class EmulatedEeprom {
   public:

@@ -37,7 +37,7 @@ class EmulatedLine {
     bool Chance(double percent);
     std::optional<LossWay> LostWay(const LineState& state);
     void Refresh(const std::vector<SegmentNode>& nodes);
-    void Pass(EmulatedEsc& esc, kestrum::ecat::Datagram& datagram);
+    void Pass(EmulatedEsc& esc, ecat::Datagram& datagram);
 
     std::vector<EmulatedEsc> escs_;
     std::minstd_rand random_;

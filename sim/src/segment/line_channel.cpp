@@ -30,7 +30,7 @@ LineChannel::LineChannel(StateSource source, uint32_t seed)
 LineChannel::~LineChannel() = default;
 
 bool LineChannel::Send(std::span<const uint8_t> frame) {
-    if (frame.size() > kestrum::ecat::kMaxFrameBytes) return false;  // as an interface refuses it
+    if (frame.size() > ecat::kMaxFrameBytes) return false;  // as an interface refuses it
     const LineState state = impl_->source();
     auto reply = impl_->line.Answer(frame, state);
     if (reply) {

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "ecat/raw_link.h"
+#include "ecat/registers.h"
 #include "kestrum_sim/simulator.h"
 #include "sim/src/segment/emulated_line.h"
 #include "sim/src/segment/held_replies.h"
@@ -28,24 +29,24 @@ namespace {
 constexpr std::chrono::milliseconds kPollInterval{50};
 // The second master's cycle, and its address as its frames come back from the line.
 constexpr std::chrono::milliseconds kSecondMasterCycle{2};
-constexpr kestrum::ecat::Mac kSecondMasterSource = {0x0E, 0x0C, 0x0C, 0x0C, 0x0C, 0x0C};
+constexpr ecat::Mac kSecondMasterSource = {0x0E, 0x0C, 0x0C, 0x0C, 0x0C, 0x0C};
 // A unicast destination no master on our side owns.
-constexpr kestrum::ecat::Mac kSecondMasterUnicast = {0x02, 0x0C, 0x0C, 0x0C, 0x0C, 0x0D};
+constexpr ecat::Mac kSecondMasterUnicast = {0x02, 0x0C, 0x0C, 0x0C, 0x0C, 0x0D};
 // Held replies the server keeps; more are dropped, as a full receive ring drops them.
 constexpr std::size_t kMaxHeldReplies = 256;
 
 // What that master reads every cycle: the AL status of every node, OR-ed.
 std::optional<std::vector<uint8_t>> SecondMasterFrame(uint8_t index, std::size_t nodes,
                                                       bool unicast) {
-    kestrum::ecat::Datagram read;
-    read.command = kestrum::ecat::Command::kBrd;
+    ecat::Datagram read;
+    read.command = ecat::Command::kBrd;
     read.index = index;
     read.adp = static_cast<uint16_t>(nodes);
-    read.ado = 0x0130;
+    read.ado = ecat::kRegAlStatus;
     read.data = {0x08, 0x00};
     read.wkc = static_cast<uint16_t>(nodes);
-    return kestrum::ecat::EncodeFrame(
-        {unicast ? kSecondMasterUnicast : kestrum::ecat::kBroadcastMac,
+    return ecat::EncodeFrame(
+        {unicast ? kSecondMasterUnicast : ecat::kBroadcastMac,
          kSecondMasterSource,
          {read}});
 }
@@ -74,7 +75,7 @@ struct SegmentServer::Impl {
     std::string interface;
     StateSource source;
     bool anyInterface;
-    std::unique_ptr<kestrum::ecat::RawLink> link;
+    std::unique_ptr<ecat::RawLink> link;
     EmulatedLine line;
     std::atomic<bool> stop{false};
     std::atomic<uint64_t> answered{0};
@@ -110,7 +111,7 @@ bool SegmentServer::Start(std::string* error) {
         return false;
     }
     std::string reason;
-    impl.link = kestrum::ecat::RawLink::Open(impl.interface, &reason);
+    impl.link = ecat::RawLink::Open(impl.interface, &reason);
     if (!impl.link) {
         if (error != nullptr) *error = "segment: " + reason;
         return false;
@@ -128,7 +129,7 @@ void SegmentServer::Stop() {
 
 void SegmentServer::Impl::Tend(bool idle) {
     // A deleted interface leaves the socket deaf; one made again under the name is heard.
-    if (idle && link->State() == kestrum::ecat::PortState::kGone) {
+    if (idle && link->State() == ecat::PortState::kGone) {
         std::string ignored;
         link->Reopen(&ignored);
     }

@@ -8,8 +8,6 @@
 namespace kestrum::sim {
 namespace {
 
-constexpr uint32_t kSerialWord = 0x000E;
-constexpr uint32_t kEepromSizeWord = 0x003E;
 constexpr uint32_t kFirstCategorySizeWord = ecat::kSiiFirstCategoryWord + 1;
 constexpr uint32_t kWordsPerKbit = 64;
 constexpr std::size_t kPdoWords = 4;  // its header, and each entry
@@ -65,8 +63,8 @@ std::vector<uint8_t> SiiImageOf(const Node& device) {
     std::vector<uint8_t> image = ecat::BuildSii(
         info, static_cast<uint16_t>(std::clamp<int32_t>(device.switchNo, 0, 0xFFFF)));
     const auto serial = static_cast<uint32_t>(device.serial);
-    PutWord(image, kSerialWord, static_cast<uint16_t>(serial & 0xFFFF));
-    PutWord(image, kSerialWord + 1, static_cast<uint16_t>(serial >> 16));
+    PutWord(image, ecat::kSiiSerialWord, static_cast<uint16_t>(serial & 0xFFFF));
+    PutWord(image, ecat::kSiiSerialWord + 1, static_cast<uint16_t>(serial >> 16));
     // Only when a category follows the header area: an empty SII has only the end marker.
     if (device.esc.siiCategorySize && image.size() >= (kFirstCategorySizeWord + 1) * 2 &&
         ecat::Le16(image, ecat::kSiiFirstCategoryWord * 2) != ecat::kCategoryEnd)
@@ -74,7 +72,7 @@ std::vector<uint8_t> SiiImageOf(const Node& device) {
     // Written here rather than trusted from the image builder: the EEPROM wraps by it.
     const uint32_t kbit = device.esc.eepromKbit ? static_cast<uint32_t>(*device.esc.eepromKbit)
                                                 : SmallestKbit(image.size() / 2);
-    PutWord(image, kEepromSizeWord, static_cast<uint16_t>(kbit - 1));
+    PutWord(image, ecat::kSiiEepromSizeWord, static_cast<uint16_t>(kbit - 1));
     // A smaller EEPROM than the image needs holds only its start.
     image.resize(std::min<std::size_t>(image.size(), std::size_t{kbit} * kWordsPerKbit * 2));
     return image;

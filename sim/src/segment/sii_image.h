@@ -11,11 +11,11 @@
 namespace kestrum::sim {
 
 // The standard mailbox the SII of a node with CoE names.
-inline constexpr kestrum::ecat::MailboxWords kCoeMailbox{.receiveStart = 0x1000,
+inline constexpr ecat::MailboxWords kCoeMailbox{.receiveStart = 0x1000,
                                                          .receiveLength = 128,
                                                          .sendStart = 0x1080,
                                                          .sendLength = 128,
-                                                         .protocols = kestrum::ecat::kMailboxCoe};
+                                                         .protocols = ecat::kMailboxCoe};
 
 // Whole words, at most the EEPROM's size (word 003EH), which never exceeds the image's
 // own needs by more than esc.eepromKbit asks.
